@@ -1,0 +1,33 @@
+#pragma once
+// Facts about the hosting mail client: the profile in use, the per-profile
+// data folder and the Office major version. Process-wide, lock-free: callers
+// stay on the host's thread.
+#include "CStdStr.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct LSInstalledOutlook
+{
+    std::wstring path;
+    uint32_t majorVersion;
+};
+
+class LSOutlookInfo
+{
+public:
+    static void SetProfileName(const std::wstring& profileName);
+    static CStdStr GetProfileName();
+
+    static void InitialiseProfileFolder(const std::wstring& subPath, const std::wstring& profileName);
+    static CStdStr GetProfileFilePath(const std::wstring& fileName);
+
+    // Throws E_FAIL as a bare code when no version can be found.
+    static uint32_t GetOfficeProcessMajorVersion();
+    static CStdStr GetDllPathFromCurrentProcess(const std::wstring& dllName);
+    static std::vector<LSInstalledOutlook> GetInstalledOutlookVersions();
+
+    // Test seam: forget the cached profile name, version and folder.
+    static void ResetForTest();
+};

@@ -1,0 +1,200 @@
+#include "CKOVAUnifiedGroupsSync.h"
+
+#include "HandleInterfaceException.h"
+#include "LSOutlookInfo.h"
+#include "LSPropertyNames.h"
+#include "hresult_exception.h"
+#include "narrowcasts.h"
+
+namespace {
+
+// Stores a new copy of a text in an out argument.
+void StoreText(BSTR* out, const _bstr_t& text)
+{
+    *out = text.copy();
+}
+
+} // namespace
+
+CStdStr GuidToRegistryText(const GUID& id)
+{
+    wchar_t buffer[64] = {};
+    if (StringFromGUID2(id, buffer, 64) == 0)
+        ThrowHr(E_INVALIDARG);
+    return CStdStr(buffer);
+}
+
+CKOVAUnifiedGroupsSync::CKOVAUnifiedGroupsSync(IUnknown* outer) : LSComObjectRoot(outer) {}
+
+HRESULT CKOVAUnifiedGroupsSync::CreateInstance(IUnknown* outer, REFIID riid, void** result)
+{
+    return CreateComObject<CKOVAUnifiedGroupsSync>(outer, riid, result);
+}
+
+void* CKOVAUnifiedGroupsSync::FindInterface(REFIID riid)
+{
+    if (IsEqualIID(riid, __uuidof(IKOVAUnifiedGroupsSync)))
+        return static_cast<IKOVAUnifiedGroupsSync*>(this);
+    if (IsEqualIID(riid, __uuidof(ILSDeleteableSyncFilter)))
+        return static_cast<ILSDeleteableSyncFilter*>(this);
+    if (IsEqualIID(riid, IID_IDispatch))
+        return static_cast<IDispatch*>(static_cast<ILSSyncFilter2*>(this));
+    if (IsEqualIID(riid, __uuidof(ILSSyncFilter2)))
+        return static_cast<ILSSyncFilter2*>(this);
+    if (IsEqualIID(riid, __uuidof(ILSSyncFilter)))
+        return static_cast<ILSSyncFilter*>(this);
+    if (IsEqualIID(riid, __uuidof(ILSManualDeletionsSyncFilter)))
+        return static_cast<ILSManualDeletionsSyncFilter*>(this);
+    if (IsEqualIID(riid, __uuidof(ILSNeedsShutdownInfo)))
+        return static_cast<ILSNeedsShutdownInfo*>(this);
+    return nullptr;
+}
+
+IUnknown* CKOVAUnifiedGroupsSync::PrimaryInterface()
+{
+    return static_cast<IKOVAUnifiedGroupsSync*>(this);
+}
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::SetSyncStartPointByString(BSTR text)
+{
+    LS_COM_BOUNDARY_BEGIN
+    m_startPoint = CStdStr::FromBSTR(text);
+    return S_OK;
+    LS_COM_BOUNDARY_END("CKOVAUnifiedGroupsSync::raw_SetSyncStartPointByString")
+}
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved02(BSTR) { return S_OK; }
+STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved03(LONG) { return E_NOTIMPL; }
+STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved04(BSTR, LONG) { return E_NOTIMPL; }
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::get_ItemCount(USHORT* count)
+{
+    LS_COM_BOUNDARY_BEGIN
+    if (!count)
+        return E_POINTER;
+    *count = QuorvalCommon::narrowcasts::to_uint16(m_groups.size());
+    return S_OK;
+    LS_COM_BOUNDARY_END("CKOVAUnifiedGroupsSync::get_ItemCount")
+}
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved07(USHORT) { return S_FALSE; }
+STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved09(ILSPropertyMap*) { return S_OK; }
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved11(VARIANT_BOOL* value)
+{
+    if (!value)
+        return E_POINTER;
+    *value = VARIANT_FALSE;
+    return S_OK;
+}
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved12(ILSPropertyMap*) { return E_NOTIMPL; }
+STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved13(ILSPropertyMap*) { return S_OK; }
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::GetFilterNames(BSTR* name, BSTR* displayName)
+{
+    LS_COM_BOUNDARY_BEGIN
+    if (!name || !displayName)
+        return E_POINTER;
+    StoreText(name, LSPropertyNames::RepoType_KOVAUnifiedGroups);
+    StoreText(displayName, LSPropertyNames::RepoType_KOVAUnifiedGroups);
+    return S_OK;
+    LS_COM_BOUNDARY_END("CKOVAUnifiedGroupsSync::raw_GetFilterNames")
+}
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved15(BSTR, LONG, LONG* result)
+{
+    if (!result)
+        return E_POINTER;
+    *result = 1;
+    return S_OK;
+}
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved16(LONG* result, LONG)
+{
+    if (!result)
+        return E_POINTER;
+    *result = 0;
+    return S_OK;
+}
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved17(BSTR) { return S_OK; }
+STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved18(LONG) { return S_OK; }
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::SetCurrentProfileName(BSTR profileName)
+{
+    LS_COM_BOUNDARY_BEGIN
+    LSOutlookInfo::SetProfileName(CStdStr::FromBSTR(profileName));
+    return S_OK;
+    LS_COM_BOUNDARY_END("CKOVAUnifiedGroupsSync::raw_SetCurrentProfileName")
+}
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved20(VARIANT_BOOL* value, BSTR)
+{
+    if (!value)
+        return E_POINTER;
+    *value = VARIANT_FALSE;
+    return S_OK;
+}
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved21(BSTR) { return E_NOTIMPL; }
+STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved22(LONG) { return S_OK; }
+STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved23(ILSPropertyMap*) { return S_OK; }
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::DeleteableMethod1(VARIANT_BOOL* value)
+{
+    if (!value)
+        return E_POINTER;
+    *value = VARIANT_FALSE;
+    return S_OK;
+}
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::DeleteableMethod2(BSTR) { return E_NOTIMPL; }
+STDMETHODIMP CKOVAUnifiedGroupsSync::DeleteableMethod3(BSTR, LONG) { return E_NOTIMPL; }
+STDMETHODIMP CKOVAUnifiedGroupsSync::DeleteableMethod4(ILSPropertyMap*) { return E_NOTIMPL; }
+STDMETHODIMP CKOVAUnifiedGroupsSync::DeleteableMethod5(LONG*) { return E_NOTIMPL; }
+STDMETHODIMP CKOVAUnifiedGroupsSync::DeleteableMethod6() { return E_NOTIMPL; }
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::GetDeletionKeyPropertyName(BSTR* name)
+{
+    if (!name)
+        return E_POINTER;
+    *name = SysAllocString(static_cast<const wchar_t*>(LSPropertyNames::Tenbrid_FromServerItem));
+    return *name ? S_OK : E_OUTOFMEMORY;
+}
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::IsDeleted(BSTR key, LONG flag)
+{
+    LS_COM_BOUNDARY_BEGIN
+    if (flag != 0)
+        return S_FALSE;
+    const CStdStr wanted = CStdStr::FromBSTR(key);
+    for (const Group& group : m_groups)
+    {
+        if (GuidToRegistryText(group.id) == wanted)
+            return S_FALSE;
+    }
+    return S_OK;
+    LS_COM_BOUNDARY_END("CKOVAUnifiedGroupsSync::raw_IsDeleted")
+}
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::GetShutdownInformer(ILSShutdownInformer** informer)
+{
+    if (!informer)
+        return E_POINTER;
+    *informer = m_shutdownInformer;
+    if (*informer)
+        (*informer)->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::SetShutdownInformer(ILSShutdownInformer* informer)
+{
+    m_shutdownInformer = informer; // adds the new reference before releasing the old
+    return S_OK;
+}
+
+const CKOVAUnifiedGroupsSync::Group& CKOVAUnifiedGroupsSync::GroupAt(USHORT index) const
+{
+    return m_groups.at(index);
+}

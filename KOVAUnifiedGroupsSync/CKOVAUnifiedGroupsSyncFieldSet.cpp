@@ -1,0 +1,9 @@
+// The field-set descriptor the filter hands out.
+#include "CKOVAUnifiedGroupsSync.h"
+
+#include "HandleInterfaceException.h"
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::GetFieldSetInfo(BSTR, ILSKOVAFieldSetInfo**)
+{
+    return E_NOTIMPL;
+}

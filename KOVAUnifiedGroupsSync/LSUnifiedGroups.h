@@ -1,0 +1,25 @@
+#pragma once
+// The Unified Groups client: lists the user's Microsoft 365 groups over
+// Exchange Web Services and fetches each group's named resource address.
+#include "LSGetAuthTokens.h"
+
+#include <windows.h>
+#include <string>
+#include <vector>
+
+class LSUnifiedGroups : public LSGetAuthTokens
+{
+public:
+    struct LSUnifiedGroup
+    {
+        GUID id;
+        std::wstring displayName;
+        std::wstring url;
+    };
+
+    LSUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath);
+
+    std::vector<LSUnifiedGroup> GetCurrentGroups(const std::wstring& serviceAddress,
+                                                 const std::wstring& resourceName,
+                                                 ILSShutdownInformerPtr& shutdownInformer);
+};

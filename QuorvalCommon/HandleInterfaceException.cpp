@@ -1,0 +1,117 @@
+#include "HandleInterfaceException.h"
+
+#include "CStdStr.h"
+#include "LSLog.h"
+#include "hresult_exception.h"
+
+#include <comdef.h>
+#include <exception>
+
+std::wstring SystemMessageText(HRESULT hr)
+{
+    wchar_t* buffer = nullptr;
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, static_cast<DWORD>(hr), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                  reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    if (length > 0 && buffer)
+    {
+        std::wstring text(buffer, length);
+        LocalFree(buffer);
+        if (!text.empty() && text.back() == L'\n')
+            text.pop_back();
+        if (!text.empty() && text.back() == L'\r')
+            text.pop_back();
+        return text;
+    }
+    if (buffer)
+        LocalFree(buffer);
+    const unsigned long value = static_cast<unsigned long>(hr);
+    if (value > 0x80040200UL && value <= 0x8004FFFFUL)
+        return CStdStr::Format(L"IDispatch error #%d", static_cast<int>((value - 0x200UL) & 0xFFFFUL));
+    return CStdStr::Format(L"Unknown error 0x%0lX", value);
+}
+
+namespace {
+
+void SetErrorText(std::wstring* errorText, const std::wstring& text)
+{
+    if (errorText)
+        *errorText = text;
+}
+
+std::wstring ComErrorDescription(const _com_error& error)
+{
+    if (!error.ErrorInfo())
+        return std::wstring();
+    BSTR description = nullptr;
+    if (FAILED(error.ErrorInfo()->GetDescription(&description)) || !description)
+        return std::wstring();
+    std::wstring text = CStdStr::FromBSTR(description);
+    SysFreeString(description);
+    return text;
+}
+
+HRESULT Classify(const char* function, const char* file, int line, std::wstring* errorText)
+{
+    try
+    {
+        throw;
+    }
+    catch (const hresult_exception& e)
+    {
+        if (LSDiag::ErrorEnabled())
+            LS_LOG_AT(file, line, ERROR) << function << ": Caught hresult_exception at interface -"
+                                         << LogHex(e.hr()) << " - " << e.what();
+        SetErrorText(errorText, MultiByteToWide(e.what(), CP_ACP));
+        return e.hr();
+    }
+    catch (const std::exception& e)
+    {
+        if (LSDiag::ErrorEnabled())
+            LS_LOG_AT(file, line, ERROR) << function << ": Caught std::exception at interface -" << e.what();
+        SetErrorText(errorText, MultiByteToWide(e.what(), CP_ACP));
+        return E_FAIL;
+    }
+    catch (HRESULT hr)
+    {
+        if (LSDiag::ErrorEnabled())
+            LS_LOG_AT(file, line, ERROR) << function << ": Caught HRESULT at interface -" << LogHex(hr);
+        SetErrorText(errorText, SystemMessageText(hr));
+        return hr;
+    }
+    catch (const _com_error& e)
+    {
+        const std::wstring description = ComErrorDescription(e);
+        const std::wstring message = SystemMessageText(e.Error());
+        if (LSDiag::ErrorEnabled())
+            LS_LOG_AT(file, line, ERROR) << function << ": Caught _com_error at interface -"
+                                         << LogHex(e.Error()) << ", desc=" << ToLogText(description)
+                                         << " msg=" << ToLogText(message);
+        SetErrorText(errorText, description.empty() ? message : description);
+        return e.Error();
+    }
+    catch (...)
+    {
+        if (LSDiag::ErrorEnabled())
+            LS_LOG_AT(file, line, ERROR) << function << ": Caught unknown exception at interface -";
+        SetErrorText(errorText, L"Unknown error");
+        return E_FAIL;
+    }
+}
+
+} // namespace
+
+HRESULT HandleInterfaceException(const char* functionName, const char* sourceFile, int line,
+                                 std::wstring* errorText) noexcept
+{
+    try
+    {
+        return Classify(functionName, sourceFile, line, errorText);
+    }
+    catch (...)
+    {
+        // Logging itself failed (out of memory); the caller still gets a code.
+        return E_FAIL;
+    }
+}

@@ -1,0 +1,34 @@
+#pragma once
+// File-system helpers: file versions, the host product version check and
+// directory listing.
+#include "CStdStr.h"
+
+#include <windows.h>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+struct LSFileVersion
+{
+    uint16_t major = 0;
+    uint16_t minor = 0;
+    uint16_t build = 0;
+    uint16_t revision = 0;
+    bool valid = false;
+};
+
+namespace LSFileSystem {
+
+LSFileVersion GetFileVersion(const std::wstring& path);
+LSFileVersion GetHostDllVersion();
+// True when this component and the host product's DLL agree in major, minor
+// and build.
+bool CheckHostVersion(HMODULE ownModule);
+
+// Callback: (is directory, full path, find record); return false to stop.
+using DirectoryEntryCallback = std::function<bool(bool isDirectory, const std::wstring& fullPath,
+                                                  const WIN32_FIND_DATAW& entry)>;
+HRESULT ListDirectory(const std::wstring& folder, const std::wstring& pattern,
+                      const DirectoryEntryCallback& callback);
+
+} // namespace LSFileSystem

@@ -1,0 +1,39 @@
+#pragma once
+// The resource libraries (language, common, brand) beside this component: found
+// by language, loaded as data only, searched in a fixed order, with brand
+// tokens replaced in every string loaded.
+#include "CStdStr.h"
+
+#include <windows.h>
+#include <cstdint>
+#include <string>
+
+namespace LSResourceLibraries {
+
+// Looks the identifier up in the language library, this module, the common
+// library and the brand library, in that order. True when a non-empty string
+// was found.
+bool LoadResourceString(uint32_t id, std::wstring& output);
+// The string, or empty when no library has it.
+CStdStr LoadResourceString(uint32_t id);
+
+CStdStr GetLanguage();
+CStdStr FindLocalisedFile(const std::wstring& baseName, const std::wstring& extension, bool fallBack,
+                          const std::wstring& folderSetting);
+HMODULE LoadLanguageDll(const std::wstring& moduleName);
+HMODULE LoadUsersCommonResources(const std::wstring& folderSetting);
+HMODULE LoadBrandResources(const std::wstring& folderSetting);
+void ReplaceBrandTokens(std::wstring& text);
+CStdStr GetUserAgent();
+
+// What the module entry does at process attach: loads the brand, common and
+// language libraries, records them with this module, and installs the brand
+// token replacement for every loaded string.
+void LoadAtProcessAttach(HMODULE ownModule);
+
+// Records the modules LoadResourceString searches (any may be null).
+void SetResourceModules(HMODULE language, HMODULE own, HMODULE common, HMODULE brand);
+using StringPostProcessor = void (*)(std::wstring&);
+void SetStringPostProcessor(StringPostProcessor processor);
+
+} // namespace LSResourceLibraries

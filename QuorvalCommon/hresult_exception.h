@@ -1,0 +1,31 @@
+#pragma once
+// Fails an operation with a specific HRESULT; the interface boundary returns it.
+#include <windows.h>
+#include <comdef.h>
+#include <stdexcept>
+#include <string>
+
+class hresult_exception : public std::exception
+{
+public:
+    hresult_exception(HRESULT hr, std::string message) : m_hr(hr), m_message(std::move(message)) {}
+    const char* what() const noexcept override { return m_message.c_str(); }
+    HRESULT hr() const noexcept { return m_hr; }
+
+private:
+    HRESULT m_hr;
+    std::string m_message;
+};
+
+// A bare HRESULT thrown as a 32-bit integer; the boundary returns it unchanged.
+[[noreturn]] inline void ThrowHr(HRESULT hr)
+{
+    throw static_cast<HRESULT>(hr);
+}
+
+// A failure HRESULT of a call into a COM object becomes a COM error.
+inline void ThrowIfFailedCom(HRESULT hr)
+{
+    if (FAILED(hr))
+        throw _com_error(hr);
+}
