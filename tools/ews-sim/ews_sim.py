@@ -248,7 +248,7 @@ def ews_error_fault(response_code, message):
 
 
 # ---------------------------------------------------------------------------
-# Request inspection
+# Reading requests
 
 _VALUE_RE = re.compile(r"<(?:[A-Za-z_][\w.-]*:)?Value(?:\s[^>]*)?>(.*?)</(?:[A-Za-z_][\w.-]*:)?Value\s*>", re.S)
 _LIMIT_RE = re.compile(r"<(?:[A-Za-z_][\w.-]*:)?GroupsLimit(?:\s[^>]*)?>\s*(\d+)\s*<", re.S)
