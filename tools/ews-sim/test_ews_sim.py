@@ -1,0 +1,298 @@
+"""Self-tests of the EWS simulator. Run from the repository root with
+python3 -m unittest discover -s tools/ews-sim -p 'test_*.py'"""
+
+import base64
+import http.client
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import xml.etree.ElementTree as ET
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import ews_sim  # noqa: E402
+
+LISTING = ('<s:Envelope xmlns:s="http://schemas.xmlsoap.org/soap/envelope/"><s:Body>'
+           '<a:GetUserUnifiedGroups xmlns="t" xmlns:a="m"><a:RequestedGroupsSets><RequestedUnifiedGroupsSet>'
+           '<FilterType>All</FilterType><SortDirection>Descending</SortDirection><GroupsLimit>1000</GroupsLimit>'
+           '</RequestedUnifiedGroupsSet></a:RequestedGroupsSets></a:GetUserUnifiedGroups></s:Body></s:Envelope>')
+DETAILS = ('<s:Envelope xmlns:s="http://schemas.xmlsoap.org/soap/envelope/"><s:Body><GetUnifiedGroupDetails xmlns="m">'
+           '<GroupIdentity xmlns="t"><Type>ExternalDirectoryObjectId</Type><Value>%s</Value></GroupIdentity>'
+           '</GetUnifiedGroupDetails></s:Body></s:Envelope>')
+BUILTIN = ews_sim.builtin_dataset()["groups"]
+
+
+def local(tag):
+    return tag.rsplit("}", 1)[-1]
+
+
+def find_all(root, name):
+    return [e for e in root.iter() if local(e.tag) == name]
+
+
+def child_text(elem, name):
+    found = [c.text for c in elem if local(c.tag) == name]
+    return found[0] if found else None
+
+
+class SimTestCase(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.sim = ews_sim.EwsSimulator(lifetime=60).start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.sim.stop()
+
+    def setUp(self):
+        self.control("POST", "reset")
+
+    def connect(self):
+        conn = http.client.HTTPConnection("127.0.0.1", self.sim.port, timeout=5)
+        self.addCleanup(conn.close)
+        return conn
+
+    def request(self, method, path, body=None, headers=None, conn=None):
+        conn = conn or self.connect()
+        conn.request(method, path, body=body, headers=headers or {})
+        resp = conn.getresponse()
+        return resp, resp.read()
+
+    def control(self, method, name, obj=None, expect=200):
+        body = None if obj is None else json.dumps(obj)
+        resp, data = self.request(method, "/_sim/" + name, body)
+        self.assertEqual(resp.status, expect, data)
+        return json.loads(data)
+
+    def ews(self, body, token="tok", conn=None, headers=None):
+        hdrs = {"Content-Type": "text/xml; charset=utf-8"}
+        if token is not None:
+            hdrs["Authorization"] = "Bearer " + token
+        hdrs.update(headers or {})
+        return self.request("POST", "/EWS/Exchange.asmx", body.encode("utf-8"), hdrs, conn)
+
+
+class EwsAnswers(SimTestCase):
+    def test_listing_parses_with_the_names_the_client_selects(self):
+        resp, data = self.ews(LISTING)
+        self.assertEqual(resp.status, 200)
+        self.assertEqual(resp.getheader("Content-Type"), "text/xml; charset=utf-8")
+        groups = find_all(ET.fromstring(data), "UnifiedGroup")
+        got = [(child_text(g, "ExternalDirectoryObjectId"), child_text(g, "DisplayName")) for g in groups]
+        self.assertEqual(got, [(g["id"], g["displayName"]) for g in BUILTIN])
+        self.assertIn("日本チーム", [name for _, name in got])
+        self.assertIn(b"R&amp;D &lt;Labs&gt;", data)
+
+    def test_listing_omits_non_unified_groups_and_flagged_elements(self):
+        self.control("POST", "dataset", {"groups": [
+            {"id": "{braced}", "displayName": "A", "omitDisplayName": True},
+            {"id": "x", "displayName": "Hidden", "unified": False},
+            {"displayName": "NoId", "omitId": True}]})
+        groups = find_all(ET.fromstring(self.ews(LISTING)[1]), "UnifiedGroup")
+        self.assertEqual(len(groups), 2)
+        self.assertEqual(child_text(groups[0], "ExternalDirectoryObjectId"), "{braced}")
+        self.assertIsNone(child_text(groups[0], "DisplayName"))
+        self.assertIsNone(child_text(groups[1], "ExternalDirectoryObjectId"))
+        self.assertEqual(child_text(groups[1], "DisplayName"), "NoId")
+
+    def test_listing_honours_groups_limit_and_empty_dataset(self):
+        self.control("POST", "dataset", ews_sim.synthetic_dataset(3))
+        limited = LISTING.replace("<GroupsLimit>1000<", "<GroupsLimit>2<")
+        self.assertEqual(len(find_all(ET.fromstring(self.ews(limited)[1]), "UnifiedGroup")), 2)
+        self.control("POST", "dataset", {"groups": []})
+        self.assertEqual(find_all(ET.fromstring(self.ews(LISTING)[1]), "UnifiedGroup"), [])
+
+    def test_details_give_resources_in_order(self):
+        group = BUILTIN[1]
+        resp, data = self.ews(DETAILS.replace("<Value>", "<t:Value>").replace("</Value>", "</t:Value>")
+                              % group["id"])
+        self.assertEqual(resp.status, 200)
+        resources = find_all(ET.fromstring(data), "Resource")
+        files = [child_text(r, "Url") for r in resources if child_text(r, "Name") == "Files"]
+        self.assertEqual(files, ["https://contoso.sharepoint.com/sites/VertriebMuenchen/Shared%20Documents"])
+        self.assertEqual([child_text(r, "Name") for r in resources], [r["name"] for r in group["resources"]])
+
+    def test_unknown_group_and_unknown_operation_are_soap_faults(self):
+        for body in (DETAILS % "no-such-group", "<Nothing/>"):
+            resp, data = self.ews(body)
+            self.assertEqual(resp.status, 500)
+            self.assertTrue(find_all(ET.fromstring(data), "faultstring")[0].text)
+
+    def test_authorization(self):
+        self.assertEqual(self.ews(LISTING, token=None)[0].status, 401)
+        self.assertEqual(self.ews(LISTING, token=None, headers={"Authorization": "Basic eA=="})[0].status, 401)
+        self.assertEqual(self.ews(LISTING, token="")[0].status, 200)
+        self.control("POST", "refuse", {"token": "old", "status": 401})
+        self.control("POST", "refuse", {"token": "", "status": 403})
+        self.assertEqual(self.ews(LISTING, token="old")[0].status, 401)
+        self.assertEqual(self.ews(LISTING, token="")[0].status, 403)
+        self.assertEqual(self.ews(LISTING, token="new")[0].status, 200)
+        self.control("POST", "refuse", {"token": "old", "status": 0})
+        self.assertEqual(self.ews(LISTING, token="old")[0].status, 200)
+
+
+class ScriptQueue(SimTestCase):
+    def test_match_times_and_fifo(self):
+        self.control("POST", "script", [
+            {"match": {"operation": "GetUnifiedGroupDetails"}, "status": 503, "times": 2},
+            {"status": 429, "headers": {"Retry-After": "7"}}])
+        first = self.ews(LISTING)[0]
+        self.assertEqual((first.status, first.getheader("Retry-After")), (429, "7"))
+        self.assertEqual(self.ews(LISTING)[0].status, 200)
+        statuses = [self.ews(DETAILS % BUILTIN[0]["id"])[0].status for _ in range(3)]
+        self.assertEqual(statuses, [503, 503, 200])
+        self.assertEqual(self.control("GET", "script"), [])
+
+    def test_pass_through_adds_headers_to_the_normal_answer(self):
+        self.control("POST", "script", [{"passThrough": True, "headers": [["X-SharePointHealthScore", "9"]]}])
+        resp, data = self.ews(LISTING)
+        self.assertEqual((resp.status, resp.getheader("X-SharePointHealthScore")), (200, "9"))
+        self.assertEqual(len(find_all(ET.fromstring(data), "UnifiedGroup")), len(BUILTIN))
+
+    def test_fault_helpers(self):
+        self.control("POST", "script", [{"fault": {"errorstring": "Boom", "errorcode": "42"}},
+                                        {"status": 400, "fault": {"m:message": "Bad"}}])
+        resp, data = self.ews(LISTING)
+        root = ET.fromstring(data)
+        self.assertEqual(resp.status, 500)
+        self.assertEqual([find_all(root, n)[0].text for n in ("errorstring", "errorcode")], ["Boom", "42"])
+        self.assertEqual(find_all(root, "faultstring"), [])
+        resp, data = self.ews(LISTING)
+        self.assertEqual(resp.status, 400)
+        self.assertIn(b"<m:message>Bad</m:message>", data)
+        message = ET.fromstring(data).find(".//{%s}message" % ews_sim.NS_MESSAGES)
+        self.assertEqual(message.text, "Bad")
+
+    def test_bodies_reason_and_header_order(self):
+        self.control("POST", "script", [
+            {"status": 299, "reason": "", "bodyRepeat": {"text": "ab", "count": 300000},
+             "headers": [["X-B", "1"], ["X-A", "2"], ["X-B", "3"]]},
+            {"bodyBase64": base64.b64encode(b"\x00\xff").decode()},
+            {"body": "a\x01\ud800z", "headers": {"Content-Type": "text/plain"}}])
+        conn = self.connect()
+        resp, data = self.request("GET", "/anything", conn=conn)
+        self.assertEqual((resp.status, resp.reason, len(data)), (299, "", 600000))
+        self.assertEqual([h for h in resp.getheaders() if h[0].startswith("X-")],
+                         [("X-B", "1"), ("X-A", "2"), ("X-B", "3")])
+        self.assertEqual(self.request("GET", "/anything", conn=conn)[1], b"\x00\xff")
+        resp, data = self.request("GET", "/anything", conn=conn)
+        self.assertEqual((resp.getheader("Content-Type"), data), ("text/plain", "a\x01\ud800z".encode(
+            "utf-8", "surrogatepass")))
+
+    def test_lying_content_length_closes_the_connection(self):
+        self.control("POST", "script", [{"body": "short", "headers": {"Content-Length": "100"}},
+                                        {"body": "long body", "headers": {"Content-Length": "4"}}])
+        conn = self.connect()
+        conn.request("GET", "/x")
+        with self.assertRaises(http.client.IncompleteRead):
+            conn.getresponse().read()
+        conn = self.connect()
+        resp, data = self.request("GET", "/x", conn=conn)
+        self.assertEqual((data, resp.getheader("Connection")), (b"long", "close"))
+
+    def test_delay(self):
+        self.control("POST", "script", [{"passThrough": True, "delayMs": 200}])
+        start = time.monotonic()
+        self.assertEqual(self.ews(LISTING)[0].status, 200)
+        self.assertGreaterEqual(time.monotonic() - start, 0.15)
+
+    def test_bad_control_input_is_refused_whole(self):
+        resp, data = self.request("POST", "/_sim/script", b"{not json")
+        self.assertEqual(resp.status, 400)
+        self.assertIn("error", json.loads(data))
+        self.control("POST", "script", [{"status": 503}, {"status": 200, "delay": 5}], expect=400)
+        self.control("POST", "script", [{"body": "a", "bodyBase64": "YQ=="}], expect=400)
+        self.control("POST", "script", [{"headers": {"X-Bad": "a\r\nInjected: 1"}}], expect=400)
+        self.control("POST", "refuse", {"token": "t", "status": 500}, expect=400)
+        self.control("POST", "dataset", {"groups": [{"id": 5}]}, expect=400)
+        self.assertEqual(self.control("GET", "script"), [])
+        self.assertEqual(self.ews(LISTING)[0].status, 200)
+
+
+class RequestLogAndConnections(SimTestCase):
+    def test_log_keeps_wire_order_and_case_and_skips_control(self):
+        conn = self.connect()
+        conn.putrequest("POST", "/EWS/Exchange.asmx?a=1", skip_host=True, skip_accept_encoding=True)
+        for name, value in [("Host", "h"), ("x-Zeta", "1"), ("Authorization", "Bearer "), ("x-alpha", "2"),
+                            ("X-ZETA", "3"), ("Content-Length", str(len(LISTING)))]:
+            conn.putheader(name, value)
+        conn.endheaders(LISTING.encode())
+        conn.getresponse().read()
+        self.control("GET", "health")
+        log = self.control("GET", "requests")
+        self.assertEqual(len(log), 1)
+        self.assertEqual((log[0]["method"], log[0]["path"], log[0]["query"]), ("POST", "/EWS/Exchange.asmx", "a=1"))
+        self.assertEqual(log[0]["headers"], [["Host", "h"], ["x-Zeta", "1"], ["Authorization", "Bearer "],
+                                             ["x-alpha", "2"], ["X-ZETA", "3"], ["Content-Length", str(len(LISTING))]])
+        self.assertEqual((log[0]["body"], log[0]["bodyLength"]), (LISTING, len(LISTING)))
+        self.control("POST", "requests/clear")
+        self.assertEqual(self.control("GET", "requests"), [])
+
+    def test_reset_restores_startup_state(self):
+        self.control("POST", "dataset", {"groups": []})
+        self.control("POST", "refuse", {"token": "tok", "status": 403})
+        self.control("POST", "script", [{"status": 503}])
+        self.control("POST", "reset")
+        self.assertEqual(self.control("GET", "script"), [])
+        resp, data = self.ews(LISTING)
+        self.assertEqual(len(find_all(ET.fromstring(data), "UnifiedGroup")), len(BUILTIN))
+        self.assertEqual(len(self.control("GET", "requests")), 1)
+
+    def test_keep_alive_connections_have_nodelay(self):
+        before = len(self.sim.server.nodelay_seen)
+        conn = self.connect()
+        for _ in range(20):
+            self.assertEqual(self.ews(LISTING, conn=conn)[0].status, 200)
+        seen = self.sim.server.nodelay_seen[before:]
+        self.assertEqual(seen, [True])
+
+    def test_health_and_stop(self):
+        sim = ews_sim.EwsSimulator(lifetime=60).start()
+        conn = http.client.HTTPConnection("127.0.0.1", sim.port, timeout=5)
+        conn.request("GET", "/_sim/health")
+        self.assertEqual(json.loads(conn.getresponse().read()), {"ok": True, "port": sim.port})
+        conn.request("POST", "/_sim/stop")
+        self.assertEqual(json.loads(conn.getresponse().read()), {"ok": True})
+        conn.close()
+        self.assertTrue(sim.stopped.wait(5))
+
+
+class CommandLine(unittest.TestCase):
+    def test_port_file_and_lifetime(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            port_file = os.path.join(tmp, "port")
+            proc = subprocess.Popen([sys.executable, ews_sim.__file__, "--port-file", port_file,
+                                     "--lifetime", "1", "--groups", "2"])
+            try:
+                deadline = time.monotonic() + 5
+                while not os.path.exists(port_file) and time.monotonic() < deadline:
+                    time.sleep(0.02)
+                with open(port_file) as f:
+                    text = f.read()
+                self.assertRegex(text, r"^\d+\n$")
+                conn = http.client.HTTPConnection("127.0.0.1", int(text), timeout=5)
+                conn.request("POST", "/EWS/Exchange.asmx", LISTING, {"Authorization": "Bearer x"})
+                groups = find_all(ET.fromstring(conn.getresponse().read()), "UnifiedGroup")
+                self.assertEqual(len(groups), 2)
+                conn.close()
+                self.assertEqual(proc.wait(timeout=5), 0)
+            finally:
+                if proc.poll() is None:
+                    proc.kill()
+                    proc.wait()
+
+    def test_bad_dataset_file_fails_cleanly(self):
+        with tempfile.NamedTemporaryFile("w", suffix=".json", delete=False) as f:
+            f.write('{"groups": "nope"}')
+        self.addCleanup(os.unlink, f.name)
+        proc = subprocess.run([sys.executable, ews_sim.__file__, "--dataset", f.name, "--lifetime", "1"],
+                              capture_output=True, text=True, timeout=10)
+        self.assertEqual(proc.returncode, 2)
+        self.assertIn("groups", proc.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main()
