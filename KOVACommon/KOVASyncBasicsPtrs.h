@@ -5,6 +5,8 @@
 
 #include "KOVASyncBasicsLib.h"
 
+_COM_SMARTPTR_TYPEDEF(IUnknown, __uuidof(IUnknown));
+
 _COM_SMARTPTR_TYPEDEF(ILSPropertyMap, __uuidof(ILSPropertyMap));
 _COM_SMARTPTR_TYPEDEF(ILSShutdownInformer, __uuidof(ILSShutdownInformer));
 _COM_SMARTPTR_TYPEDEF(ILSSyncFilter, __uuidof(ILSSyncFilter));
