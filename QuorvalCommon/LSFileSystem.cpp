@@ -6,6 +6,5 @@ namespace LSFileSystem {
 LSFileVersion GetFileVersion(const std::wstring&) { return LSFileVersion(); }
 LSFileVersion GetHostDllVersion() { return LSFileVersion(); }
 bool CheckHostVersion(HMODULE) { return true; }
-HRESULT ListDirectory(const std::wstring&, const std::wstring&, const DirectoryEntryCallback&) { return S_OK; }
 
 } // namespace LSFileSystem

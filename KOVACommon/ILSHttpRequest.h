@@ -1,0 +1,35 @@
+#pragma once
+// The one abstract HTTP request every web-service exchange goes through.
+// Implementations: LSHttpRequest (platform XMLHTTP), and the recording and
+// replaying requests of LSHttpRequestMocks.
+#include "KOVASyncBasicsPtrs.h"
+
+#include <windows.h>
+#include <comdef.h>
+#include <memory>
+#include <string>
+
+class ILSHttpRequest
+{
+public:
+    virtual ~ILSHttpRequest() = default;
+    virtual void Configure(const std::wstring& configuration) = 0;
+    virtual HRESULT Open(const _bstr_t& method, const _bstr_t& url, const _variant_t& async,
+                         const _variant_t& user, const _variant_t& password) = 0;
+    virtual HRESULT SetRequestHeader(const _bstr_t& name, const _bstr_t& value) = 0;
+    virtual _bstr_t GetResponseHeader(const _bstr_t& name) = 0;
+    virtual _bstr_t GetAllResponseHeaders() = 0;
+    // Null when the header was never set.
+    virtual _bstr_t GetRequestHeader(const _bstr_t& name) = 0;
+    virtual _variant_t GetResponseBody() = 0;
+    virtual _variant_t GetResponseStream() = 0;
+    virtual _bstr_t GetResponseText() = 0;
+    virtual IDispatchPtr GetResponseXML() = 0;
+    virtual long GetStatus() = 0;
+    virtual _bstr_t GetStatusText() = 0;
+    virtual void PerformAsyncVariantSend(const std::wstring& url, const _variant_t& body, bool checkFpRpcStatus,
+                                         ILSShutdownInformerPtr& shutdownInformer, bool synchronous,
+                                         bool tolerate404, bool logResponseBody) = 0;
+};
+
+using ILSHttpRequestPtr = std::unique_ptr<ILSHttpRequest>;

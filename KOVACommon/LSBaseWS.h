@@ -1,0 +1,34 @@
+#pragma once
+// The request/response cycle of every web-service call: open with the SOAP
+// content type, send and wait (pumping messages, honouring shutdown), retry
+// throttling answers, turn unsuccessful answers into LSHttpError, and parse
+// XML answers.
+#include "ILSHttpRequest.h"
+#include "MsxmlPtrs.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace CLSBaseWS {
+
+ILSHttpRequestPtr OpenRequest(const std::wstring& url, const std::wstring& method, bool setSoapContentType);
+void PerformAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body,
+                      ILSShutdownInformerPtr& shutdownInformer);
+void PerformAsyncVariantSend(ILSHttpRequestPtr& request, const std::wstring& url, const _variant_t& body,
+                             ILSShutdownInformerPtr& shutdownInformer);
+void ThrowErrorMessage(ILSHttpRequest& request, bool checkFpRpcStatus, ILSShutdownInformerPtr& shutdownInformer,
+                       bool tolerate404, bool logResponseBody);
+void RetryOnServerUnavailable(ILSShutdownInformerPtr& shutdownInformer, const std::function<void()>& attempt);
+void InterruptibleDelay(ILSShutdownInformerPtr& shutdownInformer, uint64_t milliseconds);
+void CheckHealthScore(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdownInformer);
+
+// XML answers
+IXMLDOMDocument2Ptr CreateDOMDocument(const std::wstring& text);
+IXMLDOMDocument2Ptr SanitiseXMLDocument(ILSHttpRequest& request);
+IXMLDOMDocument2Ptr SanitiseXMLDocument(const std::wstring& text);
+std::wstring CleanXmlText(const std::wstring& text);
+std::wstring decodeFPRpcString(const std::wstring& text);
+uint64_t GetContentLength(ILSHttpRequest& request);
+
+} // namespace CLSBaseWS
