@@ -1,0 +1,194 @@
+#include "CLSUnifiedGroupsFieldInfo.h"
+
+#include "HandleInterfaceException.h"
+#include "LSPropertyNames.h"
+#include "hresult_exception.h"
+
+namespace {
+
+// A new BSTR holding the text, embedded NULs included; never null.
+BSTR NewText(const wchar_t* text, UINT length)
+{
+    BSTR copy = SysAllocStringLen(text, length);
+    if (!copy)
+        throw _com_error(E_OUTOFMEMORY);
+    return copy;
+}
+
+BSTR NewText(const std::wstring& text)
+{
+    return NewText(text.data(), static_cast<UINT>(text.size()));
+}
+
+BSTR CopyOf(BSTR value)
+{
+    return NewText(value ? value : L"", SysStringLen(value));
+}
+
+HRESULT StoreFlag(VARIANT_BOOL* out, VARIANT_BOOL value)
+{
+    if (!out)
+        return E_POINTER;
+    *out = value;
+    return S_OK;
+}
+
+} // namespace
+
+CLSUnifiedGroupsFieldInfo::CLSUnifiedGroupsFieldInfo(IUnknown* outer) : LSComObjectRoot(outer) {}
+
+HRESULT CLSUnifiedGroupsFieldInfo::CreateInstance(IUnknown* outer, REFIID riid, void** result)
+{
+    return CreateComObject<CLSUnifiedGroupsFieldInfo>(outer, riid, result);
+}
+
+HRESULT CLSUnifiedGroupsFieldInfo::CreateForField(const std::wstring& name, REFIID riid, void** result)
+{
+    ILSUnifiedGroupsFieldInfo* own = nullptr;
+    ThrowIfFailedCom(CreateComObject<CLSUnifiedGroupsFieldInfo>(nullptr, __uuidof(ILSUnifiedGroupsFieldInfo),
+                                                                reinterpret_cast<void**>(&own)));
+    IUnknownPtr holder(own, false);
+    static_cast<CLSUnifiedGroupsFieldInfo*>(own)->SetName(name);
+    return own->QueryInterface(riid, result);
+}
+
+void* CLSUnifiedGroupsFieldInfo::FindInterface(REFIID riid)
+{
+    if (IsEqualIID(riid, __uuidof(ILSUnifiedGroupsFieldInfo)))
+        return static_cast<ILSUnifiedGroupsFieldInfo*>(this);
+    if (IsEqualIID(riid, IID_IDispatch))
+        return static_cast<IDispatch*>(static_cast<ILSUnifiedGroupsFieldInfo*>(this));
+    if (IsEqualIID(riid, __uuidof(ILSKOVAFieldInfo)))
+        return static_cast<ILSKOVAFieldInfo*>(this);
+    return nullptr;
+}
+
+IUnknown* CLSUnifiedGroupsFieldInfo::PrimaryInterface()
+{
+    return static_cast<ILSUnifiedGroupsFieldInfo*>(this);
+}
+
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetName(BSTR* name)
+{
+    LS_COM_BOUNDARY_BEGIN
+    if (!name)
+        return E_POINTER;
+    *name = NewText(m_name);
+    return S_OK;
+    LS_COM_BOUNDARY_END("CLSUnifiedGroupsFieldInfo::raw_GetName")
+}
+
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetDisplayName(BSTR* name)
+{
+    LS_COM_BOUNDARY_BEGIN
+    if (!name)
+        return E_POINTER;
+    *name = NewText(m_name);
+    return S_OK;
+    LS_COM_BOUNDARY_END("CLSUnifiedGroupsFieldInfo::raw_GetDisplayName")
+}
+
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::IsVisible(VARIANT_BOOL* value) { return StoreFlag(value, VARIANT_TRUE); }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::IsEditable(VARIANT_BOOL* value) { return StoreFlag(value, VARIANT_TRUE); }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::IsRequired(VARIANT_BOOL* value) { return StoreFlag(value, VARIANT_FALSE); }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::IsReadOnly(VARIANT_BOOL* value) { return StoreFlag(value, VARIANT_FALSE); }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::IsHidden(VARIANT_BOOL* value) { return StoreFlag(value, VARIANT_FALSE); }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::IsMultiValue(VARIANT_BOOL* value) { return StoreFlag(value, VARIANT_FALSE); }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::IsLookup(VARIANT_BOOL* value) { return StoreFlag(value, VARIANT_FALSE); }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::IsCalculated(VARIANT_BOOL* value) { return StoreFlag(value, VARIANT_FALSE); }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::IsIndexed(VARIANT_BOOL* value) { return StoreFlag(value, VARIANT_FALSE); }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::IsSortable(VARIANT_BOOL* value) { return StoreFlag(value, VARIANT_FALSE); }
+
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetChoices(VARIANT*) { return E_NOTIMPL; }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetDefaultValue(BSTR*) { return E_NOTIMPL; }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetMaxLength(LONG*) { return E_NOTIMPL; }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetMinValue(VARIANT*) { return E_NOTIMPL; }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetMaxValue(VARIANT*) { return E_NOTIMPL; }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetFormat(BSTR*) { return E_NOTIMPL; }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetLookupList(BSTR*) { return E_NOTIMPL; }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetLookupField(BSTR*) { return E_NOTIMPL; }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetGroupName(BSTR*) { return E_NOTIMPL; }
+
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetDescription(BSTR* description)
+{
+    LS_COM_BOUNDARY_BEGIN
+    if (!description)
+        return E_POINTER;
+    *description = NewText(std::wstring());
+    return S_OK;
+    LS_COM_BOUNDARY_END("CLSUnifiedGroupsFieldInfo::raw_GetDescription")
+}
+
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetValidationFormula(BSTR*) { return E_NOTIMPL; }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetValidationMessage(BSTR*) { return E_NOTIMPL; }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetSchemaXml(BSTR*) { return E_NOTIMPL; }
+
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetFieldType(LONG* type)
+{
+    if (!type)
+        return E_POINTER;
+    *type = 2;
+    return S_OK;
+}
+
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetSortOrder(LONG*) { return E_NOTIMPL; }
+
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetFieldProgId(BSTR* progId)
+{
+    LS_COM_BOUNDARY_BEGIN
+    if (!progId)
+        return E_POINTER;
+    *progId = LSPropertyNames::FieldProgId_KOVA_SimpleField_1.copy();
+    return S_OK;
+    LS_COM_BOUNDARY_END("CLSUnifiedGroupsFieldInfo::raw_GetFieldProgId")
+}
+
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::FormatValueForDisplay(BSTR value, BSTR* formatted)
+{
+    LS_COM_BOUNDARY_BEGIN
+    if (!formatted)
+        return E_POINTER;
+    *formatted = CopyOf(value);
+    return S_OK;
+    LS_COM_BOUNDARY_END("CLSUnifiedGroupsFieldInfo::raw_FormatValueForDisplay")
+}
+
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::FormatValueForServer(BSTR value, BSTR* formatted)
+{
+    LS_COM_BOUNDARY_BEGIN
+    if (!formatted)
+        return E_POINTER;
+    *formatted = CopyOf(value);
+    return S_OK;
+    LS_COM_BOUNDARY_END("CLSUnifiedGroupsFieldInfo::raw_FormatValueForServer")
+}
+
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::IsSimpleText(VARIANT_BOOL* value) { return StoreFlag(value, VARIANT_TRUE); }
+
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::ParseDisplayValue(BSTR, BSTR*) { return E_NOTIMPL; }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::WriteValueToItem(ILSPropertyMap*, BSTR) { return E_NOTIMPL; }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::CompareValues(BSTR, BSTR, LONG*) { return E_NOTIMPL; }
+
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::ReadValueFromItem(ILSPropertyMap* item, short flags, BSTR* value)
+{
+    LS_COM_BOUNDARY_BEGIN
+    // Without an item or a place for the answer there is nothing to read into.
+    if (!item || !value)
+        return E_POINTER;
+    const _bstr_t name = m_name.ToBstr();
+    BSTR returned = nullptr;
+    const HRESULT hr = item->GetProperty(name, &returned);
+    const _bstr_t text(returned, false); // the map's string is ours to free, whatever the outcome
+    if (SUCCEEDED(hr))
+    {
+        *value = CopyOf(returned); // a null answer gives the empty text
+        return S_OK;
+    }
+    if (flags == 0)
+        return E_FAIL;
+    *value = NewText(std::wstring());
+    return S_OK;
+    LS_COM_BOUNDARY_END("CLSUnifiedGroupsFieldInfo::raw_ReadValueFromItem")
+}
+
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::IsDateTime(VARIANT_BOOL* value) { return StoreFlag(value, VARIANT_FALSE); }
