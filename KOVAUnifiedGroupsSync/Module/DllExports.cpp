@@ -1,71 +1,47 @@
-// The DLL's entry points. Class objects, registration and the start-up duties
-// of the module grow here.
-#include "CKOVAUnifiedGroupsSync.h"
+// The DLL's entry points; the module object does the work.
+#include "CKOVAUnifiedGroupsSyncModule.h"
 
 #include <windows.h>
-#include <unknwn.h>
-
-#include "LSModuleLock.h"
 
 namespace {
-
-class FilterClassFactory : public IClassFactory
+CKOVAUnifiedGroupsSyncModule& Module()
 {
-public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** result) override
-    {
-        if (!result)
-            return E_POINTER;
-        *result = nullptr;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory))
-        {
-            *result = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** result) override
-    {
-        return CKOVAUnifiedGroupsSync::CreateInstance(outer, riid, result);
-    }
-    STDMETHODIMP LockServer(BOOL lock) override
-    {
-        lock ? LSModuleLock::Lock() : LSModuleLock::Unlock();
-        return S_OK;
-    }
-};
-
-FilterClassFactory g_filterFactory;
-
+    return CKOVAUnifiedGroupsSyncModule::Instance();
+}
 } // namespace
 
 extern "C" {
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID)
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 {
-    return TRUE;
+    if (reason != DLL_PROCESS_ATTACH)
+        return TRUE;
+    return Module().ProcessAttach(instance) ? TRUE : FALSE;
 }
 
 HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** result)
 {
-    if (!result)
-        return E_POINTER;
-    *result = nullptr;
-    if (IsEqualCLSID(clsid, CLSID_KOVAUnifiedGroupsSync))
-        return g_filterFactory.QueryInterface(riid, result);
-    return CLASS_E_CLASSNOTAVAILABLE;
+    return Module().GetClassObject(clsid, riid, result);
 }
 
 HRESULT WINAPI DllCanUnloadNow()
 {
-    return LSModuleLock::Count() == 0 ? S_OK : S_FALSE;
+    return Module().CanUnloadNow();
 }
 
-HRESULT WINAPI DllRegisterServer() { return E_NOTIMPL; }
-HRESULT WINAPI DllUnregisterServer() { return E_NOTIMPL; }
-HRESULT WINAPI DllInstall(BOOL, LPCWSTR) { return E_NOTIMPL; }
+HRESULT WINAPI DllRegisterServer()
+{
+    return Module().RegisterServer();
+}
+
+HRESULT WINAPI DllUnregisterServer()
+{
+    return Module().UnregisterServer();
+}
+
+HRESULT WINAPI DllInstall(BOOL install, LPCWSTR commandLine)
+{
+    return Module().Install(install != FALSE, commandLine);
+}
 
 } // extern "C"

@@ -1,0 +1,276 @@
+#include "CKOVAUnifiedGroupsSyncModule.h"
+
+#include "CKOVAUnifiedGroupsSync.h"
+#include "CLSUnifiedGroupFieldSetInfo.h"
+#include "CLSUnifiedGroupsFieldInfo.h"
+#include "HandleInterfaceException.h"
+#include "LSClassFactory.h"
+#include "LSClassRegistration.h"
+#include "LSDiag.h"
+#include "LSFileSystem.h"
+#include "LSModuleLock.h"
+#include "LSRegistryKey.h"
+#include "LSResourceLibraries.h"
+#include "LSSetting.h"
+#include "LSThreadLocaleScope.h"
+#include "LSTypeLibraryRegistration.h"
+#include "hresult_exception.h"
+
+#include <new>
+
+namespace {
+
+const wchar_t* const LogModuleName = L"KOVA-UnifiedGroups";
+const wchar_t* const LanguageLibraryName = L"KOVAUnifiedGroupsSync64";
+const wchar_t* const ClassesPath = L"Software\\Classes";
+
+class CriticalSectionLock
+{
+public:
+    explicit CriticalSectionLock(CRITICAL_SECTION& section) : m_section(section) { EnterCriticalSection(&m_section); }
+    ~CriticalSectionLock() { LeaveCriticalSection(&m_section); }
+    CriticalSectionLock(const CriticalSectionLock&) = delete;
+    CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
+
+private:
+    CRITICAL_SECTION& m_section;
+};
+
+IClassFactory* Decoded(void* encoded)
+{
+    return static_cast<IClassFactory*>(DecodePointer(encoded));
+}
+
+} // namespace
+
+LSModuleStartup LSModuleStartup::Default()
+{
+    return {[] { LSDiag::Initialize(LogModuleName); },
+            [] { return LSResourceLibraries::LoadLanguageDll(LanguageLibraryName); },
+            [](HMODULE ownModule) { return LSFileSystem::CheckHostVersion(ownModule); }};
+}
+
+CKOVAUnifiedGroupsSyncModule& CKOVAUnifiedGroupsSyncModule::Instance()
+{
+    static CKOVAUnifiedGroupsSyncModule module;
+    return module;
+}
+
+CKOVAUnifiedGroupsSyncModule::CKOVAUnifiedGroupsSyncModule(LSModuleStartup startup)
+    : m_startup(startup),
+      m_objectMap{{
+          {&CLSID_KOVAUnifiedGroupsSync, &CKOVAUnifiedGroupsSync::CreateInstance,
+           L"Quorval.SyncFilter.UnifiedGroups.1", L"Quorval.SyncFilter.UnifiedGroups", L"KOVAUnifiedGroupsSync Class"},
+          {&CLSID_LSUnifiedGroupsFieldInfo, &CLSUnifiedGroupsFieldInfo::CreateInstance,
+           L"KOVA.LSUnifiedGroupsFieldInfo.1", L"KOVA.LSUnifiedGroupsFieldInfo", L"LSUnifiedGroupsFieldInfo Class"},
+          {&CLSID_LSUnifiedGroupFieldSetInfo, &CLSUnifiedGroupFieldSetInfo::CreateInstance,
+           L"KOVA.LSUnifiedGroupFieldSetInfo.1", L"KOVA.LSUnifiedGroupFieldSetInfo",
+           L"LSUnifiedGroupFieldSetInfo Class"},
+      }}
+{
+    m_lockInitialised = InitializeCriticalSectionAndSpinCount(&m_lock, 0) != FALSE;
+}
+
+CKOVAUnifiedGroupsSyncModule::~CKOVAUnifiedGroupsSyncModule()
+{
+    for (LSObjectMapEntry& entry : m_objectMap)
+    {
+        if (void* encoded = entry.cachedFactory.exchange(nullptr))
+            static_cast<LSClassFactory*>(Decoded(encoded))->ReleaseFromCache();
+    }
+    if (m_lockInitialised)
+        DeleteCriticalSection(&m_lock);
+}
+
+void CKOVAUnifiedGroupsSyncModule::SetInstance(HINSTANCE instance)
+{
+    m_instance = instance;
+    m_resourceInstance.store(instance);
+}
+
+bool CKOVAUnifiedGroupsSyncModule::ProcessAttach(HINSTANCE instance)
+{
+    SetInstance(instance);
+    try
+    {
+        LSResourceLibraries::LoadAtProcessAttach(instance);
+    }
+    catch (...)
+    {
+        // Logging is not set up yet; the libraries simply stay absent.
+        HandleInterfaceException("DllMain", __FILE__, __LINE__);
+    }
+    return m_lockInitialised;
+}
+
+// Not std::call_once: with this toolchain a call_once whose function throws
+// leaves the flag taken and the next caller waits for ever.
+template <typename Step>
+void CKOVAUnifiedGroupsSyncModule::RunOnce(std::atomic<bool>& done, Step step)
+{
+    if (done.load(std::memory_order_acquire))
+        return;
+    if (!m_lockInitialised)
+        throw hresult_exception(E_UNEXPECTED, "module lock not initialised");
+    CriticalSectionLock lock(m_lock);
+    if (done.load(std::memory_order_relaxed))
+        return;
+    step();
+    done.store(true, std::memory_order_release);
+}
+
+void CKOVAUnifiedGroupsSyncModule::RunStartupDuties()
+{
+    m_startup.initialiseLogging();
+    RunOnce(m_languageLoaded, [this] {
+        if (HMODULE language = m_startup.loadLanguageLibrary())
+            m_resourceInstance.store(language);
+    });
+    RunOnce(m_hostVersionChecked, [this] { m_hostVersionAccepted = m_startup.checkHostVersion(m_instance); });
+}
+
+bool CKOVAUnifiedGroupsSyncModule::HostVersionAccepted()
+{
+    try
+    {
+        RunStartupDuties();
+        return m_hostVersionAccepted;
+    }
+    catch (...)
+    {
+        // Reported, and the request is still served: a failed start-up duty
+        // is not a refusal.
+        HandleInterfaceException("DllGetClassObject", __FILE__, __LINE__);
+        return true;
+    }
+}
+
+HRESULT CKOVAUnifiedGroupsSyncModule::GetClassObject(REFCLSID clsid, REFIID riid, void** result)
+{
+    if (!HostVersionAccepted())
+        return E_INVALIDARG;
+    if (!result)
+        return E_POINTER;
+    *result = nullptr;
+    if (!m_lockInitialised)
+        return E_UNEXPECTED;
+    LSObjectMapEntry* entry = FindEntry(clsid);
+    if (!entry)
+        return CLASS_E_CLASSNOTAVAILABLE;
+    IClassFactory* factory = CachedFactory(*entry);
+    if (!factory)
+        return E_OUTOFMEMORY;
+    HRESULT hr = factory->QueryInterface(riid, result);
+    if (SUCCEEDED(hr) && !*result)
+        hr = CLASS_E_CLASSNOTAVAILABLE;
+    return hr;
+}
+
+LSObjectMapEntry* CKOVAUnifiedGroupsSyncModule::FindEntry(REFCLSID clsid)
+{
+    for (LSObjectMapEntry& entry : m_objectMap)
+    {
+        if (entry.create && IsEqualCLSID(*entry.clsid, clsid))
+            return &entry;
+    }
+    return nullptr;
+}
+
+IClassFactory* CKOVAUnifiedGroupsSyncModule::CachedFactory(LSObjectMapEntry& entry)
+{
+    if (void* encoded = entry.cachedFactory.load())
+        return Decoded(encoded);
+    CriticalSectionLock lock(m_lock);
+    void* encoded = entry.cachedFactory.load();
+    if (!encoded)
+    {
+        LSClassFactory* factory = new (std::nothrow) LSClassFactory(entry.create);
+        if (!factory)
+            return nullptr;
+        encoded = EncodePointer(static_cast<IClassFactory*>(factory));
+        entry.cachedFactory.store(encoded);
+    }
+    return Decoded(encoded);
+}
+
+HRESULT CKOVAUnifiedGroupsSyncModule::CanUnloadNow() const
+{
+    return LSModuleLock::Count() == 0 ? S_OK : S_FALSE;
+}
+
+HKEY CKOVAUnifiedGroupsSyncModule::ClassesRootBase() const
+{
+    return m_perUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+}
+
+void CKOVAUnifiedGroupsSyncModule::Register()
+{
+    // The module's own registration block is empty: nothing is written for it.
+    const CStdStr modulePath = LSSetting::GetModuleFileNameSafe(m_instance);
+    if (modulePath.empty())
+        throw hresult_exception(HRESULT_FROM_WIN32(GetLastError()), "GetModuleFileName");
+    const LSRegistryKey classesRoot = LSRegistryKey::Create(ClassesRootBase(), ClassesPath);
+    for (const LSObjectMapEntry& entry : m_objectMap)
+    {
+        // The classes declare no component categories, so none are registered.
+        if (entry.create)
+            LSClassRegistration::Register(classesRoot.Get(), entry, modulePath, LIBID_KOVAUnifiedGroupsSyncLib);
+    }
+    LSTypeLibraryRegistration::Register(modulePath, m_perUser);
+}
+
+void CKOVAUnifiedGroupsSyncModule::Unregister()
+{
+    const CStdStr modulePath = LSSetting::GetModuleFileNameSafe(m_instance);
+    if (modulePath.empty())
+        throw hresult_exception(HRESULT_FROM_WIN32(GetLastError()), "GetModuleFileName");
+    if (const LSRegistryKey classesRoot = LSRegistryKey::OpenIfPresent(ClassesRootBase(), ClassesPath))
+    {
+        for (const LSObjectMapEntry& entry : m_objectMap)
+        {
+            if (entry.create)
+                LSClassRegistration::Unregister(classesRoot.Get(), entry);
+        }
+    }
+    LSTypeLibraryRegistration::Unregister(modulePath, m_perUser);
+}
+
+HRESULT CKOVAUnifiedGroupsSyncModule::RegisterServer()
+{
+    LSThreadLocaleScope locale;
+    try
+    {
+        Register();
+        return S_OK;
+    }
+    catch (...)
+    {
+        return HandleInterfaceException("DllRegisterServer", __FILE__, __LINE__);
+    }
+}
+
+HRESULT CKOVAUnifiedGroupsSyncModule::UnregisterServer()
+{
+    LSThreadLocaleScope locale;
+    try
+    {
+        Unregister();
+        return S_OK;
+    }
+    catch (...)
+    {
+        return HandleInterfaceException("DllUnregisterServer", __FILE__, __LINE__);
+    }
+}
+
+HRESULT CKOVAUnifiedGroupsSyncModule::Install(bool install, const wchar_t* commandLine)
+{
+    if (commandLine && CStdStr(commandLine).EqualsNoCase(L"user"))
+        m_perUser = true; // for the rest of the process
+    if (!install)
+        return UnregisterServer();
+    const HRESULT hr = RegisterServer();
+    if (FAILED(hr))
+        UnregisterServer();
+    return hr;
+}

@@ -1,0 +1,179 @@
+// The DLL's exports called directly, with the DLL loaded through the real
+// loader: the unload answer, class-object requests and the install switch.
+#include <gtest/gtest.h>
+
+#include "ComponentRegistration.h"
+#include "KOVASyncBasicsPtrs.h"
+#include "KOVAUnifiedGroupsSync_h.h"
+#include "UniqueHandles.h"
+#include "WindowsProcess.h"
+
+namespace {
+
+using GetClassObjectFunction = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+using CanUnloadNowFunction = HRESULT(WINAPI*)();
+using InstallFunction = HRESULT(WINAPI*)(BOOL, LPCWSTR);
+
+template <typename Function>
+Function Export(HMODULE module, const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+// The DLL loaded from a path; each distinct file is a module of its own with
+// its own process-wide state.
+class LoadedComponent
+{
+public:
+    explicit LoadedComponent(const std::wstring& path) : m_module(LoadLibraryW(path.c_str())) {}
+    bool Loaded() const { return m_module.IsValid(); }
+    HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** result) const
+    {
+        return Export<GetClassObjectFunction>(m_module.Get(), "DllGetClassObject")(clsid, riid, result);
+    }
+    HRESULT CanUnloadNow() const { return Export<CanUnloadNowFunction>(m_module.Get(), "DllCanUnloadNow")(); }
+    HRESULT Install(BOOL install, const wchar_t* commandLine) const
+    {
+        return Export<InstallFunction>(m_module.Get(), "DllInstall")(install, commandLine);
+    }
+    HRESULT Unregister() const { return Export<CanUnloadNowFunction>(m_module.Get(), "DllUnregisterServer")(); }
+
+private:
+    UniqueHModule m_module;
+};
+
+// A copy of the DLL under its own name, deleted afterwards.
+class ComponentCopy
+{
+public:
+    explicit ComponentCopy(const std::wstring& tag)
+        : m_path(TemporaryFolder() + L"\\KOVAUnifiedGroupsSync64-" + tag + L".dll")
+    {
+        CopyFileW(ComponentDllPath().c_str(), m_path.c_str(), FALSE);
+    }
+    ~ComponentCopy() { DeleteFileW(m_path.c_str()); }
+    const std::wstring& Path() const { return m_path; }
+
+private:
+    std::wstring m_path;
+};
+
+IClassFactory* FactoryOf(const LoadedComponent& component, REFCLSID clsid)
+{
+    IClassFactory* factory = nullptr;
+    EXPECT_EQ(S_OK, component.GetClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+    return factory;
+}
+
+std::wstring FilterServerPath(HKEY root)
+{
+    return ReadText(root, L"Software\\Classes\\CLSID\\" + GuidText(CLSID_KOVAUnifiedGroupsSync) + L"\\InprocServer32");
+}
+
+} // namespace
+
+TEST(ComponentExports, CannotUnloadWhileAnObjectOrALockedFactoryLives)
+{
+    LoadedComponent component(ComponentDllPath());
+    ASSERT_TRUE(component.Loaded());
+    ASSERT_EQ(S_OK, component.CanUnloadNow());
+
+    IClassFactory* factory = FactoryOf(component, CLSID_KOVAUnifiedGroupsSync);
+    ASSERT_NE(nullptr, factory);
+    EXPECT_EQ(S_FALSE, component.CanUnloadNow()); // a held factory keeps the module
+    IUnknown* filter = nullptr;
+    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, __uuidof(ILSSyncFilter2), reinterpret_cast<void**>(&filter)));
+    EXPECT_EQ(S_OK, factory->LockServer(TRUE));
+    factory->Release();
+    EXPECT_EQ(S_FALSE, component.CanUnloadNow()); // the filter and the lock
+
+    filter->Release();
+    EXPECT_EQ(S_FALSE, component.CanUnloadNow()); // the lock alone
+
+    factory = FactoryOf(component, CLSID_KOVAUnifiedGroupsSync);
+    EXPECT_EQ(S_OK, factory->LockServer(FALSE));
+    factory->Release();
+    EXPECT_EQ(S_OK, component.CanUnloadNow());
+}
+
+TEST(ComponentExports, ClassFactoriesAreCachedAndServeEveryClass)
+{
+    LoadedComponent component(ComponentDllPath());
+    ASSERT_TRUE(component.Loaded());
+    for (const RegisteredClass& c : RegisteredClasses())
+    {
+        IClassFactory* first = FactoryOf(component, c.clsid);
+        IClassFactory* second = FactoryOf(component, c.clsid);
+        ASSERT_NE(nullptr, first);
+        EXPECT_EQ(first, second);
+        IUnknown* object = nullptr;
+        EXPECT_EQ(S_OK, first->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&object)));
+        if (object)
+            object->Release();
+        first->Release();
+        second->Release();
+    }
+    EXPECT_EQ(S_OK, component.CanUnloadNow());
+}
+
+TEST(ComponentExports, UnknownClassAndNullOutPointer)
+{
+    LoadedComponent component(ComponentDllPath());
+    void* result = reinterpret_cast<void*>(1);
+    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, component.GetClassObject(IID_IDispatch, IID_IClassFactory, &result));
+    EXPECT_EQ(nullptr, result);
+    EXPECT_EQ(E_POINTER, component.GetClassObject(CLSID_KOVAUnifiedGroupsSync, IID_IClassFactory, nullptr));
+    result = reinterpret_cast<void*>(1);
+    EXPECT_EQ(E_NOINTERFACE, component.GetClassObject(CLSID_KOVAUnifiedGroupsSync, IID_IDispatch, &result));
+    EXPECT_EQ(nullptr, result);
+}
+
+TEST(ComponentExports, OnlyTheWholeWordUserInAnyCaseRegistersPerUser)
+{
+    struct Case
+    {
+        const wchar_t* tag;
+        const wchar_t* commandLine;
+        bool perUser;
+    };
+    const Case cases[] = {{L"upper", L"USER", true},      {L"mixed", L"uSeR", true},
+                          {L"plural", L"users", false},   {L"blank", L"user ", false},
+                          {L"empty", L"", false},         {L"null", nullptr, false}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.tag);
+        ComponentRegistrationGuard guard;
+        ComponentCopy copy(c.tag);
+        LoadedComponent component(copy.Path());
+        ASSERT_TRUE(component.Loaded());
+        ASSERT_EQ(S_OK, component.Install(TRUE, c.commandLine));
+        const HKEY written = c.perUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+        const HKEY untouched = c.perUser ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+        EXPECT_EQ(0, _wcsicmp(copy.Path().c_str(), FilterServerPath(written).c_str()));
+        EXPECT_EQ(L"<absent>", FilterServerPath(untouched));
+        EXPECT_EQ(S_OK, component.Install(FALSE, c.commandLine));
+        EXPECT_EQ(L"<absent>", FilterServerPath(written));
+    }
+}
+
+TEST(ComponentExports, RegistrationRestoresTheCallersThreadLocale)
+{
+    ComponentRegistrationGuard guard;
+    ComponentCopy copy(L"locale");
+    LoadedComponent component(copy.Path());
+    ASSERT_TRUE(component.Loaded());
+    const LCID original = GetThreadLocale();
+    const LCID german = MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT);
+    ASSERT_TRUE(SetThreadLocale(german));
+
+    EXPECT_EQ(S_OK, component.Install(TRUE, L"users"));
+    EXPECT_EQ(german, GetThreadLocale());
+    EXPECT_EQ(S_OK, component.Install(FALSE, nullptr));
+    EXPECT_EQ(german, GetThreadLocale());
+    // A second unregistration fails (the type library is no longer
+    // registered); the locale comes back on that path too.
+    EXPECT_TRUE(FAILED(component.Unregister()));
+    EXPECT_EQ(german, GetThreadLocale());
+
+    SetThreadLocale(original);
+}

@@ -1,0 +1,18 @@
+#pragma once
+// Runs another Windows program of the prefix and collects what it printed.
+#include <string>
+
+struct ProcessResult
+{
+    unsigned long exitCode = 0xFFFFFFFF;
+    std::string output; // standard output and standard error, as bytes
+    bool finished = false;
+};
+
+// Waits at most timeoutMs, then ends the program.
+ProcessResult RunProcess(const std::wstring& commandLine, unsigned long timeoutMs = 60000);
+
+// The folder of the test program (where the DLL and tools are built).
+std::wstring TestProgramFolder();
+std::wstring ComponentDllPath();
+std::wstring TemporaryFolder();
