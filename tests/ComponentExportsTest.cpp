@@ -5,6 +5,11 @@
 #include "ComponentRegistration.h"
 #include "KOVASyncBasicsPtrs.h"
 #include "KOVAUnifiedGroupsSync_h.h"
+#include "KOVAVersion.h"
+#include "LSFileSystem.h"
+#include "ScratchFolder.h"
+#include "UserSettingGuard.h"
+#include "VersionResourcePatch.h"
 #include "UniqueHandles.h"
 #include "WindowsProcess.h"
 
@@ -47,14 +52,14 @@ class ComponentCopy
 {
 public:
     explicit ComponentCopy(const std::wstring& tag)
-        : m_path(TemporaryFolder() + L"\\KOVAUnifiedGroupsSync64-" + tag + L".dll")
+        : m_folder(L"component-copy-" + tag), m_path(m_folder / (L"KOVAUnifiedGroupsSync64-" + tag + L".dll"))
     {
         CopyFileW(ComponentDllPath().c_str(), m_path.c_str(), FALSE);
     }
-    ~ComponentCopy() { DeleteFileW(m_path.c_str()); }
     const std::wstring& Path() const { return m_path; }
 
 private:
+    ScratchFolder m_folder;
     std::wstring m_path;
 };
 
@@ -176,4 +181,39 @@ TEST(ComponentExports, RegistrationRestoresTheCallersThreadLocale)
     EXPECT_EQ(german, GetThreadLocale());
 
     SetThreadLocale(original);
+}
+
+TEST(ComponentExports, ADifferentHostBuildRefusesEveryClassOnceLoggingIsUp)
+{
+    const ScratchFolder logs(L"version-gate-logs");
+    UserSettingGuard logDir(L"KOVA.LogDir");
+    logDir.SetString(logs.Path());
+    UserSettingGuard errorLines(L"KOVA.Log.Error");
+    errorLines.SetDword(1);
+    {
+        ComponentCopy copy(L"otherbuild");
+        const uint16_t otherBuild = static_cast<uint16_t>(KOVA_VERSION_PATCH + 1);
+        ASSERT_TRUE(SetFileVersionBuild(copy.Path(), otherBuild));
+        ASSERT_EQ(otherBuild, LSFileSystem::GetFileVersion(copy.Path()).build);
+        LoadedComponent component(copy.Path());
+        ASSERT_TRUE(component.Loaded());
+        for (int round = 0; round < 2; ++round)
+        {
+            for (const RegisteredClass& c : RegisteredClasses())
+            {
+                void* result = reinterpret_cast<void*>(1);
+                EXPECT_EQ(E_INVALIDARG, component.GetClassObject(c.clsid, IID_IClassFactory, &result)) << round;
+            }
+        }
+        EXPECT_EQ(S_OK, component.CanUnloadNow());
+    }
+    // The refusal came after the logging set-up: its log file holds the
+    // banner and the check's error line.
+    const std::wstring folder = logs / L"KOVA Logs";
+    const std::vector<std::wstring> files = FileNames(folder);
+    ASSERT_EQ(1u, files.size());
+    EXPECT_EQ(0u, files[0].find(L"KOVA-UnifiedGroups-"));
+    const std::string text = ReadWholeFile(folder + L"\\" + files[0]);
+    EXPECT_NE(std::string::npos, text.find("Logging initialised for ")) << text;
+    EXPECT_NE(std::string::npos, text.find(" mismatch with KOVA ")) << text;
 }

@@ -5,6 +5,7 @@
 #include "ComponentRegistration.h"
 #include "KOVASyncBasicsPtrs.h"
 #include "KOVAUnifiedGroupsSync_h.h"
+#include "ScratchFolder.h"
 #include "WindowsProcess.h"
 
 #include <fstream>
@@ -121,7 +122,8 @@ TEST_F(MachineRegistration, CreatesAllThreeClassesByProgIdFromTheDll)
 
 TEST_F(MachineRegistration, JScriptClientUsesTheFilterThroughIDispatch)
 {
-    const std::wstring script = TemporaryFolder() + L"\\kova-registration-client.js";
+    const ScratchFolder folder(L"jscript-client");
+    const std::wstring script = folder / L"client.js";
     {
         std::ofstream file(std::string(script.begin(), script.end()).c_str(), std::ios::binary);
         file << "var filter = new ActiveXObject(\"Quorval.SyncFilter.UnifiedGroups\");\r\n"
@@ -132,7 +134,6 @@ TEST_F(MachineRegistration, JScriptClientUsesTheFilterThroughIDispatch)
                 "WScript.Echo(\"field set: \" + typeof fieldSet);\r\n";
     }
     const ProcessResult run = RunProcess(L"cscript.exe //nologo \"" + script + L"\"");
-    DeleteFileW(script.c_str());
     ASSERT_TRUE(run.finished);
     EXPECT_EQ("count before: 0\r\ncount after: 0\r\nfield set: object\r\n", run.output);
 }

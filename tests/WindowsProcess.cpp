@@ -1,6 +1,6 @@
 #include "WindowsProcess.h"
 
-#include "LSSetting.h"
+#include "TestFiles.h"
 #include "UniqueHandles.h"
 
 #include <windows.h>
@@ -56,23 +56,7 @@ ProcessResult RunProcess(const std::wstring& commandLine, unsigned long timeoutM
     return result;
 }
 
-std::wstring TestProgramFolder()
-{
-    const std::wstring path = LSSetting::GetModuleFileNameSafe(nullptr);
-    return path.substr(0, path.find_last_of(L'\\'));
-}
-
 std::wstring ComponentDllPath()
 {
     return TestProgramFolder() + L"\\KOVAUnifiedGroupsSync64.dll";
-}
-
-std::wstring TemporaryFolder()
-{
-    wchar_t buffer[MAX_PATH + 1] = {};
-    const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
-    std::wstring folder(buffer, length);
-    if (!folder.empty() && folder.back() == L'\\')
-        folder.pop_back();
-    return folder;
 }

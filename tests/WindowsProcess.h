@@ -12,7 +12,5 @@ struct ProcessResult
 // Waits at most timeoutMs, then ends the program.
 ProcessResult RunProcess(const std::wstring& commandLine, unsigned long timeoutMs = 60000);
 
-// The folder of the test program (where the DLL and tools are built).
-std::wstring TestProgramFolder();
+// The component's DLL as the build made it, beside the test program.
 std::wstring ComponentDllPath();
-std::wstring TemporaryFolder();

@@ -1,0 +1,9 @@
+#include "TestFiles.h"
+
+#include "LSSetting.h"
+
+std::wstring TestProgramFolder()
+{
+    std::wstring path = LSSetting::GetModuleFileNameSafe(nullptr);
+    return path.substr(0, path.find_last_of(L'\\'));
+}
