@@ -9,33 +9,59 @@
 
 namespace {
 
-std::string ReadAll(HANDLE pipe)
+// One pipe for one output stream of the child; the child gets the write end.
+class OutputPipe
 {
-    std::string output;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(pipe, buffer, sizeof(buffer), &read, nullptr) && read > 0)
-        output.append(buffer, read);
-    return output;
-}
+public:
+    OutputPipe()
+    {
+        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+        if (CreatePipe(m_read.Put(), m_write.Put(), &inherit, 0))
+            SetHandleInformation(m_read.Get(), HANDLE_FLAG_INHERIT, 0);
+    }
+    bool Valid() const { return m_read.IsValid() && m_write.IsValid(); }
+    HANDLE ChildEnd() const { return m_write.Get(); }
+    // After the child started: our copy of its end goes, so reading ends
+    // when the child's copy closes.
+    void StartReading()
+    {
+        m_write.Reset();
+        m_reader = std::thread([this] {
+            char buffer[4096];
+            DWORD read = 0;
+            while (ReadFile(m_read.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
+                m_text.append(buffer, read);
+        });
+    }
+    std::string Finish()
+    {
+        if (m_reader.joinable())
+            m_reader.join();
+        return m_text;
+    }
+
+private:
+    UniqueHandle m_read;
+    UniqueHandle m_write;
+    std::thread m_reader;
+    std::string m_text;
+};
 
 } // namespace
 
 ProcessResult RunProcess(const std::wstring& commandLine, unsigned long timeoutMs)
 {
     ProcessResult result;
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    UniqueHandle readEnd, writeEnd;
-    if (!CreatePipe(readEnd.Put(), writeEnd.Put(), &inherit, 0))
+    OutputPipe output, errors;
+    if (!output.Valid() || !errors.Valid())
         return result;
-    SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
 
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = writeEnd.Get();
-    startup.hStdError = writeEnd.Get();
+    startup.hStdOutput = output.ChildEnd();
+    startup.hStdError = errors.ChildEnd();
     PROCESS_INFORMATION process{};
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
@@ -43,16 +69,14 @@ ProcessResult RunProcess(const std::wstring& commandLine, unsigned long timeoutM
                         &startup, &process))
         return result;
     UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
-    writeEnd.Reset(); // the pipe ends when the child closes its copy
-
-    std::string output;
-    std::thread reader([&] { output = ReadAll(readEnd.Get()); });
+    output.StartReading();
+    errors.StartReading();
     result.finished = WaitForSingleObject(processHandle.Get(), timeoutMs) == WAIT_OBJECT_0;
     if (!result.finished)
         TerminateProcess(processHandle.Get(), 1);
-    reader.join();
+    result.output = output.Finish();
+    result.errors = errors.Finish();
     GetExitCodeProcess(processHandle.Get(), &result.exitCode);
-    result.output = output;
     return result;
 }
 

@@ -5,7 +5,8 @@
 struct ProcessResult
 {
     unsigned long exitCode = 0xFFFFFFFF;
-    std::string output; // standard output and standard error, as bytes
+    std::string output; // standard output, as bytes
+    std::string errors; // standard error, as bytes
     bool finished = false;
 };
 

@@ -1,0 +1,109 @@
+#include "SyncHostPass.h"
+
+#include "KOVASyncBasicsPtrs.h"
+#include "LSPropertyNames.h"
+#include "hresult_exception.h"
+
+#include <set>
+
+namespace {
+
+// A failed step ends the pass; the report says which one.
+class StepFailure
+{
+public:
+    StepFailure(const wchar_t* step, HRESULT hr) : step(step), hr(hr) {}
+    const wchar_t* step;
+    HRESULT hr;
+};
+
+void Check(const wchar_t* step, HRESULT hr)
+{
+    if (FAILED(hr))
+        throw StepFailure(step, hr);
+}
+
+ILSSyncFilter2Ptr CreateFilter(const std::wstring& progId)
+{
+    CLSID clsid{};
+    Check(L"CLSIDFromProgID", CLSIDFromProgID(progId.c_str(), &clsid));
+    ILSSyncFilter2* filter = nullptr;
+    Check(L"CoCreateInstance", CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(ILSSyncFilter2),
+                                                reinterpret_cast<void**>(&filter)));
+    return ILSSyncFilter2Ptr(filter, false);
+}
+
+void HandOverInformer(ILSSyncFilter2Ptr& filter, LSHostShutdownInformer& informer)
+{
+    ILSNeedsShutdownInfoPtr needsInformer;
+    if (FAILED(filter.QueryInterface(__uuidof(ILSNeedsShutdownInfo), &needsInformer)))
+        return; // a filter without long waits needs none
+    Check(L"SetShutdownInformer", needsInformer->SetShutdownInformer(informer.Interface()));
+}
+
+ItemProperties DescribeItem(const ILSSyncFilter2Ptr& filter, USHORT index)
+{
+    LSHostPropertyMapHolder basic;
+    LSHostPropertyMapHolder full;
+    ItemProperties item;
+    const HRESULT basicResult = filter->GetItemBasicProps(index, basic.Interface());
+    item.basic = WrittenProperties(*basic);
+    Check(L"GetItemBasicProps", basicResult);
+    const HRESULT fullResult = filter->SetItemProperties(index, full.Interface());
+    item.full = WrittenProperties(*full);
+    Check(L"SetItemProperties", fullResult);
+    return item;
+}
+
+void RunSteps(const SyncHostOptions& options, LSHostShutdownInformer& informer, SyncPassReport& report)
+{
+    ILSSyncFilter2Ptr filter = CreateFilter(options.progId);
+    HandOverInformer(filter, informer);
+    Check(L"SetCurrentProfileName", filter->SetCurrentProfileName(_bstr_t(options.profile.c_str())));
+
+    LSHostPropertyMapHolder folder;
+    folder->Preset(static_cast<const wchar_t*>(LSPropertyNames::Tenbrid_FolderLocation), options.folderLocation);
+    Check(L"PreContentSyncFolderUpdate", filter->PreContentSyncFolderUpdate(folder.Interface()));
+
+    USHORT count = 0;
+    Check(L"get_ItemCount", filter->get_ItemCount(&count));
+    report.itemCount = count;
+    for (USHORT index = 0; index < count; ++index)
+        report.items.push_back(DescribeItem(filter, index));
+
+    if (options.startPoint)
+    {
+        Check(L"SetSyncStartPointByString", filter->SetSyncStartPointByString(_bstr_t(options.startPoint->c_str())));
+        report.topFolder = DescribeItem(filter, 0);
+    }
+}
+
+} // namespace
+
+PropertyList WrittenProperties(const LSHostPropertyMap& map)
+{
+    PropertyList written;
+    std::set<std::wstring> seen;
+    for (const LSHostPropertyMap::Call& call : map.Calls())
+    {
+        if (call.method.rfind(L"Set", 0) != 0 || !map.Has(call.name) || !seen.insert(call.name).second)
+            continue;
+        written.emplace_back(call.name, map.Values().at(call.name));
+    }
+    return written;
+}
+
+SyncPassReport RunSyncPass(const SyncHostOptions& options, LSHostShutdownInformer& informer)
+{
+    SyncPassReport report;
+    try
+    {
+        RunSteps(options, informer, report);
+    }
+    catch (const StepFailure& failure)
+    {
+        report.hr = failure.hr;
+        report.failedStep = failure.step;
+    }
+    return report;
+}

@@ -1,0 +1,38 @@
+#pragma once
+// One sync pass as the host engine runs it: create the filter by ProgID,
+// hand it a shutdown informer, report the profile, update the folder, read
+// every item's basic and full properties, and the top folder's when a start
+// point is given.
+#include "LSHostPropertyMap.h"
+#include "LSHostShutdownInformer.h"
+#include "SyncHostOptions.h"
+
+#include <windows.h>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// The properties the filter wrote into one map, in the order of their
+// first write.
+using PropertyList = std::vector<std::pair<std::wstring, LSHostPropertyMap::Value>>;
+
+struct ItemProperties
+{
+    PropertyList basic;
+    PropertyList full;
+};
+
+struct SyncPassReport
+{
+    HRESULT hr = S_OK;
+    std::wstring failedStep; // the filter call (or set-up step) that failed
+    std::optional<unsigned> itemCount;
+    std::vector<ItemProperties> items;
+    std::optional<ItemProperties> topFolder;
+};
+
+SyncPassReport RunSyncPass(const SyncHostOptions& options, LSHostShutdownInformer& informer);
+
+// Values the filter wrote, in write order; failed writes are left out.
+PropertyList WrittenProperties(const LSHostPropertyMap& map);
