@@ -18,6 +18,22 @@ HRESULT StoreText(BSTR* out, const std::wstring& text)
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
+// Fail.Method holds one method name or several separated by ";".
+bool IsListed(const std::wstring& list, const wchar_t* method)
+{
+    size_t start = 0;
+    while (start <= list.size())
+    {
+        size_t end = list.find(L';', start);
+        if (end == std::wstring::npos)
+            end = list.size();
+        if (lstrcmpiW(list.substr(start, end - start).c_str(), method) == 0)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 void SetErrorDescription(const std::wstring& description)
 {
     ICreateErrorInfo* create = nullptr;
@@ -129,7 +145,7 @@ HRESULT CAuthTokenLibraryStandIn::EnterCall(const wchar_t* method)
 {
     SetErrorInfo(0, nullptr);
     const DWORD call = StandInRegistry::Increment(std::wstring(L"Count.") + method);
-    if (lstrcmpiW(StandInRegistry::ReadText(L"Fail.Method", L"").c_str(), method) != 0)
+    if (!IsListed(StandInRegistry::ReadText(L"Fail.Method", L""), method))
         return S_OK;
     if (call < StandInRegistry::ReadNumber(L"Fail.FromCall", 1))
         return S_OK;
