@@ -4,6 +4,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:?usage: 30-register-token-library.sh BUILD}
+export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
 dll="$build/bin/KOVAAuthTokenLibrary64.dll"
 [ -f "$dll" ] || { echo "token library stand-in not built: $dll" >&2; exit 1; }
 "$here/scripts/wine-run" regsvr32 /s "$(winepath -w "$dll" 2>/dev/null)"
