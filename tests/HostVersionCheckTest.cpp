@@ -48,7 +48,8 @@ TEST(FileVersion, FourNumbersInOrderFromTheFixedInformation)
     EXPECT_EQ(4711, version.build);
     EXPECT_EQ(1000, version.revision);
 
-    EXPECT_FALSE(LSFileSystem::GetFileVersion(TestProgramFolder() + L"\\ResourceLibraries\\KOVABrandResources32.dll").valid)
+    const std::wstring unversioned = TestProgramFolder() + L"\\ResourceLibraries\\KOVABrandResources32.dll";
+    EXPECT_FALSE(LSFileSystem::GetFileVersion(unversioned).valid)
         << "no version resource";
     EXPECT_FALSE(LSFileSystem::GetFileVersion(TestProgramFolder() + L"\\NoSuchFile.dll").valid);
 }

@@ -6,7 +6,7 @@
 #include "LSSetting.h"
 #include "LSLog.h"
 #include "LogCapture.h"
-#include "ScopedRegistryValue.h"
+#include "UserSettingGuard.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -42,8 +42,8 @@ protected:
         }
     }
 
-    ScopedUserSetting m_forced{L"Tenbrid.ForceOutlookVersion"};
-    ScopedUserSetting m_cachedLocation{L"KOVA.CachedLocation.MSPST"};
+    UserSettingGuard m_forced{L"Tenbrid.ForceOutlookVersion"};
+    UserSettingGuard m_cachedLocation{L"KOVA.CachedLocation.MSPST"};
     const bool m_wasOffice = LSDiag::IsOfficeProcess();
     const bool m_wasTestRunner = LSDiag::IsTestRunnerProcess();
 };
@@ -64,25 +64,26 @@ TEST_F(OutlookInfoTest, FirstProfileNameStaysAndADifferentOneIsLogged)
 
 TEST_F(OutlookInfoTest, ProfileFolderIsCreatedRecordedAndKeptForTheFirstProfile)
 {
-    ScopedUserSetting lastProfileDir(L"KOVA.LastActiveProfileDir");
+    UserSettingGuard lastProfileDir(L"KOVA.LastActiveProfileDir");
     m_forced.SetString(L"16");
     const std::wstring subPath = L"\\KOVA-ProfileTest";
     const std::wstring productFolder = LSSetting::GetInstance().GetUsersDataFolder() + subPath;
     const std::wstring expected = productFolder + L"\\Office 16 Profile - Work";
-    RemoveFolderTree(productFolder);
+    RemoveTree(productFolder);
 
     LSOutlookInfo::InitialiseProfileFolder(subPath, L"Work");
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(expected.c_str()));
-    EXPECT_EQ(expected, lastProfileDir.ReadString());
+    EXPECT_EQ(expected, LSSetting::GetInstance().GetUserString(L"KOVA.LastActiveProfileDir", L""));
     EXPECT_EQ(expected, LSOutlookInfo::GetProfileFilePath(L""));
-    EXPECT_EQ(expected + L"\\AuthCache-unifiedgroups.db", LSOutlookInfo::GetProfileFilePath(L"AuthCache-unifiedgroups.db"));
+    EXPECT_EQ(expected + L"\\AuthCache-unifiedgroups.db",
+              LSOutlookInfo::GetProfileFilePath(L"AuthCache-unifiedgroups.db"));
 
     LogCapture capture;
     LSOutlookInfo::InitialiseProfileFolder(subPath, L"Home");
     EXPECT_EQ(expected, LSOutlookInfo::GetProfileFilePath(L""));
     EXPECT_TRUE(capture.Contains("Cached profile name is different from currentWork -> cur Home")) << capture.All();
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((productFolder + L"\\Office 16 Profile - Home").c_str()));
-    RemoveFolderTree(productFolder);
+    RemoveTree(productFolder);
 }
 
 TEST_F(OutlookInfoTest, ProfileFolderKeepsItsValueWhenNoVersionIsFound)
@@ -90,7 +91,7 @@ TEST_F(OutlookInfoTest, ProfileFolderKeepsItsValueWhenNoVersionIsFound)
     LSOutlookInfo::SetProfileName(L"Work");
     EXPECT_THROW(LSOutlookInfo::InitialiseProfileFolder(L"\\KOVA-ProfileTest", L"Work"), HRESULT);
     EXPECT_EQ(L"", LSOutlookInfo::GetProfileFilePath(L""));
-    RemoveFolderTree(LSSetting::GetInstance().GetUsersDataFolder() + L"\\KOVA-ProfileTest");
+    RemoveTree(LSSetting::GetInstance().GetUsersDataFolder() + L"\\KOVA-ProfileTest");
 }
 
 TEST_F(OutlookInfoTest, ForcedVersionIsTakenFromTheLeadingNumber)
@@ -134,11 +135,13 @@ TEST_F(OutlookInfoTest, FileWithoutVersionFailsAlsoInATestRunnerWhenTheInstaller
     LogCapture capture;
     LSDiag::SetProcessFactsForTest(false, true);
     EXPECT_EQ(E_FAIL, MajorVersionFailure());
-    EXPECT_TRUE(capture.Contains("LSOutlookInfo::GetOfficeProcessMajorVersion - No installed Outlook found by Windows Installer"))
+    EXPECT_TRUE(capture.Contains(
+        "LSOutlookInfo::GetOfficeProcessMajorVersion - No installed Outlook found by Windows Installer"))
         << capture.All();
     LSDiag::SetProcessFactsForTest(false, false);
     EXPECT_EQ(E_FAIL, MajorVersionFailure());
-    EXPECT_TRUE(capture.Contains("LSOutlookInfo::GetOfficeProcessMajorVersion - Failed to get version data from Outlook process"));
+    EXPECT_TRUE(capture.Contains(
+        "LSOutlookInfo::GetOfficeProcessMajorVersion - Failed to get version data from Outlook process"));
 }
 
 TEST_F(OutlookInfoTest, OfficeProcessReadsItsOwnExecutable)

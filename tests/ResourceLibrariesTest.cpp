@@ -5,7 +5,7 @@
 #include "KOVAVersion.h"
 #include "LSLog.h"
 #include "LogCapture.h"
-#include "ScopedRegistryValue.h"
+#include "UserSettingGuard.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -20,16 +20,22 @@ class ResourceLibrariesTest : public ::testing::Test
 {
 protected:
     void SetUp() override { ResetForTest(); }
-    void TearDown() override { ResetForTest(); }
+    // Later cases find the libraries as the test program's set-up left them.
+    void TearDown() override
+    {
+        ResetForTest();
+        m_language.Delete();
+        LoadAtProcessAttach(GetModuleHandleW(nullptr));
+    }
 
     // What the module entry does at process attach, in the given language.
     void AttachWithLanguage(const wchar_t* language)
     {
         m_language.SetString(language);
-        LoadAtProcessAttach(nullptr);
+        LoadAtProcessAttach(GetModuleHandleW(nullptr));
     }
 
-    ScopedUserSetting m_language{L"OverrideLangId"};
+    UserSettingGuard m_language{L"OverrideLangId"};
 };
 
 std::string Narrow(const std::wstring& text)
@@ -60,7 +66,8 @@ TEST_F(ResourceLibrariesTest, GermanFindsItsLanguageLibraryAndFallsBackToTheGene
         << capture.All();
     EXPECT_FALSE(capture.Contains("\\KOVAUnifiedGroupsSync64.dll")) << "no generic language library is tried";
     EXPECT_TRUE(capture.Contains("Localised location:" + Narrow(kInstallFolder) + "\\KOVACommonResources32-de.dll"));
-    EXPECT_TRUE(capture.Contains("Found generic path to file " + Narrow(kInstallFolder) + "\\KOVACommonResources32.dll"));
+    EXPECT_TRUE(
+        capture.Contains("Found generic path to file " + Narrow(kInstallFolder) + "\\KOVACommonResources32.dll"));
     EXPECT_TRUE(capture.Contains("Using language for langId 0, Lang de"));
 
     EXPECT_EQ(L"Exchange hat die Unified-Groups-Anfrage als ung\u00fcltig abgelehnt.", LoadResourceString(4265));
@@ -78,23 +85,24 @@ TEST_F(ResourceLibrariesTest, MissingLanguageLibraryIsNormalAndNoGenericNameIsTr
     EXPECT_FALSE(capture.Contains("Generic location:"));
     EXPECT_EQ(0u, capture.Count("Failed")) << capture.All();
 
-    LoadAtProcessAttach(nullptr);
+    LoadAtProcessAttach(GetModuleHandleW(nullptr));
     EXPECT_EQ(L"The web service reported an error.", LoadResourceString(4041)); // common library
 }
 
 TEST_F(ResourceLibrariesTest, FolderWithoutLibrariesLeavesTextsAbsentAndTokensEmpty)
 {
-    ScratchFolder empty;
+    ScratchFolder empty(L"KOVA-empty-install");
     SetInstallFolderForTest(empty.Path());
     m_language.SetString(L"en");
     LogCapture capture;
     EXPECT_THROW(FindLocalisedFile(L"KOVABrandResources32", L"dll", true, L""), _com_error);
     EXPECT_EQ(nullptr, LoadUsersCommonResources(L""));
-    EXPECT_TRUE(capture.Contains("LoadUsersCommonResources: Caught _com_error at interface -80070057")) << capture.All();
+    EXPECT_TRUE(capture.Contains("LoadUsersCommonResources: Caught _com_error at interface -80070057"))
+        << capture.All();
     EXPECT_TRUE(capture.Contains("Failed to locate generic path to file " + Narrow(empty.Path()) +
                                  "\\KOVACommonResources32.dll"));
 
-    LoadAtProcessAttach(nullptr);
+    LoadAtProcessAttach(GetModuleHandleW(nullptr));
     EXPECT_TRUE(capture.Contains("LoadBrandResources: Caught _com_error at interface -80070057"));
     std::wstring text = L"stale";
     EXPECT_FALSE(LoadResourceString(6246, text));
@@ -115,11 +123,12 @@ TEST_F(ResourceLibrariesTest, EmptyInstallFolderLooksAtTheRootOfTheCurrentDrive)
 
 TEST_F(ResourceLibrariesTest, FolderSettingOverridesTheInstallFolder)
 {
-    ScratchFolder empty;
-    ScopedUserSetting folder(L"KOVA.Test.ResourceFolder");
+    ScratchFolder empty(L"KOVA-empty-install");
+    UserSettingGuard folder(L"KOVA.Test.ResourceFolder");
     folder.SetString(empty.Path());
     m_language.SetString(L"en");
-    EXPECT_EQ(kInstallFolder + L"\\KOVABrandResources32.dll", FindLocalisedFile(L"KOVABrandResources32", L"dll", true, L""));
+    EXPECT_EQ(kInstallFolder + L"\\KOVABrandResources32.dll",
+              FindLocalisedFile(L"KOVABrandResources32", L"dll", true, L""));
     EXPECT_EQ(nullptr, LoadBrandResources(L"KOVA.Test.ResourceFolder"));
 }
 
@@ -129,7 +138,7 @@ TEST_F(ResourceLibrariesTest, IdentifiersNoLibraryHoldsComeBackEmpty)
     std::wstring text;
     EXPECT_FALSE(LoadResourceString(6259, text)); // its block exists in the brand library
     EXPECT_EQ(L"", text);
-    EXPECT_FALSE(LoadResourceString(100, text)); // no own module in the test program
+    EXPECT_FALSE(LoadResourceString(100, text)); // the test program has no string table
     // 16-bit identifiers only: this one would alias block 1.
     EXPECT_FALSE(LoadResourceString(0x10000 + 4041, text));
 }
@@ -156,7 +165,7 @@ TEST_F(ResourceLibrariesTest, CustomStoreTokenUsesTheOverrideOrTheShortTitle)
     EXPECT_EQ(L"KOVA", text);
 
     ResetForTest();
-    ScopedUserSetting storeName(L"OverrideMessageStoreName");
+    UserSettingGuard storeName(L"OverrideMessageStoreName");
     storeName.SetString(L"Team Store");
     AttachWithLanguage(L"en");
     text = L"In !!IDS_BRAND_TITLE_OR_CUSTOM_STORE!!";
@@ -166,7 +175,7 @@ TEST_F(ResourceLibrariesTest, CustomStoreTokenUsesTheOverrideOrTheShortTitle)
 
 TEST_F(ResourceLibrariesTest, UserAgentIsTheFormattedVersionOnceAndEmptyWhenSwitchedOff)
 {
-    ScopedUserSetting useUserAgent(L"KOVA.UseKOVAUserAgent");
+    UserSettingGuard useUserAgent(L"KOVA.UseKOVAUserAgent");
     AttachWithLanguage(L"en");
     const std::wstring expected = L"QuorvalKOVA-UnifiedGroups/" + MultiByteToWide(KOVA_SHORT_VERSION_TEXT, CP_ACP);
     EXPECT_EQ(expected, GetUserAgent());
@@ -195,7 +204,8 @@ TEST_F(ResourceLibrariesTest, UserInterfaceLanguageIsUsedWithoutOverride)
     LogCapture capture;
     const CStdStr language = GetLanguage();
     EXPECT_FALSE(language.empty());
-    const std::string kind = language.EqualsNoCase(L"en") ? "Using default language for langId " : "Using language for langId ";
+    const std::string kind =
+        language.EqualsNoCase(L"en") ? "Using default language for langId " : "Using language for langId ";
     EXPECT_TRUE(capture.Contains(kind + std::to_string(GetUserDefaultUILanguage()) + ", Lang " + Narrow(language)))
         << capture.All();
 }
