@@ -1,49 +1,26 @@
 #include "GroupsSimulator.h"
 
-#include "MiniJson.h"
+#include "CStdStr.h"
+#include "MsxmlPtrs.h"
 
-#include <windows.h>
-#include <comdef.h>
-#include <msxml2.h>
-
-#include <cstdlib>
-#include <memory>
 #include <stdexcept>
 
 namespace {
 
-// IXMLHTTPRequest, from its published value (MinGW declares it without a definition).
-const IID XmlHttpRequestIid = {0xED8C108D, 0x4349, 0x11D2, {0x91, 0xA4, 0x00, 0xC0, 0x4F, 0x79, 0x69, 0xE8}};
-
-struct ComReleaser
+// A JSON string; everything outside printable ASCII as \u escapes.
+std::wstring JsonQuote(const std::wstring& text)
 {
-    void operator()(IUnknown* object) const { object->Release(); }
-};
-
-std::wstring Exchange(const wchar_t* method, const std::wstring& url, const std::wstring& json)
-{
-    CLSID clsid = {};
-    IXMLHTTPRequest* raw = nullptr;
-    if (FAILED(CLSIDFromProgID(L"Msxml2.XMLHTTP", &clsid)) ||
-        FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, XmlHttpRequestIid, reinterpret_cast<void**>(&raw))))
-        throw std::runtime_error("no XMLHTTP");
-    std::unique_ptr<IXMLHTTPRequest, ComReleaser> request(raw);
-    _variant_t synchronous(false);
-    _variant_t missing(DISP_E_PARAMNOTFOUND, VT_ERROR);
-    if (FAILED(request->open(_bstr_t(method), _bstr_t(url.c_str()), synchronous, missing, missing)))
-        throw std::runtime_error("simulator open failed");
-    request->setRequestHeader(_bstr_t(L"Content-Type"), _bstr_t(L"application/json"));
-    _variant_t body = json.empty() ? _variant_t(DISP_E_PARAMNOTFOUND, VT_ERROR) : _variant_t(json.c_str());
-    if (FAILED(request->send(body)))
-        throw std::runtime_error("simulator not reachable");
-    long status = 0;
-    request->get_status(&status);
-    BSTR text = nullptr;
-    request->get_responseText(&text);
-    _bstr_t owned(text, false);
-    if (status != 200)
-        throw std::runtime_error("simulator answered " + std::to_string(status));
-    return text ? std::wstring(text, SysStringLen(text)) : std::wstring();
+    std::wstring out = L"\"";
+    for (wchar_t c : text)
+    {
+        if (c == L'"' || c == L'\\')
+            out += std::wstring(L"\\") + c;
+        else if (c < 0x20 || c > 0x7E)
+            out += CStdStr::Format(L"\\u%04x", static_cast<unsigned>(c));
+        else
+            out += c;
+    }
+    return out + L"\"";
 }
 
 std::wstring GroupJson(const SimGroup& group)
@@ -56,56 +33,43 @@ std::wstring GroupJson(const SimGroup& group)
     return json + L"]}";
 }
 
+void Check(HRESULT hr, const char* what)
+{
+    if (FAILED(hr))
+        throw std::runtime_error(std::string("simulator dataset: ") + what + " failed");
+}
+
 } // namespace
 
-std::wstring SimRequest::Header(const std::wstring& name) const
-{
-    for (const auto& header : headers)
-        if (_wcsicmp(header.first.c_str(), name.c_str()) == 0)
-            return header.second;
-    return std::wstring();
-}
-
-std::wstring GroupsSimulator::BaseUrl()
-{
-    const char* port = std::getenv("EWS_SIM_PORT");
-    if (!port || !*port)
-        throw std::runtime_error("EWS_SIM_PORT is not set: run through scripts/run-windows-test.sh");
-    return L"http://127.0.0.1:" + std::wstring(port, port + strlen(port)) + L"/";
-}
-
-void GroupsSimulator::Reset() const { Post(L"_sim/reset", L""); }
-
-void GroupsSimulator::SetGroups(const std::vector<SimGroup>& groups) const
+void GroupsSimulator::SetGroups(const std::vector<SimGroup>& groups)
 {
     std::wstring json = L"{\"groups\":[";
     for (size_t i = 0; i < groups.size(); ++i)
         json += (i ? L"," : L"") + GroupJson(groups[i]);
-    Post(L"_sim/dataset", json + L"]}");
+    Post(L"/_sim/dataset", json + L"]}");
 }
 
-void GroupsSimulator::Refuse(const std::wstring& token, int status) const
+void GroupsSimulator::Refuse(const std::wstring& token, int status)
 {
-    Post(L"_sim/refuse", L"{\"token\":" + JsonQuote(token) + L",\"status\":" + std::to_wstring(status) + L"}");
+    Post(L"/_sim/refuse", L"{\"token\":" + JsonQuote(token) + L",\"status\":" + std::to_wstring(status) + L"}");
 }
 
-std::vector<SimRequest> GroupsSimulator::Requests() const
+void GroupsSimulator::Post(const std::wstring& path, const std::wstring& json)
 {
-    std::vector<SimRequest> requests;
-    for (const JsonValue& item : ParseJson(Get(L"_sim/requests")).items)
-    {
-        SimRequest request{item[L"method"].text, item[L"path"].text, item[L"body"].text, {}};
-        for (const JsonValue& header : item[L"headers"].items)
-            if (header.items.size() == 2)
-                request.headers.emplace_back(header.items[0].text, header.items[1].text);
-        requests.push_back(std::move(request));
-    }
-    return requests;
+    CLSID classId;
+    Check(CLSIDFromProgID(L"msxml2.XMLHTTP", &classId), "CLSIDFromProgID");
+    IXMLHTTPRequestPtr request;
+    Check(CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLHTTPRequest,
+                           reinterpret_cast<void**>(&request)),
+          "CoCreateInstance");
+    const _variant_t missing(DISP_E_PARAMNOTFOUND, VT_ERROR);
+    Check(request->open(_bstr_t(L"POST"), _bstr_t((EwsSimClient::BaseUrl() + path).c_str()), _variant_t(false),
+                        missing, missing),
+          "open");
+    Check(request->setRequestHeader(_bstr_t(L"Content-Type"), _bstr_t(L"application/json")), "setRequestHeader");
+    Check(request->send(_variant_t(json.c_str())), "send");
+    long status = 0;
+    Check(request->get_status(&status), "status");
+    if (status != 200)
+        throw std::runtime_error("simulator control answered " + std::to_string(status));
 }
-
-std::wstring GroupsSimulator::Post(const std::wstring& path, const std::wstring& json) const
-{
-    return Exchange(L"POST", BaseUrl() + path, json);
-}
-
-std::wstring GroupsSimulator::Get(const std::wstring& path) const { return Exchange(L"GET", BaseUrl() + path, L""); }

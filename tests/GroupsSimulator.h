@@ -1,6 +1,8 @@
 #pragma once
-// The EWS simulator of the test run (tools/ews-sim), driven through its
-// control API: reset, dataset, refused tokens, scripted answers, request log.
+// The groups the EWS simulator serves and the tokens it refuses, set through
+// its control API; the request log and reset come from EwsSimClient.
+#include "EwsSimClient.h"
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,29 +14,18 @@ struct SimGroup
     std::vector<std::pair<std::wstring, std::wstring>> resources; // name, url
 };
 
-struct SimRequest
-{
-    std::wstring method;
-    std::wstring path;
-    std::wstring body;
-    std::vector<std::pair<std::wstring, std::wstring>> headers;
-    // The value of a header (case-insensitive name); empty when absent.
-    std::wstring Header(const std::wstring& name) const;
-};
-
 class GroupsSimulator
 {
 public:
-    // "http://127.0.0.1:<EWS_SIM_PORT>/"
-    static std::wstring BaseUrl();
+    // The simulator as a service root: "http://127.0.0.1:<port>/".
+    static std::wstring ServiceRoot() { return EwsSimClient::BaseUrl() + L"/"; }
 
-    void Reset() const;
-    void SetGroups(const std::vector<SimGroup>& groups) const;
+    static void Reset() { EwsSimClient::Reset(); }
+    static void SetGroups(const std::vector<SimGroup>& groups);
     // 401 or 403 for every request carrying that token.
-    void Refuse(const std::wstring& token, int status) const;
-    std::vector<SimRequest> Requests() const;
+    static void Refuse(const std::wstring& token, int status);
+    static std::vector<SimRequest> Requests() { return EwsSimClient::Requests(); }
 
 private:
-    std::wstring Post(const std::wstring& path, const std::wstring& json) const;
-    std::wstring Get(const std::wstring& path) const;
+    static void Post(const std::wstring& path, const std::wstring& json);
 };

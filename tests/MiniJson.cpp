@@ -1,20 +1,18 @@
 #include "MiniJson.h"
 
-#include <cwchar>
+#include <cstdlib>
 #include <stdexcept>
 
-namespace {
-
-class Parser
+class JsonParser
 {
 public:
-    explicit Parser(const std::wstring& text) : m_text(text) {}
+    explicit JsonParser(const std::string& text) : m_text(text) {}
 
-    JsonValue Document()
+    JsonValue ParseDocument()
     {
-        JsonValue value = Value();
+        JsonValue value = ParseValue();
         SkipSpace();
-        if (m_pos != m_text.size())
+        if (m_at != m_text.size())
             Fail("trailing text");
         return value;
     }
@@ -22,178 +20,202 @@ public:
 private:
     [[noreturn]] void Fail(const char* what) const
     {
-        throw std::runtime_error(std::string("JSON: ") + what + " at " + std::to_string(m_pos));
+        throw std::runtime_error(std::string("JSON: ") + what + " at " + std::to_string(m_at));
     }
+
     void SkipSpace()
     {
-        while (m_pos < m_text.size() && (m_text[m_pos] == L' ' || m_text[m_pos] == L'\t' ||
-                                         m_text[m_pos] == L'\r' || m_text[m_pos] == L'\n'))
-            ++m_pos;
+        while (m_at < m_text.size() && (m_text[m_at] == ' ' || m_text[m_at] == '\n' || m_text[m_at] == '\r' ||
+                                        m_text[m_at] == '\t'))
+            ++m_at;
     }
-    bool Take(wchar_t c)
+
+    bool Take(char ch)
     {
         SkipSpace();
-        if (m_pos < m_text.size() && m_text[m_pos] == c)
+        if (m_at < m_text.size() && m_text[m_at] == ch)
         {
-            ++m_pos;
+            ++m_at;
             return true;
         }
         return false;
     }
-    void Expect(wchar_t c)
+
+    void Expect(char ch)
     {
-        if (!Take(c))
+        if (!Take(ch))
             Fail("unexpected character");
     }
-    bool TakeWord(const wchar_t* word)
+
+    bool TakeWord(const char* word)
     {
-        size_t length = wcslen(word);
-        if (m_text.compare(m_pos, length, word) != 0)
+        const std::string w(word);
+        if (m_text.compare(m_at, w.size(), w) != 0)
             return false;
-        m_pos += length;
+        m_at += w.size();
         return true;
     }
 
-    JsonValue Value()
+    JsonValue ParseValue()
     {
         SkipSpace();
+        if (m_at >= m_text.size())
+            Fail("unexpected end");
         JsonValue value;
-        if (m_pos >= m_text.size())
-            Fail("end of input");
-        wchar_t c = m_text[m_pos];
-        if (c == L'{')
-            return Object();
-        if (c == L'[')
-            return Array();
-        if (c == L'"')
+        const char ch = m_text[m_at];
+        if (ch == '{')
+            ParseObject(value);
+        else if (ch == '[')
+            ParseArray(value);
+        else if (ch == '"')
         {
-            value.kind = JsonValue::Kind::Text;
-            value.text = Text();
+            value.m_kind = JsonValue::Kind::String;
+            value.m_string = ParseString();
         }
-        else if (TakeWord(L"true"))
+        else if (TakeWord("true") || TakeWord("false"))
         {
-            value.kind = JsonValue::Kind::Bool;
-            value.flag = true;
+            value.m_kind = JsonValue::Kind::Boolean;
+            value.m_boolean = ch == 't';
         }
-        else if (TakeWord(L"false"))
-            value.kind = JsonValue::Kind::Bool;
-        else if (TakeWord(L"null"))
-            value.kind = JsonValue::Kind::Null;
+        else if (TakeWord("null"))
+            value.m_kind = JsonValue::Kind::Null;
         else
-        {
-            size_t used = 0;
-            value.number = std::stod(m_text.substr(m_pos), &used);
-            value.kind = JsonValue::Kind::Number;
-            m_pos += used;
-        }
+            ParseNumber(value);
         return value;
     }
 
-    JsonValue Object()
+    void ParseObject(JsonValue& value)
     {
-        JsonValue value;
-        value.kind = JsonValue::Kind::Object;
-        Expect(L'{');
-        if (Take(L'}'))
-            return value;
+        value.m_kind = JsonValue::Kind::Object;
+        Expect('{');
+        if (Take('}'))
+            return;
         do
         {
             SkipSpace();
-            std::wstring name = Text();
-            Expect(L':');
-            value.members[name] = Value();
-        } while (Take(L','));
-        Expect(L'}');
-        return value;
+            std::string name = ParseString();
+            Expect(':');
+            value.m_object.emplace_back(std::move(name), ParseValue());
+        } while (Take(','));
+        Expect('}');
     }
 
-    JsonValue Array()
+    void ParseArray(JsonValue& value)
     {
-        JsonValue value;
-        value.kind = JsonValue::Kind::Array;
-        Expect(L'[');
-        if (Take(L']'))
-            return value;
+        value.m_kind = JsonValue::Kind::Array;
+        Expect('[');
+        if (Take(']'))
+            return;
         do
-            value.items.push_back(Value());
-        while (Take(L','));
-        Expect(L']');
-        return value;
+            value.m_array.push_back(ParseValue());
+        while (Take(','));
+        Expect(']');
     }
 
-    std::wstring Text()
+    void ParseNumber(JsonValue& value)
     {
-        Expect(L'"');
-        std::wstring out;
-        while (m_pos < m_text.size() && m_text[m_pos] != L'"')
+        const char* start = m_text.c_str() + m_at;
+        char* end = nullptr;
+        value.m_number = std::strtod(start, &end);
+        if (end == start)
+            Fail("bad value");
+        value.m_kind = JsonValue::Kind::Number;
+        m_at += static_cast<size_t>(end - start);
+    }
+
+    unsigned ParseHex4()
+    {
+        if (m_at + 4 > m_text.size())
+            Fail("short escape");
+        const unsigned code = static_cast<unsigned>(std::stoul(m_text.substr(m_at, 4), nullptr, 16));
+        m_at += 4;
+        return code;
+    }
+
+    static void AppendUtf8(std::string& out, unsigned code)
+    {
+        if (code < 0x80)
+            out += static_cast<char>(code);
+        else if (code < 0x800)
         {
-            wchar_t c = m_text[m_pos++];
-            if (c != L'\\')
+            out += static_cast<char>(0xC0 | (code >> 6));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        }
+        else if (code < 0x10000)
+        {
+            out += static_cast<char>(0xE0 | (code >> 12));
+            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        }
+        else
+        {
+            out += static_cast<char>(0xF0 | (code >> 18));
+            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+
+    unsigned ParseEscapedCode()
+    {
+        unsigned code = ParseHex4();
+        if (code >= 0xD800 && code <= 0xDBFF && m_text.compare(m_at, 2, "\\u") == 0)
+        {
+            m_at += 2;
+            const unsigned low = ParseHex4();
+            code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+        }
+        return code;
+    }
+
+    std::string ParseString()
+    {
+        if (m_at >= m_text.size() || m_text[m_at] != '"')
+            Fail("expected string");
+        ++m_at;
+        std::string out;
+        while (m_at < m_text.size() && m_text[m_at] != '"')
+        {
+            char ch = m_text[m_at++];
+            if (ch != '\\')
             {
-                out += c;
+                out += ch;
                 continue;
             }
-            if (m_pos >= m_text.size())
-                Fail("bad escape");
-            wchar_t e = m_text[m_pos++];
-            switch (e)
+            if (m_at >= m_text.size())
+                Fail("short escape");
+            ch = m_text[m_at++];
+            switch (ch)
             {
-            case L'n': out += L'\n'; break;
-            case L't': out += L'\t'; break;
-            case L'r': out += L'\r'; break;
-            case L'b': out += L'\b'; break;
-            case L'f': out += L'\f'; break;
-            case L'u':
-                if (m_pos + 4 > m_text.size())
-                    Fail("bad \\u escape");
-                out += static_cast<wchar_t>(std::stoul(m_text.substr(m_pos, 4), nullptr, 16));
-                m_pos += 4;
-                break;
-            default: out += e; break; // \" \\ \/
+            case 'n': out += '\n'; break;
+            case 'r': out += '\r'; break;
+            case 't': out += '\t'; break;
+            case 'b': out += '\b'; break;
+            case 'f': out += '\f'; break;
+            case 'u': AppendUtf8(out, ParseEscapedCode()); break;
+            default: out += ch; break;
             }
         }
-        Expect(L'"');
+        if (m_at >= m_text.size())
+            Fail("unterminated string");
+        ++m_at;
         return out;
     }
 
-    const std::wstring& m_text;
-    size_t m_pos = 0;
+    const std::string& m_text;
+    size_t m_at = 0;
 };
 
-const JsonValue& NullValue()
+JsonValue JsonValue::Parse(const std::string& text)
+{
+    return JsonParser(text).ParseDocument();
+}
+
+const JsonValue& JsonValue::operator[](const std::string& name) const
 {
     static const JsonValue null;
+    for (const auto& member : m_object)
+        if (member.first == name)
+            return member.second;
     return null;
-}
-
-} // namespace
-
-const JsonValue& JsonValue::operator[](const std::wstring& name) const
-{
-    auto found = members.find(name);
-    return found == members.end() ? NullValue() : found->second;
-}
-
-JsonValue ParseJson(const std::wstring& text) { return Parser(text).Document(); }
-
-std::wstring JsonQuote(const std::wstring& text)
-{
-    std::wstring out = L"\"";
-    for (wchar_t c : text)
-    {
-        if (c == L'"' || c == L'\\')
-        {
-            out += L'\\';
-            out += c;
-        }
-        else if (c < 0x20 || c > 0x7E)
-        {
-            wchar_t escape[8];
-            _snwprintf(escape, 8, L"\\u%04x", static_cast<unsigned>(c));
-            out += escape;
-        }
-        else
-            out += c;
-    }
-    return out + L"\"";
 }

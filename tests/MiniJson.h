@@ -1,24 +1,36 @@
 #pragma once
-// Just enough JSON for the simulator's control answers: parse into a tree,
-// and quote texts for requests (non-ASCII as \u escapes).
+// Just enough JSON to read the simulator's answers in tests.
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
-struct JsonValue
+class JsonValue
 {
-    enum class Kind { Null, Bool, Number, Text, Array, Object };
-    Kind kind = Kind::Null;
-    bool flag = false;
-    double number = 0;
-    std::wstring text;
-    std::vector<JsonValue> items;
-    std::map<std::wstring, JsonValue> members;
+public:
+    enum class Kind { Null, Boolean, Number, String, Array, Object };
 
-    // A member of an object; a null value when absent.
-    const JsonValue& operator[](const std::wstring& name) const;
+    static JsonValue Parse(const std::string& text); // throws std::runtime_error
+
+    Kind GetKind() const { return m_kind; }
+    bool IsNull() const { return m_kind == Kind::Null; }
+    bool Boolean() const { return m_boolean; }
+    double Number() const { return m_number; }
+    const std::string& String() const { return m_string; }
+    const std::vector<JsonValue>& Array() const { return m_array; }
+    // Members in document order.
+    const std::vector<std::pair<std::string, JsonValue>>& Object() const { return m_object; }
+    // Member by name; a null value when absent.
+    const JsonValue& operator[](const std::string& name) const;
+    const JsonValue& operator[](size_t index) const { return m_array.at(index); }
+    size_t Size() const { return m_kind == Kind::Array ? m_array.size() : m_object.size(); }
+
+private:
+    friend class JsonParser;
+    Kind m_kind = Kind::Null;
+    bool m_boolean = false;
+    double m_number = 0;
+    std::string m_string;
+    std::vector<JsonValue> m_array;
+    std::vector<std::pair<std::string, JsonValue>> m_object;
 };
-
-// Throws std::runtime_error on malformed input.
-JsonValue ParseJson(const std::wstring& text);
-std::wstring JsonQuote(const std::wstring& text);

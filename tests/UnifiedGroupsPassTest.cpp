@@ -13,8 +13,8 @@
 #include "LSResourceLibraries.h"
 #include "LSSetting.h"
 #include "LogCapture.h"
-#include "ScopedRegistryValue.h"
-#include "TestFiles.h"
+#include "ScratchFolder.h"
+#include "UserSettingGuard.h"
 #include "TokenLibraryStandIn.h"
 #include "VirtualSleep.h"
 
@@ -25,7 +25,10 @@ namespace {
 const std::wstring FirstToken = L"eyJ0eXAiOiJKV1QifQ.pass-first-token-7d1c9a.QmFzZTY0U2ln";
 const std::wstring SecondToken = L"eyJ0eXAiOiJKV1QifQ.pass-second-token-3e8b2f.U2lnbmF0dXJl";
 const std::wstring ProfileName = L"GroupsPass Profile";
-const std::wstring EwsPath = L"/EWS/Exchange.asmx";
+const std::string EwsPath = "/EWS/Exchange.asmx";
+
+// Texts of the request log are UTF-8.
+std::string Utf8(const std::wstring& text) { return WideToMultiByte(text, CP_UTF8); }
 
 const std::wstring ListingEnvelope =
     L"<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Header><RequestServerVersion "
@@ -102,7 +105,7 @@ protected:
         LSOutlookInfo::ResetForTest();
         // The product's resource libraries name the profile sub-folder.
         LSResourceLibraries::LoadAtProcessAttach(nullptr);
-        m_resource.SetString(GroupsSimulator::BaseUrl());
+        m_resource.SetString(GroupsSimulator::ServiceRoot());
         m_forcedVersion.SetString(L"16");
         m_clientId.Delete();
         m_groupResourceName.Delete();
@@ -124,7 +127,7 @@ protected:
     void TearDown() override
     {
         if (!LSOutlookInfo::GetProfileFilePath(L"").empty())
-            RemoveFolderTree(LSOutlookInfo::GetProfileFilePath(L""));
+            RemoveTree(LSOutlookInfo::GetProfileFilePath(L""));
         LSOutlookInfo::ResetForTest();
         LSResourceLibraries::ResetForTest();
         m_sim.Reset();
@@ -171,10 +174,11 @@ protected:
         for (size_t i = 0; i < groups; ++i)
         {
             const SimRequest& request = requests[first + i];
-            EXPECT_EQ(L"POST", request.method);
+            EXPECT_EQ("POST", request.method);
             EXPECT_EQ(EwsPath, request.path);
-            EXPECT_EQ(DetailsEnvelope(Dataset()[i].sim.id), request.body);
-            EXPECT_EQ(L"Bearer " + token, request.Header(L"Authorization"));
+            EXPECT_EQ(Utf8(DetailsEnvelope(Dataset()[i].sim.id)), request.body);
+            EXPECT_EQ(request.body.size(), request.bodyLength);
+            EXPECT_EQ(Utf8(L"Bearer " + token), request.Header("Authorization"));
         }
     }
 
@@ -188,13 +192,13 @@ protected:
     }
 
     LogCapture m_log;
-    GroupsSimulator m_sim;
+    GroupsSimulator m_sim; // static members; the object only names the simulator
     TokenLibraryStandIn m_library;
-    ScopedUserSetting m_resource{L"KOVAUnifiedGroups.Resource"};
-    ScopedUserSetting m_clientId{L"KOVAUnifiedGroups.ClientId"};
-    ScopedUserSetting m_groupResourceName{L"KOVAUnifiedGroups.GroupResourceName"};
-    ScopedUserSetting m_forcedVersion{L"Tenbrid.ForceOutlookVersion"};
-    ScopedUserSetting m_lastProfileDir{L"KOVA.LastActiveProfileDir"};
+    UserSettingGuard m_resource{L"KOVAUnifiedGroups.Resource"};
+    UserSettingGuard m_clientId{L"KOVAUnifiedGroups.ClientId"};
+    UserSettingGuard m_groupResourceName{L"KOVAUnifiedGroups.GroupResourceName"};
+    UserSettingGuard m_forcedVersion{L"Tenbrid.ForceOutlookVersion"};
+    UserSettingGuard m_lastProfileDir{L"KOVA.LastActiveProfileDir"};
     ILSSyncFilter2Ptr m_filter;
     LSHostShutdownInformer* m_informerObject = nullptr;
     ILSShutdownInformerPtr m_informer;
@@ -210,10 +214,11 @@ TEST_F(GroupsPassTest, APassListsEveryGroupWithTheAddressOfItsFilesLibrary)
 
     const std::vector<SimRequest> requests = m_sim.Requests();
     ASSERT_FALSE(requests.empty());
-    EXPECT_EQ(L"POST", requests[0].method);
+    EXPECT_EQ("POST", requests[0].method);
     EXPECT_EQ(EwsPath, requests[0].path);
-    EXPECT_EQ(ListingEnvelope, requests[0].body);
-    EXPECT_EQ(L"Bearer " + FirstToken, requests[0].Header(L"Authorization"));
+    EXPECT_EQ(Utf8(ListingEnvelope), requests[0].body);
+    EXPECT_EQ(requests[0].body.size(), requests[0].bodyLength);
+    EXPECT_EQ(Utf8(L"Bearer " + FirstToken), requests[0].Header("Authorization"));
     ExpectDetailsRequests(requests, 1, 3, FirstToken);
 
     EXPECT_EQ(1u, m_library.Count(L"StartAcquire"));
@@ -248,7 +253,7 @@ TEST_F(GroupsPassTest, TheThirdFieldOfTheFolderLocationOverridesTheClientId)
 
 TEST_F(GroupsPassTest, AServiceRootWithoutTrailingSlashReachesTheSameEndpoint)
 {
-    std::wstring root = GroupsSimulator::BaseUrl();
+    std::wstring root = GroupsSimulator::ServiceRoot();
     root.pop_back();
     m_resource.SetString(root);
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
@@ -265,9 +270,9 @@ TEST_F(GroupsPassTest, ARefusedFirstTokenRepeatsTheListingWithTheSecondForAllReq
     ExpectItemsOfDataset(3);
     const std::vector<SimRequest> requests = m_sim.Requests();
     ASSERT_EQ(5u, requests.size());
-    EXPECT_EQ(L"Bearer " + FirstToken, requests[0].Header(L"Authorization"));
-    EXPECT_EQ(ListingEnvelope, requests[1].body);
-    EXPECT_EQ(L"Bearer " + SecondToken, requests[1].Header(L"Authorization"));
+    EXPECT_EQ(Utf8(L"Bearer " + FirstToken), requests[0].Header("Authorization"));
+    EXPECT_EQ(Utf8(ListingEnvelope), requests[1].body);
+    EXPECT_EQ(Utf8(L"Bearer " + SecondToken), requests[1].Header("Authorization"));
     ExpectDetailsRequests(requests, 2, 3, SecondToken);
     EXPECT_NE(std::wstring::npos, m_library.StartAcquireArguments(2).find(L"\t1\t"));
     ExpectNoTokenInLog();
@@ -287,7 +292,7 @@ TEST_F(GroupsPassTest, TwoRefusalsEndThePassWithTheHttpErrorAndKeepThePreviousLi
     LSUnifiedGroups client(L"client", L"C:\\cache.db");
     try
     {
-        client.GetCurrentGroups(GroupsSimulator::BaseUrl(), L"Files", m_informer);
+        client.GetCurrentGroups(GroupsSimulator::ServiceRoot(), L"Files", m_informer);
         ADD_FAILURE() << "no exception";
     }
     catch (const LSHttpError& error)
@@ -360,7 +365,7 @@ TEST_F(GroupsPassTest, AShutdownWhileTheLibraryIsPollingAbortsAfterCancel)
 TEST_F(GroupsPassTest, AFolderWithoutLocationFailsBeforeAnySettingIsRead)
 {
     // A client-id setting of the wrong type would be logged by any read of it.
-    ScopedUserSetting wrongType(L"KOVAUnifiedGroups.ClientId");
+    UserSettingGuard wrongType(L"KOVAUnifiedGroups.ClientId");
     wrongType.SetDword(7);
     m_filter->SetSyncStartPointByString(_bstr_t(L"https://contoso.sharepoint.com/UnifiedGroups"));
     LSHostPropertyMapHolder noLocation;
@@ -390,7 +395,7 @@ TEST_F(GroupsPassTest, AnEmptyListingEmptiesTheListWithoutDetailsRequests)
     EXPECT_EQ(S_OK, IsDeleted(Dataset()[0].registryId));
     const std::vector<SimRequest> requests = m_sim.Requests();
     ASSERT_EQ(1u, requests.size());
-    EXPECT_EQ(ListingEnvelope, requests[0].body);
+    EXPECT_EQ(Utf8(ListingEnvelope), requests[0].body);
 }
 
 TEST(SplitOnSeparatorTest, KeepsEveryEmptyField)
