@@ -31,4 +31,8 @@ std::wstring CleanXmlText(const std::wstring& text);
 std::wstring decodeFPRpcString(const std::wstring& text);
 uint64_t GetContentLength(ILSHttpRequest& request);
 
+// Test seam: the once-per-process settings of the exchange and of the health
+// score are read again on their next use.
+void ForgetOnceSettingsForTest();
+
 } // namespace CLSBaseWS

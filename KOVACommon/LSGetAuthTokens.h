@@ -3,10 +3,13 @@
 // caller's request with one, asking once for a new token when the server
 // refuses the first.
 #include "CStdStr.h"
+#include "KOVAAuthTokenLibrary_h.h"
 #include "KOVASyncBasicsPtrs.h"
 
 #include <functional>
 #include <string>
+
+_COM_SMARTPTR_TYPEDEF(IAuthTokenLibrary, __uuidof(IAuthTokenLibrary));
 
 class LSGetAuthTokens
 {
@@ -22,6 +25,17 @@ public:
     // True when the library answered that interactive sign-in is needed.
     bool CallWithAccessToken(TokenCallback callback, ILSShutdownInformerPtr& shutdownInformer);
 
+    // How a token appears in log lines: never the credential itself.
+    static std::wstring RedactedToken(const std::wstring& token);
+
 private:
+    using LibraryCall = std::function<void(IAuthTokenLibraryPtr& library)>;
+
+    std::wstring GetAccessToken(const std::wstring& scope, bool retry, ILSShutdownInformerPtr& shutdownInformer);
+    IAuthTokenLibraryPtr Library() const;
+    static void LogAssemblyError(IAuthTokenLibraryPtr library, const LibraryCall& call);
+    static std::wstring ExtractError(IAuthTokenLibraryPtr& library);
+    static void CancelAcquisition(IAuthTokenLibraryPtr& library);
+
     IUnknownPtr m_library;
 };

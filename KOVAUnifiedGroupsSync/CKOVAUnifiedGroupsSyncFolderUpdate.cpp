@@ -2,9 +2,99 @@
 #include "CKOVAUnifiedGroupsSync.h"
 
 #include "HandleInterfaceException.h"
+#include "LSAuthRegistrations.h"
+#include "LSLog.h"
+#include "LSOutlookInfo.h"
+#include "LSPropertyNames.h"
+#include "LSResourceLibraries.h"
+#include "LSSetting.h"
+#include "hresult_exception.h"
 
-STDMETHODIMP CKOVAUnifiedGroupsSync::PreContentSyncFolderUpdate(ILSPropertyMap*)
+namespace {
+
+constexpr uint32_t ProductFolderNameResource = 6258;
+const wchar_t* const ClientIdSetting = L"KOVAUnifiedGroups.ClientId";
+const wchar_t* const ResourceSetting = L"KOVAUnifiedGroups.Resource";
+const wchar_t* const GroupResourceNameSetting = L"KOVAUnifiedGroups.GroupResourceName";
+const wchar_t* const DefaultGroupResourceName = L"Files";
+const wchar_t* const LocationSeparator = L"!";
+constexpr size_t ClientIdField = 2; // the third field of the folder location
+
+// "\" + the product's folder name; a missing resource leaves a lone backslash.
+const CStdStr& ProfileSubFolder()
 {
+    static const CStdStr subFolder(L"\\" + LSResourceLibraries::LoadResourceString(ProductFolderNameResource));
+    return subFolder;
+}
+
+CStdStr FolderLocation(ILSPropertyMap* folder)
+{
+    BSTR raw = nullptr;
+    HRESULT hr = folder->GetProperty(LSPropertyNames::Tenbrid_FolderLocation, &raw);
+    _bstr_t location(raw, false);
+    return SUCCEEDED(hr) ? CStdStr::FromBSTR(location.GetBSTR()) : CStdStr();
+}
+
+CStdStr TextSetting(const wchar_t* name, const wchar_t* defaultValue)
+{
+    return LSSetting::GetInstance().GetUserStringConfigDetails(name, defaultValue).value;
+}
+
+} // namespace
+
+std::vector<CStdStr> SplitOnSeparator(const std::wstring& text, const std::wstring& separator)
+{
+    std::vector<CStdStr> fields;
+    size_t start = 0;
+    for (;;)
+    {
+        const size_t found = separator.empty() ? std::wstring::npos : text.find(separator, start);
+        if (found == std::wstring::npos)
+        {
+            fields.emplace_back(text.substr(start));
+            return fields;
+        }
+        fields.emplace_back(text.substr(start, found - start));
+        start = found + separator.size();
+    }
+}
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::PreContentSyncFolderUpdate(ILSPropertyMap* folder)
+{
+    LS_COM_BOUNDARY_BEGIN
     m_startPoint.clear();
-    return E_NOTIMPL;
+    const ILSPropertyMapPtr heldFolder(folder);
+    ReadFolderSettings(heldFolder);
+    RefreshGroups();
+    return S_OK;
+    LS_COM_BOUNDARY_END("CKOVAUnifiedGroupsSync::raw_PreContentSyncFolderUpdate")
+}
+
+void CKOVAUnifiedGroupsSync::ReadFolderSettings(ILSPropertyMap* folder)
+{
+    if (!folder)
+    {
+        LS_ERROR_LOG << "pPropMap cannot be NULL";
+        ThrowHr(E_INVALIDARG);
+    }
+    const CStdStr location = FolderLocation(folder);
+    if (location.empty())
+        ThrowHr(E_INVALIDARG);
+    const std::vector<CStdStr> fields = SplitOnSeparator(location, LocationSeparator);
+    m_clientId = TextSetting(ClientIdSetting, LSAuthRegistrations::UnifiedGroupsClientId);
+    if (fields.size() > ClientIdField && !fields[ClientIdField].empty())
+        m_clientId = fields[ClientIdField];
+    m_resource = TextSetting(ResourceSetting, LSAuthRegistrations::ExchangeOnlineServiceRoot);
+}
+
+void CKOVAUnifiedGroupsSync::RefreshGroups()
+{
+    const CStdStr profileName = LSOutlookInfo::GetProfileName();
+    LSOutlookInfo::InitialiseProfileFolder(ProfileSubFolder(), profileName);
+    const CStdStr cachePath = LSOutlookInfo::GetProfileFilePath(LSAuthRegistrations::UnifiedGroupsCacheFileName);
+    const CStdStr groupResourceName = TextSetting(GroupResourceNameSetting, DefaultGroupResourceName);
+    // The informer held now serves the whole query, even if the host swaps it meanwhile.
+    ILSShutdownInformerPtr shutdownInformer = m_shutdownInformer;
+    LSUnifiedGroups client(m_clientId, cachePath);
+    m_groups = client.GetCurrentGroups(m_resource, groupResourceName, shutdownInformer);
 }

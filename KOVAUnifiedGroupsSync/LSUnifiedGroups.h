@@ -22,4 +22,10 @@ public:
     std::vector<LSUnifiedGroup> GetCurrentGroups(const std::wstring& serviceAddress,
                                                  const std::wstring& resourceName,
                                                  ILSShutdownInformerPtr& shutdownInformer);
+
+    // The EWS endpoint under a service root: one "/" (added unless the root
+    // ends with one), then "EWS/Exchange.asmx".
+    static std::wstring EndpointFor(const std::wstring& serviceAddress);
+    // A group id text as a GUID; the parser's HRESULT is thrown as a bare code.
+    static GUID GuidFromText(const std::wstring& text);
 };

@@ -1,0 +1,284 @@
+// Inspecting a completed exchange: unsuccessful answers become LSHttpError
+// with the most telling message the answer offers; successful ones pass the
+// health-score check, the optional FrontPage RPC check and response logging.
+#include "LSBaseWS.h"
+
+#include "CStdStr.h"
+#include "LSHttpError.h"
+#include "LSLog.h"
+#include "LSOnceValue.h"
+#include "LSResourceLibraries.h"
+#include "LSSetting.h"
+#include "LSSyncHelper.h"
+#include "LogLongText.h"
+#include "hresult_exception.h"
+
+#include <cwchar>
+
+namespace CLSBaseWS {
+
+namespace {
+
+constexpr uint32_t IdsSoapFailure = 4041;
+constexpr uint32_t IdsHttpFailure = 4042;
+constexpr uint32_t IdsFpRpcFailureMarker = 4043;
+constexpr uint32_t IdsFpRpcFailure = 4044;
+constexpr uint32_t IdsBadRequest = 4265;
+constexpr uint64_t BytesPerMiB = 1048576;
+
+LSOnceValue<uint64_t>& LargestLoggedResponse()
+{
+    static LSOnceValue<uint64_t> instance;
+    return instance;
+}
+
+uint64_t LargestLoggedResponseBytes()
+{
+    return LargestLoggedResponse().Get([] {
+        return BytesPerMiB * LSSetting::GetInstance().GetUserDwordConfigDetails(L"MaxFileSizeToLogMb", 10).value;
+    });
+}
+
+bool LogResponses()
+{
+    return LSSetting::GetInstance().GetUserDwordConfigDetails(L"KOVA.Log.WebServiceResp", 0).value != 0;
+}
+
+std::wstring ResourceText(uint32_t id)
+{
+    return LSResourceLibraries::LoadResourceString(id);
+}
+
+int HexDigitValue(wchar_t digit)
+{
+    if (digit >= L'0' && digit <= L'9')
+        return digit - L'0';
+    if (digit >= L'a' && digit <= L'f')
+        return digit - L'a' + 10;
+    if (digit >= L'A' && digit <= L'F')
+        return digit - L'A' + 10;
+    ThrowHr(E_INVALIDARG);
+}
+
+// "%XX" becomes the UTF-16 code unit XX; no multi-byte sequences.
+std::wstring PercentDecode(const std::wstring& text)
+{
+    std::wstring decoded;
+    decoded.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        if (text[i] != L'%')
+        {
+            decoded += text[i];
+            continue;
+        }
+        if (text.size() - i < 3)
+            throw hresult_exception(E_INVALIDARG, "Invalid encoding");
+        decoded += static_cast<wchar_t>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
+        i += 2;
+    }
+    return decoded;
+}
+
+void ThrowIfDavError(ILSHttpRequest& request, uint32_t status)
+{
+    const CStdStr davError(request.GetResponseHeader(L"X-MSDAVEXT_Error"));
+    if (davError.empty())
+        return;
+    const std::wstring message = PercentDecode(davError);
+    LS_ERROR_LOG << "Failure error:" << ToLogText(message);
+    throw LSHttpError(status, message);
+}
+
+std::wstring JsonBody(ILSHttpRequest& request)
+{
+    const CStdStr contentType(request.GetResponseHeader(L"Content-Type"));
+    if (contentType.size() >= 16 && contentType.Contains(L"application/json"))
+        return CStdStr(request.GetResponseText());
+    return std::wstring();
+}
+
+uint32_t RetryAfterSeconds(ILSHttpRequest& request)
+{
+    const CStdStr retryAfter(request.GetResponseHeader(L"Retry-After"));
+    if (retryAfter.empty())
+        return 0;
+    int seconds = 0;
+    if (swscanf(retryAfter.c_str(), L"%d", &seconds) == EOF)
+        ThrowHr(E_INVALIDARG);
+    // A negative wait means nothing; the back-off applies instead.
+    return seconds > 0 ? static_cast<uint32_t>(seconds) : 0;
+}
+
+// The text of the first node the path selects. A failing selection counts as
+// none found, so the answer's status still reaches the caller.
+bool SelectText(const IXMLDOMDocument2Ptr& document, const wchar_t* path, std::wstring& text)
+{
+    if (!document)
+        return false;
+    IXMLDOMNodePtr node;
+    if (document->selectSingleNode(_bstr_t(path), &node) != S_OK || !node)
+        return false;
+    BSTR value = nullptr;
+    if (FAILED(node->get_text(&value)))
+        return false;
+    text = CStdStr(_bstr_t(value, false));
+    return true;
+}
+
+bool SelectFirstText(const IXMLDOMDocument2Ptr& document, std::initializer_list<const wchar_t*> paths,
+                     std::wstring& text)
+{
+    for (const wchar_t* path : paths)
+        if (SelectText(document, path, text))
+            return true;
+    return false;
+}
+
+std::wstring SoapFaultMessage(const IXMLDOMDocument2Ptr& document, uint32_t status)
+{
+    std::wstring message = ResourceText(IdsSoapFailure);
+    if (status == 500)
+    {
+        std::wstring code;
+        if (SelectText(document, L"//errorstring", message))
+        {
+            if (SelectText(document, L"//errorcode", code))
+                message += CStdStr::Format(L" (%ls)", code.c_str());
+        }
+        else
+            SelectFirstText(document, {L"//faultstring", L"//m:message", L"//m:code"}, message);
+        return message;
+    }
+    message = ResourceText(IdsBadRequest);
+    SelectFirstText(document, {L"//m:message", L"//m:code"}, message);
+    return message;
+}
+
+std::wstring DocumentXml(const IXMLDOMDocument2Ptr& document)
+{
+    BSTR xml = nullptr;
+    if (!document || FAILED(document->get_xml(&xml)))
+        return std::wstring();
+    return CStdStr(_bstr_t(xml, false));
+}
+
+void LogErrorResponse(ILSHttpRequest& request)
+{
+    if (!LogResponses())
+        return;
+    try
+    {
+        LS_ERROR_LOG << "Error Response";
+        LS_LOG_LONG_ERROR(CStdStr(request.GetResponseText()));
+    }
+    catch (...)
+    {
+        LS_ERROR_LOG << "Exception when logging response";
+    }
+}
+
+[[noreturn]] void ThrowSoapFault(ILSHttpRequest& request, uint32_t status, const std::wstring& jsonBody,
+                                 uint32_t retryAfter)
+{
+    LS_ERROR_LOG << "web services Request failed: status:" << status;
+    LS_DIAG_LOG << "Headers:" << ToLogText(CStdStr(request.GetAllResponseHeaders()));
+    const IXMLDOMDocument2Ptr document = request.GetResponseXML();
+    LogErrorResponse(request);
+    const std::wstring message = SoapFaultMessage(document, status);
+    LS_ERROR_LOG << "Error is : " << ToLogText(message) << ": entire contents: ";
+    LS_LOG_LONG_ERROR(DocumentXml(document));
+    throw LSHttpError(status, message, jsonBody, retryAfter);
+}
+
+[[noreturn]] void ThrowHttpFailure(ILSHttpRequest& request, uint32_t status, const std::wstring& jsonBody,
+                                   uint32_t retryAfter)
+{
+    LS_ERROR_LOG << "web services Request failed: status:" << status;
+    std::wstring message = ResourceText(IdsHttpFailure);
+    try
+    {
+        const CStdStr statusText(request.GetStatusText());
+        if (!statusText.empty())
+            message = statusText;
+    }
+    catch (...)
+    {
+    }
+    throw LSHttpError(status, message, jsonBody, retryAfter);
+}
+
+void CheckFrontPageRpcStatus(ILSHttpRequest& request, uint32_t status)
+{
+    const CStdStr text(request.GetResponseText());
+    const size_t osStatus = text.find(L"osstatus=");
+    if (osStatus != std::wstring::npos)
+    {
+        const size_t msg = text.find(L"msg=", osStatus);
+        const size_t lineEnd = msg == std::wstring::npos ? msg : text.find(L'\n', msg);
+        if (lineEnd != std::wstring::npos)
+            throw LSHttpError(status, decodeFPRpcString(text.substr(msg + 4, lineEnd - msg - 4)));
+        throw LSHttpError(status, ResourceText(IdsFpRpcFailureMarker));
+    }
+    // Without its text the marker would be found in every answer.
+    const std::wstring marker = ResourceText(IdsFpRpcFailureMarker);
+    if (!marker.empty() && text.Contains(marker))
+        throw LSHttpError(status, ResourceText(IdsFpRpcFailure));
+}
+
+void LogSuccessfulResponse(ILSHttpRequest& request, bool logResponseBody)
+{
+    if (!LogResponses())
+        return;
+    try
+    {
+        LS_DIAG_LOG << "Log Resp - Headers";
+        LS_LOG_LONG_DIAG(CStdStr(request.GetAllResponseHeaders()));
+        if (!logResponseBody)
+            return;
+        if (LargestLoggedResponseBytes() <= GetContentLength(request))
+        {
+            LS_DIAG_LOG << "Response too large to log.";
+            return;
+        }
+        LS_DIAG_LOG << "Log Resp - Response";
+        LS_LOG_LONG_DIAG(CStdStr(request.GetResponseText()));
+    }
+    catch (...)
+    {
+        LS_DIAG_LOG << "Exception when logging text from response.";
+    }
+}
+
+} // namespace
+
+void ThrowErrorMessage(ILSHttpRequest& request, bool checkFpRpcStatus, ILSShutdownInformerPtr& shutdownInformer,
+                       bool tolerate404, bool logResponseBody)
+{
+    const uint32_t status = static_cast<uint32_t>(request.GetStatus());
+    LS_DIAG_LOG << "Response:" << status;
+    if (status >= 200 && status <= 299)
+    {
+        CheckHealthScore(request, shutdownInformer);
+        if (checkFpRpcStatus)
+            CheckFrontPageRpcStatus(request, status);
+        LogSuccessfulResponse(request, logResponseBody);
+        return;
+    }
+    ThrowIfDavError(request, status);
+    if (status == 404 && tolerate404)
+        return;
+    const std::wstring jsonBody = JsonBody(request);
+    const uint32_t retryAfter = RetryAfterSeconds(request);
+    if (status == 500 || status == 400)
+        ThrowSoapFault(request, status, jsonBody, retryAfter);
+    ThrowHttpFailure(request, status, jsonBody, retryAfter);
+}
+
+void ForgetOnceSettingsForTest()
+{
+    LargestLoggedResponse().Forget();
+    LSSyncHelper::ForgetSettingsForTest();
+}
+
+} // namespace CLSBaseWS

@@ -1,0 +1,36 @@
+#include "LSHttpError.h"
+
+#include "CStdStr.h"
+#include "LSLog.h"
+#include "hresult_exception.h"
+
+#include <cwchar>
+
+LSHttpError::LSHttpError(uint32_t status, std::wstring message)
+    : m_status(status), m_message(std::move(message)), m_retryAfter(0)
+{
+}
+
+LSHttpError::LSHttpError(uint32_t status, std::wstring message, std::wstring jsonBody, uint32_t retryAfter)
+    : m_status(status), m_message(std::move(message)), m_retryAfter(retryAfter), m_jsonBody(std::move(jsonBody))
+{
+}
+
+std::wstring LSHttpError::ToString() const
+{
+    return CStdStr::Format(L"%d\t%ls", static_cast<int>(m_status), m_message.c_str());
+}
+
+LSHttpError LSHttpError::FromString(const std::wstring& text)
+{
+    const size_t tab = text.find(L'\t');
+    if (tab == std::wstring::npos)
+    {
+        LS_ERROR_LOG << "Failed to create HttpError from string - " << ToLogText(text);
+        ThrowHr(E_INVALIDARG);
+    }
+    int status = 0;
+    if (swscanf(text.substr(0, tab).c_str(), L"%d", &status) == EOF)
+        ThrowHr(E_INVALIDARG);
+    return LSHttpError(static_cast<uint32_t>(status), text.substr(tab + 1));
+}

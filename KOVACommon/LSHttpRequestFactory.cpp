@@ -1,0 +1,7 @@
+#include "LSHttpRequestFactory.h"
+
+const LSHttpRequestFactory& GetHttpRequestFactory()
+{
+    static const LSHttpRequestFactory factory;
+    return factory;
+}

@@ -1,0 +1,184 @@
+#include "LSUnifiedGroups.h"
+
+#include "LSAuthRegistrations.h"
+#include "LSBaseWS.h"
+#include "hresult_exception.h"
+
+namespace {
+
+// Both envelopes go out as one line, exactly as the service expects them.
+const wchar_t* const ListingEnvelope =
+    L"<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Header>"
+    L"<RequestServerVersion Version=\"Exchange2015\" "
+    L"xmlns=\"http://schemas.microsoft.com/exchange/services/2006/types\"/>"
+    L"<MailboxCulture xmlns=\"http://schemas.microsoft.com/exchange/services/2006/types\">en-US</MailboxCulture>"
+    L"</s:Header><s:Body>"
+    L"<a:GetUserUnifiedGroups xmlns=\"http://schemas.microsoft.com/exchange/services/2006/types\" "
+    L"xmlns:a=\"http://schemas.microsoft.com/exchange/services/2006/messages\">"
+    L"<a:RequestedGroupsSets><RequestedUnifiedGroupsSet><FilterType>All</FilterType>"
+    L"<SortDirection>Descending</SortDirection><GroupsLimit>1000</GroupsLimit></RequestedUnifiedGroupsSet>"
+    L"</a:RequestedGroupsSets></a:GetUserUnifiedGroups></s:Body></s:Envelope>";
+
+// One placeholder: the group's ExternalDirectoryObjectId as listed.
+const wchar_t* const DetailsEnvelopeFormat =
+    L"<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Header>"
+    L"<RequestServerVersion Version=\"V2016_01_06\" "
+    L"xmlns=\"http://schemas.microsoft.com/exchange/services/2006/types\"/>"
+    L"<MailboxCulture xmlns=\"http://schemas.microsoft.com/exchange/services/2006/types\">en-US</MailboxCulture>"
+    L"</s:Header><s:Body>"
+    L"<GetUnifiedGroupDetails xmlns=\"http://schemas.microsoft.com/exchange/services/2006/messages\">"
+    L"<GroupIdentity xmlns=\"http://schemas.microsoft.com/exchange/services/2006/types\">"
+    L"<Type>ExternalDirectoryObjectId</Type><Value>%s</Value></GroupIdentity>"
+    L"<GroupDetailsResponseShape xmlns=\"http://schemas.microsoft.com/exchange/services/2006/types\">Basic"
+    L"</GroupDetailsResponseShape>"
+    L"<AdditionalProperties><Property>ExternalMemberCount</Property></AdditionalProperties>"
+    L"<IncludeCapabilities>false</IncludeCapabilities></GetUnifiedGroupDetails></s:Body></s:Envelope>";
+
+const wchar_t* const EndpointSuffix = L"EWS/Exchange.asmx";
+const wchar_t* const Method = L"POST";
+const wchar_t* const AuthorizationHeader = L"Authorization";
+const wchar_t* const BearerPrefix = L"Bearer ";
+// Unprefixed names: the parser's default selection language (XSL Patterns)
+// matches them against the names as written in the answer.
+const wchar_t* const GroupQuery = L"//UnifiedGroup";
+const wchar_t* const IdQuery = L"ExternalDirectoryObjectId";
+const wchar_t* const DisplayNameQuery = L"DisplayName";
+const wchar_t* const ResourceUrlQueryFormat = L"//Resource[Name='%s']/Url";
+const wchar_t* const BracedGuidFormat = L"{%s}";
+
+// A failing DOM call becomes a COM error with the DOM's error information.
+void CheckDom(HRESULT hr, IUnknown* object, REFIID iid)
+{
+    if (FAILED(hr))
+        _com_issue_errorex(hr, object, iid);
+}
+
+// A query or element view that found nothing ends the listing.
+template <typename Pointer>
+Pointer& Require(Pointer& pointer)
+{
+    if (!pointer)
+        throw _com_error(E_POINTER);
+    return pointer;
+}
+
+IXMLDOMElementPtr AsElement(IXMLDOMNodePtr node)
+{
+    IXMLDOMElementPtr element;
+    if (Require(node)->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(&element)) != S_OK)
+        element = nullptr;
+    return Require(element);
+}
+
+IXMLDOMNodePtr SelectSingle(IXMLDOMNode* context, const std::wstring& query)
+{
+    IXMLDOMNodePtr node;
+    CheckDom(context->selectSingleNode(_bstr_t(query.c_str()), &node), context, IID_IXMLDOMNode);
+    return node;
+}
+
+std::wstring ElementText(IXMLDOMElementPtr element)
+{
+    BSTR raw = nullptr;
+    HRESULT hr = element->get_text(&raw);
+    _bstr_t text(raw, false);
+    CheckDom(hr, element, IID_IXMLDOMElement);
+    return CStdStr::FromBSTR(text.GetBSTR());
+}
+
+// One POST to the endpoint with the bearer value; the answer as a document.
+IXMLDOMDocument2Ptr Exchange(const std::wstring& endpoint, const std::wstring& authorization,
+                             const std::wstring& envelope, ILSShutdownInformerPtr& shutdownInformer)
+{
+    ILSHttpRequestPtr request = CLSBaseWS::OpenRequest(endpoint, Method, true);
+    ThrowIfFailedCom(request->SetRequestHeader(_bstr_t(AuthorizationHeader), _bstr_t(authorization.c_str())));
+    CLSBaseWS::PerformAsyncSend(request, endpoint, envelope, shutdownInformer);
+    IXMLDOMDocument2Ptr document = CLSBaseWS::SanitiseXMLDocument(*request);
+    return Require(document);
+}
+
+IXMLDOMNodeListPtr SelectGroups(IXMLDOMDocument2Ptr& document)
+{
+    IXMLDOMNodeListPtr groups;
+    CheckDom(document->selectNodes(_bstr_t(GroupQuery), &groups), document, IID_IXMLDOMDocument2);
+    return Require(groups);
+}
+
+IXMLDOMNodePtr GroupNodeAt(IXMLDOMNodeListPtr& groups, long index)
+{
+    IXMLDOMNodePtr node;
+    CheckDom(groups->get_item(index, &node), groups, IID_IXMLDOMNodeList);
+    return node;
+}
+
+std::wstring ResourceUrl(const std::wstring& endpoint, const std::wstring& authorization, const std::wstring& idText,
+                         const std::wstring& resourceName, ILSShutdownInformerPtr& shutdownInformer)
+{
+    IXMLDOMDocument2Ptr details = Exchange(endpoint, authorization,
+                                           CStdStr::Format(DetailsEnvelopeFormat, idText.c_str()), shutdownInformer);
+    const CStdStr query = CStdStr::Format(ResourceUrlQueryFormat, resourceName.c_str());
+    return ElementText(AsElement(SelectSingle(details, query)));
+}
+
+} // namespace
+
+LSUnifiedGroups::LSUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath)
+    : LSGetAuthTokens(clientId, LSAuthRegistrations::NativeClientRedirectAddress, cacheFilePath)
+{
+}
+
+std::wstring LSUnifiedGroups::EndpointFor(const std::wstring& serviceAddress)
+{
+    std::wstring endpoint = serviceAddress;
+    if (endpoint.empty() || endpoint.back() != L'/')
+        endpoint += L'/';
+    return endpoint + EndpointSuffix;
+}
+
+GUID LSUnifiedGroups::GuidFromText(const std::wstring& text)
+{
+    const bool leaveAsIs = text.empty() || text.front() == L'{' || text.back() == L'}';
+    const CStdStr braced = leaveAsIs ? CStdStr(text) : CStdStr::Format(BracedGuidFormat, text.c_str());
+    GUID id = {};
+    const HRESULT hr = IIDFromString(braced.c_str(), &id);
+    if (FAILED(hr))
+        ThrowHr(hr);
+    return id;
+}
+
+std::vector<LSUnifiedGroups::LSUnifiedGroup> LSUnifiedGroups::GetCurrentGroups(
+    const std::wstring& serviceAddress, const std::wstring& resourceName, ILSShutdownInformerPtr& shutdownInformer)
+{
+    if (serviceAddress.empty() || resourceName.empty())
+        throw hresult_exception(E_INVALIDARG, "GetCurrentGroups");
+    const std::wstring endpoint = EndpointFor(serviceAddress);
+
+    // The details requests reuse the authorization of the listing that succeeded.
+    std::wstring authorization;
+    IXMLDOMNodeListPtr groupNodes;
+    CallWithAccessToken(
+        [&](const std::wstring& token) {
+            authorization = BearerPrefix + token;
+            IXMLDOMDocument2Ptr listing = Exchange(endpoint, authorization, ListingEnvelope, shutdownInformer);
+            groupNodes = SelectGroups(listing);
+        },
+        shutdownInformer);
+    Require(groupNodes); // sign-in needed: no listing was sent
+
+    long count = 0;
+    CheckDom(groupNodes->get_length(&count), groupNodes, IID_IXMLDOMNodeList);
+    std::vector<LSUnifiedGroup> groups;
+    if (count != 0)
+        groups.reserve(static_cast<size_t>(count));
+    for (long i = 0; i < count; ++i)
+    {
+        IXMLDOMElementPtr group = AsElement(GroupNodeAt(groupNodes, i));
+        const std::wstring idText = ElementText(AsElement(SelectSingle(group, IdQuery)));
+        const CStdStr bracedId = CStdStr::Format(BracedGuidFormat, idText.c_str());
+        std::wstring displayName = ElementText(AsElement(SelectSingle(group, DisplayNameQuery)));
+        const GUID id = GuidFromText(bracedId);
+        std::wstring url = ResourceUrl(endpoint, authorization, idText, resourceName, shutdownInformer);
+        groups.push_back({id, std::move(displayName), std::move(url)});
+    }
+    return groups;
+}

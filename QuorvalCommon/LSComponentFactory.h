@@ -1,0 +1,67 @@
+#pragma once
+// Builds the implementation of an interface that the settings select. Only a
+// test-runner host process consults the settings ("Mock.<interface name>"):
+// 0 the production type, 1 the recording type, 2 the replaying type. Every
+// other process always gets the production type.
+#include "CStdStr.h"
+#include "LSDiag.h"
+#include "LSLog.h"
+#include "LSSetting.h"
+#include "hresult_exception.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Specialise for each interface the factory builds: Name() is the text after
+// "Mock." in the setting's name.
+template <typename Interface>
+struct LSComponentTraits;
+
+template <typename Interface, typename Production, typename Recorder, typename Playback>
+class LSComponentFactoryT
+{
+public:
+    enum Kind : uint32_t
+    {
+        ProductionKind = 0,
+        RecorderKind = 1,
+        PlaybackKind = 2,
+    };
+
+    virtual ~LSComponentFactoryT() = default;
+
+    std::unique_ptr<Interface> Create() const
+    {
+        if (!LSDiag::IsTestRunnerProcess())
+            return std::make_unique<Production>();
+
+        const std::wstring key = std::wstring(L"Mock.") + LSComponentTraits<Interface>::Name();
+        const uint32_t kind = LSSetting::GetInstance().GetUserDwordConfigDetails(key, ProductionKind).value;
+        std::wstring configuration;
+        if (kind != ProductionKind)
+            configuration = LSSetting::GetInstance().GetUserString(key + L".Config", L"");
+
+        switch (kind)
+        {
+        case ProductionKind:
+            return std::make_unique<Production>();
+        case RecorderKind:
+            return Configured<Recorder>(configuration);
+        case PlaybackKind:
+            return Configured<Playback>(configuration);
+        default:
+            LS_ERROR_LOG << "Failed to locate component " << kind;
+            ThrowHr(E_INVALIDARG);
+        }
+    }
+
+private:
+    template <typename Implementation>
+    static std::unique_ptr<Interface> Configured(const std::wstring& configuration)
+    {
+        std::unique_ptr<Interface> component = std::make_unique<Implementation>();
+        component->Configure(configuration);
+        return component;
+    }
+};

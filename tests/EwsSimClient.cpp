@@ -1,0 +1,116 @@
+#include "EwsSimClient.h"
+
+#include "CStdStr.h"
+#include "MsxmlPtrs.h"
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace {
+
+std::string Lower(std::string text)
+{
+    for (char& ch : text)
+        if (ch >= 'A' && ch <= 'Z')
+            ch = static_cast<char>(ch - 'A' + 'a');
+    return text;
+}
+
+void Check(HRESULT hr, const char* what)
+{
+    if (FAILED(hr))
+        throw std::runtime_error(std::string("simulator control: ") + what + " failed");
+}
+
+} // namespace
+
+std::string SimRequest::Header(const std::string& name) const
+{
+    for (const auto& header : headers)
+        if (Lower(header.first) == Lower(name))
+            return header.second;
+    return std::string();
+}
+
+bool SimRequest::HasHeader(const std::string& name) const
+{
+    for (const auto& header : headers)
+        if (Lower(header.first) == Lower(name))
+            return true;
+    return false;
+}
+
+int EwsSimClient::Port()
+{
+    const char* port = std::getenv("EWS_SIM_PORT");
+    return port ? std::atoi(port) : 0;
+}
+
+std::wstring EwsSimClient::BaseUrl()
+{
+    return L"http://127.0.0.1:" + std::to_wstring(Port());
+}
+
+std::wstring EwsSimClient::EwsUrl()
+{
+    return BaseUrl() + L"/EWS/Exchange.asmx";
+}
+
+JsonValue EwsSimClient::Call(const wchar_t* method, const std::wstring& path, const std::string& body)
+{
+    if (Port() == 0)
+        throw std::runtime_error("EWS_SIM_PORT is not set: run the tests through scripts/run-windows-test.sh");
+    CLSID classId;
+    Check(CLSIDFromProgID(L"msxml2.XMLHTTP", &classId), "CLSIDFromProgID");
+    IXMLHTTPRequestPtr request;
+    Check(CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLHTTPRequest,
+                           reinterpret_cast<void**>(&request)),
+          "CoCreateInstance");
+    const _variant_t missing(DISP_E_PARAMNOTFOUND, VT_ERROR);
+    Check(request->open(_bstr_t(method), _bstr_t((BaseUrl() + path).c_str()), _variant_t(false), missing, missing),
+          "open");
+    Check(request->setRequestHeader(_bstr_t(L"Content-Type"), _bstr_t(L"application/json")), "setRequestHeader");
+    const _variant_t content = body.empty() ? missing : _variant_t(MultiByteToWide(body, CP_UTF8).c_str());
+    Check(request->send(content), "send");
+    long status = 0;
+    Check(request->get_status(&status), "status");
+    BSTR text = nullptr;
+    Check(request->get_responseText(&text), "responseText");
+    const std::string answer = WideToMultiByte(CStdStr(_bstr_t(text, false)), CP_UTF8);
+    if (status != 200)
+        throw std::runtime_error("simulator control answered " + std::to_string(status) + ": " + answer);
+    return JsonValue::Parse(answer);
+}
+
+void EwsSimClient::Reset()
+{
+    Call(L"POST", L"/_sim/reset", std::string());
+}
+
+void EwsSimClient::Script(const std::string& json)
+{
+    Call(L"POST", L"/_sim/script", json);
+}
+
+size_t EwsSimClient::PendingScriptEntries()
+{
+    return Call(L"GET", L"/_sim/script", std::string()).Size();
+}
+
+std::vector<SimRequest> EwsSimClient::Requests()
+{
+    std::vector<SimRequest> requests;
+    const JsonValue log = Call(L"GET", L"/_sim/requests", std::string());
+    for (const JsonValue& item : log.Array())
+    {
+        SimRequest request;
+        request.method = item["method"].String();
+        request.path = item["path"].String();
+        for (const JsonValue& header : item["headers"].Array())
+            request.headers.emplace_back(header[0].String(), header[1].String());
+        request.body = item["body"].String();
+        request.bodyLength = static_cast<size_t>(item["bodyLength"].Number());
+        requests.push_back(std::move(request));
+    }
+    return requests;
+}

@@ -1,0 +1,40 @@
+#pragma once
+// The tests' side of the EWS simulator's control API (/_sim/): script
+// answers, read back what went on the wire. Talks to it with a synchronous
+// platform XMLHTTP object of its own, not through the code under test.
+#include "MiniJson.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+struct SimRequest
+{
+    std::string method;
+    std::string path;
+    std::vector<std::pair<std::string, std::string>> headers; // wire order
+    std::string body;
+    size_t bodyLength = 0;
+
+    // First header of that name (case-insensitive); empty when absent.
+    std::string Header(const std::string& name) const;
+    bool HasHeader(const std::string& name) const;
+};
+
+class EwsSimClient
+{
+public:
+    // Port from EWS_SIM_PORT; 0 when the variable is missing.
+    static int Port();
+    static std::wstring BaseUrl();
+    static std::wstring EwsUrl(); // the EWS endpoint
+
+    static void Reset();
+    // Appends one entry or an array of entries (JSON text) to the script queue.
+    static void Script(const std::string& json);
+    static std::vector<SimRequest> Requests();
+    static size_t PendingScriptEntries();
+
+private:
+    static JsonValue Call(const wchar_t* method, const std::wstring& path, const std::string& body);
+};

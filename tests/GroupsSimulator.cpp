@@ -1,0 +1,75 @@
+#include "GroupsSimulator.h"
+
+#include "CStdStr.h"
+#include "MsxmlPtrs.h"
+
+#include <stdexcept>
+
+namespace {
+
+// A JSON string; everything outside printable ASCII as \u escapes.
+std::wstring JsonQuote(const std::wstring& text)
+{
+    std::wstring out = L"\"";
+    for (wchar_t c : text)
+    {
+        if (c == L'"' || c == L'\\')
+            out += std::wstring(L"\\") + c;
+        else if (c < 0x20 || c > 0x7E)
+            out += CStdStr::Format(L"\\u%04x", static_cast<unsigned>(c));
+        else
+            out += c;
+    }
+    return out + L"\"";
+}
+
+std::wstring GroupJson(const SimGroup& group)
+{
+    std::wstring json = L"{\"id\":" + JsonQuote(group.id) + L",\"displayName\":" + JsonQuote(group.displayName) +
+                        L",\"resources\":[";
+    for (size_t i = 0; i < group.resources.size(); ++i)
+        json += (i ? L"," : L"") + std::wstring(L"{\"name\":") + JsonQuote(group.resources[i].first) +
+                L",\"url\":" + JsonQuote(group.resources[i].second) + L"}";
+    return json + L"]}";
+}
+
+void Check(HRESULT hr, const char* what)
+{
+    if (FAILED(hr))
+        throw std::runtime_error(std::string("simulator dataset: ") + what + " failed");
+}
+
+} // namespace
+
+void GroupsSimulator::SetGroups(const std::vector<SimGroup>& groups)
+{
+    std::wstring json = L"{\"groups\":[";
+    for (size_t i = 0; i < groups.size(); ++i)
+        json += (i ? L"," : L"") + GroupJson(groups[i]);
+    Post(L"/_sim/dataset", json + L"]}");
+}
+
+void GroupsSimulator::Refuse(const std::wstring& token, int status)
+{
+    Post(L"/_sim/refuse", L"{\"token\":" + JsonQuote(token) + L",\"status\":" + std::to_wstring(status) + L"}");
+}
+
+void GroupsSimulator::Post(const std::wstring& path, const std::wstring& json)
+{
+    CLSID classId;
+    Check(CLSIDFromProgID(L"msxml2.XMLHTTP", &classId), "CLSIDFromProgID");
+    IXMLHTTPRequestPtr request;
+    Check(CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLHTTPRequest,
+                           reinterpret_cast<void**>(&request)),
+          "CoCreateInstance");
+    const _variant_t missing(DISP_E_PARAMNOTFOUND, VT_ERROR);
+    Check(request->open(_bstr_t(L"POST"), _bstr_t((EwsSimClient::BaseUrl() + path).c_str()), _variant_t(false),
+                        missing, missing),
+          "open");
+    Check(request->setRequestHeader(_bstr_t(L"Content-Type"), _bstr_t(L"application/json")), "setRequestHeader");
+    Check(request->send(_variant_t(json.c_str())), "send");
+    long status = 0;
+    Check(request->get_status(&status), "status");
+    if (status != 200)
+        throw std::runtime_error("simulator control answered " + std::to_string(status));
+}

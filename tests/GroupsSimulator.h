@@ -1,0 +1,31 @@
+#pragma once
+// The groups the EWS simulator serves and the tokens it refuses, set through
+// its control API; the request log and reset come from EwsSimClient.
+#include "EwsSimClient.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+struct SimGroup
+{
+    std::wstring id;
+    std::wstring displayName;
+    std::vector<std::pair<std::wstring, std::wstring>> resources; // name, url
+};
+
+class GroupsSimulator
+{
+public:
+    // The simulator as a service root: "http://127.0.0.1:<port>/".
+    static std::wstring ServiceRoot() { return EwsSimClient::BaseUrl() + L"/"; }
+
+    static void Reset() { EwsSimClient::Reset(); }
+    static void SetGroups(const std::vector<SimGroup>& groups);
+    // 401 or 403 for every request carrying that token.
+    static void Refuse(const std::wstring& token, int status);
+    static std::vector<SimRequest> Requests() { return EwsSimClient::Requests(); }
+
+private:
+    static void Post(const std::wstring& path, const std::wstring& json);
+};

@@ -1,0 +1,252 @@
+// The platform request over the real msxml2.XMLHTTP against the simulator.
+#include "TransportTestSupport.h"
+
+#include "LSBaseWS.h"
+#include "LSHttpError.h"
+#include "LSHttpRequest.h"
+#include "LSHttpRequestFactory.h"
+#include "LSResourceLibraries.h"
+#include "LogCapture.h"
+
+#include <gtest/gtest.h>
+#include <algorithm>
+
+namespace {
+
+// Exposes the platform object so tests can tell one attempt's object from
+// the next.
+class ObservedRequest : public LSHttpRequest
+{
+public:
+    using LSHttpRequest::PlatformRequest;
+};
+
+using HeaderList = std::vector<std::pair<std::string, std::string>>;
+
+// The wire headers whose names are among the expected ones, in wire order.
+HeaderList WireHeadersNamed(const SimRequest& request, const HeaderList& expected)
+{
+    HeaderList found;
+    for (const auto& header : request.headers)
+        for (const auto& wanted : expected)
+            if (header.first == wanted.first)
+            {
+                found.push_back(header);
+                break;
+            }
+    return found;
+}
+
+void OpenForSimulator(ILSHttpRequest& request)
+{
+    const _variant_t missing(DISP_E_PARAMNOTFOUND, VT_ERROR);
+    ASSERT_EQ(S_OK, request.Open(L"POST", EwsSimClient::EwsUrl().c_str(), _variant_t(true), missing, missing));
+}
+
+class LSHttpRequestTest : public SimulatorTest
+{
+};
+
+TEST_F(LSHttpRequestTest, WireCarriesMethodContentTypeUserAgentAndEveryHeaderInOrder)
+{
+    ILSHttpRequestPtr request = OpenEws();
+    request->SetRequestHeader(L"SOAPAction", L"urn:test/GetUserUnifiedGroups");
+    request->SetRequestHeader(L"X-Test-First", L"one");
+    request->SetRequestHeader(L"X-Test-Second", L"two words");
+    ILSShutdownInformerPtr none;
+    CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<GetUserUnifiedGroups/>", none);
+
+    const SimRequest wire = OnlyRequest();
+    EXPECT_EQ("POST", wire.method);
+    EXPECT_EQ("/EWS/Exchange.asmx", wire.path);
+    EXPECT_EQ("<GetUserUnifiedGroups/>", wire.body);
+    HeaderList expected = {{"Content-Type", "text/xml; charset=utf-8"},
+                           {"Authorization", "Bearer test-token"},
+                           {"SOAPAction", "urn:test/GetUserUnifiedGroups"},
+                           {"X-Test-First", "one"},
+                           {"X-Test-Second", "two words"}};
+    const std::string userAgent = Utf8(LSResourceLibraries::GetUserAgent());
+    if (!userAgent.empty())
+        expected.emplace_back("User-Agent", userAgent);
+    // Wine's XMLHTTP writes the most recently set header first; the real one
+    // writes them as set. Either way nothing may be lost, changed or mixed.
+    const HeaderList onWire = WireHeadersNamed(wire, expected);
+    HeaderList reversed(expected.rbegin(), expected.rend());
+    EXPECT_TRUE(onWire == expected || onWire == reversed) << "wire order differs from the order set";
+    EXPECT_EQ(expected.size(), onWire.size());
+}
+
+TEST_F(LSHttpRequestTest, RequestHeaderListKeepsEveryValueAndFindsTheFirstByExactName)
+{
+    LSHttpRequest request;
+    OpenForSimulator(request);
+    request.SetRequestHeader(L"X-Twice", L"first");
+    request.SetRequestHeader(L"X-Twice", L"second");
+
+    EXPECT_EQ(std::wstring(L"first"), static_cast<const wchar_t*>(request.GetRequestHeader(L"X-Twice")));
+    EXPECT_EQ(nullptr, static_cast<const wchar_t*>(request.GetRequestHeader(L"x-twice")));
+    EXPECT_EQ(nullptr, static_cast<const wchar_t*>(request.GetRequestHeader(L"X-Twic")));
+    EXPECT_EQ(nullptr, static_cast<const wchar_t*>(request.GetRequestHeader(L"Missing")));
+}
+
+TEST_F(LSHttpRequestTest, FirstAttemptUsesTheConstructedObject)
+{
+    ObservedRequest request;
+    const IXMLHTTPRequestPtr constructed = request.PlatformRequest();
+    OpenForSimulator(request);
+    request.SetRequestHeader(L"Authorization", L"Bearer a");
+    ILSShutdownInformerPtr none;
+    request.PerformAsyncVariantSend(EwsSimClient::EwsUrl(), _variant_t(L"<GetUserUnifiedGroups/>"), false, none,
+                                    false, false, true);
+    EXPECT_EQ(constructed.GetInterfacePtr(), request.PlatformRequest().GetInterfacePtr());
+    EXPECT_EQ(200, request.GetStatus());
+}
+
+TEST_F(LSHttpRequestTest, RepeatedAttemptRunsOnAFreshObjectWithTheSameOpenArgumentsAndHeaders)
+{
+    EwsSimClient::Script(R"({"status": 503, "headers": {"Retry-After": "3"}})");
+    VirtualClock clock;
+    ObservedRequest request;
+    OpenForSimulator(request);
+    request.SetRequestHeader(L"Authorization", L"Bearer a");
+    request.SetRequestHeader(L"X-Twice", L"first");
+    request.SetRequestHeader(L"X-Twice", L"second");
+    request.SetRequestHeader(L"X-Last", L"z");
+    const IXMLHTTPRequestPtr firstObject = request.PlatformRequest();
+    ILSShutdownInformerPtr none;
+    request.PerformAsyncVariantSend(EwsSimClient::EwsUrl(), _variant_t(L"<GetUserUnifiedGroups/>"), false, none,
+                                    false, false, true);
+
+    EXPECT_NE(firstObject.GetInterfacePtr(), request.PlatformRequest().GetInterfacePtr());
+    long firstStatus = 0;
+    firstObject->get_status(&firstStatus);
+    EXPECT_EQ(503, firstStatus);
+    EXPECT_EQ(200, request.GetStatus());
+    EXPECT_EQ(3000u, clock.TotalSleptMs());
+
+    const std::vector<SimRequest> wire = EwsSimClient::Requests();
+    ASSERT_EQ(2u, wire.size());
+    EXPECT_EQ(wire[0].method, wire[1].method);
+    EXPECT_EQ(wire[0].path, wire[1].path);
+    EXPECT_EQ(wire[0].body, wire[1].body);
+    const HeaderList ours = {{"Authorization", "Bearer a"}, {"X-Twice", "second"}, {"X-Last", "z"}};
+    EXPECT_EQ(WireHeadersNamed(wire[0], ours), WireHeadersNamed(wire[1], ours));
+    EXPECT_EQ(3u, WireHeadersNamed(wire[1], ours).size());
+}
+
+TEST_F(LSHttpRequestTest, Status1223ReadsAs204WithItsDiagnosticLine)
+{
+    EwsSimClient::Script(R"({"status": 1223})");
+    LogCapture capture;
+    ILSHttpRequestPtr request = Exchange();
+    EXPECT_EQ(204, request->GetStatus());
+    EXPECT_TRUE(capture.Contains("Status code 1223->204")) << capture.All();
+}
+
+TEST_F(LSHttpRequestTest, ShutdownDuringTheWaitEndsWithEAbortWithoutReadingTheStatus)
+{
+    EwsSimClient::Script(R"({"status": 200, "delayMs": 5000, "body": "<late/>"})");
+    TestInformer informer;
+    const uint64_t start = GetTickCount64();
+    uint64_t requestedAt = 0;
+    informer.Host().SetShutdownAnswer([&]() {
+        if (GetTickCount64() - start < 300)
+            return false;
+        if (requestedAt == 0)
+            requestedAt = GetTickCount64();
+        return true;
+    });
+    LogCapture capture;
+    ILSHttpRequestPtr request = OpenEws();
+    EXPECT_EQ(E_ABORT, BareHresultOf([&] {
+                  CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>", informer.Pointer());
+              }));
+    // Ends at the first look at the informer after the request, long before
+    // the answer is due.
+    EXPECT_LT(GetTickCount64() - requestedAt, 1000u);
+    EXPECT_FALSE(capture.Contains("Response:")) << capture.All();
+    EXPECT_FALSE(capture.Contains("Back from "));
+    EXPECT_TRUE(capture.Contains("Sending "));
+}
+
+TEST_F(LSHttpRequestTest, ARequestThatIsNeverAnsweredIsAbandoned)
+{
+    EwsSimClient::Script(R"({"status": 200, "delayMs": 3000, "body": "<late/>"})");
+    LogCapture capture;
+    ILSHttpRequestPtr request = OpenEws();
+    const uint64_t start = GetTickCount64();
+    {
+        VirtualClock clock(10000); // every look at the clock moves it on 10 s
+        ILSShutdownInformerPtr none;
+        EXPECT_EQ(HRESULT_FROM_WIN32(12002), ComErrorOf([&] {
+                      CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>", none);
+                  }));
+    }
+    EXPECT_LT(GetTickCount64() - start, 2500u);
+    EXPECT_TRUE(capture.Contains("No answer from ")) << capture.All();
+    EXPECT_FALSE(capture.Contains("Response:"));
+}
+
+TEST_F(LSHttpRequestTest, SynchronousSendReadsTheAnswerAtOnce)
+{
+    EwsSimClient::Script(R"({"status": 500, "fault": {"faultstring": "sync fault"}})");
+    LSHttpRequest request;
+    const _variant_t missing(DISP_E_PARAMNOTFOUND, VT_ERROR);
+    ASSERT_EQ(S_OK, request.Open(L"POST", EwsSimClient::EwsUrl().c_str(), _variant_t(false), missing, missing));
+    request.SetRequestHeader(L"Authorization", L"Bearer a");
+    ILSShutdownInformerPtr none;
+    try
+    {
+        request.PerformAsyncVariantSend(EwsSimClient::EwsUrl(), _variant_t(L"<x/>"), false, none, true, false, false);
+        FAIL() << "no LSHttpError";
+    }
+    catch (const LSHttpError& error)
+    {
+        EXPECT_EQ(500u, error.Status());
+        EXPECT_EQ(L"sync fault", error.Message());
+    }
+}
+
+TEST(LSHttpRequestFactory, OutsideATestRunnerAlwaysBuildsThePlatformRequest)
+{
+    LSDiag::SetProcessFactsForTest(false, false);
+    std::optional<UserSettingGuard> mock;
+    if (SettingsStoreReadsRegistry())
+        mock.emplace(UserSettingGuard::Number(L"Mock.ILSHttpRequest", 3));
+    ILSHttpRequestPtr request = GetHttpRequestFactory().Create();
+    EXPECT_NE(nullptr, dynamic_cast<LSHttpRequest*>(request.get()));
+}
+
+TEST(LSHttpRequestFactory, InATestRunnerTheSettingSelectsTheImplementation)
+{
+    REQUIRE_REGISTRY_SETTINGS();
+    LSDiag::SetProcessFactsForTest(false, true);
+    {
+        const UserSettingGuard zero = UserSettingGuard::Number(L"Mock.ILSHttpRequest", 0);
+        EXPECT_NE(nullptr, dynamic_cast<LSHttpRequest*>(GetHttpRequestFactory().Create().get()));
+    }
+    {
+        const UserSettingGuard recorder = UserSettingGuard::Number(L"Mock.ILSHttpRequest", 1);
+        EXPECT_EQ(E_NOTIMPL, BareHresultOf([] { GetHttpRequestFactory().Create(); }));
+    }
+    {
+        const UserSettingGuard unknown = UserSettingGuard::Number(L"Mock.ILSHttpRequest", 3);
+        LogCapture capture;
+        EXPECT_EQ(E_INVALIDARG, BareHresultOf([] { GetHttpRequestFactory().Create(); }));
+        EXPECT_TRUE(capture.Contains("Failed to locate component 3")) << capture.All();
+    }
+    LSDiag::SetProcessFactsForTest(false, false);
+}
+
+TEST(LSHttpRequestFactory, InATestRunnerWithoutTheSettingBuildsThePlatformRequest)
+{
+    LSDiag::SetProcessFactsForTest(false, true);
+    std::optional<UserSettingGuard> mock;
+    if (SettingsStoreReadsRegistry())
+        mock.emplace(UserSettingGuard::Removed(L"Mock.ILSHttpRequest"));
+    ILSHttpRequestPtr request = GetHttpRequestFactory().Create();
+    LSDiag::SetProcessFactsForTest(false, false);
+    EXPECT_NE(nullptr, dynamic_cast<LSHttpRequest*>(request.get()));
+}
+
+} // namespace

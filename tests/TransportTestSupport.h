@@ -1,0 +1,107 @@
+#pragma once
+// Shared pieces of the transport tests: a fixture that resets the simulator
+// and the once-read settings, a virtual clock, a host informer, registry
+// setting guards, and helpers to run one exchange.
+#include "EwsSimClient.h"
+#include "ILSHttpRequest.h"
+#include "LSHostShutdownInformer.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Replaces LSTiming's sleep and tick count while it lives: sleeping advances
+// the virtual time at once. tickStep > 0 also advances it on every read.
+class VirtualClock
+{
+public:
+    explicit VirtualClock(uint64_t tickStep = 0);
+    ~VirtualClock();
+    uint64_t TotalSleptMs() const { return m_slept; }
+    size_t SleepCount() const { return m_sleeps.size(); }
+    const std::vector<DWORD>& Sleeps() const { return m_sleeps; }
+
+private:
+    uint64_t m_now = 5000000;
+    uint64_t m_slept = 0;
+    uint64_t m_tickStep;
+    std::vector<DWORD> m_sleeps;
+};
+
+// A host shutdown informer owned for the length of a test.
+class TestInformer
+{
+public:
+    TestInformer() : m_host(LSHostShutdownInformer::Create()), m_pointer(m_host->Interface(), false) {}
+    LSHostShutdownInformer& Host() { return *m_host; }
+    ILSShutdownInformerPtr& Pointer() { return m_pointer; }
+
+private:
+    LSHostShutdownInformer* m_host;
+    ILSShutdownInformerPtr m_pointer;
+};
+
+// Sets (or removes) one value under the user's settings key and puts back
+// what was there when it goes.
+class UserSettingGuard
+{
+public:
+    static UserSettingGuard Number(const std::wstring& name, DWORD value);
+    static UserSettingGuard Text(const std::wstring& name, const std::wstring& value);
+    static UserSettingGuard Removed(const std::wstring& name);
+    UserSettingGuard(UserSettingGuard&& other) noexcept;
+    UserSettingGuard(const UserSettingGuard&) = delete;
+    ~UserSettingGuard();
+
+private:
+    explicit UserSettingGuard(std::wstring name);
+    std::wstring m_name;
+    bool m_active = true;
+    bool m_existed = false;
+    DWORD m_type = 0;
+    std::vector<BYTE> m_data;
+};
+
+// The user's settings key as the settings store opens it.
+std::wstring UserSettingsKeyPath();
+// Reads a user text value straight from the registry; nullopt when absent.
+std::optional<std::wstring> ReadUserText(const std::wstring& name);
+// True when the settings store reads the registry (not the placeholder that
+// always answers the default).
+bool SettingsStoreReadsRegistry();
+
+#define REQUIRE_REGISTRY_SETTINGS()                                                              \
+    do                                                                                           \
+    {                                                                                            \
+        if (!SettingsStoreReadsRegistry())                                                       \
+            GTEST_SKIP() << "the settings store does not read the registry in this build yet";  \
+    } while (0)
+
+// Resets the simulator, the once-read settings and the clock around each case.
+class SimulatorTest : public testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Opens a SOAP POST to the simulator's endpoint with a bearer header.
+    ILSHttpRequestPtr OpenEws();
+    // Opens, sends body through CLSBaseWS::PerformAsyncSend and returns the
+    // request after a successful exchange; exceptions pass.
+    ILSHttpRequestPtr Exchange(const std::wstring& body = L"<GetUserUnifiedGroups/>",
+                               ILSShutdownInformerPtr informer = nullptr);
+    // The one request the simulator received.
+    SimRequest OnlyRequest();
+};
+
+// Runs the callable and returns the HRESULT thrown as a bare 32-bit value;
+// fails the test for anything else.
+HRESULT BareHresultOf(const std::function<void()>& action);
+// The same for _com_error.
+HRESULT ComErrorOf(const std::function<void()>& action);
+std::string Utf8(const std::wstring& text);

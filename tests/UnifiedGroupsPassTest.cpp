@@ -1,0 +1,411 @@
+// Whole enumeration passes: the filter, a host folder map and informer, the
+// token library stand-in and the EWS simulator. What the host reads back is
+// compared with the simulator's dataset, and what went over the wire with the
+// simulator's request log.
+#include "CKOVAUnifiedGroupsSync.h"
+
+#include "GroupsSimulator.h"
+#include "LSHostPropertyMap.h"
+#include "LSHostShutdownInformer.h"
+#include "LSHttpError.h"
+#include "LSOutlookInfo.h"
+#include "LSPropertyNames.h"
+#include "LSResourceLibraries.h"
+#include "LSSetting.h"
+#include "LogCapture.h"
+#include "ScratchFolder.h"
+#include "UserSettingGuard.h"
+#include "TokenLibraryStandIn.h"
+#include "VirtualSleep.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::wstring FirstToken = L"eyJ0eXAiOiJKV1QifQ.pass-first-token-7d1c9a.QmFzZTY0U2ln";
+const std::wstring SecondToken = L"eyJ0eXAiOiJKV1QifQ.pass-second-token-3e8b2f.U2lnbmF0dXJl";
+const std::wstring ProfileName = L"GroupsPass Profile";
+const std::string EwsPath = "/EWS/Exchange.asmx";
+
+// Texts of the request log are UTF-8.
+std::string Utf8(const std::wstring& text) { return WideToMultiByte(text, CP_UTF8); }
+
+const std::wstring ListingEnvelope =
+    L"<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Header><RequestServerVersion "
+    L"Version=\"Exchange2015\" xmlns=\"http://schemas.microsoft.com/exchange/services/2006/types\"/><MailboxCulture "
+    L"xmlns=\"http://schemas.microsoft.com/exchange/services/2006/types\">en-US</MailboxCulture></s:Header><s:Body>"
+    L"<a:GetUserUnifiedGroups xmlns=\"http://schemas.microsoft.com/exchange/services/2006/types\" "
+    L"xmlns:a=\"http://schemas.microsoft.com/exchange/services/2006/messages\"><a:RequestedGroupsSets>"
+    L"<RequestedUnifiedGroupsSet><FilterType>All</FilterType><SortDirection>Descending</SortDirection><GroupsLimit>"
+    L"1000</GroupsLimit></RequestedUnifiedGroupsSet></a:RequestedGroupsSets></a:GetUserUnifiedGroups></s:Body>"
+    L"</s:Envelope>";
+
+std::wstring DetailsEnvelope(const std::wstring& id)
+{
+    return L"<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Header><RequestServerVersion "
+           L"Version=\"V2016_01_06\" xmlns=\"http://schemas.microsoft.com/exchange/services/2006/types\"/>"
+           L"<MailboxCulture xmlns=\"http://schemas.microsoft.com/exchange/services/2006/types\">en-US"
+           L"</MailboxCulture></s:Header><s:Body><GetUnifiedGroupDetails "
+           L"xmlns=\"http://schemas.microsoft.com/exchange/services/2006/messages\"><GroupIdentity "
+           L"xmlns=\"http://schemas.microsoft.com/exchange/services/2006/types\"><Type>ExternalDirectoryObjectId"
+           L"</Type><Value>" +
+           id +
+           L"</Value></GroupIdentity><GroupDetailsResponseShape "
+           L"xmlns=\"http://schemas.microsoft.com/exchange/services/2006/types\">Basic</GroupDetailsResponseShape>"
+           L"<AdditionalProperties><Property>ExternalMemberCount</Property></AdditionalProperties>"
+           L"<IncludeCapabilities>false</IncludeCapabilities></GetUnifiedGroupDetails></s:Body></s:Envelope>";
+}
+
+struct ExpectedGroup
+{
+    SimGroup sim;
+    std::wstring registryId;
+    std::wstring filesUrl;
+};
+
+const std::vector<ExpectedGroup>& Dataset()
+{
+    static const std::vector<ExpectedGroup> groups = {
+        {{L"2f1c5b7e-9a3d-4e6f-8b1a-0c2d3e4f5a6b",
+          L"\u00c9quipe Finance",
+          {{L"Conversations", L"https://outlook.office365.com/groups/finance"},
+           {L"Files", L"https://contoso.sharepoint.com/sites/finance/Shared%20Documents"},
+           {L"Files", L"https://contoso.sharepoint.com/sites/finance/Second"}}},
+         L"{2F1C5B7E-9A3D-4E6F-8B1A-0C2D3E4F5A6B}",
+         L"https://contoso.sharepoint.com/sites/finance/Shared%20Documents"},
+        {{L"8c9d0e1f-2a3b-4c5d-9e6f-7a8b9c0d1e2f",
+          L"R&D <Labs>",
+          {{L"files", L"https://contoso.sharepoint.com/sites/rd/lower-case"},
+           {L"Files", L"https://contoso.sharepoint.com/sites/rd/Shared%20Documents"}}},
+         L"{8C9D0E1F-2A3B-4C5D-9E6F-7A8B9C0D1E2F}",
+         L"https://contoso.sharepoint.com/sites/rd/Shared%20Documents"},
+        {{L"a1b2c3d4-e5f6-4789-abcd-ef0123456789",
+          L"\u65e5\u672c\u30c1\u30fc\u30e0",
+          {{L"Files", L"https://contoso.sharepoint.com/sites/nihon/Shared%20Documents"},
+           {L"Notebook", L"https://contoso.sharepoint.com/sites/nihon/SiteAssets/Notebook"}}},
+         L"{A1B2C3D4-E5F6-4789-ABCD-EF0123456789}",
+         L"https://contoso.sharepoint.com/sites/nihon/Shared%20Documents"},
+    };
+    return groups;
+}
+
+std::vector<SimGroup> SimGroups(size_t count = 3)
+{
+    std::vector<SimGroup> groups;
+    for (size_t i = 0; i < count; ++i)
+        groups.push_back(Dataset()[i].sim);
+    return groups;
+}
+
+class GroupsPassTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        LSOutlookInfo::ResetForTest();
+        // The product's resource libraries name the profile sub-folder.
+        LSResourceLibraries::LoadAtProcessAttach(nullptr);
+        m_resource.SetString(GroupsSimulator::ServiceRoot());
+        m_forcedVersion.SetString(L"16");
+        m_clientId.Delete();
+        m_groupResourceName.Delete();
+        m_sim.Reset();
+        m_sim.SetGroups(SimGroups());
+        m_library.SetToken(1, FirstToken);
+        m_library.SetToken(2, SecondToken);
+
+        ASSERT_EQ(S_OK, CKOVAUnifiedGroupsSync::CreateInstance(nullptr, __uuidof(ILSSyncFilter2),
+                                                              reinterpret_cast<void**>(&m_filter)));
+        m_informerObject = LSHostShutdownInformer::Create();
+        m_informer = ILSShutdownInformerPtr(m_informerObject->Interface(), false);
+        ASSERT_EQ(S_OK, ILSNeedsShutdownInfoPtr(m_filter)->SetShutdownInformer(m_informer));
+        ASSERT_EQ(S_OK, m_filter->SetCurrentProfileName(_bstr_t(ProfileName.c_str())));
+        m_folder->Preset(static_cast<const wchar_t*>(LSPropertyNames::Tenbrid_FolderLocation),
+                         L"https://contoso.sharepoint.com!UnifiedGroups");
+    }
+
+    void TearDown() override
+    {
+        if (!LSOutlookInfo::GetProfileFilePath(L"").empty())
+            RemoveTree(LSOutlookInfo::GetProfileFilePath(L""));
+        LSOutlookInfo::ResetForTest();
+        LSResourceLibraries::ResetForTest();
+        m_sim.Reset();
+    }
+
+    HRESULT RunPass() { return m_filter->PreContentSyncFolderUpdate(m_folder.Interface()); }
+
+    USHORT ItemCount()
+    {
+        USHORT count = 0xFFFF;
+        EXPECT_EQ(S_OK, m_filter->get_ItemCount(&count));
+        return count;
+    }
+
+    HRESULT IsDeleted(const std::wstring& key)
+    {
+        return ILSManualDeletionsSyncFilterPtr(m_filter)->IsDeleted(_bstr_t(key.c_str()), 0);
+    }
+
+    // The host's view of the first groups of the dataset, item by item.
+    void ExpectItemsOfDataset(size_t count)
+    {
+        ASSERT_EQ(count, ItemCount());
+        for (USHORT i = 0; i < count; ++i)
+        {
+            const ExpectedGroup& expected = Dataset()[i];
+            LSHostPropertyMapHolder basic;
+            ASSERT_EQ(S_OK, m_filter->GetItemBasicProps(i, basic.Interface()));
+            EXPECT_EQ(expected.registryId, basic->Text(L"UniqueId"));
+            EXPECT_EQ(expected.sim.displayName, basic->Text(L"DisplayName"));
+            LSHostPropertyMapHolder full;
+            ASSERT_EQ(S_OK, m_filter->SetItemProperties(i, full.Interface()));
+            EXPECT_EQ(expected.registryId, full->Text(L"ows-ID"));
+            EXPECT_EQ(expected.sim.displayName, full->Text(L"ows-Title"));
+            EXPECT_EQ(expected.filesUrl, full->Text(L"ows-Location"));
+            EXPECT_EQ(S_FALSE, IsDeleted(expected.registryId));
+        }
+    }
+
+    void ExpectDetailsRequests(const std::vector<SimRequest>& requests, size_t first, size_t groups,
+                               const std::wstring& token)
+    {
+        ASSERT_EQ(first + groups, requests.size());
+        for (size_t i = 0; i < groups; ++i)
+        {
+            const SimRequest& request = requests[first + i];
+            EXPECT_EQ("POST", request.method);
+            EXPECT_EQ(EwsPath, request.path);
+            EXPECT_EQ(Utf8(DetailsEnvelope(Dataset()[i].sim.id)), request.body);
+            EXPECT_EQ(request.body.size(), request.bodyLength);
+            EXPECT_EQ(Utf8(L"Bearer " + token), request.Header("Authorization"));
+        }
+    }
+
+    void ExpectNoTokenInLog() const
+    {
+        for (const std::string& text : m_log.Texts())
+        {
+            EXPECT_EQ(std::string::npos, text.find("pass-first-token")) << text;
+            EXPECT_EQ(std::string::npos, text.find("pass-second-token")) << text;
+        }
+    }
+
+    LogCapture m_log;
+    GroupsSimulator m_sim; // static members; the object only names the simulator
+    TokenLibraryStandIn m_library;
+    UserSettingGuard m_resource{L"KOVAUnifiedGroups.Resource"};
+    UserSettingGuard m_clientId{L"KOVAUnifiedGroups.ClientId"};
+    UserSettingGuard m_groupResourceName{L"KOVAUnifiedGroups.GroupResourceName"};
+    UserSettingGuard m_forcedVersion{L"Tenbrid.ForceOutlookVersion"};
+    UserSettingGuard m_lastProfileDir{L"KOVA.LastActiveProfileDir"};
+    ILSSyncFilter2Ptr m_filter;
+    LSHostShutdownInformer* m_informerObject = nullptr;
+    ILSShutdownInformerPtr m_informer;
+    LSHostPropertyMapHolder m_folder;
+};
+
+TEST_F(GroupsPassTest, APassListsEveryGroupWithTheAddressOfItsFilesLibrary)
+{
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    ExpectItemsOfDataset(3);
+    EXPECT_EQ(S_OK, IsDeleted(L"{2f1c5b7e-9a3d-4e6f-8b1a-0c2d3e4f5a6b}")); // case-sensitive
+    EXPECT_EQ(S_OK, IsDeleted(L"{00000000-0000-0000-0000-000000000001}"));
+
+    const std::vector<SimRequest> requests = m_sim.Requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ("POST", requests[0].method);
+    EXPECT_EQ(EwsPath, requests[0].path);
+    EXPECT_EQ(Utf8(ListingEnvelope), requests[0].body);
+    EXPECT_EQ(requests[0].body.size(), requests[0].bodyLength);
+    EXPECT_EQ(Utf8(L"Bearer " + FirstToken), requests[0].Header("Authorization"));
+    ExpectDetailsRequests(requests, 1, 3, FirstToken);
+
+    EXPECT_EQ(1u, m_library.Count(L"StartAcquire"));
+    EXPECT_EQ(L"AB55A6B4-82D6-4A6E-90E7-33349761E62F", m_library.Text(L"Initialise.ClientId"));
+    EXPECT_EQ(L"https://login.microsoftonline.com/common/oauth2/nativeclient",
+              m_library.Text(L"Initialise.RedirectAddress"));
+    const std::wstring cachePath = m_library.Text(L"Initialise.CacheFilePath");
+    EXPECT_EQ(LSSetting::GetInstance().GetUsersDataFolder() + L"\\KOVA\\Office 16 Profile - " + ProfileName +
+                  L"\\AuthCache-unifiedgroups.db",
+              cachePath);
+    EXPECT_EQ(LSOutlookInfo::GetProfileFilePath(L"AuthCache-unifiedgroups.db"), cachePath);
+    ExpectNoTokenInLog();
+}
+
+TEST_F(GroupsPassTest, TheThirdFieldOfTheFolderLocationOverridesTheClientId)
+{
+    m_clientId.SetString(L"client-from-setting");
+    const std::vector<std::pair<std::wstring, std::wstring>> cases = {
+        {L"a!b!client-from-location!d", L"client-from-location"},
+        {L"a!b!", L"client-from-setting"},
+        {L"a!b", L"client-from-setting"},
+        {L"a", L"client-from-setting"},
+        {L"!!", L"client-from-setting"},
+    };
+    for (const auto& [location, clientId] : cases)
+    {
+        m_folder->Preset(static_cast<const wchar_t*>(LSPropertyNames::Tenbrid_FolderLocation), location);
+        EXPECT_EQ(S_OK, RunPass()) << location;
+        EXPECT_EQ(clientId, m_library.Text(L"Initialise.ClientId")) << location;
+    }
+}
+
+TEST_F(GroupsPassTest, AServiceRootWithoutTrailingSlashReachesTheSameEndpoint)
+{
+    std::wstring root = GroupsSimulator::ServiceRoot();
+    root.pop_back();
+    m_resource.SetString(root);
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    for (const SimRequest& request : m_sim.Requests())
+        EXPECT_EQ(EwsPath, request.path);
+    EXPECT_EQ(L"http://h/EWS/Exchange.asmx", LSUnifiedGroups::EndpointFor(L"http://h/"));
+    EXPECT_EQ(L"http://h\\/EWS/Exchange.asmx", LSUnifiedGroups::EndpointFor(L"http://h\\"));
+}
+
+TEST_F(GroupsPassTest, ARefusedFirstTokenRepeatsTheListingWithTheSecondForAllRequests)
+{
+    m_sim.Refuse(FirstToken, 401);
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    ExpectItemsOfDataset(3);
+    const std::vector<SimRequest> requests = m_sim.Requests();
+    ASSERT_EQ(5u, requests.size());
+    EXPECT_EQ(Utf8(L"Bearer " + FirstToken), requests[0].Header("Authorization"));
+    EXPECT_EQ(Utf8(ListingEnvelope), requests[1].body);
+    EXPECT_EQ(Utf8(L"Bearer " + SecondToken), requests[1].Header("Authorization"));
+    ExpectDetailsRequests(requests, 2, 3, SecondToken);
+    EXPECT_NE(std::wstring::npos, m_library.StartAcquireArguments(2).find(L"\t1\t"));
+    ExpectNoTokenInLog();
+}
+
+TEST_F(GroupsPassTest, TwoRefusalsEndThePassWithTheHttpErrorAndKeepThePreviousList)
+{
+    ASSERT_EQ(S_OK, RunPass());
+    m_sim.Reset();
+    m_sim.SetGroups(SimGroups(1));
+    m_sim.Refuse(FirstToken, 403);
+    m_sim.Refuse(SecondToken, 403);
+    EXPECT_EQ(E_FAIL, RunPass());
+    ExpectItemsOfDataset(3);
+    EXPECT_EQ(2u, m_sim.Requests().size());
+
+    LSUnifiedGroups client(L"client", L"C:\\cache.db");
+    try
+    {
+        client.GetCurrentGroups(GroupsSimulator::ServiceRoot(), L"Files", m_informer);
+        ADD_FAILURE() << "no exception";
+    }
+    catch (const LSHttpError& error)
+    {
+        EXPECT_EQ(403u, error.Status());
+    }
+}
+
+TEST_F(GroupsPassTest, AGroupWithoutTheRequestedResourceFailsThePassAndKeepsThePreviousList)
+{
+    ASSERT_EQ(S_OK, RunPass());
+    m_sim.Reset();
+    std::vector<SimGroup> groups = SimGroups(2);
+    groups.push_back(Dataset()[2].sim);
+    groups[1].resources = {{L"Notebook", L"https://contoso.sharepoint.com/sites/rd/Notebook"}};
+    m_sim.SetGroups(groups);
+    EXPECT_EQ(E_POINTER, RunPass());
+    EXPECT_EQ(3u, m_sim.Requests().size()); // the listing and two details, none after the failure
+    ExpectItemsOfDataset(3);
+
+}
+
+TEST_F(GroupsPassTest, TheConfiguredResourceNameChoosesTheAddress)
+{
+    m_groupResourceName.SetString(L"Conversations");
+    m_sim.SetGroups(SimGroups(1));
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    LSHostPropertyMapHolder full;
+    ASSERT_EQ(S_OK, m_filter->SetItemProperties(0, full.Interface()));
+    EXPECT_EQ(L"https://outlook.office365.com/groups/finance", full->Text(L"ows-Location"));
+}
+
+TEST_F(GroupsPassTest, AnIdWithBracesFailsWithTheParsersHresultBeforeItsDetailsAreAsked)
+{
+    std::vector<SimGroup> groups = SimGroups(1);
+    groups[0].id = L"{" + groups[0].id + L"}";
+    m_sim.SetGroups(groups);
+    GUID ignored;
+    const HRESULT parserResult = IIDFromString(L"{{2f1c5b7e-9a3d-4e6f-8b1a-0c2d3e4f5a6b}}", &ignored);
+    ASSERT_TRUE(FAILED(parserResult));
+    EXPECT_EQ(parserResult, RunPass());
+    EXPECT_EQ(1u, m_sim.Requests().size());
+    EXPECT_TRUE(m_log.Contains("CKOVAUnifiedGroupsSync::raw_PreContentSyncFolderUpdate: Caught HRESULT at interface -"))
+        << m_log.All();
+    EXPECT_EQ(0u, ItemCount());
+}
+
+TEST_F(GroupsPassTest, TheSignInMarkerInAnyCaseGivesEPointerWithoutARequest)
+{
+    for (const wchar_t* marker : {L"ERROR:NeedsAuth", L"error:needsauth", L"ERROR:NEEDSAUTH"})
+    {
+        m_library.SetToken(1, marker);
+        EXPECT_EQ(E_POINTER, RunPass()) << marker;
+    }
+    EXPECT_TRUE(m_sim.Requests().empty());
+}
+
+TEST_F(GroupsPassTest, AShutdownWhileTheLibraryIsPollingAbortsAfterCancel)
+{
+    VirtualSleep sleep;
+    m_library.SetPollsBeforeDone(100000);
+    int queries = 0;
+    m_informerObject->SetShutdownAnswer([&queries] { return ++queries > 5; });
+    EXPECT_EQ(E_ABORT, RunPass());
+    EXPECT_EQ(1u, m_library.Count(L"Cancel"));
+    EXPECT_EQ(4u, m_library.Count(L"PollResult"));
+    EXPECT_TRUE(m_sim.Requests().empty());
+}
+
+TEST_F(GroupsPassTest, AFolderWithoutLocationFailsBeforeAnySettingIsRead)
+{
+    // A client-id setting of the wrong type would be logged by any read of it.
+    UserSettingGuard wrongType(L"KOVAUnifiedGroups.ClientId");
+    wrongType.SetDword(7);
+    m_filter->SetSyncStartPointByString(_bstr_t(L"https://contoso.sharepoint.com/UnifiedGroups"));
+    LSHostPropertyMapHolder noLocation;
+    EXPECT_EQ(E_INVALIDARG, m_filter->PreContentSyncFolderUpdate(noLocation.Interface()));
+    LSHostPropertyMapHolder unreadable;
+    unreadable->Preset(static_cast<const wchar_t*>(LSPropertyNames::Tenbrid_FolderLocation), L"a!b!c");
+    unreadable->FailRead(static_cast<const wchar_t*>(LSPropertyNames::Tenbrid_FolderLocation), E_FAIL);
+    EXPECT_EQ(E_INVALIDARG, m_filter->PreContentSyncFolderUpdate(unreadable.Interface()));
+    EXPECT_EQ(E_INVALIDARG, m_filter->PreContentSyncFolderUpdate(nullptr));
+    EXPECT_TRUE(m_log.Contains("pPropMap cannot be NULL"));
+    EXPECT_FALSE(m_log.Contains("KOVAUnifiedGroups.ClientId")) << m_log.All();
+    EXPECT_EQ(0u, m_library.Count(L"Initialise"));
+    EXPECT_TRUE(m_sim.Requests().empty());
+    // The start point was cleared all the same: item operations address the (empty) group list.
+    LSHostPropertyMapHolder item;
+    EXPECT_EQ(E_FAIL, m_filter->GetItemBasicProps(0, item.Interface()));
+}
+
+TEST_F(GroupsPassTest, AnEmptyListingEmptiesTheListWithoutDetailsRequests)
+{
+    ASSERT_EQ(S_OK, RunPass());
+    ASSERT_EQ(3u, ItemCount());
+    m_sim.Reset();
+    m_sim.SetGroups({});
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    EXPECT_EQ(0u, ItemCount());
+    EXPECT_EQ(S_OK, IsDeleted(Dataset()[0].registryId));
+    const std::vector<SimRequest> requests = m_sim.Requests();
+    ASSERT_EQ(1u, requests.size());
+    EXPECT_EQ(Utf8(ListingEnvelope), requests[0].body);
+}
+
+TEST(SplitOnSeparatorTest, KeepsEveryEmptyField)
+{
+    using Fields = std::vector<CStdStr>;
+    EXPECT_EQ((Fields{L""}), SplitOnSeparator(L"", L"!"));
+    EXPECT_EQ((Fields{L"abc"}), SplitOnSeparator(L"abc", L"!"));
+    EXPECT_EQ((Fields{L"", L"", L""}), SplitOnSeparator(L"!!", L"!"));
+    EXPECT_EQ((Fields{L"a", L""}), SplitOnSeparator(L"a!", L"!"));
+    EXPECT_EQ((Fields{L"a", L"b", L"c", L"d"}), SplitOnSeparator(L"a!b!c!d", L"!"));
+}
+
+} // namespace
