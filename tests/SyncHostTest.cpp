@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "ComponentRegistration.h"
+#include "EwsSimClient.h"
 #include "RegistryTestGuards.h"
 #include "TestFiles.h"
+#include "TokenLibraryStandIn.h"
 #include "UserSettingGuard.h"
 #include "WindowsProcess.h"
 
-#include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -21,12 +21,6 @@ ProcessResult RunSyncHost(const std::wstring& arguments)
     return RunProcess(L"\"" + TestProgramFolder() + L"\\synchost.exe\" " + arguments, 120000);
 }
 
-std::wstring SimulatorRoot()
-{
-    const char* port = std::getenv("EWS_SIM_PORT");
-    return port ? L"http://127.0.0.1:" + std::wstring(port, port + std::strlen(port)) + L"/" : std::wstring();
-}
-
 bool Contains(const std::string& text, const std::string& part)
 {
     return text.find(part) != std::string::npos;
@@ -35,7 +29,7 @@ bool Contains(const std::string& text, const std::string& part)
 struct SimulatorGroup
 {
     const char* id;
-    const char* jsonName;
+    const char* name; // UTF-8
     const char* alias;
 };
 
@@ -45,7 +39,7 @@ const SimulatorGroup DefaultGroups[] = {
     {"{1F2E3D4C-5B6A-4978-8695-A4B3C2D1E0F9}", "Vertrieb M\xC3\xBCnchen", "VertriebMuenchen"},
     {"{2A3B4C5D-6E7F-4081-9A2B-3C4D5E6F7A8B}", "\xE6\x97\xA5\xE6\x9C\xAC\xE3\x83\x81\xE3\x83\xBC\xE3\x83\xA0", "JapanTeam"},
     {"{3C4D5E6F-7A8B-4C9D-8E0F-1A2B3C4D5E6F}", "R&D <Labs>", "RnDLabs"},
-    {"{4D5E6F7A-8B9C-4DAE-BF01-2B3C4D5E6F7A}", "Marketing \\\"Q3\\\" 'Launch'", "MarketingLaunch"},
+    {"{4D5E6F7A-8B9C-4DAE-BF01-2B3C4D5E6F7A}", "Marketing \"Q3\" 'Launch'", "MarketingLaunch"},
 };
 
 } // namespace
@@ -83,34 +77,44 @@ TEST(SyncHost, FailureIsReportedAndTheRunsSettingsComeBack)
     EXPECT_EQ(L"<absent>", ReadText(HKEY_CURRENT_USER, TokenStandInKey, L"Token"));
 }
 
-TEST(SyncHost, OnePassAgainstTheSimulatorListsItsGroups)
+TEST(SyncHost, OnePassAgainstTheSimulatorDescribesItsGroupsAndTheTopFolder)
 {
-    const std::wstring root = SimulatorRoot();
-    ASSERT_FALSE(root.empty()) << "EWS_SIM_PORT not set";
+    EwsSimClient::Reset();
+    TokenLibraryStandIn tokenLibrary; // clean key, removed afterwards
     ComponentRegistrationGuard registration;
     ASSERT_EQ(0u, RunRegsvr32(L"/s"));
     UserSettingGuard officeVersion(L"Tenbrid.ForceOutlookVersion");
     officeVersion.SetString(L"16");
 
-    const ProcessResult run =
-        RunSyncHost(L"--json --resource " + root + L" --start-point https://contoso.sharepoint.com/sites/top");
+    const ProcessResult run = RunSyncHost(L"--json --token run-token --resource " + EwsSimClient::BaseUrl() +
+                                          L"/ --start-point https://contoso.sharepoint.com/sites/top");
     ASSERT_TRUE(run.finished);
-    if (Contains(run.errors, "PreContentSyncFolderUpdate failed: 0x80004001"))
-        GTEST_SKIP() << "the enumeration pass is not part of this build yet";
     ASSERT_EQ(0u, run.exitCode) << run.errors;
-    EXPECT_TRUE(Contains(run.output, "{\"hresult\":\"0x00000000\",\"itemCount\":5,\"items\":[")) << run.output;
-    size_t position = 0;
-    for (const SimulatorGroup& group : DefaultGroups)
+    const JsonValue report = JsonValue::Parse(run.output);
+    EXPECT_EQ("0x00000000", report["hresult"].String());
+    EXPECT_EQ(5, report["itemCount"].Number());
+    ASSERT_EQ(5u, report["items"].Size());
+    for (size_t i = 0; i < 5; ++i)
     {
-        const std::string basic = std::string("{\"basic\":{\"UniqueId\":\"") + group.id +
-                                  "\",\"VersionId\":\"1\",\"DisplayName\":\"" + group.jsonName + "\"";
-        const size_t found = run.output.find(basic, position);
-        ASSERT_NE(std::string::npos, found) << basic << "\n" << run.output;
-        const std::string location = std::string("\"ows-Location\":\"https://contoso.sharepoint.com/sites/") +
-                                     group.alias + "/Shared%20Documents\"";
-        EXPECT_NE(std::string::npos, run.output.find(location, found)) << location;
-        position = found + basic.size();
+        const SimulatorGroup& group = DefaultGroups[i];
+        const JsonValue& item = report["items"][i];
+        EXPECT_EQ(group.id, item["basic"]["UniqueId"].String());
+        EXPECT_EQ(group.name, item["basic"]["DisplayName"].String());
+        EXPECT_EQ(".msg", item["basic"]["Extension"].String());
+        EXPECT_EQ(group.name, item["full"]["ows-Title"].String());
+        EXPECT_EQ(std::string("https://contoso.sharepoint.com/sites/") + group.alias + "/Shared%20Documents",
+                  item["full"]["ows-Location"].String());
     }
-    EXPECT_TRUE(Contains(run.output, "\"topFolder\":{\"basic\":{\"UniqueId\":\"{")) << run.output;
-    EXPECT_TRUE(Contains(run.output, "\"Tenbrid.MainFolder\":1,\"SPIsList\":255")) << run.output;
+    const JsonValue& top = report["topFolder"];
+    EXPECT_EQ("https://contoso.sharepoint.com/sites/top", top["basic"]["DisplayName"].String());
+    EXPECT_EQ("KOVAUnifiedGroups", top["full"]["Tenbrid.RepositoryType"].String());
+    EXPECT_EQ(1, top["full"]["Tenbrid.MainFolder"].Number()); // numbers stay numbers
+    EXPECT_EQ(255, top["full"]["SPIsList"].Number());
+
+    // The stand-in handed out the run's token: every request carried it.
+    const std::vector<SimRequest> requests = EwsSimClient::Requests();
+    EXPECT_EQ(6u, requests.size()); // one listing, one details request per group
+    for (const SimRequest& request : requests)
+        EXPECT_EQ("Bearer run-token", request.Header("Authorization"));
+    EXPECT_FALSE(tokenLibrary.Has(L"Token")); // put back after the run
 }
