@@ -1,0 +1,217 @@
+// The server health score on successful answers and light-sync mode.
+#include "TransportTestSupport.h"
+
+#include "LSBaseWS.h"
+#include "LSSyncHelper.h"
+#include "LogCapture.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const wchar_t EndTimeSetting[] = L"SharepointSync.HealthScoreLightSyncEndTime";
+
+class LSHealthScoreTest : public SimulatorTest
+{
+protected:
+    // One successful exchange whose answer carries the score header.
+    void ExchangeWithScore(const std::string& score, ILSShutdownInformerPtr informer = nullptr)
+    {
+        EwsSimClient::Script(R"({"passThrough": true, "headers": [["X-SharePointHealthScore", ")" + score + "\"]]}");
+        Exchange(L"<GetUserUnifiedGroups/>", informer);
+    }
+};
+
+// Parses "Y-MM-DDTHH:MM:SSZ" into a file time in 100 ns units.
+uint64_t FileTimeOf(const std::string& text)
+{
+    SYSTEMTIME time = {};
+    unsigned year, month, day, hour, minute, second;
+    if (sscanf(text.c_str(), "%u-%u-%uT%u:%u:%uZ", &year, &month, &day, &hour, &minute, &second) != 6)
+        return 0;
+    time.wYear = static_cast<WORD>(year);
+    time.wMonth = static_cast<WORD>(month);
+    time.wDay = static_cast<WORD>(day);
+    time.wHour = static_cast<WORD>(hour);
+    time.wMinute = static_cast<WORD>(minute);
+    time.wSecond = static_cast<WORD>(second);
+    FILETIME fileTime;
+    SystemTimeToFileTime(&time, &fileTime);
+    return (uint64_t(fileTime.dwHighDateTime) << 32) | fileTime.dwLowDateTime;
+}
+
+uint64_t NowAsFileTime()
+{
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return (uint64_t(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+std::string EndTimeFromLog(const LogCapture& capture)
+{
+    const std::string marker = "Background syncing disabled until: ";
+    const std::vector<CapturedLine> lines = capture.Matching(marker);
+    if (lines.empty())
+        return std::string();
+    return lines.back().text.substr(lines.back().text.find(marker) + marker.size());
+}
+
+TEST_F(LSHealthScoreTest, ScoreAtTheDefaultThresholdSwitchesLightSyncOnAndWaitsFiveSeconds)
+{
+    VirtualClock clock;
+    LogCapture capture;
+    const uint64_t before = NowAsFileTime();
+    ExchangeWithScore("9");
+    EXPECT_EQ(5000u, clock.TotalSleptMs());
+    EXPECT_TRUE(capture.Contains("Delaying due to healthscore level 9")) << capture.All();
+    const std::string end = EndTimeFromLog(capture);
+    const int64_t ahead = int64_t(FileTimeOf(end)) - int64_t(before);
+    // Two minutes ahead, to the second.
+    EXPECT_GE(ahead, 1190000000) << end;
+    EXPECT_LE(ahead, 1210000000) << end;
+}
+
+TEST_F(LSHealthScoreTest, ScoresBelowTheThresholdOrMissingOrOddChangeNothing)
+{
+    VirtualClock clock;
+    LogCapture capture;
+    for (const char* score : {"8", "0", "abc", "   ", "", " 7 "})
+        ExchangeWithScore(score);
+    Exchange();
+    EXPECT_EQ(0u, clock.TotalSleptMs());
+    EXPECT_FALSE(capture.Contains("Background syncing disabled until: ")) << capture.All();
+    EXPECT_FALSE(capture.Contains("Invalid health score"));
+}
+
+TEST_F(LSHealthScoreTest, ScoresAboveTenAreReportedAsInvalid)
+{
+    VirtualClock clock;
+    LogCapture capture;
+    ExchangeWithScore("11");
+    ExchangeWithScore("-1");
+    EXPECT_TRUE(capture.Contains("Invalid health score returned 11")) << capture.All();
+    EXPECT_TRUE(capture.Contains("Invalid health score returned 4294967295"));
+    EXPECT_EQ(0u, clock.TotalSleptMs());
+    EXPECT_FALSE(capture.Contains("Background syncing disabled until: "));
+}
+
+TEST_F(LSHealthScoreTest, ShutdownDuringTheHealthScoreWaitEndsWithEAbort)
+{
+    VirtualClock clock;
+    TestInformer informer;
+    // Only the health-score wait advances the virtual clock.
+    informer.Host().SetShutdownAnswer([&] { return clock.TotalSleptMs() >= 1000; });
+    EXPECT_EQ(E_ABORT, BareHresultOf([&] { ExchangeWithScore("10", informer.Pointer()); }));
+    EXPECT_EQ(1000u, clock.TotalSleptMs());
+}
+
+TEST_F(LSHealthScoreTest, EndTimeIsSavedInTheUsersSettings)
+{
+    REQUIRE_REGISTRY_SETTINGS();
+    const UserSettingGuard saved = UserSettingGuard::Removed(EndTimeSetting);
+    VirtualClock clock;
+    LogCapture capture;
+    ExchangeWithScore("10");
+    const std::optional<std::wstring> written = ReadUserText(EndTimeSetting);
+    ASSERT_TRUE(written.has_value());
+    EXPECT_EQ(EndTimeFromLog(capture), Utf8(*written));
+}
+
+TEST_F(LSHealthScoreTest, ThrottlingAnswerSavesTheEndTimeEvenWhenTheRetrySucceeds)
+{
+    REQUIRE_REGISTRY_SETTINGS();
+    const UserSettingGuard saved = UserSettingGuard::Removed(EndTimeSetting);
+    EwsSimClient::Script(R"({"status": 429})");
+    VirtualClock clock;
+    Exchange();
+    EXPECT_TRUE(ReadUserText(EndTimeSetting).has_value());
+}
+
+TEST_F(LSHealthScoreTest, ThresholdSettings)
+{
+    REQUIRE_REGISTRY_SETTINGS();
+    struct Case
+    {
+        std::vector<std::pair<const wchar_t*, DWORD>> settings;
+        const char* score;
+        uint64_t expectedWaitMs;
+        bool lightSync;
+        const char* line;
+    };
+    const Case cases[] = {
+        {{{L"SharePointSync.HealthScoreThreshold", 0}}, "10", 0, false, nullptr},
+        {{{L"SharePointSync.HeathScoreThreshold", 5}}, "5", 5000, true, nullptr},
+        {{{L"SharePointSync.HeathScoreThreshold", 5}, {L"SharePointSync.HealthScoreThreshold", 7}}, "6", 0, false,
+         nullptr},
+        {{{L"SharePointSync.HealthScoreThreshold", 12}}, "10", 0, false,
+         "Invalid SharePointSync.HeathScoreThreshold value 12"},
+        {{{L"SharePointSync.ThresholdExceededDelayMS", 0}}, "9", 0, true, nullptr},
+        {{{L"SharePointSync.ThresholdExceededDelayMS", 250}}, "9", 300, true, nullptr},
+        {{{L"SharePointSync.HealthScoreLightSyncDuration", 0}}, "9", 5000, false, nullptr},
+    };
+    for (const Case& c : cases)
+    {
+        std::vector<UserSettingGuard> guards;
+        for (const auto& setting : {L"SharePointSync.HealthScoreThreshold", L"SharePointSync.HeathScoreThreshold",
+                                    L"SharePointSync.ThresholdExceededDelayMS",
+                                    L"SharePointSync.HealthScoreLightSyncDuration"})
+            guards.push_back(UserSettingGuard::Removed(setting));
+        for (const auto& setting : c.settings)
+            guards.push_back(UserSettingGuard::Number(setting.first, setting.second));
+        CLSBaseWS::ForgetOnceSettingsForTest();
+        VirtualClock clock;
+        LogCapture capture;
+        ExchangeWithScore(c.score);
+        EXPECT_EQ(c.expectedWaitMs, clock.TotalSleptMs()) << c.score;
+        EXPECT_EQ(c.lightSync, capture.Contains("Background syncing disabled until: ")) << c.score;
+        if (c.line)
+        {
+            EXPECT_TRUE(capture.Contains(c.line)) << capture.All();
+        }
+    }
+    CLSBaseWS::ForgetOnceSettingsForTest();
+}
+
+TEST_F(LSHealthScoreTest, SettingsAreReadOnceUntilForgotten)
+{
+    REQUIRE_REGISTRY_SETTINGS();
+    VirtualClock clock;
+    ExchangeWithScore("9");
+    EXPECT_EQ(5000u, clock.TotalSleptMs());
+    {
+        const UserSettingGuard noDelay = UserSettingGuard::Number(L"SharePointSync.ThresholdExceededDelayMS", 0);
+        ExchangeWithScore("9");
+        EXPECT_EQ(10000u, clock.TotalSleptMs());
+        CLSBaseWS::ForgetOnceSettingsForTest();
+        ExchangeWithScore("9");
+        EXPECT_EQ(10000u, clock.TotalSleptMs());
+    }
+    CLSBaseWS::ForgetOnceSettingsForTest();
+}
+
+TEST(LSSyncHelper, FormatsUtcTimesWithAnUnpaddedYear)
+{
+    SYSTEMTIME time = {};
+    time.wYear = 2026;
+    time.wMonth = 12;
+    time.wDay = 7;
+    time.wHour = 11;
+    time.wMinute = 5;
+    time.wSecond = 9;
+    EXPECT_EQ(L"2026-12-07T11:05:09Z", LSSyncHelper::FormatIsoUtc(time));
+    time.wYear = 987;
+    time.wMonth = 1;
+    EXPECT_EQ(L"987-01-07T11:05:09Z", LSSyncHelper::FormatIsoUtc(time));
+}
+
+TEST(LSSyncHelper, EnableLightSyncReportsTheEndTimeItWrote)
+{
+    CLSBaseWS::ForgetOnceSettingsForTest();
+    LogCapture capture;
+    EXPECT_TRUE(LSSyncHelper::EnableLightSync());
+    const std::string end = EndTimeFromLog(capture);
+    EXPECT_EQ(20u, end.size()) << end;
+    EXPECT_EQ('Z', end.back());
+}
+
+} // namespace
