@@ -6,6 +6,8 @@
 #include "hresult_exception.h"
 #include "narrowcasts.h"
 
+#include <stdexcept>
+
 namespace {
 
 // Stores a new copy of a text in an out argument.
@@ -196,5 +198,7 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::SetShutdownInformer(ILSShutdownInformer* in
 
 const CKOVAUnifiedGroupsSync::Group& CKOVAUnifiedGroupsSync::GroupAt(USHORT index) const
 {
-    return m_groups.at(index);
+    if (index >= m_groups.size())
+        throw std::out_of_range("invalid vector subscript");
+    return m_groups[index];
 }

@@ -39,6 +39,7 @@ struct SettingsKeySource
     uint32_t source;
     std::wstring path;
     UniqueHKey* owner;
+    REGSAM access; // a reopened key gets the access it was first opened with
 };
 
 class LSSetting
@@ -57,15 +58,42 @@ public:
     // Full path of a module; a null handle means the process executable.
     static CStdStr GetModuleFileNameSafe(HMODULE module);
 
+    // Held for the process once computed.
     static std::wstring GetSettingsKeyPath();
     static std::wstring GetPolicyKeyPath();
+
+    struct CompanyAndProduct
+    {
+        std::wstring company;
+        std::wstring product;
+    };
+    // "Company" and "ProductName" under HKLM "SOFTWARE\KOVA", or both defaults.
+    static CompanyAndProduct GetCompanyAndProduct();
+    static std::wstring SettingsKeyPathFor(const CompanyAndProduct& names);
+    static std::wstring PolicyKeyPathFor(const CompanyAndProduct& names);
 
     LSSetting(const LSSetting&) = delete;
     LSSetting& operator=(const LSSetting&) = delete;
 
 private:
+    struct ReadResult
+    {
+        bool found;
+        LONG code; // the code an "Error retrieving key: " line reports
+    };
+
     LSSetting();
-    ~LSSetting() = delete; // lives until the process ends
+    LSSetting(const std::wstring& settingsPath, const std::wstring& policyPath);
+    ~LSSetting(); // the process-wide store is never destroyed
+
+    void OpenKeys(const std::wstring& settingsPath, const std::wstring& policyPath);
+    void AddSource(HKEY root, UniqueHKey& owner, ConfigSource source, const std::wstring& path, REGSAM access);
+    template <typename Query>
+    bool WalkSources(const std::wstring& name, const char* readerName, Query query, uint32_t& winner);
+    LONG ReopenKey(SettingsKeySource& source);
+    static ReadResult QueryDword(HKEY key, const std::wstring& name, DWORD& value);
+    static ReadResult QueryTypedString(HKEY key, const std::wstring& name, CStdStr& value);
+    static CStdStr ExpandEnvironmentReferences(const CStdStr& text);
 
     std::vector<SettingsKeySource> m_sources;
     UniqueHKey m_machineKey;
@@ -73,6 +101,8 @@ private:
     UniqueHKey m_userKey;
     UniqueHKey m_userPolicyKey;
     CRITICAL_SECTION m_lock;
+    std::once_flag m_dataFolderOverrideOnce;
+    CStdStr m_dataFolderOverride;
 
     friend class LSSettingAccess;
 };

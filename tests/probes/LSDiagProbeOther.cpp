@@ -1,0 +1,8 @@
+// A second source file of the probe host, so verbosity limits per module can
+// be seen to apply.
+#include "LSLog.h"
+
+void WriteOtherDiagnosticLine()
+{
+    LS_DIAG_LOG << "other diagnostic line";
+}
