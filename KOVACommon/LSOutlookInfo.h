@@ -4,6 +4,7 @@
 // stay on the host's thread.
 #include "CStdStr.h"
 
+#include <windows.h>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,17 +18,26 @@ struct LSInstalledOutlook
 class LSOutlookInfo
 {
 public:
+    // The first name reported in the process stays in force.
     static void SetProfileName(const std::wstring& profileName);
     static CStdStr GetProfileName();
 
+    // Builds, creates and records <user data folder><sub-path>\Office N Profile - <name>.
     static void InitialiseProfileFolder(const std::wstring& subPath, const std::wstring& profileName);
     static CStdStr GetProfileFilePath(const std::wstring& fileName);
 
     // Throws E_FAIL as a bare code when no version can be found.
     static uint32_t GetOfficeProcessMajorVersion();
     static CStdStr GetDllPathFromCurrentProcess(const std::wstring& dllName);
+    // The mail clients Windows Installer knows, in the order of the searched
+    // component categories.
     static std::vector<LSInstalledOutlook> GetInstalledOutlookVersions();
 
     // Test seam: forget the cached profile name, version and folder.
     static void ResetForTest();
+
+private:
+    static CStdStr s_profileName;
+    static CStdStr s_profileFolder;
+    static uint32_t s_majorVersion; // 0: not found yet
 };

@@ -18,6 +18,10 @@ bool LoadResourceString(uint32_t id, std::wstring& output);
 CStdStr LoadResourceString(uint32_t id);
 
 CStdStr GetLanguage();
+// Full path of base-<language>.extension in the install folder (or the folder
+// the named setting gives), else with the fall-back flag base.extension; empty
+// when no localised file exists and there is no fall-back. Throws
+// _com_error(E_INVALIDARG) when the generic file is missing too.
 CStdStr FindLocalisedFile(const std::wstring& baseName, const std::wstring& extension, bool fallBack,
                           const std::wstring& folderSetting);
 HMODULE LoadLanguageDll(const std::wstring& moduleName);
@@ -28,12 +32,19 @@ CStdStr GetUserAgent();
 
 // What the module entry does at process attach: loads the brand, common and
 // language libraries, records them with this module, and installs the brand
-// token replacement for every loaded string.
+// token replacement for every loaded string. Never throws.
 void LoadAtProcessAttach(HMODULE ownModule);
 
 // Records the modules LoadResourceString searches (any may be null).
 void SetResourceModules(HMODULE language, HMODULE own, HMODULE common, HMODULE brand);
 using StringPostProcessor = void (*)(std::wstring&);
 void SetStringPostProcessor(StringPostProcessor processor);
+
+// Test seams. ResetForTest forgets the once-per-process values (install
+// folder, user-agent text, brand token table), the recorded modules (freeing
+// those LoadAtProcessAttach loaded) and the post-processing step.
+void ResetForTest();
+// Fixes the install folder as if InstallDir had held it.
+void SetInstallFolderForTest(const std::wstring& folder);
 
 } // namespace LSResourceLibraries
