@@ -6,6 +6,7 @@
 #include "KOVASyncBasicsLib.h"
 
 _COM_SMARTPTR_TYPEDEF(IUnknown, __uuidof(IUnknown));
+_COM_SMARTPTR_TYPEDEF(IDispatch, __uuidof(IDispatch));
 
 _COM_SMARTPTR_TYPEDEF(ILSPropertyMap, __uuidof(ILSPropertyMap));
 _COM_SMARTPTR_TYPEDEF(ILSShutdownInformer, __uuidof(ILSShutdownInformer));

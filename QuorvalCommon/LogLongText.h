@@ -1,6 +1,8 @@
 #pragma once
 // Hands a possibly very long text to a writer in pieces small enough for one
 // log line each.
+#include "LSLog.h"
+
 #include <functional>
 #include <string>
 

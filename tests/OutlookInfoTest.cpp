@@ -69,7 +69,7 @@ TEST_F(OutlookInfoTest, ProfileFolderIsCreatedRecordedAndKeptForTheFirstProfile)
     const std::wstring subPath = L"\\KOVA-ProfileTest";
     const std::wstring productFolder = LSSetting::GetInstance().GetUsersDataFolder() + subPath;
     const std::wstring expected = productFolder + L"\\Office 16 Profile - Work";
-    RemoveFolderTree(productFolder);
+    RemoveTree(productFolder);
 
     LSOutlookInfo::InitialiseProfileFolder(subPath, L"Work");
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(expected.c_str()));
@@ -83,7 +83,7 @@ TEST_F(OutlookInfoTest, ProfileFolderIsCreatedRecordedAndKeptForTheFirstProfile)
     EXPECT_EQ(expected, LSOutlookInfo::GetProfileFilePath(L""));
     EXPECT_TRUE(capture.Contains("Cached profile name is different from currentWork -> cur Home")) << capture.All();
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((productFolder + L"\\Office 16 Profile - Home").c_str()));
-    RemoveFolderTree(productFolder);
+    RemoveTree(productFolder);
 }
 
 TEST_F(OutlookInfoTest, ProfileFolderKeepsItsValueWhenNoVersionIsFound)
@@ -91,7 +91,7 @@ TEST_F(OutlookInfoTest, ProfileFolderKeepsItsValueWhenNoVersionIsFound)
     LSOutlookInfo::SetProfileName(L"Work");
     EXPECT_THROW(LSOutlookInfo::InitialiseProfileFolder(L"\\KOVA-ProfileTest", L"Work"), HRESULT);
     EXPECT_EQ(L"", LSOutlookInfo::GetProfileFilePath(L""));
-    RemoveFolderTree(LSSetting::GetInstance().GetUsersDataFolder() + L"\\KOVA-ProfileTest");
+    RemoveTree(LSSetting::GetInstance().GetUsersDataFolder() + L"\\KOVA-ProfileTest");
 }
 
 TEST_F(OutlookInfoTest, ForcedVersionIsTakenFromTheLeadingNumber)

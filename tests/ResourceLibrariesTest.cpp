@@ -91,7 +91,7 @@ TEST_F(ResourceLibrariesTest, MissingLanguageLibraryIsNormalAndNoGenericNameIsTr
 
 TEST_F(ResourceLibrariesTest, FolderWithoutLibrariesLeavesTextsAbsentAndTokensEmpty)
 {
-    ScratchFolder empty;
+    ScratchFolder empty(L"KOVA-empty-install");
     SetInstallFolderForTest(empty.Path());
     m_language.SetString(L"en");
     LogCapture capture;
@@ -123,7 +123,7 @@ TEST_F(ResourceLibrariesTest, EmptyInstallFolderLooksAtTheRootOfTheCurrentDrive)
 
 TEST_F(ResourceLibrariesTest, FolderSettingOverridesTheInstallFolder)
 {
-    ScratchFolder empty;
+    ScratchFolder empty(L"KOVA-empty-install");
     UserSettingGuard folder(L"KOVA.Test.ResourceFolder");
     folder.SetString(empty.Path());
     m_language.SetString(L"en");

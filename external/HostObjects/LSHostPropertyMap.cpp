@@ -54,14 +54,6 @@ STDMETHODIMP_(ULONG) LSHostPropertyMap::Release()
     return count;
 }
 
-HRESULT LSHostPropertyMap::Record(const wchar_t* method, const std::wstring& name, const std::wstring& value,
-                                  ValueType type)
-{
-    m_calls.push_back({method, name, value, type});
-    auto failure = m_writeFailures.find(name);
-    return failure == m_writeFailures.end() ? S_OK : failure->second;
-}
-
 STDMETHODIMP LSHostPropertyMap::GetProperty(BSTR name, BSTR* value)
 {
     const CStdStr key = CStdStr::FromBSTR(name);
@@ -82,18 +74,23 @@ STDMETHODIMP LSHostPropertyMap::GetProperty(BSTR name, BSTR* value)
     return S_OK;
 }
 
-STDMETHODIMP LSHostPropertyMap::SetProperty(BSTR name, BSTR value)
+HRESULT LSHostPropertyMap::Write(const wchar_t* method, BSTR name, const Value& value)
 {
     const CStdStr key = CStdStr::FromBSTR(name);
-    const CStdStr text = CStdStr::FromBSTR(value);
-    HRESULT hr = Record(L"SetProperty", key, text, ValueType::Text);
-    if (SUCCEEDED(hr))
-    {
-        Value stored;
-        stored.text = text;
-        m_values[key] = stored;
-    }
-    return hr;
+    const std::wstring shown = value.type == ValueType::Text ? value.text : std::to_wstring(value.number);
+    m_calls.push_back({method, key, shown, value.type});
+    auto failure = m_writeFailures.find(key);
+    if (failure != m_writeFailures.end())
+        return failure->second;
+    m_values[key] = value;
+    return S_OK;
+}
+
+STDMETHODIMP LSHostPropertyMap::SetProperty(BSTR name, BSTR value)
+{
+    Value stored;
+    stored.text = CStdStr::FromBSTR(value);
+    return Write(L"SetProperty", name, stored);
 }
 
 STDMETHODIMP LSHostPropertyMap::GetIntProperty(BSTR name, LONG* value)
@@ -109,16 +106,10 @@ STDMETHODIMP LSHostPropertyMap::GetIntProperty(BSTR name, LONG* value)
 
 STDMETHODIMP LSHostPropertyMap::SetIntProperty(BSTR name, LONG value)
 {
-    const CStdStr key = CStdStr::FromBSTR(name);
-    HRESULT hr = Record(L"SetIntProperty", key, std::to_wstring(value), ValueType::Int);
-    if (SUCCEEDED(hr))
-    {
-        Value stored;
-        stored.number = value;
-        stored.type = ValueType::Int;
-        m_values[key] = stored;
-    }
-    return hr;
+    Value stored;
+    stored.number = value;
+    stored.type = ValueType::Int;
+    return Write(L"SetIntProperty", name, stored);
 }
 
 STDMETHODIMP LSHostPropertyMap::HasProperty(BSTR name, VARIANT_BOOL* present)
@@ -174,16 +165,10 @@ STDMETHODIMP LSHostPropertyMap::Clear()
 
 STDMETHODIMP LSHostPropertyMap::SetFlagProperty(BSTR name, unsigned char flag)
 {
-    const CStdStr key = CStdStr::FromBSTR(name);
-    HRESULT hr = Record(L"SetFlagProperty", key, std::to_wstring(flag), ValueType::Flag);
-    if (SUCCEEDED(hr))
-    {
-        Value stored;
-        stored.number = flag;
-        stored.type = ValueType::Flag;
-        m_values[key] = stored;
-    }
-    return hr;
+    Value stored;
+    stored.number = flag;
+    stored.type = ValueType::Flag;
+    return Write(L"SetFlagProperty", name, stored);
 }
 
 STDMETHODIMP LSHostPropertyMap::GetPropertyType(BSTR name, LONG* type)

@@ -64,7 +64,7 @@ public:
 private:
     LSHostPropertyMap() = default;
     virtual ~LSHostPropertyMap() = default;
-    HRESULT Record(const wchar_t* method, const std::wstring& name, const std::wstring& value, ValueType type);
+    HRESULT Write(const wchar_t* method, BSTR name, const Value& value);
 
     ULONG m_refCount = 1;
     std::vector<Call> m_calls;
