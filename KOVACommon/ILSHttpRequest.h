@@ -9,9 +9,6 @@
 #include <memory>
 #include <string>
 
-// MinGW's comdef.h has no IDispatchPtr; an identical typedef elsewhere is harmless.
-_COM_SMARTPTR_TYPEDEF(IDispatch, __uuidof(IDispatch));
-
 class ILSHttpRequest
 {
 public:

@@ -2,6 +2,7 @@
 
 #include "CStdStr.h"
 #include "LSBaseWS.h"
+#include "LSInFlightRequests.h"
 #include "LSLog.h"
 #include "LSTiming.h"
 #include "hresult_exception.h"
@@ -54,6 +55,11 @@ void PumpOrWait()
 LSHttpRequest::LSHttpRequest()
 {
     Recreate();
+}
+
+LSHttpRequest::~LSHttpRequest()
+{
+    LSInFlightRequests::Release(m_request);
 }
 
 void LSHttpRequest::Configure(const std::wstring&)
@@ -173,7 +179,7 @@ void LSHttpRequest::CreatePlatformObject()
 {
     CLSID classId;
     HRESULT hr = CLSIDFromProgID(L"msxml2.XMLHTTP", &classId);
-    m_request = nullptr;
+    LSInFlightRequests::Release(m_request);
     IUnknownPtr object;
     if (SUCCEEDED(hr))
         hr = CoCreateInstance(classId, nullptr, CLSCTX_ALL, IID_IUnknown, reinterpret_cast<void**>(&object));
@@ -240,7 +246,6 @@ void LSHttpRequest::WaitUntilComplete(const std::wstring& url, ILSShutdownInform
 // until the host shuts down.
 void LSHttpRequest::AbandonUnanswered(const std::wstring& url)
 {
-    m_request->abort();
     LS_ERROR_LOG << "No answer from " << ToLogText(url) << " within " << NoAnswerLimitMs / 1000 << " s";
     throw _com_error(HRESULT_FROM_WIN32(ERROR_INTERNET_TIMEOUT));
 }

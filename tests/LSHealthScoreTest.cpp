@@ -107,8 +107,8 @@ TEST_F(LSHealthScoreTest, ShutdownDuringTheHealthScoreWaitEndsWithEAbort)
 
 TEST_F(LSHealthScoreTest, EndTimeIsSavedInTheUsersSettings)
 {
-    REQUIRE_REGISTRY_SETTINGS();
-    const UserSettingGuard saved = UserSettingGuard::Removed(EndTimeSetting);
+    UserSettingGuard saved(EndTimeSetting);
+    saved.Delete();
     VirtualClock clock;
     LogCapture capture;
     ExchangeWithScore("10");
@@ -119,8 +119,8 @@ TEST_F(LSHealthScoreTest, EndTimeIsSavedInTheUsersSettings)
 
 TEST_F(LSHealthScoreTest, ThrottlingAnswerSavesTheEndTimeEvenWhenTheRetrySucceeds)
 {
-    REQUIRE_REGISTRY_SETTINGS();
-    const UserSettingGuard saved = UserSettingGuard::Removed(EndTimeSetting);
+    UserSettingGuard saved(EndTimeSetting);
+    saved.Delete();
     EwsSimClient::Script(R"({"status": 429})");
     VirtualClock clock;
     Exchange();
@@ -129,35 +129,38 @@ TEST_F(LSHealthScoreTest, ThrottlingAnswerSavesTheEndTimeEvenWhenTheRetrySucceed
 
 TEST_F(LSHealthScoreTest, ThresholdSettings)
 {
-    REQUIRE_REGISTRY_SETTINGS();
+    constexpr DWORD Unset = 0xFFFFFFFF;
     struct Case
     {
-        std::vector<std::pair<const wchar_t*, DWORD>> settings;
+        DWORD threshold, olderThreshold, delayMs, durationMinutes;
         const char* score;
         uint64_t expectedWaitMs;
         bool lightSync;
         const char* line;
     };
     const Case cases[] = {
-        {{{L"SharePointSync.HealthScoreThreshold", 0}}, "10", 0, false, nullptr},
-        {{{L"SharePointSync.HeathScoreThreshold", 5}}, "5", 5000, true, nullptr},
-        {{{L"SharePointSync.HeathScoreThreshold", 5}, {L"SharePointSync.HealthScoreThreshold", 7}}, "6", 0, false,
-         nullptr},
-        {{{L"SharePointSync.HealthScoreThreshold", 12}}, "10", 0, false,
-         "Invalid SharePointSync.HeathScoreThreshold value 12"},
-        {{{L"SharePointSync.ThresholdExceededDelayMS", 0}}, "9", 0, true, nullptr},
-        {{{L"SharePointSync.ThresholdExceededDelayMS", 250}}, "9", 300, true, nullptr},
-        {{{L"SharePointSync.HealthScoreLightSyncDuration", 0}}, "9", 5000, false, nullptr},
+        {0, Unset, Unset, Unset, "10", 0, false, nullptr},
+        {Unset, 5, Unset, Unset, "5", 5000, true, nullptr},
+        {7, 5, Unset, Unset, "6", 0, false, nullptr},
+        {12, Unset, Unset, Unset, "10", 0, false, "Invalid SharePointSync.HeathScoreThreshold value 12"},
+        {Unset, Unset, 0, Unset, "9", 0, true, nullptr},
+        {Unset, Unset, 250, Unset, "9", 300, true, nullptr},
+        {Unset, Unset, Unset, 0, "9", 5000, false, nullptr},
     };
     for (const Case& c : cases)
     {
-        std::vector<UserSettingGuard> guards;
-        for (const auto& setting : {L"SharePointSync.HealthScoreThreshold", L"SharePointSync.HeathScoreThreshold",
-                                    L"SharePointSync.ThresholdExceededDelayMS",
-                                    L"SharePointSync.HealthScoreLightSyncDuration"})
-            guards.push_back(UserSettingGuard::Removed(setting));
-        for (const auto& setting : c.settings)
-            guards.push_back(UserSettingGuard::Number(setting.first, setting.second));
+        UserSettingGuard threshold(L"SharePointSync.HealthScoreThreshold");
+        UserSettingGuard olderThreshold(L"SharePointSync.HeathScoreThreshold");
+        UserSettingGuard delay(L"SharePointSync.ThresholdExceededDelayMS");
+        UserSettingGuard duration(L"SharePointSync.HealthScoreLightSyncDuration");
+        const std::pair<UserSettingGuard*, DWORD> values[] = {
+            {&threshold, c.threshold}, {&olderThreshold, c.olderThreshold}, {&delay, c.delayMs},
+            {&duration, c.durationMinutes}};
+        for (const auto& value : values)
+            if (value.second == Unset)
+                value.first->Delete();
+            else
+                value.first->SetDword(value.second);
         CLSBaseWS::ForgetOnceSettingsForTest();
         VirtualClock clock;
         LogCapture capture;
@@ -174,12 +177,13 @@ TEST_F(LSHealthScoreTest, ThresholdSettings)
 
 TEST_F(LSHealthScoreTest, SettingsAreReadOnceUntilForgotten)
 {
-    REQUIRE_REGISTRY_SETTINGS();
+    UserSettingGuard noDelay(L"SharePointSync.ThresholdExceededDelayMS");
+    noDelay.Delete();
     VirtualClock clock;
     ExchangeWithScore("9");
     EXPECT_EQ(5000u, clock.TotalSleptMs());
     {
-        const UserSettingGuard noDelay = UserSettingGuard::Number(L"SharePointSync.ThresholdExceededDelayMS", 0);
+        noDelay.SetDword(0);
         ExchangeWithScore("9");
         EXPECT_EQ(10000u, clock.TotalSleptMs());
         CLSBaseWS::ForgetOnceSettingsForTest();
