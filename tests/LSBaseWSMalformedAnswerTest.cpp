@@ -4,8 +4,6 @@
 
 #include "LSBaseWS.h"
 #include "LSHttpError.h"
-#include "LSResourceLibraries.h"
-#include "LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -117,20 +115,5 @@ const MalformedCase MalformedCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Answers, LSBaseWSMalformedAnswerTest, testing::ValuesIn(MalformedCases),
                          [](const testing::TestParamInfo<MalformedCase>& info) { return info.param.name; });
-
-TEST_F(SimulatorTest, TruncatedSoapFaultKeepsTheGenericMessage)
-{
-    EwsSimClient::Script(
-        R"({"status": 500, "headers": {"Content-Length": "5000"}, "body": "<s:Envelope><s:Body><faultstring>cut"})");
-    try
-    {
-        Exchange();
-        FAIL() << "no LSHttpError";
-    }
-    catch (const LSHttpError& error)
-    {
-        EXPECT_EQ(std::wstring(LSResourceLibraries::LoadResourceString(4041)), error.Message());
-    }
-}
 
 } // namespace

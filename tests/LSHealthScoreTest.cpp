@@ -208,14 +208,4 @@ TEST(LSSyncHelper, FormatsUtcTimesWithAnUnpaddedYear)
     EXPECT_EQ(L"987-01-07T11:05:09Z", LSSyncHelper::FormatIsoUtc(time));
 }
 
-TEST(LSSyncHelper, EnableLightSyncReportsTheEndTimeItWrote)
-{
-    CLSBaseWS::ForgetOnceSettingsForTest();
-    LogCapture capture;
-    EXPECT_TRUE(LSSyncHelper::EnableLightSync());
-    const std::string end = EndTimeFromLog(capture);
-    EXPECT_EQ(20u, end.size()) << end;
-    EXPECT_EQ('Z', end.back());
-}
-
 } // namespace
