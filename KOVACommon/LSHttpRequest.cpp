@@ -15,7 +15,8 @@ namespace {
 constexpr long ReadyStateReceiving = 3;
 constexpr long ReadyStateCompleted = 4;
 // How long a sent request may show no sign of an answer before it is
-// abandoned; far beyond any server's or the platform's own timeouts.
+// abandoned; well beyond the connect and receive timeouts with which the
+// platform ends such requests on Windows.
 constexpr uint64_t NoAnswerLimitMs = 120000;
 // Longest pause between two looks at the platform object while no input
 // arrives; the platform completes through window messages, which end the
@@ -241,9 +242,10 @@ void LSHttpRequest::WaitUntilComplete(const std::wstring& url, ILSShutdownInform
     }
 }
 
-// Wine's XMLHTTP never completes a request whose connection fails; it stays
-// in the sent state. Without this limit such a request would be waited for
-// until the host shuts down.
+// Wine's XMLHTTP never completes a request whose connection fails, nor one
+// answered only with 1xx or with a body it cannot decode: it stays in the
+// sent state. Without this limit such a request would be waited for until
+// the host shuts down.
 void LSHttpRequest::AbandonUnanswered(const std::wstring& url)
 {
     LS_ERROR_LOG << "No answer from " << ToLogText(url) << " within " << NoAnswerLimitMs / 1000 << " s";
