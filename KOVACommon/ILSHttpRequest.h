@@ -9,9 +9,6 @@
 #include <memory>
 #include <string>
 
-// IDispatchPtr (MinGW's comdef.h has none) comes from KOVASyncBasicsPtrs.h: a
-// second typedef would redefine its identifier getter.
-
 class ILSHttpRequest
 {
 public:

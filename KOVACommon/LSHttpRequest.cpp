@@ -2,6 +2,7 @@
 
 #include "CStdStr.h"
 #include "LSBaseWS.h"
+#include "LSInFlightRequests.h"
 #include "LSLog.h"
 #include "LSTiming.h"
 #include "hresult_exception.h"
@@ -14,7 +15,8 @@ namespace {
 constexpr long ReadyStateReceiving = 3;
 constexpr long ReadyStateCompleted = 4;
 // How long a sent request may show no sign of an answer before it is
-// abandoned; far beyond any server's or the platform's own timeouts.
+// abandoned; well beyond the connect and receive timeouts with which the
+// platform ends such requests on Windows.
 constexpr uint64_t NoAnswerLimitMs = 120000;
 // Longest pause between two looks at the platform object while no input
 // arrives; the platform completes through window messages, which end the
@@ -54,6 +56,11 @@ void PumpOrWait()
 LSHttpRequest::LSHttpRequest()
 {
     Recreate();
+}
+
+LSHttpRequest::~LSHttpRequest()
+{
+    LSInFlightRequests::Release(m_request);
 }
 
 void LSHttpRequest::Configure(const std::wstring&)
@@ -173,7 +180,7 @@ void LSHttpRequest::CreatePlatformObject()
 {
     CLSID classId;
     HRESULT hr = CLSIDFromProgID(L"msxml2.XMLHTTP", &classId);
-    m_request = nullptr;
+    LSInFlightRequests::Release(m_request);
     IUnknownPtr object;
     if (SUCCEEDED(hr))
         hr = CoCreateInstance(classId, nullptr, CLSCTX_ALL, IID_IUnknown, reinterpret_cast<void**>(&object));
@@ -235,12 +242,12 @@ void LSHttpRequest::WaitUntilComplete(const std::wstring& url, ILSShutdownInform
     }
 }
 
-// Wine's XMLHTTP never completes a request whose connection fails; it stays
-// in the sent state. Without this limit such a request would be waited for
-// until the host shuts down.
+// Wine's XMLHTTP never completes a request whose connection fails, nor one
+// answered only with 1xx or with a body it cannot decode: it stays in the
+// sent state. Without this limit such a request would be waited for until
+// the host shuts down.
 void LSHttpRequest::AbandonUnanswered(const std::wstring& url)
 {
-    m_request->abort();
     LS_ERROR_LOG << "No answer from " << ToLogText(url) << " within " << NoAnswerLimitMs / 1000 << " s";
     throw _com_error(HRESULT_FROM_WIN32(ERROR_INTERNET_TIMEOUT));
 }

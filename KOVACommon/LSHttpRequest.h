@@ -13,7 +13,7 @@ class LSHttpRequest : public ILSHttpRequest
 {
 public:
     LSHttpRequest();
-    ~LSHttpRequest() override = default;
+    ~LSHttpRequest() override;
     LSHttpRequest(const LSHttpRequest&) = delete;
     LSHttpRequest& operator=(const LSHttpRequest&) = delete;
 

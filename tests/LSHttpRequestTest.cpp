@@ -5,6 +5,7 @@
 #include "LSHttpError.h"
 #include "LSHttpRequest.h"
 #include "LSHttpRequestFactory.h"
+#include "LSInFlightRequests.h"
 #include "LSResourceLibraries.h"
 #include "LogCapture.h"
 
@@ -145,7 +146,7 @@ TEST_F(LSHttpRequestTest, Status1223ReadsAs204WithItsDiagnosticLine)
 
 TEST_F(LSHttpRequestTest, ShutdownDuringTheWaitEndsWithEAbortWithoutReadingTheStatus)
 {
-    EwsSimClient::Script(R"({"status": 200, "delayMs": 5000, "body": "<late/>"})");
+    EwsSimClient::Script(R"({"status": 200, "delayMs": 2000, "body": "<late/>"})");
     TestInformer informer;
     const uint64_t start = GetTickCount64();
     uint64_t requestedAt = 0;
@@ -167,6 +168,32 @@ TEST_F(LSHttpRequestTest, ShutdownDuringTheWaitEndsWithEAbortWithoutReadingTheSt
     EXPECT_FALSE(capture.Contains("Response:")) << capture.All();
     EXPECT_FALSE(capture.Contains("Back from "));
     EXPECT_TRUE(capture.Contains("Sending "));
+}
+
+// Releases the kept objects of this thread that have completed.
+bool NoneKept()
+{
+    IXMLHTTPRequestPtr none;
+    LSInFlightRequests::Release(none);
+    return LSInFlightRequests::KeptCount() == 0;
+}
+
+TEST_F(LSHttpRequestTest, ObjectLeftInFlightIsKeptUntilItsAnswerArrives)
+{
+    ASSERT_TRUE(PumpMessagesUntil(NoneKept, 8000)) << "an earlier case left a request that never completes";
+    EwsSimClient::Script(R"({"status": 200, "delayMs": 500, "body": "<late/>"})");
+    TestInformer informer;
+    informer.Host().SetShutdownRequested(true);
+    {
+        ILSHttpRequestPtr request = OpenEws();
+        EXPECT_EQ(E_ABORT, BareHresultOf([&] {
+                      CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>", informer.Pointer());
+                  }));
+    }
+    EXPECT_EQ(1u, LSInFlightRequests::KeptCount());
+    // The late answer reaches the kept object through this thread's messages
+    // (a released one would crash the process here); then it is let go.
+    EXPECT_TRUE(PumpMessagesUntil(NoneKept, 5000));
 }
 
 TEST_F(LSHttpRequestTest, ARequestThatIsNeverAnsweredIsAbandoned)
@@ -207,46 +234,45 @@ TEST_F(LSHttpRequestTest, SynchronousSendReadsTheAnswerAtOnce)
     }
 }
 
-TEST(LSHttpRequestFactory, OutsideATestRunnerAlwaysBuildsThePlatformRequest)
+// Leaves the process facts as the test program has them.
+class LSHttpRequestFactoryTest : public testing::Test
+{
+protected:
+    void TearDown() override { LSDiag::SetProcessFactsForTest(m_office, m_testRunner); }
+    UserSettingGuard m_mock{L"Mock.ILSHttpRequest"};
+    UserSettingGuard m_config{L"Mock.ILSHttpRequest.Config"};
+
+private:
+    bool m_office = LSDiag::IsOfficeProcess();
+    bool m_testRunner = LSDiag::IsTestRunnerProcess();
+};
+
+TEST_F(LSHttpRequestFactoryTest, OutsideATestRunnerAlwaysBuildsThePlatformRequest)
 {
     LSDiag::SetProcessFactsForTest(false, false);
-    std::optional<UserSettingGuard> mock;
-    if (SettingsStoreReadsRegistry())
-        mock.emplace(UserSettingGuard::Number(L"Mock.ILSHttpRequest", 3));
+    m_mock.SetDword(3);
     ILSHttpRequestPtr request = GetHttpRequestFactory().Create();
     EXPECT_NE(nullptr, dynamic_cast<LSHttpRequest*>(request.get()));
 }
 
-TEST(LSHttpRequestFactory, InATestRunnerTheSettingSelectsTheImplementation)
+TEST_F(LSHttpRequestFactoryTest, InATestRunnerTheSettingSelectsTheImplementation)
 {
-    REQUIRE_REGISTRY_SETTINGS();
     LSDiag::SetProcessFactsForTest(false, true);
-    {
-        const UserSettingGuard zero = UserSettingGuard::Number(L"Mock.ILSHttpRequest", 0);
-        EXPECT_NE(nullptr, dynamic_cast<LSHttpRequest*>(GetHttpRequestFactory().Create().get()));
-    }
-    {
-        const UserSettingGuard recorder = UserSettingGuard::Number(L"Mock.ILSHttpRequest", 1);
-        EXPECT_EQ(E_NOTIMPL, BareHresultOf([] { GetHttpRequestFactory().Create(); }));
-    }
-    {
-        const UserSettingGuard unknown = UserSettingGuard::Number(L"Mock.ILSHttpRequest", 3);
-        LogCapture capture;
-        EXPECT_EQ(E_INVALIDARG, BareHresultOf([] { GetHttpRequestFactory().Create(); }));
-        EXPECT_TRUE(capture.Contains("Failed to locate component 3")) << capture.All();
-    }
-    LSDiag::SetProcessFactsForTest(false, false);
-}
+    m_mock.Delete();
+    EXPECT_NE(nullptr, dynamic_cast<LSHttpRequest*>(GetHttpRequestFactory().Create().get()));
+    m_mock.SetDword(0);
+    EXPECT_NE(nullptr, dynamic_cast<LSHttpRequest*>(GetHttpRequestFactory().Create().get()));
+    // Recording and playback are not built yet.
+    m_mock.SetDword(1);
+    m_config.SetString(L"run 1");
+    EXPECT_EQ(E_NOTIMPL, BareHresultOf([] { GetHttpRequestFactory().Create(); }));
+    m_mock.SetDword(2);
+    EXPECT_EQ(E_NOTIMPL, BareHresultOf([] { GetHttpRequestFactory().Create(); }));
 
-TEST(LSHttpRequestFactory, InATestRunnerWithoutTheSettingBuildsThePlatformRequest)
-{
-    LSDiag::SetProcessFactsForTest(false, true);
-    std::optional<UserSettingGuard> mock;
-    if (SettingsStoreReadsRegistry())
-        mock.emplace(UserSettingGuard::Removed(L"Mock.ILSHttpRequest"));
-    ILSHttpRequestPtr request = GetHttpRequestFactory().Create();
-    LSDiag::SetProcessFactsForTest(false, false);
-    EXPECT_NE(nullptr, dynamic_cast<LSHttpRequest*>(request.get()));
+    m_mock.SetDword(3);
+    LogCapture capture;
+    EXPECT_EQ(E_INVALIDARG, BareHresultOf([] { GetHttpRequestFactory().Create(); }));
+    EXPECT_TRUE(capture.Contains("Failed to locate component 3")) << capture.All();
 }
 
 } // namespace

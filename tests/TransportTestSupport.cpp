@@ -26,80 +26,12 @@ VirtualClock::~VirtualClock()
     LSTiming::SetClockForTest(nullptr, nullptr);
 }
 
-std::wstring UserSettingsKeyPath()
-{
-    const std::wstring path = LSSetting::GetSettingsKeyPath();
-    return path.empty() ? L"SOFTWARE\\Quorval\\Quorval KOVA" : path;
-}
-
-namespace {
-
-UniqueHKey OpenUserKey()
-{
-    UniqueHKey key;
-    RegCreateKeyExW(HKEY_CURRENT_USER, UserSettingsKeyPath().c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
-                    key.Put(), nullptr);
-    return key;
-}
-
-} // namespace
-
-UserSettingGuard::UserSettingGuard(std::wstring name) : m_name(std::move(name))
-{
-    UniqueHKey key = OpenUserKey();
-    DWORD size = 0;
-    if (RegQueryValueExW(key.Get(), m_name.c_str(), nullptr, &m_type, nullptr, &size) == ERROR_SUCCESS)
-    {
-        m_data.resize(size);
-        m_existed = RegQueryValueExW(key.Get(), m_name.c_str(), nullptr, &m_type, m_data.data(), &size) ==
-                    ERROR_SUCCESS;
-    }
-}
-
-UserSettingGuard::UserSettingGuard(UserSettingGuard&& other) noexcept
-    : m_name(std::move(other.m_name)), m_existed(other.m_existed), m_type(other.m_type),
-      m_data(std::move(other.m_data))
-{
-    other.m_active = false;
-}
-
-UserSettingGuard UserSettingGuard::Number(const std::wstring& name, DWORD value)
-{
-    UserSettingGuard guard(name);
-    RegSetValueExW(OpenUserKey().Get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                   sizeof(value));
-    return guard;
-}
-
-UserSettingGuard UserSettingGuard::Text(const std::wstring& name, const std::wstring& value)
-{
-    UserSettingGuard guard(name);
-    RegSetValueExW(OpenUserKey().Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    return guard;
-}
-
-UserSettingGuard UserSettingGuard::Removed(const std::wstring& name)
-{
-    UserSettingGuard guard(name);
-    RegDeleteValueW(OpenUserKey().Get(), name.c_str());
-    return guard;
-}
-
-UserSettingGuard::~UserSettingGuard()
-{
-    if (!m_active)
-        return;
-    UniqueHKey key = OpenUserKey();
-    if (m_existed)
-        RegSetValueExW(key.Get(), m_name.c_str(), 0, m_type, m_data.data(), static_cast<DWORD>(m_data.size()));
-    else
-        RegDeleteValueW(key.Get(), m_name.c_str());
-}
-
 std::optional<std::wstring> ReadUserText(const std::wstring& name)
 {
-    UniqueHKey key = OpenUserKey();
+    UniqueHKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath().c_str(), 0, KEY_READ, key.Put()) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
     wchar_t buffer[512] = {};
     DWORD size = sizeof(buffer) - sizeof(wchar_t);
     DWORD type = 0;
@@ -107,13 +39,6 @@ std::optional<std::wstring> ReadUserText(const std::wstring& name)
         ERROR_SUCCESS)
         return std::nullopt;
     return std::wstring(buffer);
-}
-
-bool SettingsStoreReadsRegistry()
-{
-    const UserSettingGuard probe = UserSettingGuard::Number(L"KOVA.Test.SettingsProbe", 7);
-    const DwordConfigDetails details = LSSetting::GetInstance().GetUserDwordConfigDetails(L"KOVA.Test.SettingsProbe", 0);
-    return details.value == 7 && details.source == User;
 }
 
 void SimulatorTest::SetUp()
@@ -196,4 +121,23 @@ HRESULT ComErrorOf(const std::function<void()>& action)
 std::string Utf8(const std::wstring& text)
 {
     return WideToMultiByte(text, CP_UTF8);
+}
+
+bool PumpMessagesUntil(const std::function<bool()>& condition, uint64_t milliseconds)
+{
+    const uint64_t start = GetTickCount64();
+    while (!condition())
+    {
+        if (GetTickCount64() - start >= milliseconds)
+            return false;
+        MSG message;
+        if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        else
+            MsgWaitForMultipleObjectsEx(0, nullptr, 50, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+    return true;
 }

@@ -1,10 +1,11 @@
 #pragma once
 // Shared pieces of the transport tests: a fixture that resets the simulator
-// and the once-read settings, a virtual clock, a host informer, registry
-// setting guards, and helpers to run one exchange.
+// and the once-read settings, a virtual clock, a host informer, and helpers
+// to run one exchange.
 #include "EwsSimClient.h"
 #include "ILSHttpRequest.h"
 #include "LSHostShutdownInformer.h"
+#include "UserSettingGuard.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -46,42 +47,8 @@ private:
     ILSShutdownInformerPtr m_pointer;
 };
 
-// Sets (or removes) one value under the user's settings key and puts back
-// what was there when it goes.
-class UserSettingGuard
-{
-public:
-    static UserSettingGuard Number(const std::wstring& name, DWORD value);
-    static UserSettingGuard Text(const std::wstring& name, const std::wstring& value);
-    static UserSettingGuard Removed(const std::wstring& name);
-    UserSettingGuard(UserSettingGuard&& other) noexcept;
-    UserSettingGuard(const UserSettingGuard&) = delete;
-    ~UserSettingGuard();
-
-private:
-    explicit UserSettingGuard(std::wstring name);
-    std::wstring m_name;
-    bool m_active = true;
-    bool m_existed = false;
-    DWORD m_type = 0;
-    std::vector<BYTE> m_data;
-};
-
-// The user's settings key as the settings store opens it.
-std::wstring UserSettingsKeyPath();
 // Reads a user text value straight from the registry; nullopt when absent.
 std::optional<std::wstring> ReadUserText(const std::wstring& name);
-// True when the settings store reads the registry (not the placeholder that
-// always answers the default).
-bool SettingsStoreReadsRegistry();
-
-#define REQUIRE_REGISTRY_SETTINGS()                                                              \
-    do                                                                                           \
-    {                                                                                            \
-        if (!SettingsStoreReadsRegistry())                                                       \
-            GTEST_SKIP() << "the settings store does not read the registry in this build yet";  \
-    } while (0)
-
 // Resets the simulator, the once-read settings and the clock around each case.
 class SimulatorTest : public testing::Test
 {
@@ -105,3 +72,6 @@ HRESULT BareHresultOf(const std::function<void()>& action);
 // The same for _com_error.
 HRESULT ComErrorOf(const std::function<void()>& action);
 std::string Utf8(const std::wstring& text);
+// Dispatches this thread's messages until the condition holds or the time is
+// up; returns the condition's last answer.
+bool PumpMessagesUntil(const std::function<bool()>& condition, uint64_t milliseconds);

@@ -5,6 +5,7 @@ import base64
 import http.client
 import json
 import os
+import socket
 import subprocess
 import sys
 import tempfile
@@ -198,6 +199,19 @@ class ScriptQueue(SimTestCase):
         start = time.monotonic()
         self.assertEqual(self.ews(LISTING)[0].status, 200)
         self.assertGreaterEqual(time.monotonic() - start, 0.15)
+
+    def test_status_1223_goes_out_with_a_length(self):
+        # http.client refuses four-digit statuses, so read the raw answer.
+        self.control("POST", "script", [{"status": 1223}])
+        self.control("POST", "script", [{"status": 1000}], expect=400)
+        with socket.create_connection(("127.0.0.1", self.sim.port), timeout=5) as sock:
+            sock.sendall(b"GET /x HTTP/1.1\r\nHost: t\r\n\r\n")
+            answer = b""
+            while b"\r\n\r\n" not in answer:
+                answer += sock.recv(4096)
+        head = answer.split(b"\r\n\r\n")[0].decode("latin-1").split("\r\n")
+        self.assertEqual(head[0], "HTTP/1.1 1223 Unknown")
+        self.assertIn("Content-Length: 0", head)
 
     def test_bad_control_input_is_refused_whole(self):
         resp, data = self.request("POST", "/_sim/script", b"{not json")

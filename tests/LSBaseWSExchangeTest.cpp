@@ -1,0 +1,377 @@
+// The exchange over the simulator: throttling retries, error translation,
+// the 404 tolerance and the delays between attempts.
+#include "TransportTestSupport.h"
+
+#include "LSBaseWS.h"
+#include "LSHttpError.h"
+#include "LSResourceLibraries.h"
+#include "LogCapture.h"
+#include "hresult_exception.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class LSBaseWSExchangeTest : public SimulatorTest
+{
+protected:
+    // Runs one exchange that must fail with LSHttpError and returns it.
+    LSHttpError FailedExchange(ILSShutdownInformerPtr informer = nullptr)
+    {
+        try
+        {
+            Exchange(L"<GetUserUnifiedGroups/>", informer);
+        }
+        catch (const LSHttpError& error)
+        {
+            return error;
+        }
+        ADD_FAILURE() << "the exchange did not fail with LSHttpError";
+        return LSHttpError(0, L"");
+    }
+
+    // Sends directly through the request, so the flags can be chosen.
+    void SendWithTolerate404(ILSHttpRequestPtr& request)
+    {
+        ILSShutdownInformerPtr none;
+        request->PerformAsyncVariantSend(EwsSimClient::EwsUrl(), _variant_t(L"<x/>"), false, none, false, true, true);
+    }
+};
+
+TEST_F(LSBaseWSExchangeTest, ThrottlingWithoutRetryAfterBacksOffThenTheFifthAnswerEndsTheExchange)
+{
+    EwsSimClient::Script(R"({"status": 503, "times": 5})");
+    VirtualClock clock;
+    TestInformer informer;
+    LogCapture capture;
+    const LSHttpError error = FailedExchange(informer.Pointer());
+
+    EXPECT_EQ(503u, error.Status());
+    EXPECT_EQ(5u, EwsSimClient::Requests().size());
+    EXPECT_EQ((std::vector<long>{30000, 60000, 120000, 120000}), informer.Host().BeginDelayArguments());
+    EXPECT_EQ(4, informer.Host().EndDelayCount());
+    EXPECT_EQ(330000u, clock.TotalSleptMs());
+    for (DWORD step : clock.Sleeps())
+        EXPECT_EQ(100u, step);
+    EXPECT_TRUE(capture.Contains("Server unavailable - 0 delaying 30")) << capture.All();
+    EXPECT_TRUE(capture.Contains("Server unavailable - 1 delaying 60"));
+    EXPECT_TRUE(capture.Contains("Server unavailable - 2 delaying 120"));
+    EXPECT_TRUE(capture.Contains("Server unavailable - 3 delaying 120"));
+    EXPECT_EQ(1u, capture.Count("Server unavailable - exceeded retries"));
+    // Every throttling answer switches light sync on, the last one too.
+    EXPECT_EQ(5u, capture.Count("Background syncing disabled until: "));
+}
+
+TEST_F(LSBaseWSExchangeTest, ThrottlingRetriesAfterTheServersRetryAfterAndThenSucceeds)
+{
+    EwsSimClient::Script(R"([{"status": 429, "headers": {"Retry-After": "7"}},
+                             {"status": 503, "headers": {"Retry-After": "2"}}])");
+    VirtualClock clock;
+    LogCapture capture;
+    ILSHttpRequestPtr request = Exchange();
+    EXPECT_EQ(200, request->GetStatus());
+    EXPECT_EQ(9000u, clock.TotalSleptMs());
+    EXPECT_EQ(3u, EwsSimClient::Requests().size());
+    EXPECT_TRUE(capture.Contains("Server unavailable - 0 delaying 7")) << capture.All();
+    EXPECT_TRUE(capture.Contains("Server unavailable - 1 delaying 2"));
+    EXPECT_EQ(2u, capture.Count("Background syncing disabled until: "));
+}
+
+TEST_F(LSBaseWSExchangeTest, RetryAfterOfOneSecondWaitsForReal)
+{
+    EwsSimClient::Script(R"({"status": 503, "headers": {"Retry-After": "1"}})");
+    const uint64_t start = GetTickCount64();
+    ILSHttpRequestPtr request = Exchange();
+    const uint64_t elapsed = GetTickCount64() - start;
+    EXPECT_EQ(200, request->GetStatus());
+    EXPECT_GE(elapsed, 1000u);
+    EXPECT_LT(elapsed, 10000u);
+    EXPECT_EQ(2u, EwsSimClient::Requests().size());
+}
+
+TEST_F(LSBaseWSExchangeTest, UnusableRetryAfterFallsBackToTheBackOff)
+{
+    // Not a number, negative, and far beyond any sensible wait.
+    EwsSimClient::Script(R"([{"status": 503, "headers": {"Retry-After": "Wed, 21 Oct 2026 07:28:00 GMT"}},
+                             {"status": 503, "headers": {"Retry-After": "-5"}},
+                             {"status": 503, "headers": {"Retry-After": "99999999"}}])");
+    VirtualClock clock;
+    TestInformer informer;
+    ILSHttpRequestPtr request = Exchange(L"<GetUserUnifiedGroups/>", informer.Pointer());
+    EXPECT_EQ(200, request->GetStatus());
+    EXPECT_EQ((std::vector<long>{30000, 60000, 3600000}), informer.Host().BeginDelayArguments());
+}
+
+TEST_F(LSBaseWSExchangeTest, ServerErrorIsNotRetried)
+{
+    EwsSimClient::Script(R"({"status": 500, "fault": {"faultstring": "Broken"}, "times": 2})");
+    VirtualClock clock;
+    const LSHttpError error = FailedExchange();
+    EXPECT_EQ(500u, error.Status());
+    EXPECT_EQ(L"Broken", error.Message());
+    EXPECT_EQ(1u, EwsSimClient::Requests().size());
+    EXPECT_EQ(0u, clock.TotalSleptMs());
+}
+
+TEST_F(LSBaseWSExchangeTest, DavErrorHeaderGivesTheDecodedMessageWhateverTheStatus)
+{
+    for (int status : {400, 403, 404, 500, 502})
+    {
+        EwsSimClient::Script("{\"status\": " + std::to_string(status) +
+                             ", \"headers\": {\"X-MSDAVEXT_Error\": \"a%20b\"}, \"body\": \"<x/>\"}");
+        LogCapture capture;
+        const LSHttpError error = FailedExchange();
+        EXPECT_EQ(static_cast<uint32_t>(status), error.Status());
+        EXPECT_EQ(L"a b", error.Message()) << status;
+        EXPECT_TRUE(capture.Contains("Failure error:a b")) << capture.All();
+    }
+    // Also with tolerate-404: the header wins.
+    EwsSimClient::Script(R"({"status": 404, "headers": {"X-MSDAVEXT_Error": "gone%21"}})");
+    ILSHttpRequestPtr request = OpenEws();
+    try
+    {
+        SendWithTolerate404(request);
+        ADD_FAILURE() << "tolerated a 404 that carried an error header";
+    }
+    catch (const LSHttpError& error)
+    {
+        EXPECT_EQ(L"gone!", error.Message());
+    }
+}
+
+TEST_F(LSBaseWSExchangeTest, BadPercentEncodingInTheDavErrorFailsWithInvalidArgument)
+{
+    EwsSimClient::Script(R"({"status": 403, "headers": {"X-MSDAVEXT_Error": "a%2"}})");
+    try
+    {
+        Exchange();
+        ADD_FAILURE() << "no exception";
+    }
+    catch (const hresult_exception& error)
+    {
+        EXPECT_EQ(E_INVALIDARG, error.hr());
+        EXPECT_STREQ("Invalid encoding", error.what());
+    }
+    EwsSimClient::Script(R"({"status": 403, "headers": {"X-MSDAVEXT_Error": "a%zzb"}})");
+    EXPECT_EQ(E_INVALIDARG, BareHresultOf([&] { Exchange(); }));
+}
+
+TEST_F(LSBaseWSExchangeTest, JsonErrorKeepsItsWholeBody)
+{
+    const std::string json = R"({\"error\": {\"code\": \"ErrorAccessDenied\", \"message\": \"Nope\"}})";
+    EwsSimClient::Script(R"({"status": 403, "headers": {"Content-Type": "application/json; charset=utf-8"},
+                             "body": ")" + json + "\"}");
+    const LSHttpError error = FailedExchange();
+    EXPECT_EQ(403u, error.Status());
+    EXPECT_EQ(L"{\"error\": {\"code\": \"ErrorAccessDenied\", \"message\": \"Nope\"}}", error.JsonBody());
+    EXPECT_EQ(L"Forbidden", error.Message());
+
+    EwsSimClient::Script(R"({"status": 403, "body": "{}"})");
+    EXPECT_TRUE(FailedExchange().JsonBody().empty());
+}
+
+TEST_F(LSBaseWSExchangeTest, Tolerated404ReturnsQuietly)
+{
+    EwsSimClient::Script(R"({"status": 404, "body": "not here"})");
+    ILSHttpRequestPtr request = OpenEws();
+    LogCapture capture;
+    SendWithTolerate404(request);
+    EXPECT_EQ(404, request->GetStatus());
+    EXPECT_FALSE(capture.Contains("web services Request failed")) << capture.All();
+    EXPECT_FALSE(capture.Contains("Log Resp"));
+
+    // Without the tolerance the same answer fails.
+    EwsSimClient::Script(R"({"status": 404, "body": "not here"})");
+    EXPECT_EQ(404u, FailedExchange().Status());
+}
+
+TEST_F(LSBaseWSExchangeTest, SoapFaultsGiveTheMostTellingMessage)
+{
+    struct Case
+    {
+        const char* script;
+        std::wstring message;
+    };
+    const std::wstring soapFailure = LSResourceLibraries::LoadResourceString(4041);
+    const std::wstring badRequest = LSResourceLibraries::LoadResourceString(4265);
+    const Case cases[] = {
+        {R"({"fault": {"errorstring": "Boom", "errorcode": "42", "faultstring": "ignored"}})", L"Boom (42)"},
+        {R"({"fault": {"errorstring": "Boom"}})", L"Boom"},
+        {R"({"fault": {"faultstring": "Plain fault", "m:message": "ignored"}})", L"Plain fault"},
+        {R"({"fault": {"m:message": "From messages", "m:code": "ignored"}})", L"From messages"},
+        {R"({"fault": {"m:code": "ErrorCode"}})", L"ErrorCode"},
+        {R"({"status": 500, "body": "<<< not xml"})", soapFailure},
+        {R"({"status": 500, "body": ""})", soapFailure},
+        {R"({"status": 400, "fault": {"m:message": "Bad one", "faultstring": "ignored"}})", L"Bad one"},
+        {R"({"status": 400, "fault": {"m:code": "BadCode"}})", L"BadCode"},
+        {R"({"status": 400, "fault": {"faultstring": "not read for 400"}})", badRequest},
+    };
+    for (const Case& c : cases)
+    {
+        EwsSimClient::Script(c.script);
+        LogCapture capture;
+        const LSHttpError error = FailedExchange();
+        EXPECT_EQ(c.message, error.Message()) << c.script;
+        EXPECT_TRUE(capture.Contains("web services Request failed: status:" + std::to_string(error.Status())));
+        EXPECT_TRUE(capture.Contains("Error is : " + Utf8(c.message) + ": entire contents: ")) << capture.All();
+    }
+}
+
+TEST_F(LSBaseWSExchangeTest, OtherFailuresCarryTheStatusTextOrTheGenericMessage)
+{
+    EwsSimClient::Script(R"({"status": 418, "reason": "Short and stout", "headers": {"Retry-After": "12"}})");
+    LSHttpError error = FailedExchange();
+    EXPECT_EQ(418u, error.Status());
+    EXPECT_EQ(L"Short and stout", error.Message());
+    EXPECT_EQ(12u, error.RetryAfter());
+
+    EwsSimClient::Script(R"({"status": 502, "reason": ""})");
+    error = FailedExchange();
+    EXPECT_EQ(std::wstring(LSResourceLibraries::LoadResourceString(4042)), error.Message());
+    EXPECT_EQ(0u, error.RetryAfter());
+}
+
+TEST_F(LSBaseWSExchangeTest, EmptyBodyGoesOutAsNoBody)
+{
+    EwsSimClient::Script(R"({"status": 200, "body": "<ok/>"})");
+    ILSHttpRequestPtr request = OpenEws();
+    ILSShutdownInformerPtr none;
+    CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"", none);
+    const SimRequest wire = OnlyRequest();
+    EXPECT_EQ(0u, wire.bodyLength);
+}
+
+TEST_F(LSBaseWSExchangeTest, NonAsciiBodyReachesTheServerAsUtf8)
+{
+    Exchange(L"<GetUserUnifiedGroups>\u00c9quipe M\u00fcnchen \u65e5\u672c</GetUserUnifiedGroups>");
+    EXPECT_EQ("<GetUserUnifiedGroups>\xc3\x89quipe M\xc3\xbcnchen \xe6\x97\xa5\xe6\x9c\xac</GetUserUnifiedGroups>",
+              OnlyRequest().body);
+}
+
+TEST_F(LSBaseWSExchangeTest, ExchangeNotifiesTheHostAndWritesThePerformanceLine)
+{
+    TestInformer informer;
+    LogCapture capture;
+    ILSHttpRequestPtr request = OpenEws();
+    request->SetRequestHeader(L"SOAPAction", L"http://schemas.microsoft.com/sharepoint/soap/GetListItems");
+    CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<GetUserUnifiedGroups/>", informer.Pointer());
+    EXPECT_EQ(1, informer.Host().NotifyActivityCount());
+    const std::vector<CapturedLine> perf = capture.Matching("|CLSBaseWS::PerformAsyncVariantSend|PERF|End|");
+    ASSERT_EQ(1u, perf.size()) << capture.All();
+    EXPECT_EQ(0u, perf[0].text.find("|CLSBaseWS::PerformAsyncVariantSend|PERF|End|"));
+    const std::string tail = "|1|WS|GetListItems";
+    ASSERT_GE(perf[0].text.size(), tail.size());
+    EXPECT_EQ(tail, perf[0].text.substr(perf[0].text.size() - tail.size()));
+    EXPECT_TRUE(capture.Contains("Opening address:" + Utf8(EwsSimClient::EwsUrl())));
+    EXPECT_TRUE(capture.Contains("Response:200"));
+}
+
+TEST_F(LSBaseWSExchangeTest, PerformanceLineNamesTheUrlWithoutASoapAction)
+{
+    LogCapture capture;
+    Exchange();
+    EXPECT_TRUE(capture.Contains("|1|WS|" + Utf8(EwsSimClient::EwsUrl()))) << capture.All();
+}
+
+class InterruptibleDelayTest : public testing::Test
+{
+};
+
+TEST_F(InterruptibleDelayTest, SleepsInStepsOfOneTenthOfASecond)
+{
+    VirtualClock clock;
+    ILSShutdownInformerPtr none;
+    CLSBaseWS::InterruptibleDelay(none, 450);
+    EXPECT_EQ(5u, clock.SleepCount());
+    EXPECT_EQ(500u, clock.TotalSleptMs());
+    CLSBaseWS::InterruptibleDelay(none, 0);
+    EXPECT_EQ(5u, clock.SleepCount());
+}
+
+TEST_F(InterruptibleDelayTest, ShutdownEndsTheDelayWithEAbort)
+{
+    VirtualClock clock;
+    TestInformer informer;
+    int asked = 0;
+    informer.Host().SetShutdownAnswer([&] { return ++asked == 3; });
+    LogCapture capture;
+    EXPECT_EQ(E_ABORT, BareHresultOf([&] { CLSBaseWS::InterruptibleDelay(informer.Pointer(), 60000); }));
+    EXPECT_EQ(200u, clock.TotalSleptMs());
+    EXPECT_TRUE(capture.Contains("Interrupting delay - aborting ")) << capture.All();
+}
+
+TEST_F(InterruptibleDelayTest, InformerOnATimerRefusesToWait)
+{
+    VirtualClock clock;
+    TestInformer informer;
+    informer.Host().SetOnTimer(true);
+    LogCapture capture;
+    EXPECT_EQ(E_ABORT, BareHresultOf([&] { CLSBaseWS::InterruptibleDelay(informer.Pointer(), 1000); }));
+    EXPECT_EQ(0u, clock.TotalSleptMs());
+    EXPECT_TRUE(capture.Contains("Shutdown informer is on a timer, possibly on the UI thread. Aborting"));
+}
+
+class RetryOnServerUnavailableTest : public testing::Test
+{
+protected:
+    static std::function<void()> FailingWith(int& calls, uint32_t status, uint32_t retryAfter = 0)
+    {
+        return [&calls, status, retryAfter] {
+            ++calls;
+            throw LSHttpError(status, L"x", L"", retryAfter);
+        };
+    }
+};
+
+TEST_F(RetryOnServerUnavailableTest, ShutdownDuringTheBackOffEndsTheHostsDelayToo)
+{
+    VirtualClock clock;
+    TestInformer informer;
+    informer.Host().SetShutdownRequested(true);
+    int calls = 0;
+    EXPECT_EQ(E_ABORT, BareHresultOf([&] {
+                  CLSBaseWS::RetryOnServerUnavailable(informer.Pointer(), FailingWith(calls, 429));
+              }));
+    EXPECT_EQ(1, calls);
+    EXPECT_EQ((std::vector<long>{30000}), informer.Host().BeginDelayArguments());
+    EXPECT_EQ(1, informer.Host().EndDelayCount());
+}
+
+TEST_F(RetryOnServerUnavailableTest, FailingHostDelayCallsBecomeComErrors)
+{
+    VirtualClock clock;
+    int calls = 0;
+    {
+        TestInformer informer;
+        informer.Host().FailBeginDelay(E_UNEXPECTED);
+        EXPECT_EQ(E_UNEXPECTED, ComErrorOf([&] {
+                      CLSBaseWS::RetryOnServerUnavailable(informer.Pointer(), FailingWith(calls, 503));
+                  }));
+        EXPECT_EQ(0u, clock.TotalSleptMs());
+    }
+    {
+        TestInformer informer;
+        informer.Host().FailEndDelay(E_OUTOFMEMORY);
+        EXPECT_EQ(E_OUTOFMEMORY, ComErrorOf([&] {
+                      CLSBaseWS::RetryOnServerUnavailable(informer.Pointer(), FailingWith(calls, 503, 1));
+                  }));
+        EXPECT_EQ(1000u, clock.TotalSleptMs());
+    }
+}
+
+TEST_F(RetryOnServerUnavailableTest, OtherExceptionsPassAtOnce)
+{
+    VirtualClock clock;
+    ILSShutdownInformerPtr none;
+    int calls = 0;
+    EXPECT_EQ(E_FAIL, BareHresultOf([&] {
+                  CLSBaseWS::RetryOnServerUnavailable(none, [&] {
+                      ++calls;
+                      ThrowHr(E_FAIL);
+                  });
+              }));
+    EXPECT_EQ(1, calls);
+    EXPECT_EQ(0u, clock.TotalSleptMs());
+}
+
+} // namespace

@@ -1,0 +1,200 @@
+// XML answers: cleaning, the sanitising parse, the FrontPage RPC decoder and
+// the response size; the MSXML identifiers the component defines.
+#include "TransportTestSupport.h"
+
+#include "CStdStr.h"
+#include "LSBaseWS.h"
+#include "LSHttpError.h"
+#include "LogCapture.h"
+#include "MsxmlPtrs.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::wstring RootText(const IXMLDOMDocument2Ptr& document)
+{
+    IXMLDOMElementPtr root;
+    EXPECT_EQ(S_OK, document->get_documentElement(&root));
+    BSTR text = nullptr;
+    root->get_text(&text);
+    return std::wstring(CStdStr(_bstr_t(text, false)));
+}
+
+TEST(CleanXmlText, ForbiddenCharactersAndReferencesToThemBecomeLineFeeds)
+{
+    EXPECT_EQ(L"a\nb\nc", CLSBaseWS::CleanXmlText(L"a\x0001" L"b&#1;c"));
+    EXPECT_EQ(L"&#65;&#x41;&#X41;", CLSBaseWS::CleanXmlText(L"&#65;&#x41;&#X41;"));
+    EXPECT_EQ(L"x\ny\nz", CLSBaseWS::CleanXmlText(L"x&#X1F;y&#x1f;z"));
+    EXPECT_EQ(L"\n\n!", CLSBaseWS::CleanXmlText(L"\U0001F600!"));
+    EXPECT_EQ(L"\t\r\n ok", CLSBaseWS::CleanXmlText(L"\t\r\n ok"));
+    EXPECT_EQ(L"\n\n\n", CLSBaseWS::CleanXmlText(L"\xFFFE\xFFFF\xD800"));
+    EXPECT_EQ(L"\n\n\n", CLSBaseWS::CleanXmlText(L"&#xFFFE;&#65535;&#xD83D;"));
+    // Codes are taken in their low 16 bits.
+    EXPECT_EQ(L"\n&#65601;", CLSBaseWS::CleanXmlText(L"&#65537;&#65601;"));
+    EXPECT_EQ(L"&#; &# 1; &#x; &amp; &#12", CLSBaseWS::CleanXmlText(L"&#; &# 1; &#x; &amp; &#12"));
+    EXPECT_EQ(L"", CLSBaseWS::CleanXmlText(L""));
+}
+
+TEST(SanitiseXMLDocument, CleanedTextLoads)
+{
+    const IXMLDOMDocument2Ptr document = CLSBaseWS::SanitiseXMLDocument(L"<r>a\x0001" L"b&#1;c&#65;</r>");
+    ASSERT_TRUE(document);
+    EXPECT_EQ(L"a\nb\ncA", RootText(document));
+}
+
+TEST(SanitiseXMLDocument, TextThatStaysBrokenFailsWithTheCleanedTextLogged)
+{
+    LogCapture capture;
+    EXPECT_EQ(E_FAIL, BareHresultOf([] { CLSBaseWS::SanitiseXMLDocument(L"<r>\x0002unclosed"); }));
+    EXPECT_TRUE(capture.Contains("Failed to load sanitised XML")) << capture.All();
+    EXPECT_TRUE(capture.Contains("<r>\nunclosed"));
+    EXPECT_EQ(E_FAIL, BareHresultOf([] { CLSBaseWS::SanitiseXMLDocument(L""); }));
+}
+
+TEST(CreateDOMDocument, LoadsTextAndIgnoresAFailedLoad)
+{
+    IXMLDOMDocument2Ptr document = CLSBaseWS::CreateDOMDocument(L"<r>t</r>");
+    ASSERT_TRUE(document);
+    EXPECT_EQ(L"t", RootText(document));
+    document = CLSBaseWS::CreateDOMDocument(L"<<<");
+    ASSERT_TRUE(document);
+    IXMLDOMParseErrorPtr parseError;
+    document->get_parseError(&parseError);
+    long code = 0;
+    parseError->get_errorCode(&code);
+    EXPECT_NE(0, code);
+    EXPECT_TRUE(CLSBaseWS::CreateDOMDocument(L""));
+}
+
+TEST(MsxmlIdentifiers, EveryInterfaceTheComponentAsksForIsServedUnderWine)
+{
+    IXMLDOMDocument2Ptr document = CLSBaseWS::CreateDOMDocument(L"<r><c/></r>");
+    ASSERT_TRUE(document);
+    IUnknown* unknown = document;
+    for (const IID* iid : {&IID_IXMLDOMDocument, &IID_IXMLDOMDocument2, &IID_IXMLDOMNode})
+    {
+        IUnknown* answer = nullptr;
+        EXPECT_EQ(S_OK, unknown->QueryInterface(*iid, reinterpret_cast<void**>(&answer)));
+        if (answer)
+            answer->Release();
+    }
+    IXMLDOMParseErrorPtr parseError;
+    EXPECT_EQ(S_OK, document->get_parseError(&parseError));
+    IUnknown* parseErrorAnswer = nullptr;
+    EXPECT_EQ(S_OK, parseError->QueryInterface(IID_IXMLDOMParseError, reinterpret_cast<void**>(&parseErrorAnswer)));
+    if (parseErrorAnswer)
+        parseErrorAnswer->Release();
+    IXMLDOMNodeListPtr nodes;
+    EXPECT_EQ(S_OK, document->selectNodes(_bstr_t(L"//c"), &nodes));
+    IXMLDOMElementPtr root;
+    EXPECT_EQ(S_OK, document->get_documentElement(&root));
+
+    CLSID classId;
+    ASSERT_EQ(S_OK, CLSIDFromProgID(L"msxml2.XMLHTTP", &classId));
+    IXMLHTTPRequestPtr request;
+    EXPECT_EQ(S_OK, CoCreateInstance(classId, nullptr, CLSCTX_ALL, IID_IXMLHTTPRequest,
+                                     reinterpret_cast<void**>(&request)));
+}
+
+TEST(DecodeFPRpcString, DecodesDecimalReferences)
+{
+    EXPECT_EQ(L"aBc", CLSBaseWS::decodeFPRpcString(L"a&#66;c"));
+    EXPECT_EQ(L"plain", CLSBaseWS::decodeFPRpcString(L"plain"));
+    EXPECT_EQ(L"\x20ac", CLSBaseWS::decodeFPRpcString(L"&#8364;"));
+    LogCapture capture;
+    EXPECT_EQ(L"a", CLSBaseWS::decodeFPRpcString(L"a&#66c"));
+    EXPECT_TRUE(capture.Contains("CLSBaseWS::decodeFPRpcString"
+                                 "FP RPC returned strange string with incomplete escaped character: a&#66c"))
+        << capture.All();
+    EXPECT_EQ(E_INVALIDARG, BareHresultOf([] { CLSBaseWS::decodeFPRpcString(L"&#;"); }));
+}
+
+class LSBaseWSXmlTest : public SimulatorTest
+{
+};
+
+TEST_F(LSBaseWSXmlTest, WellFormedAnswerIsThePlatformsOwnDocument)
+{
+    EwsSimClient::Script(R"({"status": 200, "body": "<r>fine</r>"})");
+    ILSHttpRequestPtr request = Exchange();
+    LogCapture capture;
+    const IXMLDOMDocument2Ptr document = CLSBaseWS::SanitiseXMLDocument(*request);
+    EXPECT_EQ(L"fine", RootText(document));
+    EXPECT_FALSE(capture.Contains("XML parsing error")) << capture.All();
+}
+
+TEST_F(LSBaseWSXmlTest, AnswerWithForbiddenCharactersParsesAfterCleaning)
+{
+    EwsSimClient::Script(R"({"status": 200, "headers": {"Content-Type": "text/xml; charset=utf-8"},
+                             "body": "<r>one\u0001two&#1;three&#65;</r>"})");
+    ILSHttpRequestPtr request = Exchange();
+    LogCapture capture;
+    const IXMLDOMDocument2Ptr document = CLSBaseWS::SanitiseXMLDocument(*request);
+    EXPECT_EQ(L"one\ntwo\nthreeA", RootText(document));
+    EXPECT_TRUE(capture.Contains("XML parsing error - code ")) << capture.All();
+    // The answer as received goes to the error log.
+    EXPECT_TRUE(capture.Contains("<r>one\x01two&#1;three&#65;</r>"));
+}
+
+TEST_F(LSBaseWSXmlTest, GarbageAnswerFailsAfterTheSecondParse)
+{
+    for (const char* script : {R"({"status": 200, "body": "<<<garbage"})", R"({"status": 200, "body": ""})",
+                               R"({"status": 200, "bodyBase64": "/////wAAgICA"})"})
+    {
+        EwsSimClient::Script(script);
+        ILSHttpRequestPtr request = Exchange();
+        LogCapture capture;
+        EXPECT_EQ(E_FAIL, BareHresultOf([&] { CLSBaseWS::SanitiseXMLDocument(*request); })) << script;
+        EXPECT_TRUE(capture.Contains("Failed to load sanitised XML")) << capture.All();
+    }
+}
+
+TEST_F(LSBaseWSXmlTest, InvalidUtf8InAnOtherwiseGoodAnswerStillGivesADocument)
+{
+    // A lone surrogate's bytes: the platform decodes them somehow, never fatally.
+    EwsSimClient::Script(R"({"status": 200, "body": "<r>\ud800</r>"})");
+    ILSHttpRequestPtr request = Exchange();
+    EXPECT_TRUE(CLSBaseWS::SanitiseXMLDocument(*request));
+}
+
+TEST_F(LSBaseWSXmlTest, ContentLengthIsTheAnswersSize)
+{
+    EwsSimClient::Script(R"({"status": 200, "body": "<r>12345</r>"})");
+    ILSHttpRequestPtr request = Exchange();
+    EXPECT_EQ(12u, CLSBaseWS::GetContentLength(*request));
+
+    EwsSimClient::Script(R"({"status": 200, "headers": {"Content-Length": null}, "body": "<r/>"})");
+    request = Exchange();
+    EXPECT_EQ(0u, CLSBaseWS::GetContentLength(*request));
+
+    EwsSimClient::Script(R"({"status": 200, "headers": {"Content-Length": "many"}, "body": "<r/>"})");
+    request = Exchange();
+    EXPECT_EQ(0u, CLSBaseWS::GetContentLength(*request));
+}
+
+TEST(LSHttpError, StringFormIsStatusTabMessage)
+{
+    const LSHttpError error(404, L"x", L"{json}", 30);
+    EXPECT_EQ(L"404\tx", error.ToString());
+    const LSHttpError read = LSHttpError::FromString(L"503\tBusy\tnow");
+    EXPECT_EQ(503u, read.Status());
+    EXPECT_EQ(L"Busy\tnow", read.Message());
+    EXPECT_EQ(0u, read.RetryAfter());
+    EXPECT_TRUE(read.JsonBody().empty());
+    const LSHttpError copy = error;
+    EXPECT_EQ(L"{json}", copy.JsonBody());
+    EXPECT_EQ(30u, copy.RetryAfter());
+}
+
+TEST(LSHttpError, ReadingATextWithoutTabOrStatusFails)
+{
+    LogCapture capture;
+    EXPECT_EQ(E_INVALIDARG, BareHresultOf([] { LSHttpError::FromString(L"404 x"); }));
+    EXPECT_TRUE(capture.Contains("Failed to create HttpError from string - 404 x")) << capture.All();
+    EXPECT_EQ(E_INVALIDARG, BareHresultOf([] { LSHttpError::FromString(L"\tx"); }));
+    EXPECT_EQ(E_INVALIDARG, BareHresultOf([] { LSHttpError::FromString(L"  \tx"); }));
+    EXPECT_EQ(0u, LSHttpError::FromString(L"abc\tx").Status());
+}
+
+} // namespace
