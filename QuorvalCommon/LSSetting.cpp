@@ -2,6 +2,7 @@
 // precedence order, the user's own text settings, and two environment facts.
 #include "LSSetting.h"
 
+#include "CriticalSectionLock.h"
 #include "LSLog.h"
 #include "hresult_exception.h"
 
@@ -13,18 +14,6 @@ namespace {
 const REGSAM kReadAccess = KEY_READ;
 const REGSAM kUserKeyAccess = KEY_READ | KEY_WRITE;
 const DWORD kFirstStringQueryBytes = 260;
-
-class CriticalSectionLock
-{
-public:
-    explicit CriticalSectionLock(CRITICAL_SECTION& section) : m_section(section) { EnterCriticalSection(&m_section); }
-    ~CriticalSectionLock() { LeaveCriticalSection(&m_section); }
-    CriticalSectionLock(const CriticalSectionLock&) = delete;
-    CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
-
-private:
-    CRITICAL_SECTION& m_section;
-};
 
 // The key was removed, or its handle invalidated, while the process ran.
 bool IsDeletedKeyCode(LONG code)

@@ -7,6 +7,7 @@
 #include "LSClassFactory.h"
 #include "LSClassRegistration.h"
 #include "LSDiag.h"
+#include "CriticalSectionLock.h"
 #include "LSFileSystem.h"
 #include "LSModuleLock.h"
 #include "LSRegistryKey.h"
@@ -23,18 +24,6 @@ namespace {
 const wchar_t* const LogModuleName = L"KOVA-UnifiedGroups";
 const wchar_t* const LanguageLibraryName = L"KOVAUnifiedGroupsSync64";
 const wchar_t* const ClassesPath = L"Software\\Classes";
-
-class CriticalSectionLock
-{
-public:
-    explicit CriticalSectionLock(CRITICAL_SECTION& section) : m_section(section) { EnterCriticalSection(&m_section); }
-    ~CriticalSectionLock() { LeaveCriticalSection(&m_section); }
-    CriticalSectionLock(const CriticalSectionLock&) = delete;
-    CriticalSectionLock& operator=(const CriticalSectionLock&) = delete;
-
-private:
-    CRITICAL_SECTION& m_section;
-};
 
 IClassFactory* Decoded(void* encoded)
 {
