@@ -25,6 +25,8 @@ import urllib.parse
 import uuid
 from xml.sax.saxutils import escape as xml_escape, quoteattr
 
+import graph_api
+
 BIND_ADDRESS = "127.0.0.1"
 EWS_PATH = "/EWS/Exchange.asmx"
 CONTROL_PREFIX = "/_sim/"
@@ -85,14 +87,22 @@ def _builtin_group(group_id, display_name, alias, access="Private", members=0):
             "resources": _resources_for(alias), "unified": True}
 
 
+def _non_unified_group(group_id, display_name, alias):
+    # Security groups and distribution lists: Graph lists them, EWS does not, and they have no drive.
+    return {"id": group_id, "displayName": display_name, "alias": alias, "resources": [], "unified": False}
+
+
 def builtin_dataset():
-    """Five groups; names chosen to exercise non-ASCII text and XML escaping."""
+    """Five Unified groups, names chosen to exercise non-ASCII text and XML
+    escaping, with two non-Unified groups between them for Graph clients to drop."""
     return {"groups": [
         _builtin_group("0b6d3f4e-8a1c-4f2e-9b7d-1c2e3f4a5b6c", "Équipe Finance", "EquipeFinance"),
         _builtin_group("1f2e3d4c-5b6a-4978-8695-a4b3c2d1e0f9", "Vertrieb München", "VertriebMuenchen",
                        "Public", 2),
+        _non_unified_group("5e6f7a8b-9cad-4ebf-8012-3c4d5e6f7a8b", "IT-Sicherheit", "ITSicherheit"),
         _builtin_group("2a3b4c5d-6e7f-4081-9a2b-3c4d5e6f7a8b", "日本チーム", "JapanTeam"),
         _builtin_group("3c4d5e6f-7a8b-4c9d-8e0f-1a2b3c4d5e6f", "R&D <Labs>", "RnDLabs"),
+        _non_unified_group("6f7a8b9c-adbe-4fc0-9123-4d5e6f7a8b9c", "Alle Mitarbeitenden", "AlleMitarbeitenden"),
         _builtin_group("4d5e6f7a-8b9c-4dae-bf01-2b3c4d5e6f7a", "Marketing \"Q3\" 'Launch'", "MarketingLaunch",
                        "Public", 5),
     ]}
@@ -137,6 +147,10 @@ def _check_group(index, raw):
     for key in ("alias", "accessType", "smtpAddress"):
         _require(isinstance(group.get(key, ""), str), f"{where}.{key} must be a string")
     _require(isinstance(group.get("externalMemberCount", 0), int), f"{where}.externalMemberCount must be an integer")
+    try:
+        graph_api.check_group_fields(group, where)
+    except graph_api.GraphInputError as e:
+        raise SimError(str(e)) from e
     return group
 
 
@@ -587,14 +601,18 @@ class SimHandler(http.server.BaseHTTPRequestHandler):
             "method": self.command, "path": path, "query": query,
             "headers": [[n, _header_text(v)] for n, v in self.headers.items()],
             "body": text, "bodyLength": len(body)})
-        operation = operation_of(text)
+        graph = self.server.graph
+        operation = graph.operation_of(path) if graph.owns(path) else operation_of(text)
         entry = self.state.take(self.command, path, operation)
         if entry and entry.delay:
             self.server.stopping.wait(entry.delay / 1000.0)
         if entry and not entry.pass_through:
             self.send_reply(entry.reply())
             return
-        reply = self.normal_answer(path, text, operation)
+        if graph.owns(path):
+            reply = self.graph_answer(path, query, body)
+        else:
+            reply = self.normal_answer(path, text, operation)
         if entry:
             reply.headers.extend(entry.headers)
         self.send_reply(reply)
@@ -612,6 +630,13 @@ class SimHandler(http.server.BaseHTTPRequestHandler):
             challenge = [("WWW-Authenticate", 'Bearer error="invalid_token"')] if refused == 401 else []
             return Reply(refused, b"", None, challenge)
         return self.ews_answer(text, operation)
+
+    def graph_answer(self, path, query, body):
+        auth = self.headers.get("Authorization")
+        request = graph_api.GraphRequest(
+            self.command, path, query, body, None if auth is None else _header_text(auth),
+            self.state.groups(), self.state.refusal_for, f"http://{BIND_ADDRESS}:{self.server.port}")
+        return Reply(*self.server.graph.answer(request))
 
     def ews_answer(self, text, operation):
         groups = self.state.groups()
@@ -690,6 +715,7 @@ class ControlApi:
             ("POST", "refuse"): self.refuse, ("POST", "script"): self.script, ("GET", "script"): self.get_script,
             ("GET", "requests"): self.requests, ("POST", "requests/clear"): self.clear_requests,
             ("GET", "health"): self.health, ("POST", "stop"): self.stop,
+            ("POST", "graph"): self.graph, ("GET", "graph"): self.get_graph,
         }
         name = path[len(CONTROL_PREFIX):].rstrip("/")
         handler = route.get((method, name))
@@ -716,6 +742,7 @@ class ControlApi:
 
     def reset(self, _):
         self.state.reset()
+        self.server.graph.reset()
         return {"ok": True}
 
     def dataset(self, obj):
@@ -748,6 +775,15 @@ class ControlApi:
         self.state.clear_requests()
         return {"ok": True}
 
+    def graph(self, obj):
+        try:
+            return self.server.graph.configure(obj)
+        except graph_api.GraphInputError as e:
+            raise SimError(str(e)) from e
+
+    def get_graph(self, _):
+        return self.server.graph.settings()
+
     def health(self, _):
         return {"ok": True, "port": self.server.port}
 
@@ -760,8 +796,9 @@ class ControlApi:
 class SimServer(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, state, port=0, verbose=False):
+    def __init__(self, state, port=0, verbose=False, graph=None):
         self.state = state
+        self.graph = graph or graph_api.GraphApi(reserved=(CONTROL_PREFIX, EWS_PATH))
         self.verbose = verbose
         self.stopping = threading.Event()
         self.connections = set()
@@ -808,11 +845,16 @@ class SimServer(http.server.ThreadingHTTPServer):
 class EwsSimulator:
     """The server plus its bounded life; usable in-process by tests."""
 
-    def __init__(self, dataset=None, port=0, lifetime=900.0, verbose=False):
+    def __init__(self, dataset=None, port=0, lifetime=900.0, verbose=False,
+                 graph_page_size=graph_api.DEFAULT_PAGE_SIZE, graph_prefix=graph_api.DEFAULT_PREFIX):
         if not lifetime > 0:
             raise SimError("lifetime must be positive")
         self.state = SimState(dataset if dataset is not None else builtin_dataset())
-        self.server = SimServer(self.state, port, verbose)
+        try:
+            graph = graph_api.GraphApi(graph_prefix, graph_page_size, reserved=(CONTROL_PREFIX, EWS_PATH))
+        except graph_api.GraphInputError as e:
+            raise SimError(str(e)) from e
+        self.server = SimServer(self.state, port, verbose, graph)
         self.lifetime = lifetime
         self.thread = None
         self.stopped = threading.Event()
@@ -862,6 +904,9 @@ def parse_args(argv):
     source.add_argument("--dataset", help="JSON file with the groups to serve")
     source.add_argument("--groups", type=int, help="serve N synthetic groups instead of the built-in five")
     p.add_argument("--verbose", action="store_true", help="log each request to stderr")
+    p.add_argument("--graph-page-size", type=int, default=graph_api.DEFAULT_PAGE_SIZE,
+                   help="most groups per Graph listing page (999)")
+    p.add_argument("--graph-prefix", default=graph_api.DEFAULT_PREFIX, help="path of the Graph root (/v1.0/)")
     return p.parse_args(argv)
 
 
@@ -874,7 +919,7 @@ def main(argv=None):
             dataset = synthetic_dataset(args.groups)
         else:
             dataset = builtin_dataset()
-        sim = EwsSimulator(dataset, args.port, args.lifetime, args.verbose)
+        sim = EwsSimulator(dataset, args.port, args.lifetime, args.verbose, args.graph_page_size, args.graph_prefix)
     except (SimError, OSError) as e:
         sys.stderr.write(f"ews-sim: {e}\n")
         return 2
