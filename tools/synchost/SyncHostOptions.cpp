@@ -1,5 +1,7 @@
 #include "SyncHostOptions.h"
 
+#include "CStdStr.h"
+
 #include <functional>
 #include <map>
 
@@ -11,6 +13,8 @@ const std::map<std::wstring, TextSetter>& TextOptions()
 {
     static const std::map<std::wstring, TextSetter> options = {
         {L"--resource", [](SyncHostOptions& o, const std::wstring& v) { o.resource = v; }},
+        {L"--backend", [](SyncHostOptions& o, const std::wstring& v) { o.backend = v; }},
+        {L"--graph-root", [](SyncHostOptions& o, const std::wstring& v) { o.graphRoot = v; }},
         {L"--profile", [](SyncHostOptions& o, const std::wstring& v) { o.profile = v; }},
         {L"--folder-location", [](SyncHostOptions& o, const std::wstring& v) { o.folderLocation = v; }},
         {L"--start-point", [](SyncHostOptions& o, const std::wstring& v) { o.startPoint = v; }},
@@ -18,6 +22,17 @@ const std::map<std::wstring, TextSetter>& TextOptions()
         {L"--progid", [](SyncHostOptions& o, const std::wstring& v) { o.progId = v; }},
     };
     return options;
+}
+
+// The setting's own spelling of a backend named on the command line; empty
+// when it names none.
+std::wstring BackendSettingValue(const std::wstring& name)
+{
+    if (CStdStr(name).EqualsNoCase(L"ews"))
+        return L"EWS";
+    if (CStdStr(name).EqualsNoCase(L"graph"))
+        return L"Graph";
+    return std::wstring();
 }
 
 } // namespace
@@ -56,6 +71,16 @@ ParsedOptions ParseSyncHostOptions(const std::vector<std::wstring>& arguments)
             return parsed;
         }
     }
+    if (parsed.options.backend)
+    {
+        const std::wstring value = BackendSettingValue(*parsed.options.backend);
+        if (value.empty())
+        {
+            parsed.error = L"--backend must be ews or graph, not " + *parsed.options.backend;
+            return parsed;
+        }
+        parsed.options.backend = value;
+    }
     if (parsed.options.progId.empty())
         parsed.error = L"--progid must not be empty";
     else if (parsed.options.folderLocation.empty())
@@ -71,6 +96,10 @@ std::wstring SyncHostUsage()
            L"\n"
            L"  --resource URL          Exchange service root for this run (setting KOVAUnifiedGroups.Resource,\n"
            L"                          restored afterwards)\n"
+           L"  --backend ews|graph     service for the group queries in this run (setting\n"
+           L"                          KOVAUnifiedGroups.Backend, restored afterwards)\n"
+           L"  --graph-root URL        Microsoft Graph root for this run (setting KOVAUnifiedGroups.GraphRoot,\n"
+           L"                          restored afterwards; default https://graph.microsoft.com/v1.0/)\n"
            L"  --profile NAME          mail profile reported to the filter (default Outlook)\n"
            L"  --folder-location TEXT  the folder's Tenbrid.FolderLocation; a third '!' field is a client id\n"
            L"                          (default KOVAUnifiedGroups!Unified Groups)\n"

@@ -58,6 +58,12 @@ std::vector<std::unique_ptr<RegistryValueOverride>> ApplyRunSettings(const SyncH
     if (options.resource)
         overrides.push_back(std::make_unique<RegistryValueOverride>(
             HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(), L"KOVAUnifiedGroups.Resource", *options.resource));
+    if (options.backend)
+        overrides.push_back(std::make_unique<RegistryValueOverride>(
+            HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(), L"KOVAUnifiedGroups.Backend", *options.backend));
+    if (options.graphRoot)
+        overrides.push_back(std::make_unique<RegistryValueOverride>(
+            HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(), L"KOVAUnifiedGroups.GraphRoot", *options.graphRoot));
     if (options.token)
         overrides.push_back(
             std::make_unique<RegistryValueOverride>(HKEY_CURRENT_USER, TokenStandInKey, L"Token", *options.token));
