@@ -123,6 +123,23 @@ TEST_F(RecordPlaybackTest, ARecorded503ReplaysAtOnceAsTheHttpError)
     EXPECT_TRUE(EwsSimClient::Requests().empty());
 }
 
+TEST_F(RecordPlaybackTest, ARecorded1223ReplaysAs1223)
+{
+    Record();
+    EwsSimClient::Script(R"({"status": 1223})");
+    const uint32_t n = LSHttpRequestMockBase::ExchangeCount() + 1;
+    Exchange();
+    const std::vector<std::wstring> names = FileNames(m_folder.Path());
+    ASSERT_EQ(2u, names.size());
+    EXPECT_EQ(0u, ReadWholeFile(m_folder / names[1]).find("HTTP/1.1 1223 ")) << ReadWholeFile(m_folder / names[1]);
+    const std::wstring stem = CStdStr::Format(L"UnitAndComponentTests_%06u_", n);
+    CopyExchange(n, n + 1, names[0].substr(stem.size() + 4, names[0].size() - stem.size() - 8));
+    Replay();
+    ILSHttpRequestPtr replayed = Exchange();
+    EXPECT_EQ(1223, replayed->GetStatus());
+    EXPECT_EQ(_bstr_t(L""), replayed->GetResponseText());
+}
+
 TEST_F(RecordPlaybackTest, AReplayOfAnotherRequestFails)
 {
     Replay();
