@@ -1,38 +1,101 @@
 #include "FloorClient.h"
 
-#include "BenchFailure.h"
+#include "CStdStr.h"
 #include "MsxmlPtrs.h"
+#include "hresult_exception.h"
 
-FloorClient::FloorClient(const std::wstring& serverRoot, std::vector<RecordedExchange> exchanges)
-    : m_serverRoot(serverRoot), m_exchanges(std::move(exchanges))
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace {
+
+class ExchangeFileReader
 {
-    while (!m_serverRoot.empty() && m_serverRoot.back() == L'/')
-        m_serverRoot.pop_back();
-    CheckStep(L"CLSIDFromProgID(msxml2.XMLHTTP)", CLSIDFromProgID(L"msxml2.XMLHTTP", &m_classId));
+public:
+    explicit ExchangeFileReader(std::string text) : m_text(std::move(text)) {}
+    bool AtEnd() const { return m_at >= m_text.size(); }
+
+    std::string Line()
+    {
+        const size_t end = m_text.find('\n', m_at);
+        if (end == std::string::npos)
+            throw std::runtime_error("exchanges file: line without end");
+        std::string line = m_text.substr(m_at, end - m_at);
+        m_at = end + 1;
+        return line;
+    }
+
+    std::wstring WideLine() { return MultiByteToWide(Line(), CP_UTF8); }
+    size_t Number() { return static_cast<size_t>(std::stoul(Line())); }
+
+    std::wstring Body(size_t bytes)
+    {
+        if (m_text.size() - m_at < bytes + 1 || m_text[m_at + bytes] != '\n')
+            throw std::runtime_error("exchanges file: body shorter than announced");
+        const std::string body = m_text.substr(m_at, bytes);
+        m_at += bytes + 1;
+        return MultiByteToWide(body, CP_UTF8);
+    }
+
+private:
+    std::string m_text;
+    size_t m_at = 0;
+};
+
+std::string ReadAll(const std::wstring& file)
+{
+    std::ifstream stream(file.c_str(), std::ios::binary);
+    if (!stream)
+        throw std::runtime_error("cannot open the exchanges file");
+    std::ostringstream content;
+    content << stream.rdbuf();
+    return content.str();
 }
 
-void FloorClient::RunPass() const
-{
-    for (const RecordedExchange& exchange : m_exchanges)
-        Exchange(exchange);
-}
-
-void FloorClient::Exchange(const RecordedExchange& exchange) const
+bool Answered200(const CLSID& classId, const std::wstring& url, const Exchange& exchange)
 {
     IXMLHTTPRequestPtr request;
-    CheckStep(L"CoCreateInstance(msxml2.XMLHTTP)",
-              CoCreateInstance(m_classId, nullptr, CLSCTX_ALL, IID_IXMLHTTPRequest,
-                               reinterpret_cast<void**>(&request)));
+    ThrowIfFailedCom(CoCreateInstance(classId, nullptr, CLSCTX_ALL, IID_IXMLHTTPRequest,
+                                      reinterpret_cast<void**>(&request)));
     const _variant_t missing(DISP_E_PARAMNOTFOUND, VT_ERROR);
-    const std::wstring url = m_serverRoot + exchange.path;
-    CheckStep(L"open", request->open(_bstr_t(exchange.method.c_str()), _bstr_t(url.c_str()), _variant_t(false),
-                                     missing, missing));
+    ThrowIfFailedCom(request->open(_bstr_t(L"POST"), _bstr_t(url.c_str()), _variant_t(false), missing, missing));
     for (const auto& header : exchange.headers)
-        CheckStep(L"setRequestHeader",
-                  request->setRequestHeader(_bstr_t(header.first.c_str()), _bstr_t(header.second.c_str())));
-    CheckStep(L"send", request->send(_variant_t(exchange.body.c_str())));
+        ThrowIfFailedCom(request->setRequestHeader(_bstr_t(header.first.c_str()), _bstr_t(header.second.c_str())));
+    ThrowIfFailedCom(request->send(_variant_t(exchange.body.c_str())));
     long status = 0;
-    CheckStep(L"status", request->get_status(&status));
-    if (status != 200)
-        throw BenchFailure{L"floor answer status", HRESULT_FROM_WIN32(ERROR_BAD_NET_RESP)};
+    ThrowIfFailedCom(request->get_status(&status));
+    return status == 200;
+}
+
+} // namespace
+
+std::vector<Exchange> ReadExchanges(const std::wstring& file)
+{
+    ExchangeFileReader reader(ReadAll(file));
+    std::vector<Exchange> exchanges;
+    while (!reader.AtEnd())
+    {
+        Exchange exchange;
+        exchange.path = reader.WideLine();
+        for (size_t count = reader.Number(); count != 0; --count)
+        {
+            std::wstring name = reader.WideLine();
+            exchange.headers.emplace_back(std::move(name), reader.WideLine());
+        }
+        exchange.body = reader.Body(reader.Number());
+        exchanges.push_back(std::move(exchange));
+    }
+    return exchanges;
+}
+
+unsigned RunFloorPass(const std::wstring& root, const std::vector<Exchange>& exchanges)
+{
+    CLSID classId;
+    ThrowIfFailedCom(CLSIDFromProgID(L"msxml2.XMLHTTP", &classId));
+    unsigned answered = 0;
+    for (const Exchange& exchange : exchanges)
+        if (Answered200(classId, root + exchange.path, exchange))
+            ++answered;
+    return answered;
 }

@@ -1,27 +1,22 @@
 #pragma once
-// The network floor: the exchanges of a component pass, replayed with the
-// same request lines, headers and bodies by the plainest client the platform
-// offers, a synchronous msxml2.XMLHTTP request per exchange, with the answer
-// left unread.
-#include "RecordedExchanges.h"
-
+// The network floor: the exchanges of a component pass replayed, same paths,
+// headers and bodies, by a minimal client with a synchronous msxml2.XMLHTTP
+// request per exchange and no parsing of the answers.
 #include <string>
+#include <utility>
 #include <vector>
 
-class FloorClient
+struct Exchange
 {
-public:
-    FloorClient(const std::wstring& serverRoot, std::vector<RecordedExchange> exchanges);
-
-    // Every exchange once, in recorded order. Throws BenchFailure on a failed
-    // call or an answer other than 200.
-    void RunPass() const;
-    size_t ExchangeCount() const { return m_exchanges.size(); }
-
-private:
-    void Exchange(const RecordedExchange& exchange) const;
-
-    std::wstring m_serverRoot; // scheme and authority, no trailing "/"
-    std::vector<RecordedExchange> m_exchanges;
-    CLSID m_classId{};
+    std::wstring path;
+    std::vector<std::pair<std::wstring, std::wstring>> headers;
+    std::wstring body;
 };
+
+// The file scripts/bench.sh writes from the simulator's request log, per
+// exchange: path, header count, name and value lines, body length in bytes,
+// the UTF-8 body and a line feed. Throws std::runtime_error when unreadable.
+std::vector<Exchange> ReadExchanges(const std::wstring& file);
+
+// Every exchange once, POSTed to root + path; returns how many were answered 200.
+unsigned RunFloorPass(const std::wstring& root, const std::vector<Exchange>& exchanges);
