@@ -43,7 +43,8 @@ uint64_t PrivateBytes()
     if (!GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                               sizeof(counters)))
         return 0;
-    return counters.PrivateUsage;
+    // Wine leaves PrivateUsage at zero; PagefileUsage is the same commit charge there.
+    return counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
 }
 
 double Median(std::vector<double> values)
