@@ -1,6 +1,6 @@
 #pragma once
 // This component's OAuth client registration with the identity platform, and
-// the one scope its tokens are asked for.
+// the scopes its tokens are asked for.
 namespace LSAuthRegistrations {
 
 // Client id of the Unified Groups registration (default of KOVAUnifiedGroups.ClientId).
@@ -13,6 +13,11 @@ constexpr const wchar_t* NativeClientRedirectAddress = L"https://login.microsoft
 // Root of the Exchange Online service, and the scope of every token.
 constexpr const wchar_t* ExchangeOnlineServiceRoot = L"https://outlook.office365.com/";
 constexpr const wchar_t* ExchangeOnlineScope = L"https://outlook.office365.com/.default";
+
+// Microsoft Graph: the default root of the group queries there, and the scope
+// of their tokens.
+constexpr const wchar_t* GraphServiceRoot = L"https://graph.microsoft.com/v1.0/";
+constexpr const wchar_t* GraphScope = L"https://graph.microsoft.com/.default";
 
 // The token text by which the library says the user must sign in (any case).
 constexpr const wchar_t* SignInMarker = L"ERROR:NeedsAuth";

@@ -99,7 +99,8 @@ IAuthTokenLibraryPtr QueryLibrary(const IUnknownPtr& object)
 } // namespace
 
 LSGetAuthTokens::LSGetAuthTokens(const std::wstring& clientId, const std::wstring& redirectAddress,
-                                 const std::wstring& cacheFilePath)
+                                 const std::wstring& cacheFilePath, const std::wstring& scope)
+    : m_scope(scope)
 {
     LS_DIAG_LOG << "OAuth " << ToLogText(clientId) << " - " << ToLogText(redirectAddress) << " - "
                 << ToLogText(cacheFilePath);
@@ -128,7 +129,7 @@ std::wstring LSGetAuthTokens::RedactedToken(const std::wstring& token)
 
 bool LSGetAuthTokens::CallWithAccessToken(TokenCallback callback, ILSShutdownInformerPtr& shutdownInformer)
 {
-    const std::wstring scope = LSAuthRegistrations::ExchangeOnlineScope;
+    const std::wstring& scope = m_scope;
     LS_DIAG_LOG << "OAuth get token " << ToLogText(scope);
     std::wstring token = GetAccessToken(scope, false, shutdownInformer);
     if (IsSignInMarker(token))

@@ -4,6 +4,7 @@
 // refuses the first.
 #include "CStdStr.h"
 #include "KOVAAuthTokenLibrary_h.h"
+#include "LSAuthRegistrations.h"
 #include "KOVASyncBasicsPtrs.h"
 
 #include <functional>
@@ -16,8 +17,10 @@ class LSGetAuthTokens
 public:
     using TokenCallback = std::function<void(const std::wstring& token)>;
 
+    // scope: what every token of this object is asked for.
     LSGetAuthTokens(const std::wstring& clientId, const std::wstring& redirectAddress,
-                    const std::wstring& cacheFilePath);
+                    const std::wstring& cacheFilePath,
+                    const std::wstring& scope = LSAuthRegistrations::ExchangeOnlineScope);
     virtual ~LSGetAuthTokens() = default;
     LSGetAuthTokens(const LSGetAuthTokens&) = delete;
     LSGetAuthTokens& operator=(const LSGetAuthTokens&) = delete;
@@ -38,4 +41,5 @@ private:
     static void CancelAcquisition(IAuthTokenLibraryPtr& library);
 
     IUnknownPtr m_library;
+    std::wstring m_scope;
 };

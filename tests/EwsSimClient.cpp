@@ -106,6 +106,7 @@ std::vector<SimRequest> EwsSimClient::Requests()
         SimRequest request;
         request.method = item["method"].String();
         request.path = item["path"].String();
+        request.query = item["query"].String();
         for (const JsonValue& header : item["headers"].Array())
             request.headers.emplace_back(header[0].String(), header[1].String());
         request.body = item["body"].String();

@@ -12,6 +12,7 @@ struct SimRequest
 {
     std::string method;
     std::string path;
+    std::string query; // raw, without the "?"
     std::vector<std::pair<std::string, std::string>> headers; // wire order
     std::string body;
     size_t bodyLength = 0;

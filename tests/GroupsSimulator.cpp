@@ -30,7 +30,7 @@ std::wstring GroupJson(const SimGroup& group)
     for (size_t i = 0; i < group.resources.size(); ++i)
         json += (i ? L"," : L"") + std::wstring(L"{\"name\":") + JsonQuote(group.resources[i].first) +
                 L",\"url\":" + JsonQuote(group.resources[i].second) + L"}";
-    return json + L"]}";
+    return json + (group.unified ? L"]}" : L"],\"unified\":false}");
 }
 
 void Check(HRESULT hr, const char* what)

@@ -12,6 +12,7 @@ struct SimGroup
     std::wstring id;
     std::wstring displayName;
     std::vector<std::pair<std::wstring, std::wstring>> resources; // name, url
+    bool unified = true; // false: left out by EWS, listed by Graph without "Unified"
 };
 
 class GroupsSimulator
@@ -25,6 +26,10 @@ public:
     // 401 or 403 for every request carrying that token.
     static void Refuse(const std::wstring& token, int status);
     static std::vector<SimRequest> Requests() { return EwsSimClient::Requests(); }
+    // The simulator's Graph root: "http://127.0.0.1:<port>/v1.0/".
+    static std::wstring GraphRoot() { return EwsSimClient::BaseUrl() + L"/v1.0/"; }
+    // Graph settings (JSON object: pageSize, batchOrder, seed, throttle).
+    static void SetGraph(const std::wstring& json) { Post(L"/_sim/graph", json); }
 
 private:
     static void Post(const std::wstring& path, const std::wstring& json);

@@ -1,0 +1,25 @@
+#pragma once
+// The document library address of each group, asked over Microsoft Graph in
+// JSON batches. Sub-requests answered with a throttling status are sent again,
+// on their own, after their Retry-After, under the transport's throttling
+// retry (at most 5 attempts, light-sync mode on at each).
+#include "KOVASyncBasicsPtrs.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+class LSGraphDrives
+{
+public:
+    // The service's limit of sub-requests in one batch.
+    static constexpr size_t MaxRequestsPerBatch = 20;
+
+    // The drive webUrl of each group, in the order of groupIds, as received.
+    // All or nothing: a failed sub-request throws its LSHttpError, an answer
+    // without the expected shape fails as unexpected.
+    static std::vector<std::wstring> DocumentLibraryUrls(const std::wstring& graphRoot,
+                                                         const std::wstring& authorization,
+                                                         const std::vector<std::wstring>& groupIds,
+                                                         ILSShutdownInformerPtr& shutdownInformer);
+};

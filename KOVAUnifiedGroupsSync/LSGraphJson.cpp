@@ -1,0 +1,76 @@
+#include "LSGraphJson.h"
+
+#include "CStdStr.h"
+#include "LSBaseWS.h"
+#include "LSLog.h"
+#include "hresult_exception.h"
+
+namespace LSGraphJson {
+
+namespace {
+
+const wchar_t* const JsonMediaType = L"application/json";
+
+void SetHeader(ILSHttpRequestPtr& request, const wchar_t* name, const std::wstring& value)
+{
+    ThrowIfFailedCom(request->SetRequestHeader(_bstr_t(name), _bstr_t(value.c_str())));
+}
+
+} // namespace
+
+Json Exchange(const std::wstring& url, const std::wstring& method, const std::wstring& authorization,
+              const std::string& body, ILSShutdownInformerPtr& shutdownInformer)
+{
+    ILSHttpRequestPtr request = CLSBaseWS::OpenRequest(url, method, false);
+    SetHeader(request, L"Authorization", authorization);
+    SetHeader(request, L"Accept", JsonMediaType);
+    if (!body.empty())
+        SetHeader(request, L"Content-Type", JsonMediaType);
+    CLSBaseWS::PerformAsyncSend(request, url, Wide(body), shutdownInformer);
+    Json answer = Json::parse(Utf8(CStdStr(request->GetResponseText())), nullptr, false);
+    if (answer.is_discarded())
+        ThrowInvalidAnswer("the answer from " + Utf8(url) + " is not JSON");
+    return answer;
+}
+
+void ThrowInvalidAnswer(const std::string& what)
+{
+    LS_ERROR_LOG << "Unexpected answer from Microsoft Graph: " << what;
+    throw hresult_exception(HRESULT_FROM_WIN32(ERROR_INVALID_DATA), "Unexpected answer from Microsoft Graph");
+}
+
+const Json* Find(const Json& object, const char* name)
+{
+    if (!object.is_object())
+        return nullptr;
+    const auto found = object.find(name);
+    return found == object.end() ? nullptr : &*found;
+}
+
+std::string RequireString(const Json& object, const char* name, const std::string& context)
+{
+    const Json* value = Find(object, name);
+    if (!value || !value->is_string())
+        ThrowInvalidAnswer(context + " has no text member \"" + name + "\"");
+    return value->get<std::string>();
+}
+
+const Json& RequireArray(const Json& object, const char* name, const std::string& context)
+{
+    const Json* value = Find(object, name);
+    if (!value || !value->is_array())
+        ThrowInvalidAnswer(context + " has no array member \"" + name + "\"");
+    return *value;
+}
+
+std::string Utf8(const std::wstring& text)
+{
+    return WideToMultiByte(text, CP_UTF8);
+}
+
+std::wstring Wide(const std::string& utf8)
+{
+    return MultiByteToWide(utf8, CP_UTF8);
+}
+
+} // namespace LSGraphJson

@@ -1,0 +1,34 @@
+#pragma once
+// Microsoft Graph answers as JSON: one exchange through the web-service
+// transport, and checked access to the members the group queries read. An
+// answer without the shape relied on fails like an unparsable one.
+#include "KOVASyncBasicsPtrs.h"
+
+#include <nlohmann/json.hpp>
+#include <cstdint>
+#include <string>
+
+namespace LSGraphJson {
+
+using Json = nlohmann::json;
+
+// One request carrying the bearer value and "Accept: application/json"; a
+// non-empty body goes out as application/json. HTTP failures pass as
+// LSHttpError; an answer that is not JSON fails through ThrowInvalidAnswer.
+Json Exchange(const std::wstring& url, const std::wstring& method, const std::wstring& authorization,
+              const std::string& body, ILSShutdownInformerPtr& shutdownInformer);
+
+// Error line naming what was wrong, then hresult_exception with
+// HRESULT_FROM_WIN32(ERROR_INVALID_DATA).
+[[noreturn]] void ThrowInvalidAnswer(const std::string& what);
+
+// The member, or null when it is absent or the value is not an object.
+const Json* Find(const Json& object, const char* name);
+// A string member (UTF-8); anything else fails with context in the message.
+std::string RequireString(const Json& object, const char* name, const std::string& context);
+const Json& RequireArray(const Json& object, const char* name, const std::string& context);
+
+std::string Utf8(const std::wstring& text);
+std::wstring Wide(const std::string& utf8);
+
+} // namespace LSGraphJson

@@ -1,0 +1,146 @@
+#include "LSGraphUnifiedGroups.h"
+
+#include "LSAuthRegistrations.h"
+#include "LSGraphDrives.h"
+#include "LSGraphJson.h"
+#include "LSLog.h"
+#include "hresult_exception.h"
+
+#include <set>
+
+namespace {
+
+using LSGraphJson::Json;
+using LSGraphJson::Utf8;
+using LSGraphJson::Wide;
+
+const wchar_t* const ListingPath = L"me/memberOf/microsoft.graph.group?$select=id,displayName,groupTypes&$top=999";
+const wchar_t* const BearerPrefix = L"Bearer ";
+const wchar_t* const DocumentLibraryName = L"Files";
+const char* const UnifiedGroupType = "Unified";
+
+struct ListedGroup
+{
+    std::wstring idText;
+    std::wstring displayName;
+};
+
+void RequireDocumentLibrary(const std::wstring& resourceName)
+{
+    if (resourceName == DocumentLibraryName)
+        return;
+    LS_ERROR_LOG << "Group resource \"" << ToLogText(resourceName)
+                 << "\" is not available over Microsoft Graph: only the document library (\"Files\") is";
+    throw hresult_exception(E_INVALIDARG, "KOVAUnifiedGroups.GroupResourceName");
+}
+
+// Distribution lists and security groups come in the same listing.
+bool IsUnified(const Json& entry)
+{
+    const Json* types = LSGraphJson::Find(entry, "groupTypes");
+    if (!types || types->is_null())
+        return false;
+    if (!types->is_array())
+        LSGraphJson::ThrowInvalidAnswer("a listed group's groupTypes is not an array");
+    for (const Json& type : *types)
+        if (type.is_string() && type.get<std::string>() == UnifiedGroupType)
+            return true;
+    return false;
+}
+
+void AppendUnifiedGroups(const Json& page, std::vector<ListedGroup>& groups)
+{
+    for (const Json& entry : LSGraphJson::RequireArray(page, "value", "a group listing page"))
+    {
+        if (!entry.is_object())
+            LSGraphJson::ThrowInvalidAnswer("a group listing entry is not an object");
+        if (!IsUnified(entry))
+            continue;
+        groups.push_back({Wide(LSGraphJson::RequireString(entry, "id", "a listed group")),
+                          Wide(LSGraphJson::RequireString(entry, "displayName", "a listed group"))});
+    }
+}
+
+// The bearer token goes only where the root is, and a link already followed
+// would page for ever.
+std::wstring NextPageUrl(const Json& link, const std::wstring& root, std::set<std::wstring>& followed)
+{
+    if (!link.is_string())
+        LSGraphJson::ThrowInvalidAnswer("@odata.nextLink is not text");
+    const CStdStr url(Wide(link.get<std::string>()));
+    if (url.size() <= root.size() || !CStdStr(url.substr(0, root.size())).EqualsNoCase(root))
+        LSGraphJson::ThrowInvalidAnswer("@odata.nextLink " + Utf8(url) + " leads outside " + Utf8(root));
+    if (!followed.insert(url).second)
+        LSGraphJson::ThrowInvalidAnswer("@odata.nextLink " + Utf8(url) + " repeats an earlier page");
+    return url;
+}
+
+std::vector<ListedGroup> ListUnifiedGroups(const std::wstring& root, const std::wstring& authorization,
+                                           ILSShutdownInformerPtr& shutdownInformer)
+{
+    std::vector<ListedGroup> groups;
+    std::wstring url = root + ListingPath;
+    std::set<std::wstring> followed{url};
+    for (;;)
+    {
+        const Json page = LSGraphJson::Exchange(url, L"GET", authorization, std::string(), shutdownInformer);
+        AppendUnifiedGroups(page, groups);
+        const Json* next = LSGraphJson::Find(page, "@odata.nextLink");
+        if (!next || next->is_null())
+            return groups;
+        url = NextPageUrl(*next, root, followed);
+    }
+}
+
+} // namespace
+
+LSGraphUnifiedGroups::LSGraphUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath)
+    : LSGetAuthTokens(clientId, LSAuthRegistrations::NativeClientRedirectAddress, cacheFilePath,
+                      LSAuthRegistrations::GraphScope)
+{
+}
+
+std::wstring LSGraphUnifiedGroups::RootWithSlash(const std::wstring& graphRoot)
+{
+    return graphRoot.empty() || graphRoot.back() != L'/' ? graphRoot + L'/' : graphRoot;
+}
+
+std::vector<LSGraphUnifiedGroups::LSUnifiedGroup> LSGraphUnifiedGroups::GetCurrentGroups(
+    const std::wstring& graphRoot, const std::wstring& resourceName, ILSShutdownInformerPtr& shutdownInformer)
+{
+    if (graphRoot.empty() || resourceName.empty())
+        throw hresult_exception(E_INVALIDARG, "GetCurrentGroups");
+    RequireDocumentLibrary(resourceName);
+    const std::wstring root = RootWithSlash(graphRoot);
+
+    // The drive batches reuse the authorization of the listing that succeeded.
+    std::wstring authorization;
+    std::vector<ListedGroup> listed;
+    bool listingDone = false;
+    CallWithAccessToken(
+        [&](const std::wstring& token) {
+            authorization = BearerPrefix + token;
+            listed = ListUnifiedGroups(root, authorization, shutdownInformer);
+            listingDone = true;
+        },
+        shutdownInformer);
+    if (!listingDone) // sign-in needed: no listing was sent
+        throw _com_error(E_POINTER);
+
+    // Every id is a GUID before any of them goes into a request address.
+    std::vector<LSUnifiedGroup> groups;
+    groups.reserve(listed.size());
+    std::vector<std::wstring> ids;
+    ids.reserve(listed.size());
+    for (ListedGroup& group : listed)
+    {
+        groups.push_back({LSUnifiedGroups::GuidFromText(L"{" + group.idText + L"}"), std::move(group.displayName),
+                          std::wstring()});
+        ids.push_back(std::move(group.idText));
+    }
+    std::vector<std::wstring> urls = LSGraphDrives::DocumentLibraryUrls(root, authorization, ids, shutdownInformer);
+    for (size_t i = 0; i < groups.size(); ++i)
+        groups[i].url = std::move(urls[i]);
+    LS_DIAG_LOG << "Microsoft Graph listed " << groups.size() << " Unified groups";
+    return groups;
+}

@@ -1,0 +1,28 @@
+#pragma once
+// The Unified Groups client over Microsoft Graph, for tenants where EWS is
+// switched off: the user's Microsoft 365 groups and the address of each
+// group's document library, as the same records LSUnifiedGroups returns. A
+// group's Graph id is the directory object id EWS calls
+// ExternalDirectoryObjectId, so items keep their identifiers across paths.
+#include "LSGetAuthTokens.h"
+#include "LSUnifiedGroups.h"
+
+#include <string>
+#include <vector>
+
+class LSGraphUnifiedGroups : public LSGetAuthTokens
+{
+public:
+    using LSUnifiedGroup = LSUnifiedGroups::LSUnifiedGroup;
+
+    LSGraphUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath);
+
+    // graphRoot: the service root, e.g. "https://graph.microsoft.com/v1.0/".
+    // Only the document library ("Files") is available over Graph: any other
+    // resource name fails with E_INVALIDARG.
+    std::vector<LSUnifiedGroup> GetCurrentGroups(const std::wstring& graphRoot, const std::wstring& resourceName,
+                                                 ILSShutdownInformerPtr& shutdownInformer);
+
+    // The root with a "/" appended unless it ends with one.
+    static std::wstring RootWithSlash(const std::wstring& graphRoot);
+};

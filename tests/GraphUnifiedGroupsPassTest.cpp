@@ -1,0 +1,378 @@
+// Enumeration passes over Microsoft Graph: the filter, a host folder map and
+// informer, the token library stand-in and the simulator's Graph endpoints.
+// The host must see the same items as over EWS; the request log shows the
+// listing pages and the drive batches that went over the wire.
+#include "CKOVAUnifiedGroupsSync.h"
+
+#include "GroupsSimulator.h"
+#include "LSHostPropertyMap.h"
+#include "LSHostShutdownInformer.h"
+#include "LSOutlookInfo.h"
+#include "LSPropertyNames.h"
+#include "LSResourceLibraries.h"
+#include "LogCapture.h"
+#include "ScratchFolder.h"
+#include "TokenLibraryStandIn.h"
+#include "TransportTestSupport.h"
+#include "UserSettingGuard.h"
+
+#include <gtest/gtest.h>
+#include <cwctype>
+
+namespace {
+
+const std::wstring FirstToken = L"graph-first-token-51c0";
+const std::wstring SecondToken = L"graph-second-token-9e2d";
+const std::wstring GraphScope = L"https://graph.microsoft.com/.default";
+const std::string ListingPath = "/v1.0/me/memberOf/microsoft.graph.group";
+const std::string ListingQuery = "$select=id,displayName,groupTypes&$top=999";
+const std::string BatchPath = "/v1.0/$batch";
+const HRESULT InvalidData = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+
+SimGroup Group(const std::wstring& id, const std::wstring& name, const std::wstring& site)
+{
+    return {id, name,
+            {{L"Conversations", L"https://outlook.office365.com/groups/" + site},
+             {L"Files", L"https://contoso.sharepoint.com/sites/" + site + L"/Shared%20Documents"}}};
+}
+
+// Unified groups with a security group between them, which only Graph lists.
+std::vector<SimGroup> Dataset()
+{
+    SimGroup security = Group(L"5e6f7a8b-9c0d-4e1f-8a2b-3c4d5e6f7a8b", L"IT-Sicherheit", L"security");
+    security.unified = false;
+    return {Group(L"2f1c5b7e-9a3d-4e6f-8b1a-0c2d3e4f5a6b", L"\u00c9quipe Finance", L"finance"), security,
+            Group(L"8c9d0e1f-2a3b-4c5d-9e6f-7a8b9c0d1e2f", L"R&D <Labs>", L"rd"),
+            Group(L"a1b2c3d4-e5f6-4789-abcd-ef0123456789", L"\u65e5\u672c\u30c1\u30fc\u30e0", L"nihon")};
+}
+
+std::vector<SimGroup> ManyGroups(size_t count)
+{
+    std::vector<SimGroup> groups;
+    for (size_t i = 0; i < count; ++i)
+        groups.push_back(Group(CStdStr::Format(L"0000%04x-0000-4000-8000-00000000%04x", unsigned(i), unsigned(i)),
+                               CStdStr::Format(L"Group %u", unsigned(i)), CStdStr::Format(L"g%u", unsigned(i))));
+    return groups;
+}
+
+std::vector<std::string> SubRequestUrls(const SimRequest& batch)
+{
+    std::vector<std::string> urls;
+    const JsonValue body = JsonValue::Parse(batch.body);
+    for (const JsonValue& request : body["requests"].Array())
+    {
+        EXPECT_EQ("GET", request["method"].String());
+        urls.push_back(request["url"].String());
+    }
+    return urls;
+}
+
+std::string DriveUrl(const SimGroup& group)
+{
+    return "groups/" + Utf8(group.id) + "/drive?$select=webUrl";
+}
+
+std::wstring RegistryForm(const std::wstring& id)
+{
+    std::wstring text = L"{" + id + L"}";
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(towupper(c));
+    return text;
+}
+
+// A JSON string of ASCII text.
+std::string JsonQuote(const std::string& text)
+{
+    std::string quoted = "\"";
+    for (char c : text)
+        quoted += (c == '"' || c == '\\') ? std::string("\\") + c : std::string(1, c);
+    return quoted + "\"";
+}
+
+size_t CountPath(const std::vector<SimRequest>& requests, const std::string& path)
+{
+    size_t count = 0;
+    for (const SimRequest& request : requests)
+        count += request.path == path ? 1 : 0;
+    return count;
+}
+
+class GraphPassTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        LSOutlookInfo::ResetForTest();
+        LSResourceLibraries::LoadAtProcessAttach(nullptr);
+        m_resource.SetString(GroupsSimulator::ServiceRoot());
+        m_graphRoot.SetString(GroupsSimulator::GraphRoot());
+        m_backend.SetString(L"Graph");
+        m_forcedVersion.SetString(L"16");
+        m_clientId.Delete();
+        m_groupResourceName.Delete();
+        m_lightSyncEnd.Delete();
+        GroupsSimulator::Reset();
+        GroupsSimulator::SetGroups(Dataset());
+        m_library.SetToken(1, FirstToken);
+        m_library.SetToken(2, SecondToken);
+
+        ASSERT_EQ(S_OK, CKOVAUnifiedGroupsSync::CreateInstance(nullptr, __uuidof(ILSSyncFilter2),
+                                                              reinterpret_cast<void**>(&m_filter)));
+        ASSERT_EQ(S_OK, ILSNeedsShutdownInfoPtr(m_filter)->SetShutdownInformer(m_informer.Pointer()));
+        ASSERT_EQ(S_OK, m_filter->SetCurrentProfileName(_bstr_t(L"Graph Profile")));
+        m_folder->Preset(static_cast<const wchar_t*>(LSPropertyNames::Tenbrid_FolderLocation),
+                         L"https://contoso.sharepoint.com!UnifiedGroups");
+    }
+
+    void TearDown() override
+    {
+        if (!LSOutlookInfo::GetProfileFilePath(L"").empty())
+            RemoveTree(LSOutlookInfo::GetProfileFilePath(L""));
+        LSOutlookInfo::ResetForTest();
+        LSResourceLibraries::ResetForTest();
+        GroupsSimulator::Reset();
+    }
+
+    HRESULT RunPass() { return m_filter->PreContentSyncFolderUpdate(m_folder.Interface()); }
+
+    USHORT ItemCount()
+    {
+        USHORT count = 0xFFFF;
+        EXPECT_EQ(S_OK, m_filter->get_ItemCount(&count));
+        return count;
+    }
+
+    // Everything the host writes for each item, and the deletion check of its key.
+    std::vector<std::wstring> HostItems()
+    {
+        std::vector<std::wstring> lines;
+        const USHORT count = ItemCount();
+        for (USHORT i = 0; i < count; ++i)
+        {
+            LSHostPropertyMapHolder basic;
+            LSHostPropertyMapHolder full;
+            EXPECT_EQ(S_OK, m_filter->GetItemBasicProps(i, basic.Interface()));
+            EXPECT_EQ(S_OK, m_filter->SetItemProperties(i, full.Interface()));
+            for (LSHostPropertyMap* map : {basic.operator->(), full.operator->()})
+                for (const LSHostPropertyMap::Call& call : map->Calls())
+                    lines.push_back(std::to_wstring(i) + L" " + call.method + L" " + call.name + L"=" + call.value);
+            const HRESULT deleted = ILSManualDeletionsSyncFilterPtr(m_filter)->IsDeleted(
+                _bstr_t(basic->Text(L"UniqueId").c_str()), 0);
+            lines.push_back(std::to_wstring(i) + L" IsDeleted=" + std::to_wstring(deleted));
+        }
+        return lines;
+    }
+
+    // The unified groups of the dataset, as the host sees them.
+    void ExpectUnifiedItems(const std::vector<SimGroup>& groups)
+    {
+        std::vector<const SimGroup*> unified;
+        for (const SimGroup& group : groups)
+            if (group.unified)
+                unified.push_back(&group);
+        ASSERT_EQ(unified.size(), ItemCount());
+        for (USHORT i = 0; i < unified.size(); ++i)
+        {
+            LSHostPropertyMapHolder full;
+            ASSERT_EQ(S_OK, m_filter->SetItemProperties(i, full.Interface()));
+            EXPECT_EQ(RegistryForm(unified[i]->id), full->Text(L"ows-ID"));
+            EXPECT_EQ(unified[i]->displayName, full->Text(L"ows-Title"));
+            EXPECT_EQ(unified[i]->resources[1].second, full->Text(L"ows-Location"));
+        }
+    }
+
+    std::wstring LastScope()
+    {
+        const std::wstring arguments = m_library.StartAcquireArguments(m_library.Count(L"StartAcquire"));
+        return arguments.substr(0, arguments.find(L'\t'));
+    }
+
+    LogCapture m_log;
+    TokenLibraryStandIn m_library;
+    UserSettingGuard m_backend{L"KOVAUnifiedGroups.Backend"};
+    UserSettingGuard m_graphRoot{L"KOVAUnifiedGroups.GraphRoot"};
+    UserSettingGuard m_resource{L"KOVAUnifiedGroups.Resource"};
+    UserSettingGuard m_clientId{L"KOVAUnifiedGroups.ClientId"};
+    UserSettingGuard m_groupResourceName{L"KOVAUnifiedGroups.GroupResourceName"};
+    UserSettingGuard m_forcedVersion{L"Tenbrid.ForceOutlookVersion"};
+    UserSettingGuard m_lastProfileDir{L"KOVA.LastActiveProfileDir"};
+    UserSettingGuard m_lightSyncEnd{L"SharepointSync.HealthScoreLightSyncEndTime"};
+    ILSSyncFilter2Ptr m_filter;
+    TestInformer m_informer;
+    LSHostPropertyMapHolder m_folder;
+};
+
+TEST_F(GraphPassTest, BothPathsGiveTheHostTheSameItemsFromOneDataset)
+{
+    m_backend.Delete();
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    const std::vector<std::wstring> ewsItems = HostItems();
+    EXPECT_EQ(L"https://outlook.office365.com/.default", LastScope());
+    EXPECT_EQ(4u, GroupsSimulator::Requests().size());
+
+    GroupsSimulator::Reset();
+    GroupsSimulator::SetGroups(Dataset());
+    m_backend.SetString(L"gRaPh");
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    EXPECT_EQ(ewsItems, HostItems());
+    ExpectUnifiedItems(Dataset());
+    EXPECT_EQ(GraphScope, LastScope());
+
+    const std::vector<SimRequest> requests = GroupsSimulator::Requests();
+    ASSERT_EQ(2u, requests.size());
+    EXPECT_EQ("GET", requests[0].method);
+    EXPECT_EQ(ListingPath, requests[0].path);
+    EXPECT_EQ(ListingQuery, requests[0].query);
+    EXPECT_EQ(Utf8(L"Bearer " + FirstToken), requests[0].Header("Authorization"));
+    EXPECT_EQ("application/json", requests[0].Header("Accept"));
+    EXPECT_EQ("POST", requests[1].method);
+    EXPECT_EQ(BatchPath, requests[1].path);
+    EXPECT_EQ("application/json", requests[1].Header("Content-Type"));
+    EXPECT_EQ(Utf8(L"Bearer " + FirstToken), requests[1].Header("Authorization"));
+    const std::vector<SimGroup> groups = Dataset();
+    EXPECT_EQ((std::vector<std::string>{DriveUrl(groups[0]), DriveUrl(groups[2]), DriveUrl(groups[3])}),
+              SubRequestUrls(requests[1]));
+}
+
+TEST_F(GraphPassTest, TwoHundredGroupsTakeOneListingAndTenBatches)
+{
+    const std::vector<SimGroup> groups = ManyGroups(200);
+    GroupsSimulator::SetGroups(groups);
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    ExpectUnifiedItems(groups);
+    const std::vector<SimRequest> requests = GroupsSimulator::Requests();
+    EXPECT_EQ(1u, CountPath(requests, ListingPath));
+    EXPECT_EQ(10u, CountPath(requests, BatchPath));
+    EXPECT_EQ(11u, requests.size());
+    for (size_t i = 1; i < requests.size(); ++i)
+        EXPECT_EQ(20u, SubRequestUrls(requests[i]).size());
+}
+
+TEST_F(GraphPassTest, ThreeListingPagesAndShuffledBatchAnswersKeepTheServersOrder)
+{
+    std::vector<SimGroup> groups = Dataset();
+    const std::vector<SimGroup> more = ManyGroups(2);
+    groups.insert(groups.end(), more.begin(), more.end());
+    GroupsSimulator::SetGroups(groups); // six listed, five of them Unified
+    GroupsSimulator::SetGraph(L"{\"pageSize\": 2, \"batchOrder\": \"shuffle\", \"seed\": 3}");
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    ExpectUnifiedItems(groups);
+    const std::vector<SimRequest> requests = GroupsSimulator::Requests();
+    ASSERT_EQ(4u, requests.size());
+    EXPECT_EQ(ListingQuery, requests[0].query);
+    for (size_t page = 1; page < 3; ++page)
+    {
+        EXPECT_EQ(ListingPath, requests[page].path);
+        EXPECT_EQ(0u, requests[page].query.find(ListingQuery + "&$skiptoken=")) << requests[page].query;
+        EXPECT_EQ(Utf8(L"Bearer " + FirstToken), requests[page].Header("Authorization"));
+    }
+    EXPECT_EQ(5u, SubRequestUrls(requests[3]).size());
+}
+
+TEST_F(GraphPassTest, AThrottledDriveRequestIsSentAgainAloneAfterItsRetryAfter)
+{
+    VirtualClock clock;
+    const std::vector<SimGroup> groups = Dataset();
+    GroupsSimulator::SetGraph(L"{\"throttle\": [{\"groupId\": \"" + groups[2].id + L"\", \"retryAfter\": 7}]}");
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    ExpectUnifiedItems(groups);
+    const std::vector<SimRequest> requests = GroupsSimulator::Requests();
+    ASSERT_EQ(3u, requests.size());
+    EXPECT_EQ(3u, SubRequestUrls(requests[1]).size());
+    EXPECT_EQ(std::vector<std::string>{DriveUrl(groups[2])}, SubRequestUrls(requests[2]));
+    EXPECT_EQ(std::vector<long>{7000}, m_informer.Host().BeginDelayArguments());
+    EXPECT_EQ(7000u, clock.TotalSleptMs());
+    EXPECT_TRUE(m_log.Contains("Server unavailable - 0 delaying 7")) << m_log.All();
+    EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value());
+}
+
+TEST_F(GraphPassTest, AGroupThrottledFiveTimesFailsThePassAfterFiveAttempts)
+{
+    ASSERT_EQ(S_OK, RunPass());
+    VirtualClock clock;
+    GroupsSimulator::Reset();
+    GroupsSimulator::SetGroups(Dataset());
+    GroupsSimulator::SetGraph(L"{\"throttle\": [{\"groupId\": \"" + Dataset()[0].id +
+                              L"\", \"times\": 5, \"status\": 503, \"retryAfter\": null}]}");
+    EXPECT_EQ(E_FAIL, RunPass());
+    EXPECT_EQ(5u, CountPath(GroupsSimulator::Requests(), BatchPath));
+    EXPECT_EQ((30 + 60 + 120 + 120) * 1000u, clock.TotalSleptMs());
+    EXPECT_TRUE(m_log.Contains("Server unavailable - exceeded retries"));
+    ExpectUnifiedItems(Dataset());
+}
+
+TEST_F(GraphPassTest, AGroupWithoutADriveOrAnUnexpectedAnswerFailsThePassAndKeepsThePreviousList)
+{
+    ASSERT_EQ(S_OK, RunPass());
+    std::vector<SimGroup> noDrive = ManyGroups(3);
+    noDrive[1].resources.pop_back();
+    GroupsSimulator::Reset();
+    GroupsSimulator::SetGroups(noDrive);
+    EXPECT_EQ(E_FAIL, RunPass());
+    EXPECT_TRUE(m_log.Contains("Drive of group " + Utf8(noDrive[1].id) + " not available: status 404")) << m_log.All();
+    ExpectUnifiedItems(Dataset());
+
+    // An answer that is not JSON, and a next page on another host (which must
+    // not receive the token).
+    for (const char* body : {"not json", "{\"value\": [], \"@odata.nextLink\": \"http://127.0.0.2:9/v1.0/x\"}"})
+    {
+        GroupsSimulator::Reset();
+        GroupsSimulator::SetGroups(noDrive);
+        EwsSimClient::Script(std::string("{\"match\": {\"operation\": \"GraphMemberOf\"}, \"body\": ") +
+                             JsonQuote(body) + ", \"headers\": {\"Content-Type\": \"application/json\"}}");
+        EXPECT_EQ(InvalidData, RunPass()) << body;
+        EXPECT_EQ(1u, GroupsSimulator::Requests().size()) << body;
+        ExpectUnifiedItems(Dataset());
+    }
+}
+
+TEST_F(GraphPassTest, ARefusedFirstTokenRepeatsTheListingWithTheSecondForTheBatchesToo)
+{
+    GroupsSimulator::Refuse(FirstToken, 401);
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    ExpectUnifiedItems(Dataset());
+    const std::vector<SimRequest> requests = GroupsSimulator::Requests();
+    ASSERT_EQ(3u, requests.size());
+    EXPECT_EQ(Utf8(L"Bearer " + FirstToken), requests[0].Header("Authorization"));
+    EXPECT_EQ(ListingQuery, requests[1].query);
+    EXPECT_EQ(Utf8(L"Bearer " + SecondToken), requests[1].Header("Authorization"));
+    EXPECT_EQ(Utf8(L"Bearer " + SecondToken), requests[2].Header("Authorization"));
+    EXPECT_EQ(GraphScope + L"\t1\t", m_library.StartAcquireArguments(2).substr(0, GraphScope.size() + 3));
+}
+
+TEST_F(GraphPassTest, AnUnknownBackendOrAnotherResourceNameFailsWithInvalidArgBeforeAnyRequest)
+{
+    m_backend.SetString(L"REST");
+    EXPECT_EQ(E_INVALIDARG, RunPass());
+    EXPECT_TRUE(m_log.Contains("Unknown KOVAUnifiedGroups.Backend value \"REST\"")) << m_log.All();
+    EXPECT_EQ(0u, m_library.Count(L"Initialise"));
+
+    m_backend.SetString(L"Graph");
+    m_groupResourceName.SetString(L"Notebook");
+    EXPECT_EQ(E_INVALIDARG, RunPass());
+    EXPECT_TRUE(m_log.Contains("Group resource \"Notebook\" is not available over Microsoft Graph: only the "
+                               "document library (\"Files\") is"))
+        << m_log.All();
+    EXPECT_EQ(0u, m_library.Count(L"StartAcquire"));
+    EXPECT_TRUE(GroupsSimulator::Requests().empty());
+}
+
+TEST_F(GraphPassTest, WithoutTheSettingThePassMakesExactlyTheEwsRequests)
+{
+    for (const wchar_t* backend : {L"", L"ews"})
+    {
+        GroupsSimulator::Reset();
+        GroupsSimulator::SetGroups(Dataset());
+        if (*backend)
+            m_backend.SetString(backend);
+        else
+            m_backend.Delete();
+        ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+        const std::vector<SimRequest> requests = GroupsSimulator::Requests();
+        EXPECT_EQ(4u, requests.size()); // the listing and three details
+        EXPECT_EQ(requests.size(), CountPath(requests, "/EWS/Exchange.asmx"));
+        EXPECT_EQ(L"https://outlook.office365.com/.default", LastScope());
+    }
+}
+
+} // namespace
