@@ -9,7 +9,6 @@
 
 #include <cwchar>
 #include <ole2.h>
-#include <regex>
 #include <sstream>
 
 namespace CLSBaseWS {
@@ -27,13 +26,6 @@ bool IsAllowedXmlChar(wchar_t ch)
     return ch != 0xFFFE && ch != 0xFFFF;
 }
 
-const std::wregex& NumericReferencePattern()
-{
-    static const std::wregex pattern(L"&#(\\d+);|&#x([0-9a-f]+);",
-                                     std::regex_constants::ECMAScript | std::regex_constants::icase);
-    return pattern;
-}
-
 int DecimalValue(const std::wstring& digits)
 {
     int value = 0;
@@ -42,16 +34,54 @@ int DecimalValue(const std::wstring& digits)
     return value;
 }
 
-wchar_t ReferencedCode(const std::wsmatch& match)
+bool IsDecimalDigit(wchar_t ch)
 {
-    if (match[2].matched)
-        return static_cast<wchar_t>(wcstoul(match.str(2).c_str(), nullptr, 16) & 0xFFFF);
-    return static_cast<wchar_t>(DecimalValue(match.str(1)) & 0xFFFF);
+    return ch >= L'0' && ch <= L'9';
+}
+
+bool IsHexDigit(wchar_t ch)
+{
+    return IsDecimalDigit(ch) || (ch >= L'a' && ch <= L'f') || (ch >= L'A' && ch <= L'F');
+}
+
+size_t SkipWhile(const std::wstring& text, size_t at, bool (*accept)(wchar_t))
+{
+    while (at < text.size() && accept(text[at]))
+        ++at;
+    return at;
+}
+
+struct NumericReference
+{
+    size_t length = 0;
+    wchar_t code = 0;
+};
+
+// "&#digits;" or "&#xhex;" (x in either case) at the position; a hand-written
+// matcher because a regular expression per reference made large answers crawl.
+bool MatchNumericReference(const std::wstring& text, size_t at, NumericReference& reference)
+{
+    const size_t start = at + 2;
+    const size_t decimalEnd = SkipWhile(text, start, IsDecimalDigit);
+    if (decimalEnd > start && decimalEnd < text.size() && text[decimalEnd] == L';')
+    {
+        reference.code = static_cast<wchar_t>(DecimalValue(text.substr(start, decimalEnd - start)) & 0xFFFF);
+        reference.length = decimalEnd + 1 - at;
+        return true;
+    }
+    if (start >= text.size() || (text[start] != L'x' && text[start] != L'X'))
+        return false;
+    const size_t hexEnd = SkipWhile(text, start + 1, IsHexDigit);
+    if (hexEnd == start + 1 || hexEnd >= text.size() || text[hexEnd] != L';')
+        return false;
+    const std::wstring digits = text.substr(start + 1, hexEnd - start - 1);
+    reference.code = static_cast<wchar_t>(wcstoul(digits.c_str(), nullptr, 16) & 0xFFFF);
+    reference.length = hexEnd + 1 - at;
+    return true;
 }
 
 // Every reference to a forbidden character becomes a line feed; the others
-// stay as written. Matches can only begin at "&#", so the pattern is tried
-// only there, which keeps large answers fast.
+// stay as written. Matches can only begin at "&#", so only there is tried.
 std::wstring ReplaceForbiddenReferences(const std::wstring& text)
 {
     std::wstring output;
@@ -59,19 +89,18 @@ std::wstring ReplaceForbiddenReferences(const std::wstring& text)
     size_t copied = 0;
     for (size_t at = text.find(L"&#"); at != std::wstring::npos; at = text.find(L"&#", at))
     {
-        std::wsmatch match;
-        if (!std::regex_search(text.begin() + at, text.end(), match, NumericReferencePattern(),
-                               std::regex_constants::match_continuous))
+        NumericReference reference;
+        if (!MatchNumericReference(text, at, reference))
         {
             at += 2;
             continue;
         }
         output.append(text, copied, at - copied);
-        if (IsAllowedXmlChar(ReferencedCode(match)))
-            output.append(match[0].first, match[0].second);
+        if (IsAllowedXmlChar(reference.code))
+            output.append(text, at, reference.length);
         else
             output += L'\n';
-        at += static_cast<size_t>(match.length(0));
+        at += reference.length;
         copied = at;
     }
     output.append(text, copied, std::wstring::npos);

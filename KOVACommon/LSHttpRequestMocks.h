@@ -1,39 +1,4 @@
 #pragma once
-// Stand-ins for the recording and replaying requests, which are not built
-// yet: the factory can name them, but building either fails with E_NOTIMPL
-// before any platform object or file is touched.
-#include "ILSHttpRequest.h"
-
-namespace LSHttpRequestMocks {
-
-class LSHttpRequestUnavailable : public ILSHttpRequest
-{
-public:
-    LSHttpRequestUnavailable();
-    void Configure(const std::wstring& configuration) override;
-    HRESULT Open(const _bstr_t& method, const _bstr_t& url, const _variant_t& async, const _variant_t& user,
-                 const _variant_t& password) override;
-    HRESULT SetRequestHeader(const _bstr_t& name, const _bstr_t& value) override;
-    _bstr_t GetResponseHeader(const _bstr_t& name) override;
-    _bstr_t GetAllResponseHeaders() override;
-    _bstr_t GetRequestHeader(const _bstr_t& name) override;
-    _variant_t GetResponseBody() override;
-    _variant_t GetResponseStream() override;
-    _bstr_t GetResponseText() override;
-    IDispatchPtr GetResponseXML() override;
-    long GetStatus() override;
-    _bstr_t GetStatusText() override;
-    void PerformAsyncVariantSend(const std::wstring& url, const _variant_t& body, bool checkFpRpcStatus,
-                                 ILSShutdownInformerPtr& shutdownInformer, bool synchronous, bool tolerate404,
-                                 bool logResponseBody) override;
-};
-
-class LSHttpRequestRecorder : public LSHttpRequestUnavailable
-{
-};
-
-class LSHttpRequestPlayback : public LSHttpRequestUnavailable
-{
-};
-
-} // namespace LSHttpRequestMocks
+// The recording and replaying requests the factory builds for a test runner.
+#include "LSHttpRequestPlayback.h"
+#include "LSHttpRequestRecorder.h"

@@ -36,6 +36,13 @@ TEST(CleanXmlText, ForbiddenCharactersAndReferencesToThemBecomeLineFeeds)
     EXPECT_EQ(L"", CLSBaseWS::CleanXmlText(L""));
 }
 
+TEST(CleanXmlText, OnlyCompleteReferencesAreRecognised)
+{
+    EXPECT_EQ(L"&#12x; &#x1g; &#x&#65; &#xAb;", CLSBaseWS::CleanXmlText(L"&#12x; &#x1g; &#x&#65; &#xAb;"));
+    EXPECT_EQ(L"\n\n&#xd;&#x9;&#\n", CLSBaseWS::CleanXmlText(L"&#0011;&#X0b;&#xd;&#x9;&#&#8;"));
+    EXPECT_EQ(L"&&\n;", CLSBaseWS::CleanXmlText(L"&&&#2;;"));
+}
+
 TEST(SanitiseXMLDocument, CleanedTextLoads)
 {
     const IXMLDOMDocument2Ptr document = CLSBaseWS::SanitiseXMLDocument(L"<r>a\x0001" L"b&#1;c&#65;</r>");

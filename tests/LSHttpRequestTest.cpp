@@ -262,12 +262,11 @@ TEST_F(LSHttpRequestFactoryTest, InATestRunnerTheSettingSelectsTheImplementation
     EXPECT_NE(nullptr, dynamic_cast<LSHttpRequest*>(GetHttpRequestFactory().Create().get()));
     m_mock.SetDword(0);
     EXPECT_NE(nullptr, dynamic_cast<LSHttpRequest*>(GetHttpRequestFactory().Create().get()));
-    // Recording and playback are not built yet.
     m_mock.SetDword(1);
     m_config.SetString(L"run 1");
-    EXPECT_EQ(E_NOTIMPL, BareHresultOf([] { GetHttpRequestFactory().Create(); }));
+    EXPECT_NE(nullptr, dynamic_cast<LSHttpRequestMocks::LSHttpRequestRecorder*>(GetHttpRequestFactory().Create().get()));
     m_mock.SetDword(2);
-    EXPECT_EQ(E_NOTIMPL, BareHresultOf([] { GetHttpRequestFactory().Create(); }));
+    EXPECT_NE(nullptr, dynamic_cast<LSHttpRequestMocks::LSHttpRequestPlayback*>(GetHttpRequestFactory().Create().get()));
 
     m_mock.SetDword(3);
     LogCapture capture;

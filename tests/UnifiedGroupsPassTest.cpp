@@ -7,7 +7,9 @@
 #include "GroupsSimulator.h"
 #include "LSHostPropertyMap.h"
 #include "LSHostShutdownInformer.h"
+#include "LSDiag.h"
 #include "LSHttpError.h"
+#include "LSHttpRequestMockBase.h"
 #include "LSOutlookInfo.h"
 #include "LSPropertyNames.h"
 #include "LSResourceLibraries.h"
@@ -409,3 +411,52 @@ TEST(SplitOnSeparatorTest, KeepsEveryEmptyField)
 }
 
 } // namespace
+
+// A pass recorded against the simulator replays from the files alone: a
+// fresh filter over the same files lists the same groups, and nothing more
+// reaches the server.
+TEST_F(GroupsPassTest, ARecordedPassReplaysWithoutTheServer)
+{
+    struct TestRunnerFacts
+    {
+        const bool office = LSDiag::IsOfficeProcess();
+        const bool testRunner = LSDiag::IsTestRunnerProcess();
+        TestRunnerFacts() { LSDiag::SetProcessFactsForTest(office, true); }
+        ~TestRunnerFacts() { LSDiag::SetProcessFactsForTest(office, testRunner); }
+    } facts;
+    ScratchFolder folder(L"RecordedPass");
+    UserSettingGuard mode(L"Mock.ILSHttpRequest");
+    UserSettingGuard config(L"Mock.ILSHttpRequest.Config");
+    UserSettingGuard base(L"Mock.ILSHttpRequest.BaseRecordingDirectory");
+    base.SetString(folder.Path());
+    config.SetString(L"pass 1");
+    mode.SetDword(1);
+    const uint32_t first = LSHttpRequestMocks::LSHttpRequestMockBase::ExchangeCount() + 1;
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    const uint32_t count = LSHttpRequestMocks::LSHttpRequestMockBase::ExchangeCount() + 1 - first;
+    const size_t sent = m_sim.Requests().size();
+    ASSERT_EQ(sent, count);
+    const std::wstring sub = folder / L"pass_1";
+    const std::vector<std::wstring> names = FileNames(sub);
+    ASSERT_EQ(2 * count, names.size());
+    // The counter never goes back: the recording is copied to the numbers
+    // the replay will use.
+    for (const std::wstring& name : names)
+    {
+        const std::wstring stem = L"UnitAndComponentTests_";
+        const uint32_t n = static_cast<uint32_t>(std::stoul(name.substr(stem.size(), 6)));
+        const std::wstring copy = stem + CStdStr::Format(L"%06u", n + count) + name.substr(stem.size() + 6);
+        ASSERT_TRUE(CopyFileW((sub + L"\\" + name).c_str(), (sub + L"\\" + copy).c_str(), FALSE));
+    }
+
+    mode.SetDword(2);
+    ILSSyncFilter2Ptr replaying;
+    ASSERT_EQ(S_OK, CKOVAUnifiedGroupsSync::CreateInstance(nullptr, __uuidof(ILSSyncFilter2),
+                                                          reinterpret_cast<void**>(&replaying)));
+    ASSERT_EQ(S_OK, ILSNeedsShutdownInfoPtr(replaying)->SetShutdownInformer(m_informer));
+    ASSERT_EQ(S_OK, replaying->SetCurrentProfileName(_bstr_t(ProfileName.c_str())));
+    m_filter = replaying;
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    EXPECT_EQ(sent, m_sim.Requests().size());
+    ExpectItemsOfDataset(3);
+}

@@ -1,0 +1,122 @@
+#include "LSRecordingFiles.h"
+
+#include "CStdStr.h"
+#include "LSLog.h"
+#include "LSSetting.h"
+#include "hresult_exception.h"
+
+#include <windows.h>
+#include <cwctype>
+
+namespace LSHttpRequestMocks {
+
+namespace {
+
+std::wstring g_prefix;
+// Its address identifies the module that holds this code.
+const int g_moduleMarker = 0;
+
+void AppendBackslash(std::wstring& path)
+{
+    if (path.empty() || path.back() != L'\\')
+        path += L'\\';
+}
+
+std::wstring OwnModuleName()
+{
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&g_moduleMarker), &module))
+    {
+        LS_ERROR_LOG << "Failed to get address of static " << GetLastError();
+        ThrowHr(E_FAIL);
+    }
+    std::wstring name = LSSetting::GetModuleFileNameSafe(module);
+    const size_t slash = name.find_last_of(L"\\/");
+    if (slash != std::wstring::npos)
+        name.erase(0, slash + 1);
+    const size_t dot = name.rfind(L'.');
+    if (dot != std::wstring::npos)
+        name.erase(dot);
+    return name;
+}
+
+std::wstring BuildPrefix(const std::wstring& configuration)
+{
+    std::wstring base =
+        LSSetting::GetInstance().GetUserString(L"Mock.ILSHttpRequest.BaseRecordingDirectory", L"recordings");
+    CreateDirectoryW(base.c_str(), nullptr);
+    if (!configuration.empty())
+    {
+        AppendBackslash(base);
+        base += ReplaceNonAlphanumeric(configuration);
+        CreateDirectoryW(base.c_str(), nullptr);
+    }
+    AppendBackslash(base);
+    return base + OwnModuleName();
+}
+
+} // namespace
+
+UniqueFile OpenForWriting(const std::wstring& path)
+{
+    UniqueFile file(_wfopen(path.c_str(), L"wb"));
+    if (!file)
+    {
+        LS_ERROR_LOG << "Failed writing to file " << ToLogText(path);
+        ThrowHr(E_FAIL);
+    }
+    return file;
+}
+
+void WriteBytes(std::FILE* file, const std::wstring& path, const std::string& bytes)
+{
+    if (bytes.empty())
+        return;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
+    {
+        LS_ERROR_LOG << "Failed writing to file " << ToLogText(path);
+        ThrowHr(E_FAIL);
+    }
+}
+
+void WriteWholeFile(const std::wstring& path, const std::string& bytes)
+{
+    UniqueFile file = OpenForWriting(path);
+    WriteBytes(file.get(), path, bytes);
+}
+
+bool ReadBinaryFile(const std::wstring& path, std::string& bytes)
+{
+    bytes.clear();
+    UniqueFile file(_wfopen(path.c_str(), L"rb"));
+    if (!file)
+        return false;
+    char buffer[8192];
+    size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
+        bytes.append(buffer, count);
+    return std::ferror(file.get()) == 0;
+}
+
+std::wstring ReplaceNonAlphanumeric(std::wstring text)
+{
+    for (wchar_t& c : text)
+        if (!std::iswalnum(c))
+            c = L'_';
+    return text;
+}
+
+const std::wstring& RecordingPrefix(const std::wstring& configuration)
+{
+    if (g_prefix.empty())
+        g_prefix = BuildPrefix(configuration);
+    return g_prefix;
+}
+
+void ClearRecordingPrefix()
+{
+    g_prefix.clear();
+}
+
+} // namespace LSHttpRequestMocks

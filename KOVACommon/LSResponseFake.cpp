@@ -1,0 +1,123 @@
+#include "LSResponseFake.h"
+
+#include "CStdStr.h"
+#include "LSHttpError.h"
+#include "LSLog.h"
+#include "LSRecordingFiles.h"
+#include "LogLongText.h"
+#include "hresult_exception.h"
+
+#include <sstream>
+
+namespace LSHttpRequestMocks {
+
+namespace {
+
+const std::wstring SuccessMarker = L"HTTP/1.1 ";
+const std::wstring ErrorMarker = L"!!!HttpError!!!";
+
+bool StartsWith(const std::wstring& text, const std::wstring& start)
+{
+    return text.compare(0, start.size(), start) == 0;
+}
+
+_variant_t ByteArray(const std::string& bytes)
+{
+    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+    if (!array)
+        ThrowHr(E_OUTOFMEMORY);
+    _variant_t value;
+    value.vt = VT_ARRAY | VT_UI1;
+    value.parray = array;
+    void* data = nullptr;
+    ThrowIfFailedCom(SafeArrayAccessData(array, &data));
+    memcpy(data, bytes.data(), bytes.size());
+    SafeArrayUnaccessData(array);
+    return value;
+}
+
+[[noreturn]] void ThrowRecordedError(const std::wstring& text)
+{
+    const std::wstring errorText = text.substr(ErrorMarker.size());
+    LS_DIAG_LOG << "Loaded http error, throwing " << ToLogText(errorText);
+    throw LSHttpError::FromString(errorText);
+}
+
+} // namespace
+
+ResponseHeaders ParseResponseHeaders(const std::wstring& text)
+{
+    ResponseHeaders headers;
+    std::wistringstream lines(text);
+    std::wstring line;
+    while (std::getline(lines, line, L'\n'))
+    {
+        while (!line.empty() && line.back() == L'\r')
+            line.pop_back();
+        if (line.empty())
+            break;
+        const size_t colon = line.find(L':');
+        std::wstring name = line.substr(0, colon);
+        std::wstring value = colon == std::wstring::npos ? std::wstring() : line.substr(colon + 1);
+        if (!value.empty() && value.front() == L' ')
+            value.erase(0, 1);
+        headers.emplace_back(std::move(name), std::move(value));
+    }
+    return headers;
+}
+
+std::wstring FormatResponseHeaders(const ResponseHeaders& headers)
+{
+    std::wstring text;
+    for (const auto& header : headers)
+        text += header.first + L": " + header.second + L"\n";
+    return text + L"\n";
+}
+
+void LSResponseFake::Clear()
+{
+    status = 0;
+    statusText.clear();
+    headers.clear();
+    body.Clear();
+}
+
+void LSResponseFake::LoadSuccess(const std::wstring& text, const std::string& bodyBytes)
+{
+    const size_t lineEnd = text.find(L'\n');
+    std::wistringstream statusLine(text.substr(0, lineEnd));
+    std::wstring protocol;
+    statusLine >> protocol >> status;
+    std::getline(statusLine, statusText);
+    statusText.erase(0, statusText.find_first_not_of(L' '));
+    while (!statusText.empty() && statusText.back() == L'\r')
+        statusText.pop_back();
+    if (lineEnd != std::wstring::npos)
+        headers = ParseResponseHeaders(text.substr(lineEnd + 1));
+    if (!bodyBytes.empty())
+        body = ByteArray(bodyBytes);
+}
+
+void LSResponseFake::ReadFromFile(const std::wstring& path, LSResponseFake& answer)
+{
+    answer.Clear();
+    std::string bytes;
+    if (!ReadBinaryFile(path, bytes))
+    {
+        LS_ERROR_LOG << "Failed to read binary file " << ToLogText(path);
+    }
+    const size_t pair = bytes.find("\n\n");
+    const size_t textEnd = pair == std::string::npos ? bytes.size() : pair + 2;
+    const std::wstring text = MultiByteToWide(bytes.substr(0, textEnd), CP_UTF8);
+    if (StartsWith(text, SuccessMarker))
+        return answer.LoadSuccess(text, bytes.substr(textEnd));
+    // The error form has no body: all of it is the error's text, even when
+    // the message holds an empty line.
+    if (StartsWith(text, ErrorMarker))
+        ThrowRecordedError(MultiByteToWide(bytes, CP_UTF8));
+    LS_ERROR_LOG << "Unexpected text header in recording";
+    LS_LOG_LONG_ERROR(text);
+    ThrowHr(E_FAIL);
+}
+
+} // namespace LSHttpRequestMocks

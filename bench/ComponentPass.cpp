@@ -1,0 +1,58 @@
+#include "ComponentPass.h"
+
+#include "LSHostPropertyMap.h"
+#include "LSPropertyNames.h"
+#include "hresult_exception.h"
+
+namespace {
+
+void Check(const char* step, HRESULT hr)
+{
+    if (FAILED(hr))
+        throw hresult_exception(hr, step);
+}
+
+ILSSyncFilter2Ptr CreateFilter(const std::wstring& progId)
+{
+    CLSID clsid{};
+    Check("CLSIDFromProgID", CLSIDFromProgID(progId.c_str(), &clsid));
+    ILSSyncFilter2* filter = nullptr;
+    Check("CoCreateInstance", CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(ILSSyncFilter2),
+                                               reinterpret_cast<void**>(&filter)));
+    return ILSSyncFilter2Ptr(filter, false);
+}
+
+} // namespace
+
+ComponentPass::ComponentPass(const std::wstring& progId)
+    : m_informer(LSHostShutdownInformer::Create()), m_filter(CreateFilter(progId))
+{
+    ILSNeedsShutdownInfoPtr needsInformer;
+    if (SUCCEEDED(m_filter.QueryInterface(__uuidof(ILSNeedsShutdownInfo), &needsInformer)))
+        Check("SetShutdownInformer", needsInformer->SetShutdownInformer(m_informer->Interface()));
+    Check("SetCurrentProfileName", m_filter->SetCurrentProfileName(_bstr_t(L"Outlook")));
+}
+
+ComponentPass::~ComponentPass()
+{
+    m_filter = nullptr;
+    m_informer->Release();
+}
+
+unsigned ComponentPass::Run()
+{
+    LSHostPropertyMapHolder folder;
+    folder->Preset(static_cast<const wchar_t*>(LSPropertyNames::Tenbrid_FolderLocation),
+                   L"KOVAUnifiedGroups!Unified Groups");
+    Check("PreContentSyncFolderUpdate", m_filter->PreContentSyncFolderUpdate(folder.Interface()));
+    USHORT count = 0;
+    Check("get_ItemCount", m_filter->get_ItemCount(&count));
+    for (USHORT index = 0; index < count; ++index)
+    {
+        LSHostPropertyMapHolder basic;
+        LSHostPropertyMapHolder full;
+        Check("GetItemBasicProps", m_filter->GetItemBasicProps(index, basic.Interface()));
+        Check("SetItemProperties", m_filter->SetItemProperties(index, full.Interface()));
+    }
+    return count;
+}

@@ -1,0 +1,162 @@
+// Benchmarks of the Unified Groups filter; scripts/bench.sh runs them and
+// prints the table. Each command prints "name=value" lines.
+//   kovabench pass URL PASSES        passes through the component, one new filter each
+//   kovabench memory URL PASSES      passes on one filter object, private bytes after the first and last
+//   kovabench floor URL FILE PASSES  the same exchanges by a minimal synchronous client
+//   kovabench clean MB               XML cleaning throughput
+#include "CleaningBench.h"
+#include "ComponentPass.h"
+#include "FloorClient.h"
+#include "LSSetting.h"
+#include "ProcessFigures.h"
+#include "hresult_exception.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+const wchar_t* const ProgId = L"Quorval.SyncFilter.UnifiedGroups";
+
+class ComApartment
+{
+public:
+    ComApartment() : m_hr(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) { ThrowIfFailedCom(m_hr); }
+    ~ComApartment() { CoUninitialize(); }
+
+private:
+    HRESULT m_hr;
+};
+
+void SetResource(const std::wstring& url)
+{
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath().c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+        throw hresult_exception(E_FAIL, "cannot open the settings key");
+    RegSetValueExW(key, L"KOVAUnifiedGroups.Resource", 0, REG_SZ, reinterpret_cast<const BYTE*>(url.c_str()),
+                   static_cast<DWORD>((url.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+struct Timed
+{
+    double wallMs;
+    double cpuMs;
+};
+
+Timed Time(const std::function<void()>& work)
+{
+    const double cpu = ProcessCpuMilliseconds();
+    const double wall = WallMilliseconds();
+    work();
+    return {WallMilliseconds() - wall, ProcessCpuMilliseconds() - cpu};
+}
+
+void PrintPasses(const std::vector<Timed>& passes, unsigned items)
+{
+    std::vector<double> wall, cpu;
+    for (const Timed& pass : passes)
+    {
+        wall.push_back(pass.wallMs);
+        cpu.push_back(pass.cpuMs);
+    }
+    std::printf("items=%u\nmedian_ms=%.2f\ncpu_ms=%.2f\n", items, Median(wall), Median(cpu));
+}
+
+int Pass(const std::wstring& url, int passes)
+{
+    SetResource(url);
+    std::vector<Timed> timed;
+    unsigned items = 0;
+    for (int i = 0; i < passes; ++i)
+    {
+        ComponentPass pass(ProgId);
+        timed.push_back(Time([&] { items = pass.Run(); }));
+    }
+    PrintPasses(timed, items);
+    return 0;
+}
+
+int Memory(const std::wstring& url, int passes)
+{
+    SetResource(url);
+    ComponentPass pass(ProgId);
+    pass.Run();
+    const uint64_t first = PrivateBytes();
+    for (int i = 1; i < passes; ++i)
+        pass.Run();
+    const uint64_t last = PrivateBytes();
+    std::printf("private_first=%llu\nprivate_last=%llu\n", static_cast<unsigned long long>(first),
+                static_cast<unsigned long long>(last));
+    return 0;
+}
+
+int Floor(const std::wstring& url, const std::wstring& file, int passes)
+{
+    const std::vector<Exchange> exchanges = ReadExchanges(file);
+    std::wstring root = url;
+    while (!root.empty() && root.back() == L'/')
+        root.pop_back();
+    std::vector<Timed> timed;
+    unsigned answered = 0;
+    for (int i = 0; i < passes; ++i)
+        timed.push_back(Time([&] { answered = RunFloorPass(root, exchanges); }));
+    std::printf("exchanges=%zu\nanswered=%u\n", exchanges.size(), answered);
+    PrintPasses(timed, answered);
+    return 0;
+}
+
+int Clean(int megabytes)
+{
+    const CleaningFigures figures = MeasureCleaning(static_cast<size_t>(megabytes), 3);
+    std::printf("answer_mb=%.2f\nclean_mbps=%.1f\nsanitise_mbps=%.1f\n", figures.megabytes, figures.cleanMBps,
+                figures.sanitiseMBps);
+    return 0;
+}
+
+int Dispatch(const std::vector<std::wstring>& a)
+{
+    ComApartment apartment;
+    if (a.size() == 3 && a[0] == L"pass")
+        return Pass(a[1], std::stoi(a[2]));
+    if (a.size() == 3 && a[0] == L"memory")
+        return Memory(a[1], std::stoi(a[2]));
+    if (a.size() == 4 && a[0] == L"floor")
+        return Floor(a[1], a[2], std::stoi(a[3]));
+    if (a.size() == 2 && a[0] == L"clean")
+        return Clean(std::stoi(a[1]));
+    std::fprintf(stderr, "usage: kovabench pass URL PASSES | memory URL PASSES | floor URL FILE PASSES | clean MB\n");
+    return 2;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    try
+    {
+        return Dispatch(std::vector<std::wstring>(argv + 1, argv + argc));
+    }
+    catch (const hresult_exception& e)
+    {
+        std::fprintf(stderr, "kovabench: %s failed: 0x%08lX\n", e.what(), static_cast<unsigned long>(e.hr()));
+    }
+    catch (const _com_error& e)
+    {
+        std::fprintf(stderr, "kovabench: COM failure 0x%08lX\n", static_cast<unsigned long>(e.Error()));
+    }
+    catch (HRESULT hr)
+    {
+        std::fprintf(stderr, "kovabench: failure 0x%08lX\n", static_cast<unsigned long>(hr));
+    }
+    catch (const std::exception& e)
+    {
+        std::fprintf(stderr, "kovabench: %s\n", e.what());
+    }
+    return 1;
+}

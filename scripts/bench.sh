@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Benchmarks of the Unified Groups filter against the local EWS simulator (no
+# server delay), printed as one table: sync pass against the network floor,
+# CPU per exchange, XML cleaning throughput, private bytes over many passes.
+# Figures only: nothing here fails on a timing.
+#
+#   scripts/bench.sh    (BENCH_PASSES=5 BENCH_MEMORY_PASSES=200 BENCH_MEMORY_GROUPS=50)
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${KOVA_BUILD_DIR:-$here/build}
+export WINEPREFIX=$build/wineprefix
+setup_log=$build/bench-setup.log
+passes=${BENCH_PASSES:-5}
+memory_passes=${BENCH_MEMORY_PASSES:-200}
+memory_groups=${BENCH_MEMORY_GROUPS:-50}
+
+step() { echo "bench: $*" >&2; }
+quietly() {
+  if ! "$@" >>"$setup_log" 2>&1; then
+    echo "bench: failed: $*" >&2
+    tail -n 30 "$setup_log" >&2
+    exit 1
+  fi
+}
+run() { "$here/scripts/wine-run" "$@"; }
+
+mkdir -p "$build"
+: >"$setup_log"
+step "toolchain, build and Wine prefix (log: $setup_log)"
+quietly bash "$here/scripts/bootstrap.sh"
+quietly cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOVA_DEPS_DIR="${KOVA_DEPS_DIR:-$here/.deps}"
+quietly cmake --build "$build" -j2
+quietly bash "$here/scripts/prepare-prefix.sh" "$build"
+quietly run regsvr32 /s "$(winepath -w "$build/bin/KOVAUnifiedGroupsSync64.dll" 2>/dev/null)"
+quietly run reg add 'HKCU\SOFTWARE\Quorval\Quorval KOVA' /v Tenbrid.ForceOutlookVersion /t REG_SZ /d 16 /f
+
+work=$(mktemp -d)
+sim_pid=
+stop_simulator() {
+  if [ -n "$sim_pid" ]; then
+    kill "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+  fi
+  sim_pid=
+}
+trap 'stop_simulator; rm -rf "$work"' EXIT
+
+start_simulator() { # groups
+  stop_simulator
+  rm -f "$work/port"
+  python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$work/port" --lifetime 900 --groups "$1" \
+    >>"$setup_log" 2>&1 &
+  sim_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$work/port" ] && break
+    kill -0 "$sim_pid" 2>/dev/null || { echo "bench: the EWS simulator did not start" >&2; exit 1; }
+    sleep 0.1
+  done
+  url="http://127.0.0.1:$(cat "$work/port")"
+}
+control() { curl -s --noproxy "*" -X "$1" "$url/_sim/$2"; }
+
+bench() { "$here/scripts/wine-run" "$build/bin/kovabench.exe" "$@" | tr -d '\r'; }
+figure() { sed -n "s/^$1=//p" <<<"$2"; }
+
+# The first component pass's exchanges, as the floor client reads them.
+write_envelopes() { # requests-per-pass
+  control GET requests | python3 -c '
+import json, sys
+count = int(sys.argv[1])
+skip = {"host", "content-length", "connection", "cache-control", "accept-encoding", "accept-language", "accept"}
+out = sys.stdout.buffer
+for r in json.load(sys.stdin)[:count]:
+    headers = [(n, v) for n, v in r["headers"] if n.lower() not in skip]
+    body = r["body"].encode("utf-8")
+    out.write(("%s\n%d\n" % (r["path"], len(headers))).encode("utf-8"))
+    for n, v in headers:
+        out.write(("%s\n%s\n" % (n, v)).encode("utf-8"))
+    out.write(b"%d\n" % len(body) + body + b"\n")
+' "$1" >"$work/envelopes"
+}
+
+declare -A row
+for n in 50 200 1000; do
+  step "N=$n: $passes component passes, then the floor"
+  start_simulator "$n"
+  control POST requests/clear >/dev/null
+  out=$(bench pass "$url/" "$passes")
+  total=$(control GET requests | python3 -c 'import json,sys; print(len(json.load(sys.stdin)))')
+  per_pass=$((total / passes))
+  write_envelopes "$per_pass"
+  floor=$(bench floor "$url" "$(winepath -w "$work/envelopes" 2>/dev/null)" "$passes")
+  [ "$(figure answered "$floor")" = "$per_pass" ] || step "warning: the floor got $(figure answered "$floor") of $per_pass answers"
+  row[$n]="$(figure items "$out") $per_pass $(figure median_ms "$out") $(figure median_ms "$floor") $(figure cpu_ms "$out") $(figure cpu_ms "$floor")"
+done
+
+step "memory: $memory_passes passes of one filter object, N=$memory_groups"
+start_simulator "$memory_groups"
+memory=$(bench memory "$url/" "$memory_passes")
+stop_simulator
+
+step "XML cleaning on a 10 MB answer"
+clean=$(bench clean 10)
+
+echo
+printf '%-6s %6s %9s %12s %10s %7s %14s %14s\n' N items exchanges component_ms floor_ms ratio cpu_us/exch cpu_us/exch_fl
+for n in 50 200 1000; do
+  read -r items exch comp fl ccpu fcpu <<<"${row[$n]}"
+  awk -v n="$n" -v i="$items" -v e="$exch" -v c="$comp" -v f="$fl" -v cc="$ccpu" -v fc="$fcpu" 'BEGIN {
+    printf "%-6s %6s %9s %12.1f %10.1f %7.3f %14.1f %14.1f\n", n, i, e, c, f, c / f, cc * 1000 / e, fc * 1000 / e }'
+done
+echo "(median of $passes passes; CPU = process user+system per pass / exchanges)"
+awk -v a="$(figure private_first "$memory")" -v b="$(figure private_last "$memory")" -v p="$memory_passes" -v g="$memory_groups" 'BEGIN {
+  printf "private bytes, one filter, N=%s: after pass 1 %.2f MB, after pass %s %.2f MB, growth %+.3f MB\n",
+         g, a / 1048576, p, b / 1048576, (b - a) / 1048576 }'
+echo "XML cleaning, $(figure answer_mb "$clean") MB answer: CleanXmlText $(figure clean_mbps "$clean") MB/s, SanitiseXMLDocument(text) $(figure sanitise_mbps "$clean") MB/s"
