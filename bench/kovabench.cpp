@@ -1,6 +1,7 @@
 // Benchmarks of the Unified Groups filter; scripts/bench.sh runs them and
 // prints the table. Each command prints "name=value" lines.
-//   kovabench pass URL PASSES        passes through the component, one new filter each
+//   kovabench pass URL PASSES [graph]  passes through the component, one new filter each;
+//                                    graph: over the simulator's Microsoft Graph root (URL + "v1.0/")
 //   kovabench memory URL PASSES      passes on one filter object, private bytes after the first and last
 //   kovabench floor URL FILE PASSES  the same exchanges by a minimal synchronous client
 //   kovabench clean MB               XML cleaning throughput
@@ -32,16 +33,40 @@ private:
     HRESULT m_hr;
 };
 
-void SetResource(const std::wstring& url)
+void SetUserText(const wchar_t* name, const std::wstring& text)
 {
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath().c_str(), 0, nullptr, 0, KEY_SET_VALUE,
                         nullptr, &key, nullptr) != ERROR_SUCCESS)
         throw hresult_exception(E_FAIL, "cannot open the settings key");
-    RegSetValueExW(key, L"KOVAUnifiedGroups.Resource", 0, REG_SZ, reinterpret_cast<const BYTE*>(url.c_str()),
-                   static_cast<DWORD>((url.size() + 1) * sizeof(wchar_t)));
+    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
 }
+
+void SetResource(const std::wstring& url)
+{
+    SetUserText(L"KOVAUnifiedGroups.Resource", url);
+}
+
+// The Graph path for the length of a run; the settings go again afterwards,
+// so later runs in the prefix take the default path.
+class GraphBackend
+{
+public:
+    explicit GraphBackend(const std::wstring& url)
+    {
+        SetUserText(L"KOVAUnifiedGroups.Backend", L"Graph");
+        SetUserText(L"KOVAUnifiedGroups.GraphRoot", url + L"v1.0/");
+    }
+    ~GraphBackend()
+    {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath().c_str(), L"KOVAUnifiedGroups.Backend");
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath().c_str(), L"KOVAUnifiedGroups.GraphRoot");
+    }
+    GraphBackend(const GraphBackend&) = delete;
+    GraphBackend& operator=(const GraphBackend&) = delete;
+};
 
 struct Timed
 {
@@ -124,13 +149,18 @@ int Dispatch(const std::vector<std::wstring>& a)
     ComApartment apartment;
     if (a.size() == 3 && a[0] == L"pass")
         return Pass(a[1], std::stoi(a[2]));
+    if (a.size() == 4 && a[0] == L"pass" && a[3] == L"graph")
+    {
+        GraphBackend graph(a[1]);
+        return Pass(a[1], std::stoi(a[2]));
+    }
     if (a.size() == 3 && a[0] == L"memory")
         return Memory(a[1], std::stoi(a[2]));
     if (a.size() == 4 && a[0] == L"floor")
         return Floor(a[1], a[2], std::stoi(a[3]));
     if (a.size() == 2 && a[0] == L"clean")
         return Clean(std::stoi(a[1]));
-    std::fprintf(stderr, "usage: kovabench pass URL PASSES | memory URL PASSES | floor URL FILE PASSES | clean MB\n");
+    std::fprintf(stderr, "usage: kovabench pass URL PASSES [graph] | memory URL PASSES | floor URL FILE PASSES | clean MB\n");
     return 2;
 }
 

@@ -95,6 +95,18 @@ for n in 50 200 1000; do
   row[$n]="$(figure items "$out") $per_pass $(figure median_ms "$out") $(figure median_ms "$floor") $(figure cpu_ms "$out") $(figure cpu_ms "$floor")"
 done
 
+# The same passes over Microsoft Graph: one listing page per 999 groups and one
+# batch per 20 drives instead of one details request per group.
+declare -A graph_row
+for n in 50 200 1000; do
+  step "N=$n: $passes component passes over Microsoft Graph"
+  start_simulator "$n"
+  control POST requests/clear >/dev/null
+  out=$(bench pass "$url/" "$passes" graph)
+  total=$(control GET requests | python3 -c 'import json,sys; print(len(json.load(sys.stdin)))')
+  graph_row[$n]="$(figure items "$out") $((total / passes)) $(figure median_ms "$out") $(figure cpu_ms "$out")"
+done
+
 step "memory: $memory_passes passes of one filter object, N=$memory_groups"
 start_simulator "$memory_groups"
 memory=$(bench memory "$url/" "$memory_passes")
@@ -111,6 +123,14 @@ for n in 50 200 1000; do
     printf "%-6s %6s %9s %12.1f %10.1f %7.3f %14.1f %14.1f\n", n, i, e, c, f, c / f, cc * 1000 / e, fc * 1000 / e }'
 done
 echo "(median of $passes passes; CPU = process user+system per pass / exchanges)"
+echo
+printf '%-6s %6s %9s %12s %14s\n' N items exchanges graph_ms cpu_us/exch
+for n in 50 200 1000; do
+  read -r items exch comp ccpu <<<"${graph_row[$n]}"
+  awk -v n="$n" -v i="$items" -v e="$exch" -v c="$comp" -v cc="$ccpu" 'BEGIN {
+    printf "%-6s %6s %9s %12.1f %14.1f\n", n, i, e, c, cc * 1000 / e }'
+done
+echo "(Microsoft Graph path, KOVAUnifiedGroups.Backend = Graph: median of $passes passes)"
 awk -v a="$(figure private_first "$memory")" -v b="$(figure private_last "$memory")" -v p="$memory_passes" -v g="$memory_groups" 'BEGIN {
   printf "private bytes, one filter, N=%s: after pass 1 %.2f MB, after pass %s %.2f MB, growth %+.3f MB\n",
          g, a / 1048576, p, b / 1048576, (b - a) / 1048576 }'
