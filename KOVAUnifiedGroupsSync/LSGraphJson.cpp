@@ -2,6 +2,7 @@
 
 #include "CStdStr.h"
 #include "LSBaseWS.h"
+#include "LSHttpError.h"
 #include "LSLog.h"
 #include "hresult_exception.h"
 
@@ -16,6 +17,19 @@ void SetHeader(ILSHttpRequestPtr& request, const wchar_t* name, const std::wstri
     ThrowIfFailedCom(request->SetRequestHeader(_bstr_t(name), _bstr_t(value.c_str())));
 }
 
+// Graph says in its error body what went wrong; the transport's message is generic.
+void LogGraphError(const std::wstring& url, const LSHttpError& error)
+{
+    const Json body = Json::parse(Utf8(error.JsonBody()), nullptr, false);
+    const Json* details = Find(body, "error");
+    const Json* code = details ? Find(*details, "code") : nullptr;
+    const Json* message = details ? Find(*details, "message") : nullptr;
+    if (!code || !code->is_string() || !message || !message->is_string())
+        return;
+    LS_ERROR_LOG << "Microsoft Graph answered " << error.Status() << " for " << ToLogText(url) << ": "
+                 << code->get<std::string>() << " - " << message->get<std::string>();
+}
+
 } // namespace
 
 Json Exchange(const std::wstring& url, const std::wstring& method, const std::wstring& authorization,
@@ -26,7 +40,15 @@ Json Exchange(const std::wstring& url, const std::wstring& method, const std::ws
     SetHeader(request, L"Accept", JsonMediaType);
     if (!body.empty())
         SetHeader(request, L"Content-Type", JsonMediaType);
-    CLSBaseWS::PerformAsyncSend(request, url, Wide(body), shutdownInformer);
+    try
+    {
+        CLSBaseWS::PerformAsyncSend(request, url, Wide(body), shutdownInformer);
+    }
+    catch (const LSHttpError& error)
+    {
+        LogGraphError(url, error);
+        throw;
+    }
     Json answer = Json::parse(Utf8(CStdStr(request->GetResponseText())), nullptr, false);
     if (answer.is_discarded())
         ThrowInvalidAnswer("the answer from " + Utf8(url) + " is not JSON");

@@ -338,6 +338,10 @@ TEST_F(GraphPassTest, ARefusedFirstTokenRepeatsTheListingWithTheSecondForTheBatc
     EXPECT_EQ(Utf8(L"Bearer " + SecondToken), requests[1].Header("Authorization"));
     EXPECT_EQ(Utf8(L"Bearer " + SecondToken), requests[2].Header("Authorization"));
     EXPECT_EQ(GraphScope + L"\t1\t", m_library.StartAcquireArguments(2).substr(0, GraphScope.size() + 3));
+    EXPECT_TRUE(m_log.Contains("Microsoft Graph answered 401 for " + Utf8(GroupsSimulator::GraphRoot()) +
+                               "me/memberOf/microsoft.graph.group?$select=id,displayName,groupTypes&$top=999: "
+                               "InvalidAuthenticationToken - "))
+        << m_log.All();
 }
 
 TEST_F(GraphPassTest, AnUnknownBackendOrAnotherResourceNameFailsWithInvalidArgBeforeAnyRequest)
