@@ -2,6 +2,7 @@
 
 #include "LSHostPropertyMap.h"
 #include "LSPropertyNames.h"
+#include "ProcessFigures.h"
 #include "hresult_exception.h"
 
 namespace {
@@ -44,7 +45,9 @@ unsigned ComponentPass::Run()
     LSHostPropertyMapHolder folder;
     folder->Preset(static_cast<const wchar_t*>(LSPropertyNames::Tenbrid_FolderLocation),
                    L"KOVAUnifiedGroups!Unified Groups");
+    const double start = WallMilliseconds();
     Check("PreContentSyncFolderUpdate", m_filter->PreContentSyncFolderUpdate(folder.Interface()));
+    const double refreshed = WallMilliseconds();
     USHORT count = 0;
     Check("get_ItemCount", m_filter->get_ItemCount(&count));
     for (USHORT index = 0; index < count; ++index)
@@ -54,5 +57,7 @@ unsigned ComponentPass::Run()
         Check("GetItemBasicProps", m_filter->GetItemBasicProps(index, basic.Interface()));
         Check("SetItemProperties", m_filter->SetItemProperties(index, full.Interface()));
     }
+    m_refreshMs = refreshed - start;
+    m_itemsMs = WallMilliseconds() - refreshed;
     return count;
 }

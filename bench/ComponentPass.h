@@ -16,8 +16,14 @@ public:
 
     // PreContentSyncFolderUpdate to the last SetItemProperties; returns the item count.
     unsigned Run();
+    // Wall time of the last Run's PreContentSyncFolderUpdate (the web exchanges
+    // and parsing) and of its item hand-over, in milliseconds.
+    double RefreshMs() const { return m_refreshMs; }
+    double ItemsMs() const { return m_itemsMs; }
 
 private:
     LSHostShutdownInformer* m_informer;
     ILSSyncFilter2Ptr m_filter;
+    double m_refreshMs = 0.0;
+    double m_itemsMs = 0.0;
 };

@@ -47,6 +47,38 @@ uint64_t PrivateBytes()
     return counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
 }
 
+namespace {
+
+uint64_t BusyBytes(HANDLE heap)
+{
+    uint64_t busy = 0;
+    if (!HeapLock(heap))
+        return 0;
+    PROCESS_HEAP_ENTRY entry{};
+    while (HeapWalk(heap, &entry))
+        if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
+            busy += entry.cbData;
+    HeapUnlock(heap);
+    return busy;
+}
+
+} // namespace
+
+uint64_t LiveHeapBytes()
+{
+    std::vector<HANDLE> heaps(64);
+    DWORD count = GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data());
+    if (count > heaps.size())
+    {
+        heaps.resize(count);
+        count = GetProcessHeaps(count, heaps.data());
+    }
+    uint64_t busy = 0;
+    for (DWORD i = 0; i < count && i < heaps.size(); ++i)
+        busy += BusyBytes(heaps[i]);
+    return busy;
+}
+
 double Median(std::vector<double> values)
 {
     if (values.empty())

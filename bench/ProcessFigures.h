@@ -6,4 +6,7 @@
 double WallMilliseconds();          // monotonic, sub-millisecond
 double ProcessCpuMilliseconds();    // user + system of the whole process
 uint64_t PrivateBytes();            // PROCESS_MEMORY_COUNTERS_EX.PrivateUsage
+// Bytes in busy blocks of every heap of the process: what is allocated and
+// not freed, apart from the heaps' own free space and fragmentation.
+uint64_t LiveHeapBytes();
 double Median(std::vector<double> values);

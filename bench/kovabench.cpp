@@ -4,6 +4,7 @@
 //                                    graph: over the simulator's Microsoft Graph root (URL + "v1.0/")
 //   kovabench memory URL PASSES      passes on one filter object, private bytes after the first and last
 //   kovabench floor URL FILE PASSES  the same exchanges by a minimal synchronous client
+//   kovabench floor-memory URL FILE PASSES  the floor client's memory over as many passes
 //   kovabench clean MB               XML cleaning throughput
 #include "CleaningBench.h"
 #include "ComponentPass.h"
@@ -82,7 +83,7 @@ Timed Time(const std::function<void()>& work)
     return {WallMilliseconds() - wall, ProcessCpuMilliseconds() - cpu};
 }
 
-void PrintPasses(const std::vector<Timed>& passes, unsigned items)
+void PrintPasses(const std::vector<Timed>& passes, unsigned items, const char* extra = "")
 {
     std::vector<double> wall, cpu;
     for (const Timed& pass : passes)
@@ -90,34 +91,69 @@ void PrintPasses(const std::vector<Timed>& passes, unsigned items)
         wall.push_back(pass.wallMs);
         cpu.push_back(pass.cpuMs);
     }
-    std::printf("items=%u\nmedian_ms=%.2f\ncpu_ms=%.2f\n", items, Median(wall), Median(cpu));
+    std::printf("items=%u\nmedian_ms=%.2f\ncpu_ms=%.2f\n%s", items, Median(wall), Median(cpu), extra);
 }
 
 int Pass(const std::wstring& url, int passes)
 {
     SetResource(url);
     std::vector<Timed> timed;
+    std::vector<double> refresh, handOver;
     unsigned items = 0;
     for (int i = 0; i < passes; ++i)
     {
         ComponentPass pass(ProgId);
         timed.push_back(Time([&] { items = pass.Run(); }));
+        refresh.push_back(pass.RefreshMs());
+        handOver.push_back(pass.ItemsMs());
     }
-    PrintPasses(timed, items);
+    char split[96];
+    std::snprintf(split, sizeof(split), "refresh_ms=%.2f\nitems_ms=%.2f\n", Median(refresh), Median(handOver));
+    PrintPasses(timed, items, split);
     return 0;
+}
+
+// Private bytes and live heap bytes after pass 1 and the last pass, and at
+// checkpoints in between ("at_N=private heap"), so growth per pass shows.
+void PrintMemory(int passes, const std::function<void()>& pass)
+{
+    pass();
+    const uint64_t first = PrivateBytes();
+    const uint64_t firstHeap = LiveHeapBytes();
+    std::printf("at_1=%llu %llu\n", static_cast<unsigned long long>(first), static_cast<unsigned long long>(firstHeap));
+    for (int i = 2; i <= passes; ++i)
+    {
+        pass();
+        if (i % 25 == 0 && i != passes)
+            std::printf("at_%d=%llu %llu\n", i, static_cast<unsigned long long>(PrivateBytes()),
+                        static_cast<unsigned long long>(LiveHeapBytes()));
+    }
+    const uint64_t last = PrivateBytes();
+    const uint64_t lastHeap = LiveHeapBytes();
+    std::printf("at_%d=%llu %llu\n", passes, static_cast<unsigned long long>(last),
+                static_cast<unsigned long long>(lastHeap));
+    std::printf("private_first=%llu\nprivate_last=%llu\nheap_first=%llu\nheap_last=%llu\n",
+                static_cast<unsigned long long>(first), static_cast<unsigned long long>(last),
+                static_cast<unsigned long long>(firstHeap), static_cast<unsigned long long>(lastHeap));
 }
 
 int Memory(const std::wstring& url, int passes)
 {
     SetResource(url);
     ComponentPass pass(ProgId);
-    pass.Run();
-    const uint64_t first = PrivateBytes();
-    for (int i = 1; i < passes; ++i)
-        pass.Run();
-    const uint64_t last = PrivateBytes();
-    std::printf("private_first=%llu\nprivate_last=%llu\n", static_cast<unsigned long long>(first),
-                static_cast<unsigned long long>(last));
+    PrintMemory(passes, [&] { pass.Run(); });
+    return 0;
+}
+
+// The floor client's memory over as many passes: what the platform's own
+// request objects and heap do without the component.
+int FloorMemory(const std::wstring& url, const std::wstring& file, int passes)
+{
+    const std::vector<Exchange> exchanges = ReadExchanges(file);
+    std::wstring root = url;
+    while (!root.empty() && root.back() == L'/')
+        root.pop_back();
+    PrintMemory(passes, [&] { RunFloorPass(root, exchanges); });
     return 0;
 }
 
@@ -156,11 +192,13 @@ int Dispatch(const std::vector<std::wstring>& a)
     }
     if (a.size() == 3 && a[0] == L"memory")
         return Memory(a[1], std::stoi(a[2]));
+    if (a.size() == 4 && a[0] == L"floor-memory")
+        return FloorMemory(a[1], a[2], std::stoi(a[3]));
     if (a.size() == 4 && a[0] == L"floor")
         return Floor(a[1], a[2], std::stoi(a[3]));
     if (a.size() == 2 && a[0] == L"clean")
         return Clean(std::stoi(a[1]));
-    std::fprintf(stderr, "usage: kovabench pass URL PASSES [graph] | memory URL PASSES | floor URL FILE PASSES | clean MB\n");
+    std::fprintf(stderr, "usage: kovabench pass URL PASSES [graph] | memory URL PASSES | floor URL FILE PASSES | floor-memory URL FILE PASSES | clean MB\n");
     return 2;
 }
 

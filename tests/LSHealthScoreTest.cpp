@@ -4,6 +4,7 @@
 #include "LSBaseWS.h"
 #include "LSSyncHelper.h"
 #include "LogCapture.h"
+#include "UserSettingGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,10 @@ protected:
         EwsSimClient::Script(R"({"passThrough": true, "headers": [["X-SharePointHealthScore", ")" + score + "\"]]}");
         Exchange(L"<GetUserUnifiedGroups/>", informer);
     }
+
+    // Light-sync mode saves its end time in the user's settings; later runs in
+    // the same prefix must not find it.
+    UserSettingGuard m_endTime{EndTimeSetting};
 };
 
 // Parses "Y-MM-DDTHH:MM:SSZ" into a file time in 100 ns units.
