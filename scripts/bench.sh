@@ -46,7 +46,8 @@ stop_simulator() {
 }
 # The prefix is the test suite's too: take back the settings this run made.
 forget_settings() {
-  for name in Tenbrid.ForceOutlookVersion KOVAUnifiedGroups.Resource; do
+  for name in Tenbrid.ForceOutlookVersion KOVAUnifiedGroups.Resource Mock.ILSHttpRequest \
+              Mock.ILSHttpRequest.Config Mock.ILSHttpRequest.BaseRecordingDirectory; do
     run reg delete 'HKCU\SOFTWARE\Quorval\Quorval KOVA' /v "$name" /f >/dev/null 2>&1 || true
   done
 }
@@ -123,7 +124,23 @@ memory=$(bench memory "$url/" "$memory_passes")
 total=$(control GET requests | python3 -c 'import json,sys; print(len(json.load(sys.stdin)))')
 write_envelopes "$((total / memory_passes))"
 floor_memory=$(bench floor-memory "$url" "$(winepath -w "$work/envelopes" 2>/dev/null)" "$memory_passes")
+
+# The same passes once recorded and then replayed from the recordings: the whole
+# component without the platform's request object. The replaying request is
+# only built in a test-runner process, hence the copy under such a name.
+step "memory: the same passes recorded, then replayed without the network"
+runner=$work/vstest.console.exe
+cp "$build/bin/kovabench.exe" "$runner"
+mkdir -p "$work/recordings"
+user_key='HKCU\SOFTWARE\Quorval\Quorval KOVA'
+quietly run reg add "$user_key" /v Mock.ILSHttpRequest.BaseRecordingDirectory /t REG_SZ \
+  /d "$(winepath -w "$work/recordings" 2>/dev/null)" /f
+quietly run reg add "$user_key" /v Mock.ILSHttpRequest.Config /t REG_SZ /d memory /f
+quietly run reg add "$user_key" /v Mock.ILSHttpRequest /t REG_DWORD /d 1 /f
+"$here/scripts/wine-run" "$runner" memory "$url/" "$memory_passes" >>"$setup_log"
 stop_simulator
+quietly run reg add "$user_key" /v Mock.ILSHttpRequest /t REG_DWORD /d 2 /f
+replay_memory=$("$here/scripts/wine-run" "$runner" memory "$url/" "$memory_passes" | tr -d '\r')
 
 step "XML cleaning on a 10 MB answer"
 clean=$(bench clean 10)
@@ -155,8 +172,10 @@ echo "memory, one filter object, N=$memory_groups: MB after pass 1 and after pas
 printf '%-10s %10s %10s %10s %12s %12s %10s\n' client private_1 private_$memory_passes growth live_heap_1 live_heap_$memory_passes growth
 memory_line component "$memory"
 memory_line floor "$floor_memory"
+memory_line replayed "$replay_memory"
 awk -v a="$(figure heap_last "$memory")" -v b="$(figure heap_first "$memory")" \
     -v c="$(figure heap_last "$floor_memory")" -v d="$(figure heap_first "$floor_memory")" -v p="$memory_passes" 'BEGIN {
   printf "own live-heap growth of the component (component - floor): %+.3f MB over %d passes\n", ((a - b) - (c - d)) / 1048576, p - 1 }'
-echo "(private = commit charge; live heap = busy blocks of every process heap)"
+echo "(private = commit charge; live heap = busy blocks of every process heap; replayed = the component"
+echo " replaying its recorded exchanges, no platform request object)"
 echo "XML cleaning, $(figure answer_mb "$clean") MB answer: CleanXmlText $(figure clean_mbps "$clean") MB/s, SanitiseXMLDocument(text) $(figure sanitise_mbps "$clean") MB/s"
