@@ -26,6 +26,20 @@ double Milliseconds(const FILETIME& time)
     return static_cast<double>(value.QuadPart) / 10000.0; // 100 ns units
 }
 
+
+uint64_t BusyBytes(HANDLE heap)
+{
+    uint64_t busy = 0;
+    if (!HeapLock(heap))
+        return 0;
+    PROCESS_HEAP_ENTRY entry{};
+    while (HeapWalk(heap, &entry))
+        if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
+            busy += entry.cbData;
+    HeapUnlock(heap);
+    return busy;
+}
+
 } // namespace
 
 double ProcessCpuMilliseconds()
@@ -46,23 +60,6 @@ uint64_t PrivateBytes()
     // Wine leaves PrivateUsage at zero; PagefileUsage is the same commit charge there.
     return counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
 }
-
-namespace {
-
-uint64_t BusyBytes(HANDLE heap)
-{
-    uint64_t busy = 0;
-    if (!HeapLock(heap))
-        return 0;
-    PROCESS_HEAP_ENTRY entry{};
-    while (HeapWalk(heap, &entry))
-        if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
-            busy += entry.cbData;
-    HeapUnlock(heap);
-    return busy;
-}
-
-} // namespace
 
 uint64_t LiveHeapBytes()
 {

@@ -113,28 +113,36 @@ int Pass(const std::wstring& url, int passes)
     return 0;
 }
 
+struct MemoryFigures
+{
+    unsigned long long privateBytes;
+    unsigned long long heapBytes;
+};
+
+MemoryFigures PrintMemoryAt(int pass)
+{
+    const MemoryFigures figures{PrivateBytes(), LiveHeapBytes()};
+    std::printf("at_%d=%llu %llu\n", pass, figures.privateBytes, figures.heapBytes);
+    return figures;
+}
+
 // Private bytes and live heap bytes after pass 1 and the last pass, and at
 // checkpoints in between ("at_N=private heap"), so growth per pass shows.
 void PrintMemory(int passes, const std::function<void()>& pass)
 {
     pass();
-    const uint64_t first = PrivateBytes();
-    const uint64_t firstHeap = LiveHeapBytes();
-    std::printf("at_1=%llu %llu\n", static_cast<unsigned long long>(first), static_cast<unsigned long long>(firstHeap));
-    for (int i = 2; i <= passes; ++i)
+    const MemoryFigures first = PrintMemoryAt(1);
+    for (int i = 2; i < passes; ++i)
     {
         pass();
-        if (i % 25 == 0 && i != passes)
-            std::printf("at_%d=%llu %llu\n", i, static_cast<unsigned long long>(PrivateBytes()),
-                        static_cast<unsigned long long>(LiveHeapBytes()));
+        if (i % 25 == 0)
+            PrintMemoryAt(i);
     }
-    const uint64_t last = PrivateBytes();
-    const uint64_t lastHeap = LiveHeapBytes();
-    std::printf("at_%d=%llu %llu\n", passes, static_cast<unsigned long long>(last),
-                static_cast<unsigned long long>(lastHeap));
-    std::printf("private_first=%llu\nprivate_last=%llu\nheap_first=%llu\nheap_last=%llu\n",
-                static_cast<unsigned long long>(first), static_cast<unsigned long long>(last),
-                static_cast<unsigned long long>(firstHeap), static_cast<unsigned long long>(lastHeap));
+    if (passes > 1)
+        pass();
+    const MemoryFigures last = PrintMemoryAt(passes);
+    std::printf("private_first=%llu\nprivate_last=%llu\nheap_first=%llu\nheap_last=%llu\n", first.privateBytes,
+                last.privateBytes, first.heapBytes, last.heapBytes);
 }
 
 int Memory(const std::wstring& url, int passes)
@@ -145,14 +153,19 @@ int Memory(const std::wstring& url, int passes)
     return 0;
 }
 
+std::wstring WithoutTrailingSlashes(std::wstring url)
+{
+    while (!url.empty() && url.back() == L'/')
+        url.pop_back();
+    return url;
+}
+
 // The floor client's memory over as many passes: what the platform's own
 // request objects and heap do without the component.
 int FloorMemory(const std::wstring& url, const std::wstring& file, int passes)
 {
     const std::vector<Exchange> exchanges = ReadExchanges(file);
-    std::wstring root = url;
-    while (!root.empty() && root.back() == L'/')
-        root.pop_back();
+    const std::wstring root = WithoutTrailingSlashes(url);
     PrintMemory(passes, [&] { RunFloorPass(root, exchanges); });
     return 0;
 }
@@ -160,9 +173,7 @@ int FloorMemory(const std::wstring& url, const std::wstring& file, int passes)
 int Floor(const std::wstring& url, const std::wstring& file, int passes)
 {
     const std::vector<Exchange> exchanges = ReadExchanges(file);
-    std::wstring root = url;
-    while (!root.empty() && root.back() == L'/')
-        root.pop_back();
+    const std::wstring root = WithoutTrailingSlashes(url);
     std::vector<Timed> timed;
     unsigned answered = 0;
     for (int i = 0; i < passes; ++i)

@@ -67,6 +67,7 @@ start_simulator() { # groups
   url="http://127.0.0.1:$(cat "$work/port")"
 }
 control() { curl -s --noproxy "*" -X "$1" "$url/_sim/$2"; }
+request_count() { control GET requests | python3 -c 'import json,sys; print(len(json.load(sys.stdin)))'; }
 
 bench() { "$here/scripts/wine-run" "$build/bin/kovabench.exe" "$@" | tr -d '\r'; }
 figure() { sed -n "s/^$1=//p" <<<"$2"; }
@@ -94,7 +95,7 @@ for n in 50 200 1000; do
   start_simulator "$n"
   control POST requests/clear >/dev/null
   out=$(bench pass "$url/" "$passes")
-  total=$(control GET requests | python3 -c 'import json,sys; print(len(json.load(sys.stdin)))')
+  total=$(request_count)
   per_pass=$((total / passes))
   write_envelopes "$per_pass"
   floor=$(bench floor "$url" "$(winepath -w "$work/envelopes" 2>/dev/null)" "$passes")
@@ -110,7 +111,7 @@ for n in 50 200 1000; do
   start_simulator "$n"
   control POST requests/clear >/dev/null
   out=$(bench pass "$url/" "$passes" graph)
-  total=$(control GET requests | python3 -c 'import json,sys; print(len(json.load(sys.stdin)))')
+  total=$(request_count)
   graph_row[$n]="$(figure items "$out") $((total / passes)) $(figure median_ms "$out") $(figure cpu_ms "$out")"
 done
 
@@ -121,7 +122,7 @@ step "memory: $memory_passes passes of one filter object, N=$memory_groups, then
 start_simulator "$memory_groups"
 control POST requests/clear >/dev/null
 memory=$(bench memory "$url/" "$memory_passes")
-total=$(control GET requests | python3 -c 'import json,sys; print(len(json.load(sys.stdin)))')
+total=$(request_count)
 write_envelopes "$((total / memory_passes))"
 floor_memory=$(bench floor-memory "$url" "$(winepath -w "$work/envelopes" 2>/dev/null)" "$memory_passes")
 

@@ -112,8 +112,7 @@ TEST_F(LSHealthScoreTest, ShutdownDuringTheHealthScoreWaitEndsWithEAbort)
 
 TEST_F(LSHealthScoreTest, EndTimeIsSavedInTheUsersSettings)
 {
-    UserSettingGuard saved(EndTimeSetting);
-    saved.Delete();
+    m_endTime.Delete();
     VirtualClock clock;
     LogCapture capture;
     ExchangeWithScore("10");
