@@ -37,11 +37,6 @@ _variant_t MissingParameter()
     return _variant_t(DISP_E_PARAMNOTFOUND, VT_ERROR);
 }
 
-bool IsThrottling(const LSHttpError& error)
-{
-    return error.Status() == 503 || error.Status() == 429;
-}
-
 bool ShutdownRequested(ILSShutdownInformerPtr& shutdownInformer)
 {
     VARIANT_BOOL requested = VARIANT_FALSE;
@@ -82,6 +77,20 @@ void DelayBeforeRetry(ILSShutdownInformerPtr& shutdownInformer, uint32_t seconds
 }
 
 } // namespace
+
+bool IsThrottling(const LSHttpError& error)
+{
+    return error.Status() == 503 || error.Status() == 429 || error.Throttled();
+}
+
+uint32_t BackOffSeconds(const std::wstring& milliseconds)
+{
+    const CStdStr text = CStdStr(milliseconds).Trim();
+    if (text.empty() || text.size() > 19 || text.find_first_not_of(L"0123456789") != std::wstring::npos)
+        return 0;
+    const uint64_t seconds = (std::stoull(text) + 999) / 1000;
+    return static_cast<uint32_t>(std::min<uint64_t>(seconds, UINT32_MAX));
+}
 
 ILSHttpRequestPtr OpenRequest(const std::wstring& url, const std::wstring& method, bool setSoapContentType)
 {
@@ -129,7 +138,8 @@ void PerformAsyncVariantSend(ILSHttpRequestPtr& request, const std::wstring& url
     }
 }
 
-void RetryOnServerUnavailable(ILSShutdownInformerPtr& shutdownInformer, const std::function<void()>& attempt)
+void RetryOnServerUnavailable(ILSShutdownInformerPtr& shutdownInformer, const std::function<void()>& attempt,
+                              bool (*isThrottling)(const LSHttpError&))
 {
     uint32_t backOffSeconds = FirstBackOffSeconds;
     for (uint32_t retryCount = 0;; ++retryCount)
@@ -141,7 +151,7 @@ void RetryOnServerUnavailable(ILSShutdownInformerPtr& shutdownInformer, const st
         }
         catch (const LSHttpError& error)
         {
-            if (!IsThrottling(error))
+            if (!isThrottling(error))
                 throw;
             LSSyncHelper::EnableLightSync();
             if (retryCount + 1 >= MaxAttempts)

@@ -10,6 +10,8 @@
 #include <functional>
 #include <string>
 
+class LSHttpError;
+
 namespace CLSBaseWS {
 
 ILSHttpRequestPtr OpenRequest(const std::wstring& url, const std::wstring& method, bool setSoapContentType);
@@ -19,7 +21,15 @@ void PerformAsyncVariantSend(ILSHttpRequestPtr& request, const std::wstring& url
                              ILSShutdownInformerPtr& shutdownInformer);
 void ThrowErrorMessage(ILSHttpRequest& request, bool checkFpRpcStatus, ILSShutdownInformerPtr& shutdownInformer,
                        bool tolerate404, bool logResponseBody);
-void RetryOnServerUnavailable(ILSShutdownInformerPtr& shutdownInformer, const std::function<void()>& attempt);
+// 503, 429, or a server's own "busy" answer.
+bool IsThrottling(const LSHttpError& error);
+// Runs attempt until it succeeds, retrying the throttling answers that
+// isThrottling picks (at most five attempts in all, light-sync mode on).
+void RetryOnServerUnavailable(ILSShutdownInformerPtr& shutdownInformer, const std::function<void()>& attempt,
+                              bool (*isThrottling)(const LSHttpError&) = IsThrottling);
+// An EWS BackOffMilliseconds text as whole seconds, rounded up; 0 when it is
+// not a number.
+uint32_t BackOffSeconds(const std::wstring& milliseconds);
 void InterruptibleDelay(ILSShutdownInformerPtr& shutdownInformer, uint64_t milliseconds);
 void CheckHealthScore(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdownInformer);
 

@@ -14,6 +14,7 @@
 #include "hresult_exception.h"
 
 #include <cwchar>
+#include <vector>
 
 namespace CLSBaseWS {
 
@@ -155,6 +156,61 @@ std::wstring SoapFaultMessage(const IXMLDOMDocument2Ptr& document, uint32_t stat
     return message;
 }
 
+// The elements of the document with that local name: EWS fault details carry
+// prefixes of the server's choosing.
+std::vector<IXMLDOMElementPtr> ElementsNamed(const IXMLDOMDocument2Ptr& document, const wchar_t* localName)
+{
+    std::vector<IXMLDOMElementPtr> found;
+    IXMLDOMNodeListPtr nodes;
+    long count = 0;
+    if (!document || document->selectNodes(_bstr_t(L"//*"), &nodes) != S_OK || !nodes ||
+        FAILED(nodes->get_length(&count)))
+        return found;
+    for (long i = 0; i < count; ++i)
+    {
+        IXMLDOMNodePtr node;
+        BSTR raw = nullptr;
+        if (FAILED(nodes->get_item(i, &node)) || !node || FAILED(node->get_baseName(&raw)))
+            continue;
+        const _bstr_t name(raw, false);
+        IXMLDOMElementPtr element = node;
+        if (element && CStdStr(name) == localName)
+            found.push_back(element);
+    }
+    return found;
+}
+
+std::wstring ElementText(const IXMLDOMElementPtr& element)
+{
+    BSTR raw = nullptr;
+    const HRESULT hr = element->get_text(&raw);
+    const _bstr_t text(raw, false);
+    return SUCCEEDED(hr) ? CStdStr(text) : std::wstring();
+}
+
+bool EndsWith(const std::wstring& text, const std::wstring& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// EWS throttling comes as a 500 fault whose code ends in ErrorServerBusy; its
+// detail may say how long to back off.
+bool IsServerBusyFault(const IXMLDOMDocument2Ptr& document, uint32_t& backOffSeconds)
+{
+    const std::vector<IXMLDOMElementPtr> codes = ElementsNamed(document, L"faultcode");
+    if (codes.empty() || !EndsWith(CStdStr(ElementText(codes.front())).Trim(), L"ErrorServerBusy"))
+        return false;
+    backOffSeconds = 0;
+    for (const IXMLDOMElementPtr& value : ElementsNamed(document, L"Value"))
+    {
+        _variant_t name;
+        if (value->getAttribute(_bstr_t(L"Name"), &name) == S_OK && name.vt == VT_BSTR &&
+            CStdStr(name.bstrVal) == L"BackOffMilliseconds")
+            backOffSeconds = BackOffSeconds(ElementText(value));
+    }
+    return true;
+}
+
 std::wstring DocumentXml(const IXMLDOMDocument2Ptr& document)
 {
     BSTR xml = nullptr;
@@ -188,6 +244,12 @@ void LogErrorResponse(ILSHttpRequest& request)
     const std::wstring message = SoapFaultMessage(document, status);
     LS_ERROR_LOG << "Error is : " << ToLogText(message) << ": entire contents: ";
     LS_LOG_LONG_ERROR(DocumentXml(document));
+    uint32_t backOffSeconds = 0;
+    if (status == 500 && IsServerBusyFault(document, backOffSeconds))
+    {
+        LS_ERROR_LOG << "EWS server busy: back off " << backOffSeconds << " s";
+        throw LSHttpError(status, message, jsonBody, backOffSeconds ? backOffSeconds : retryAfter, true);
+    }
     throw LSHttpError(status, message, jsonBody, retryAfter);
 }
 

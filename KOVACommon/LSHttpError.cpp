@@ -16,6 +16,13 @@ LSHttpError::LSHttpError(uint32_t status, std::wstring message, std::wstring jso
 {
 }
 
+LSHttpError::LSHttpError(uint32_t status, std::wstring message, std::wstring jsonBody, uint32_t retryAfter,
+                         bool throttled)
+    : LSHttpError(status, std::move(message), std::move(jsonBody), retryAfter)
+{
+    m_throttled = throttled;
+}
+
 std::wstring LSHttpError::ToString() const
 {
     return CStdStr::Format(L"%d\t%ls", static_cast<int>(m_status), m_message.c_str());

@@ -9,11 +9,15 @@ class LSHttpError
 public:
     LSHttpError(uint32_t status, std::wstring message);
     LSHttpError(uint32_t status, std::wstring message, std::wstring jsonBody, uint32_t retryAfter);
+    // throttled: the server said "busy" in its own words (an EWS ErrorServerBusy)
+    // rather than with 503 or 429.
+    LSHttpError(uint32_t status, std::wstring message, std::wstring jsonBody, uint32_t retryAfter, bool throttled);
 
     uint32_t Status() const { return m_status; }
     const std::wstring& Message() const { return m_message; }
     uint32_t RetryAfter() const { return m_retryAfter; }
     const std::wstring& JsonBody() const { return m_jsonBody; }
+    bool Throttled() const { return m_throttled; }
 
     // "%d\t%s": status, one TAB, message.
     std::wstring ToString() const;
@@ -26,4 +30,5 @@ private:
     std::wstring m_message;
     uint32_t m_retryAfter;
     std::wstring m_jsonBody;
+    bool m_throttled = false;
 };

@@ -3,7 +3,7 @@
 
 #include "HandleInterfaceException.h"
 #include "LSAuthRegistrations.h"
-#include "LSGraphUnifiedGroups.h"
+#include "LSGroupSource.h"
 #include "LSLog.h"
 #include "LSOutlookInfo.h"
 #include "LSPropertyNames.h"
@@ -18,10 +18,7 @@ const wchar_t* const ClientIdSetting = L"KOVAUnifiedGroups.ClientId";
 const wchar_t* const ResourceSetting = L"KOVAUnifiedGroups.Resource";
 const wchar_t* const GroupResourceNameSetting = L"KOVAUnifiedGroups.GroupResourceName";
 const wchar_t* const DefaultGroupResourceName = L"Files";
-const wchar_t* const BackendSetting = L"KOVAUnifiedGroups.Backend";
 const wchar_t* const GraphRootSetting = L"KOVAUnifiedGroups.GraphRoot";
-const wchar_t* const EwsBackend = L"EWS";
-const wchar_t* const GraphBackend = L"Graph";
 const wchar_t* const LocationSeparator = L"!";
 constexpr size_t ClientIdField = 2; // the third field of the folder location
 
@@ -43,35 +40,6 @@ CStdStr FolderLocation(ILSPropertyMap* folder)
 CStdStr TextSetting(const wchar_t* name, const wchar_t* defaultValue)
 {
     return LSSetting::GetInstance().GetUserStringConfigDetails(name, defaultValue).value;
-}
-
-// Which service answers the group queries: "EWS" (the default) or "Graph",
-// either in any case. Any other value fails the pass.
-bool UsesGraph()
-{
-    const CStdStr backend = TextSetting(BackendSetting, EwsBackend);
-    if (backend.EqualsNoCase(GraphBackend))
-        return true;
-    if (backend.EqualsNoCase(EwsBackend))
-        return false;
-    LS_ERROR_LOG << "Unknown KOVAUnifiedGroups.Backend value \"" << ToLogText(backend)
-                 << "\": expected \"EWS\" or \"Graph\"";
-    throw hresult_exception(E_INVALIDARG, "KOVAUnifiedGroups.Backend");
-}
-
-std::vector<LSUnifiedGroups::LSUnifiedGroup> QueryGroups(bool graph, const std::wstring& clientId,
-                                                         const std::wstring& cachePath, const std::wstring& resource,
-                                                         const std::wstring& groupResourceName,
-                                                         ILSShutdownInformerPtr& shutdownInformer)
-{
-    if (graph)
-    {
-        LSGraphUnifiedGroups client(clientId, cachePath);
-        return client.GetCurrentGroups(TextSetting(GraphRootSetting, LSAuthRegistrations::GraphServiceRoot),
-                                       groupResourceName, shutdownInformer);
-    }
-    LSUnifiedGroups client(clientId, cachePath);
-    return client.GetCurrentGroups(resource, groupResourceName, shutdownInformer);
 }
 
 } // namespace
@@ -123,12 +91,18 @@ void CKOVAUnifiedGroupsSync::ReadFolderSettings(ILSPropertyMap* folder)
 
 void CKOVAUnifiedGroupsSync::RefreshGroups()
 {
-    const bool graph = UsesGraph();
+    const LSGroupSource::Kind kind = LSGroupSource::ConfiguredKind();
     const CStdStr profileName = LSOutlookInfo::GetProfileName();
     LSOutlookInfo::InitialiseProfileFolder(ProfileSubFolder(), profileName);
-    const CStdStr cachePath = LSOutlookInfo::GetProfileFilePath(LSAuthRegistrations::UnifiedGroupsCacheFileName);
-    const CStdStr groupResourceName = TextSetting(GroupResourceNameSetting, DefaultGroupResourceName);
+    LSGroupSourceSettings settings;
+    settings.clientId = m_clientId;
+    settings.cacheFilePath = LSOutlookInfo::GetProfileFilePath(LSAuthRegistrations::UnifiedGroupsCacheFileName);
+    settings.ewsServiceRoot = m_resource;
+    settings.graphRoot = TextSetting(GraphRootSetting, LSAuthRegistrations::GraphServiceRoot);
+    settings.resourceName = TextSetting(GroupResourceNameSetting, DefaultGroupResourceName);
+    const std::unique_ptr<LSGroupSource> source = LSGroupSource::Create(kind, settings);
     // The informer held now serves the whole query, even if the host swaps it meanwhile.
     ILSShutdownInformerPtr shutdownInformer = m_shutdownInformer;
-    m_groups = QueryGroups(graph, m_clientId, cachePath, m_resource, groupResourceName, shutdownInformer);
+    m_groups = source->GetCurrentGroups(shutdownInformer);
+    LS_DIAG_LOG << "Group list of " << m_groups.size() << " from " << ToLogText(source->Service());
 }

@@ -3,6 +3,7 @@
 #include "LSAuthRegistrations.h"
 #include "LSGraphDrives.h"
 #include "LSGraphJson.h"
+#include "LSListingRefused.h"
 #include "LSLog.h"
 #include "hresult_exception.h"
 
@@ -117,13 +118,15 @@ std::vector<LSGraphUnifiedGroups::LSUnifiedGroup> LSGraphUnifiedGroups::GetCurre
     std::wstring authorization;
     std::vector<ListedGroup> listed;
     bool listingDone = false;
-    CallWithAccessToken(
-        [&](const std::wstring& token) {
-            authorization = BearerPrefix + token;
-            listed = ListUnifiedGroups(root, authorization, shutdownInformer);
-            listingDone = true;
-        },
-        shutdownInformer);
+    LSListingRefused::Run([&] {
+        CallWithAccessToken(
+            [&](const std::wstring& token) {
+                authorization = BearerPrefix + token;
+                listed = ListUnifiedGroups(root, authorization, shutdownInformer);
+                listingDone = true;
+            },
+            shutdownInformer);
+    });
     if (!listingDone) // sign-in needed: no listing was sent
         throw _com_error(E_POINTER);
 

@@ -2,6 +2,9 @@
 
 #include "LSAuthRegistrations.h"
 #include "LSBaseWS.h"
+#include "LSEwsResponseMessage.h"
+#include "LSHttpError.h"
+#include "LSListingRefused.h"
 #include "hresult_exception.h"
 
 namespace {
@@ -34,6 +37,8 @@ const wchar_t* const DetailsEnvelopeFormat =
     L"<AdditionalProperties><Property>ExternalMemberCount</Property></AdditionalProperties>"
     L"<IncludeCapabilities>false</IncludeCapabilities></GetUnifiedGroupDetails></s:Body></s:Envelope>";
 
+const wchar_t* const ListingOperation = L"GetUserUnifiedGroups";
+const wchar_t* const DetailsOperation = L"GetUnifiedGroupDetails";
 const wchar_t* const EndpointSuffix = L"EWS/Exchange.asmx";
 const wchar_t* const Method = L"POST";
 const wchar_t* const AuthorizationHeader = L"Authorization";
@@ -86,15 +91,32 @@ std::wstring ElementText(IXMLDOMElementPtr element)
     return CStdStr::FromBSTR(text.GetBSTR());
 }
 
-// One POST to the endpoint with the bearer value; the answer as a document.
-IXMLDOMDocument2Ptr Exchange(const std::wstring& endpoint, const std::wstring& authorization,
-                             const std::wstring& envelope, ILSShutdownInformerPtr& shutdownInformer)
+// The transport retries the HTTP-level throttling itself; what is left here
+// is a busy response message inside a 200 answer.
+bool IsBusyResponseMessage(const LSHttpError& error)
 {
-    ILSHttpRequestPtr request = CLSBaseWS::OpenRequest(endpoint, Method, true);
-    ThrowIfFailedCom(request->SetRequestHeader(_bstr_t(AuthorizationHeader), _bstr_t(authorization.c_str())));
-    CLSBaseWS::PerformAsyncSend(request, endpoint, envelope, shutdownInformer);
-    IXMLDOMDocument2Ptr document = CLSBaseWS::SanitiseXMLDocument(*request);
-    return Require(document);
+    return error.Status() == 200 && error.Throttled();
+}
+
+// One POST to the endpoint with the bearer value; the answer as a document,
+// once its response message says the operation succeeded.
+IXMLDOMDocument2Ptr Exchange(const std::wstring& endpoint, const std::wstring& authorization,
+                             const std::wstring& envelope, const wchar_t* operation, bool messageRequired,
+                             ILSShutdownInformerPtr& shutdownInformer)
+{
+    IXMLDOMDocument2Ptr document;
+    CLSBaseWS::RetryOnServerUnavailable(
+        shutdownInformer,
+        [&]() {
+            ILSHttpRequestPtr request = CLSBaseWS::OpenRequest(endpoint, Method, true);
+            ThrowIfFailedCom(
+                request->SetRequestHeader(_bstr_t(AuthorizationHeader), _bstr_t(authorization.c_str())));
+            CLSBaseWS::PerformAsyncSend(request, endpoint, envelope, shutdownInformer);
+            document = CLSBaseWS::SanitiseXMLDocument(*request);
+            LSEwsResponseMessage::Check(Require(document), operation, messageRequired);
+        },
+        IsBusyResponseMessage);
+    return document;
 }
 
 IXMLDOMNodeListPtr SelectGroups(IXMLDOMDocument2Ptr& document)
@@ -114,8 +136,9 @@ IXMLDOMNodePtr GroupNodeAt(IXMLDOMNodeListPtr& groups, long index)
 std::wstring ResourceUrl(const std::wstring& endpoint, const std::wstring& authorization, const std::wstring& idText,
                          const std::wstring& resourceName, ILSShutdownInformerPtr& shutdownInformer)
 {
-    IXMLDOMDocument2Ptr details = Exchange(endpoint, authorization,
-                                           CStdStr::Format(DetailsEnvelopeFormat, idText.c_str()), shutdownInformer);
+    IXMLDOMDocument2Ptr details =
+        Exchange(endpoint, authorization, CStdStr::Format(DetailsEnvelopeFormat, idText.c_str()), DetailsOperation,
+                 false, shutdownInformer);
     const CStdStr query = CStdStr::Format(ResourceUrlQueryFormat, resourceName.c_str());
     return ElementText(AsElement(SelectSingle(details, query)));
 }
@@ -156,13 +179,16 @@ std::vector<LSUnifiedGroups::LSUnifiedGroup> LSUnifiedGroups::GetCurrentGroups(
     // The details requests reuse the authorization of the listing that succeeded.
     std::wstring authorization;
     IXMLDOMNodeListPtr groupNodes;
-    CallWithAccessToken(
-        [&](const std::wstring& token) {
-            authorization = BearerPrefix + token;
-            IXMLDOMDocument2Ptr listing = Exchange(endpoint, authorization, ListingEnvelope, shutdownInformer);
-            groupNodes = SelectGroups(listing);
-        },
-        shutdownInformer);
+    LSListingRefused::Run([&] {
+        CallWithAccessToken(
+            [&](const std::wstring& token) {
+                authorization = BearerPrefix + token;
+                IXMLDOMDocument2Ptr listing =
+                    Exchange(endpoint, authorization, ListingEnvelope, ListingOperation, true, shutdownInformer);
+                groupNodes = SelectGroups(listing);
+            },
+            shutdownInformer);
+    });
     Require(groupNodes); // sign-in needed: no listing was sent
 
     long count = 0;

@@ -30,6 +30,10 @@ std::ostream& operator<<(std::ostream& stream, const LogHex& hex);
 #define LS_ERROR_LOG \
     if (!LSDiag::ErrorEnabled()) {} else LS_LOG_AT(__FILE__, __LINE__, ERROR)
 
+// Warnings go with the error lines: the same switch, a lower severity.
+#define LS_WARNING_LOG \
+    if (!LSDiag::ErrorEnabled()) {} else LS_LOG_AT(__FILE__, __LINE__, WARNING)
+
 #define LS_DIAG_LOG \
     if (!(LSDiag::DiagEnabled() && VLOG_IS_ON(1))) {} else LS_LOG_AT(__FILE__, __LINE__, WARNING)
 

@@ -5,6 +5,7 @@
 #include "CKOVAUnifiedGroupsSync.h"
 
 #include "GroupsSimulator.h"
+#include "LSAutoGroupSource.h"
 #include "LSHostPropertyMap.h"
 #include "LSHostShutdownInformer.h"
 #include "LSOutlookInfo.h"
@@ -18,6 +19,7 @@
 
 #include <gtest/gtest.h>
 #include <cwctype>
+#include <wininet.h>
 
 namespace {
 
@@ -111,6 +113,8 @@ protected:
         m_clientId.Delete();
         m_groupResourceName.Delete();
         m_lightSyncEnd.Delete();
+        m_autoBackend.Delete();
+        LSAutoGroupSource::ForgetRememberedForTest();
         GroupsSimulator::Reset();
         GroupsSimulator::SetGroups(Dataset());
         m_library.SetToken(1, FirstToken);
@@ -130,6 +134,7 @@ protected:
             RemoveTree(LSOutlookInfo::GetProfileFilePath(L""));
         LSOutlookInfo::ResetForTest();
         LSResourceLibraries::ResetForTest();
+        LSAutoGroupSource::ForgetRememberedForTest();
         GroupsSimulator::Reset();
     }
 
@@ -197,6 +202,7 @@ protected:
     UserSettingGuard m_forcedVersion{L"Tenbrid.ForceOutlookVersion"};
     UserSettingGuard m_lastProfileDir{L"KOVA.LastActiveProfileDir"};
     UserSettingGuard m_lightSyncEnd{L"SharepointSync.HealthScoreLightSyncEndTime"};
+    UserSettingGuard m_autoBackend{LSAutoGroupSource::RememberedSetting};
     ILSSyncFilter2Ptr m_filter;
     TestInformer m_informer;
     LSHostPropertyMapHolder m_folder;
@@ -312,9 +318,12 @@ TEST_F(GraphPassTest, AGroupWithoutADriveOrAnUnexpectedAnswerFailsThePassAndKeep
     EXPECT_TRUE(m_log.Contains("Drive of group " + Utf8(noDrive[1].id) + " not available: status 404")) << m_log.All();
     ExpectUnifiedItems(Dataset());
 
-    // An answer that is not JSON, and a next page on another host (which must
-    // not receive the token).
-    for (const char* body : {"not json", "{\"value\": [], \"@odata.nextLink\": \"http://127.0.0.2:9/v1.0/x\"}"})
+    // An answer that is not JSON, a next page on another host (which must not
+    // receive the token), an error answered with 200, and a page without its
+    // value: none of them is an empty listing.
+    for (const char* body : {"not json", "{\"value\": [], \"@odata.nextLink\": \"http://127.0.0.2:9/v1.0/x\"}",
+                             "{\"error\": {\"code\": \"serviceNotAvailable\", \"message\": \"Try later\"}}",
+                             "{\"@odata.context\": \"https://graph.microsoft.com/v1.0/$metadata#groups\"}"})
     {
         GroupsSimulator::Reset();
         GroupsSimulator::SetGroups(noDrive);
@@ -324,6 +333,14 @@ TEST_F(GraphPassTest, AGroupWithoutADriveOrAnUnexpectedAnswerFailsThePassAndKeep
         EXPECT_EQ(1u, GroupsSimulator::Requests().size()) << body;
         ExpectUnifiedItems(Dataset());
     }
+    // The same for a batch answer.
+    GroupsSimulator::Reset();
+    EwsSimClient::Script(std::string("{\"match\": {\"operation\": \"GraphBatch\"}, \"body\": ") +
+                         JsonQuote("{\"error\": {\"code\": \"x\"}}") +
+                         ", \"headers\": {\"Content-Type\": \"application/json\"}}");
+    EXPECT_EQ(InvalidData, RunPass());
+    EXPECT_EQ(2u, GroupsSimulator::Requests().size());
+    ExpectUnifiedItems(Dataset());
 }
 
 TEST_F(GraphPassTest, ARefusedFirstTokenRepeatsTheListingWithTheSecondForTheBatchesToo)
@@ -348,7 +365,8 @@ TEST_F(GraphPassTest, AnUnknownBackendOrAnotherResourceNameFailsWithInvalidArgBe
 {
     m_backend.SetString(L"REST");
     EXPECT_EQ(E_INVALIDARG, RunPass());
-    EXPECT_TRUE(m_log.Contains("Unknown KOVAUnifiedGroups.Backend value \"REST\"")) << m_log.All();
+    EXPECT_TRUE(m_log.Contains("Unknown KOVAUnifiedGroups.Backend value \"REST\": expected \"Auto\", \"EWS\" or "
+                               "\"Graph\"")) << m_log.All();
     EXPECT_EQ(0u, m_library.Count(L"Initialise"));
 
     m_backend.SetString(L"Graph");
@@ -363,7 +381,7 @@ TEST_F(GraphPassTest, AnUnknownBackendOrAnotherResourceNameFailsWithInvalidArgBe
 
 TEST_F(GraphPassTest, WithoutTheSettingThePassMakesExactlyTheEwsRequests)
 {
-    for (const wchar_t* backend : {L"", L"ews"})
+    for (const wchar_t* backend : {L"", L"ews", L"AUTO"})
     {
         GroupsSimulator::Reset();
         GroupsSimulator::SetGroups(Dataset());
@@ -376,7 +394,125 @@ TEST_F(GraphPassTest, WithoutTheSettingThePassMakesExactlyTheEwsRequests)
         EXPECT_EQ(4u, requests.size()); // the listing and three details
         EXPECT_EQ(requests.size(), CountPath(requests, "/EWS/Exchange.asmx"));
         EXPECT_EQ(L"https://outlook.office365.com/.default", LastScope());
+        EXPECT_FALSE(ReadUserText(LSAutoGroupSource::RememberedSetting).has_value()) << backend;
     }
+}
+
+size_t CountEws(const std::vector<SimRequest>& requests)
+{
+    return CountPath(requests, "/EWS/Exchange.asmx");
+}
+
+// Where the tenant blocks EWS (403) or EWS is gone (404), the default backend
+// lists the groups over Graph in the same pass, the host sees the same items
+// as before (nothing deleted), and from then on EWS is not asked again, in
+// this process or the next.
+TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromThenOn)
+{
+    m_backend.Delete();
+    for (const wchar_t* mode : {L"blocked", L"gone"})
+    {
+        m_autoBackend.Delete();
+        LSAutoGroupSource::ForgetRememberedForTest();
+        GroupsSimulator::Reset();
+        GroupsSimulator::SetGroups(Dataset());
+        ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+        const std::vector<std::wstring> ewsItems = HostItems();
+
+        GroupsSimulator::Reset();
+        GroupsSimulator::SetGroups(Dataset());
+        GroupsSimulator::SetEwsMode(mode);
+        ASSERT_EQ(S_OK, RunPass()) << mode << m_log.All();
+        EXPECT_EQ(ewsItems, HostItems()) << mode;
+        std::vector<SimRequest> requests = GroupsSimulator::Requests();
+        const bool blocked = std::wstring(mode) == L"blocked";
+        // 403 is retried once with a new token; 404 is not.
+        const size_t ewsListings = blocked ? 2 : 1;
+        ASSERT_EQ(ewsListings + 2, requests.size()) << mode;
+        EXPECT_EQ(ewsListings, CountEws(requests)) << mode;
+        EXPECT_EQ(Utf8(L"Bearer " + FirstToken), requests[0].Header("Authorization"));
+        EXPECT_EQ(ListingPath, requests[ewsListings].path);
+        EXPECT_EQ(BatchPath, requests[ewsListings + 1].path);
+        EXPECT_TRUE(m_log.Contains(std::string("Group listing over EWS refused with HTTP status ") +
+                                   (blocked ? "403" : "404")))
+            << m_log.All();
+        EXPECT_EQ(std::optional<std::wstring>(L"Graph"), ReadUserText(LSAutoGroupSource::RememberedSetting));
+
+        // The same process, then a new one (which reads the remembered service back).
+        for (bool newProcess : {false, true})
+        {
+            if (newProcess)
+                LSAutoGroupSource::ForgetRememberedForTest();
+            GroupsSimulator::Reset();
+            GroupsSimulator::SetGroups(Dataset());
+            ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+            EXPECT_EQ(ewsItems, HostItems());
+            EXPECT_EQ(0u, CountEws(GroupsSimulator::Requests())) << mode << newProcess;
+        }
+    }
+
+    // Graph refusing later (a tenant that lets EWS in again) brings the user back.
+    GroupsSimulator::Reset();
+    GroupsSimulator::SetGroups(Dataset());
+    EwsSimClient::Script("{\"match\": {\"operation\": \"GraphMemberOf\"}, \"status\": 404}");
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    EXPECT_EQ(4u, CountEws(GroupsSimulator::Requests()));
+    EXPECT_EQ(std::optional<std::wstring>(L"EWS"), ReadUserText(LSAutoGroupSource::RememberedSetting));
+}
+
+// Only a refused listing makes the switch: any other failure fails the pass
+// as it did, keeps the list, and remembers nothing. When both services refuse,
+// the second failure ends the pass and both are in the log.
+TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRefuse)
+{
+    m_backend.Delete();
+    m_resource.SetString(GroupsSimulator::ServiceRoot());
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    const std::vector<std::wstring> before = HostItems();
+    struct Case
+    {
+        const char* name;
+        std::string script;
+        HRESULT expected;
+    };
+    const std::vector<Case> cases = {
+        {"500", "{\"match\": {\"operation\": \"GetUserUnifiedGroups\"}, \"fault\": {\"faultstring\": \"x\"}}",
+         E_FAIL},
+        {"503 five times", "{\"match\": {\"operation\": \"GetUserUnifiedGroups\"}, \"status\": 503, \"times\": 5}",
+         E_FAIL},
+        {"403 on a details request", "{\"match\": {\"operation\": \"GetUnifiedGroupDetails\"}, \"status\": 403}",
+         E_FAIL},
+        {"error answer", "{\"match\": {\"operation\": \"GetUserUnifiedGroups\"}, \"responseMessage\": {}}", E_FAIL},
+        {"refused connection", "", HRESULT_FROM_WIN32(ERROR_INTERNET_TIMEOUT)},
+    };
+    for (const Case& c : cases)
+    {
+        VirtualClock clock(10000); // the no-answer limit passes in a few wait steps
+        GroupsSimulator::Reset();
+        GroupsSimulator::SetGroups(Dataset());
+        if (c.script.empty())
+            m_resource.SetString(L"http://127.0.0.1:9/"); // the discard port: nothing listens
+        else
+            EwsSimClient::Script(c.script);
+        EXPECT_EQ(c.expected, RunPass()) << c.name;
+        m_resource.SetString(GroupsSimulator::ServiceRoot());
+        const std::vector<SimRequest> requests = GroupsSimulator::Requests();
+        EXPECT_EQ(requests.size(), CountEws(requests)) << c.name;
+        EXPECT_FALSE(m_log.Contains("Group listing over EWS refused")) << c.name;
+        EXPECT_EQ(before, HostItems()) << c.name;
+        EXPECT_FALSE(ReadUserText(LSAutoGroupSource::RememberedSetting).has_value()) << c.name;
+    }
+
+    GroupsSimulator::Reset();
+    GroupsSimulator::SetGroups(Dataset());
+    GroupsSimulator::SetEwsMode(L"blocked");
+    EwsSimClient::Script("{\"match\": {\"operation\": \"GraphMemberOf\"}, \"status\": 403, \"times\": 2}");
+    EXPECT_EQ(E_FAIL, RunPass());
+    EXPECT_TRUE(m_log.Contains("Group listing over EWS refused with HTTP status 403")) << m_log.All();
+    EXPECT_TRUE(m_log.Contains("Group listing over Microsoft Graph refused with HTTP status 403")) << m_log.All();
+    EXPECT_EQ(4u, GroupsSimulator::Requests().size());
+    EXPECT_EQ(before, HostItems());
+    EXPECT_FALSE(ReadUserText(LSAutoGroupSource::RememberedSetting).has_value());
 }
 
 } // namespace

@@ -61,5 +61,5 @@ TEST(SyncHostBackend, EwsAndGraphRunsReportTheSameItemsAndTheSettingsComeBack)
 
     const ProcessResult bad = RunSyncHost(L"--backend rest");
     EXPECT_EQ(2u, bad.exitCode);
-    EXPECT_NE(std::string::npos, bad.errors.find("--backend must be ews or graph, not rest")) << bad.errors;
+    EXPECT_NE(std::string::npos, bad.errors.find("--backend must be auto, ews or graph, not rest")) << bad.errors;
 }

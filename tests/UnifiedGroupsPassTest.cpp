@@ -18,6 +18,7 @@
 #include "ScratchFolder.h"
 #include "UserSettingGuard.h"
 #include "TokenLibraryStandIn.h"
+#include "TransportTestSupport.h"
 #include "VirtualSleep.h"
 
 #include <gtest/gtest.h>
@@ -28,9 +29,6 @@ const std::wstring FirstToken = L"eyJ0eXAiOiJKV1QifQ.pass-first-token-7d1c9a.QmF
 const std::wstring SecondToken = L"eyJ0eXAiOiJKV1QifQ.pass-second-token-3e8b2f.U2lnbmF0dXJl";
 const std::wstring ProfileName = L"GroupsPass Profile";
 const std::string EwsPath = "/EWS/Exchange.asmx";
-
-// Texts of the request log are UTF-8.
-std::string Utf8(const std::wstring& text) { return WideToMultiByte(text, CP_UTF8); }
 
 const std::wstring ListingEnvelope =
     L"<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Header><RequestServerVersion "
@@ -108,6 +106,9 @@ protected:
         // The product's resource libraries name the profile sub-folder.
         LSResourceLibraries::LoadAtProcessAttach(nullptr);
         m_resource.SetString(GroupsSimulator::ServiceRoot());
+        // These cases are about the EWS client itself; the service choice has its own tests.
+        m_backend.SetString(L"EWS");
+        m_graphRoot.SetString(GroupsSimulator::GraphRoot());
         m_forcedVersion.SetString(L"16");
         m_clientId.Delete();
         m_groupResourceName.Delete();
@@ -197,10 +198,13 @@ protected:
     GroupsSimulator m_sim; // static members; the object only names the simulator
     TokenLibraryStandIn m_library;
     UserSettingGuard m_resource{L"KOVAUnifiedGroups.Resource"};
+    UserSettingGuard m_backend{L"KOVAUnifiedGroups.Backend"};
+    UserSettingGuard m_graphRoot{L"KOVAUnifiedGroups.GraphRoot"};
     UserSettingGuard m_clientId{L"KOVAUnifiedGroups.ClientId"};
     UserSettingGuard m_groupResourceName{L"KOVAUnifiedGroups.GroupResourceName"};
     UserSettingGuard m_forcedVersion{L"Tenbrid.ForceOutlookVersion"};
     UserSettingGuard m_lastProfileDir{L"KOVA.LastActiveProfileDir"};
+    UserSettingGuard m_lightSyncEnd{L"SharepointSync.HealthScoreLightSyncEndTime"};
     ILSSyncFilter2Ptr m_filter;
     LSHostShutdownInformer* m_informerObject = nullptr;
     ILSShutdownInformerPtr m_informer;
@@ -398,6 +402,115 @@ TEST_F(GroupsPassTest, AnEmptyListingEmptiesTheListWithoutDetailsRequests)
     const std::vector<SimRequest> requests = m_sim.Requests();
     ASSERT_EQ(1u, requests.size());
     EXPECT_EQ(Utf8(ListingEnvelope), requests[0].body);
+}
+
+// EWS reports most failures with HTTP 200 and a response message of class
+// "Error": such an answer must fail the pass, never empty the list (the host
+// would then delete every group folder).
+TEST_F(GroupsPassTest, AnErrorAnswerFailsThePassAndKeepsEveryItemOfThePreviousPass)
+{
+    struct Case
+    {
+        const char* operation;
+        const char* code;
+        size_t requests; // the failing answer is the last one sent
+    };
+    const Case cases[] = {
+        {"GetUserUnifiedGroups", "ErrorMailboxStoreUnavailable", 1},
+        {"GetUserUnifiedGroups", "ErrorAccessDenied", 1},
+        {"GetUnifiedGroupDetails", "ErrorInternalServerTransientError", 2},
+    };
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    for (const Case& c : cases)
+    {
+        m_sim.Reset();
+        m_sim.SetGroups(SimGroups());
+        EwsSimClient::Script(std::string("{\"match\": {\"operation\": \"") + c.operation +
+                             "\"}, \"responseMessage\": {\"class\": \"Error\", \"code\": \"" + c.code +
+                             "\", \"text\": \"Try again \u00e0 la fin.\"}}");
+        EXPECT_EQ(E_FAIL, RunPass()) << c.code;
+        EXPECT_EQ(c.requests, m_sim.Requests().size()) << c.code;
+        EXPECT_TRUE(m_log.Contains(std::string("EWS ") + c.operation + " failed: ResponseClass \"Error\", "
+                                   "ResponseCode \"" + c.code + "\", MessageText \"Try again \u00e0 la fin.\""))
+            << m_log.All();
+        ExpectItemsOfDataset(3);
+    }
+
+    // A well-formed answer that holds no listing at all is no listing either.
+    m_sim.Reset();
+    m_sim.SetGroups(SimGroups());
+    EwsSimClient::Script("{\"body\": \"<Envelope><Body/></Envelope>\", \"headers\": {\"Content-Type\": \"text/xml\"}}");
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_DATA), RunPass());
+    EXPECT_TRUE(m_log.Contains("EWS GetUserUnifiedGroups failed: the answer holds no "
+                               "GetUserUnifiedGroupsResponseMessage"))
+        << m_log.All();
+    ExpectItemsOfDataset(3);
+
+    // A warning still delivers the listing, here an empty one.
+    m_sim.Reset();
+    EwsSimClient::Script("{\"responseMessage\": {\"class\": \"Warning\", \"code\": \"ErrorPartialResult\", "
+                         "\"text\": \"Partial\"}}");
+    EXPECT_EQ(S_OK, RunPass()) << m_log.All();
+    EXPECT_TRUE(m_log.Contains("EWS GetUserUnifiedGroups answered with a warning: ResponseCode "
+                               "\"ErrorPartialResult\", MessageText \"Partial\"")) << m_log.All();
+    EXPECT_EQ(0u, ItemCount());
+}
+
+// ErrorServerBusy is throttling, as a 500 fault (the usual form) or as a
+// response message: the back-off the server asks for, then the full list.
+TEST_F(GroupsPassTest, AServerBusyAnswerIsRetriedAfterItsBackOffInLightSyncMode)
+{
+    m_lightSyncEnd.Delete();
+    EwsSimClient::Script("{\"match\": {\"operation\": \"GetUserUnifiedGroups\"}, "
+                         "\"ewsFault\": {\"text\": \"The server cannot service this request right now.\", "
+                         "\"backOffMs\": 1000}}");
+    const uint64_t start = GetTickCount64();
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    EXPECT_GE(GetTickCount64() - start, 900u);
+    ExpectItemsOfDataset(3);
+    EXPECT_EQ(5u, m_sim.Requests().size());
+    EXPECT_EQ(std::vector<long>{1000}, m_informerObject->BeginDelayArguments());
+    EXPECT_TRUE(m_log.Contains("Server unavailable - 0 delaying 1")) << m_log.All();
+    EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value());
+
+    struct Case
+    {
+        const char* busyAnswer;
+        uint64_t sleptMs;
+    };
+    const Case cases[] = {
+        // 120.5 s rounds up to 121 s.
+        {"\"responseMessage\": {\"code\": \"ErrorServerBusy\", \"text\": \"Busy\", \"backOffMs\": 120500}", 121000},
+        {"\"ewsFault\": {\"text\": \"Busy\"}", 30000}, // no back-off: the first step of the retry's own
+        {"\"ewsFault\": {\"text\": \"Busy\", \"backOffMs\": 99999999999}", 3600000}, // capped like Retry-After
+    };
+    for (const Case& c : cases)
+    {
+        VirtualClock clock;
+        m_sim.Reset();
+        m_sim.SetGroups(SimGroups());
+        EwsSimClient::Script(std::string("{\"match\": {\"operation\": \"GetUnifiedGroupDetails\"}, ") +
+                             c.busyAnswer + "}");
+        ASSERT_EQ(S_OK, RunPass()) << c.busyAnswer << m_log.All();
+        ExpectItemsOfDataset(3);
+        EXPECT_EQ(5u, m_sim.Requests().size()) << c.busyAnswer;
+        EXPECT_EQ(c.sleptMs, clock.TotalSleptMs()) << c.busyAnswer;
+    }
+
+    // Busy five times running: the pass fails after five attempts, list kept.
+    for (const char* busyAnswer : {"\"ewsFault\": {\"text\": \"Busy\", \"backOffMs\": 2000}",
+                                   "\"responseMessage\": {\"code\": \"ErrorServerBusy\", \"backOffMs\": 2000}"})
+    {
+        VirtualClock clock;
+        m_sim.Reset();
+        m_sim.SetGroups(SimGroups(1));
+        EwsSimClient::Script(std::string("{\"times\": 6, ") + busyAnswer + "}");
+        EXPECT_EQ(E_FAIL, RunPass()) << busyAnswer;
+        EXPECT_EQ(5u, m_sim.Requests().size()) << busyAnswer;
+        EXPECT_EQ(4 * 2000u, clock.TotalSleptMs()) << busyAnswer;
+        EXPECT_TRUE(m_log.Contains("Server unavailable - exceeded retries"));
+        ExpectItemsOfDataset(3);
+    }
 }
 
 TEST(SplitOnSeparatorTest, KeepsEveryEmptyField)

@@ -255,14 +255,48 @@ def fault_body(fields):
             f'<s:Body><s:Fault>{"".join(parts)}</s:Fault></s:Body></s:Envelope>')
 
 
-def ews_error_fault(response_code, message):
-    """The shape of a server-side EWS failure: faultstring plus coded detail."""
+def ews_error_fault(response_code, message, back_off_ms=None):
+    """The shape of a server-side EWS failure: faultstring plus coded detail,
+    with the server's prefixes; throttling adds BackOffMilliseconds."""
+    back_off = ""
+    if back_off_ms is not None:
+        back_off = (f'<t:MessageXml xmlns:t="{NS_TYPES}"><t:Value Name="BackOffMilliseconds">{back_off_ms}'
+                    "</t:Value></t:MessageXml>")
     return (f'<?xml version="1.0" encoding="utf-8"?><s:Envelope xmlns:s="{NS_SOAP}"><s:Body><s:Fault>'
             f'<faultcode xmlns:a="{NS_TYPES}">a:{xml_escape(response_code)}</faultcode>'
             + _text("faultstring", message)
             + f'<detail><e:ResponseCode xmlns:e="{NS_ERRORS}">{xml_escape(response_code)}</e:ResponseCode>'
-            f'<e:Message xmlns:e="{NS_ERRORS}">{xml_escape(message)}</e:Message></detail>'
+            f'<e:Message xmlns:e="{NS_ERRORS}">{xml_escape(message)}</e:Message>{back_off}</detail>'
             "</s:Fault></s:Body></s:Envelope>")
+
+
+def response_message_body(operation, fields):
+    """An answer of HTTP 200 whose response message reports the class, code and
+    text asked for: how EWS reports most failures of an operation."""
+    back_off = ""
+    if fields.get("backOffMs") is not None:
+        back_off = (f'<MessageXml><Value Name="BackOffMilliseconds" xmlns="{NS_TYPES}">{fields["backOffMs"]}'
+                    "</Value></MessageXml>")
+    return _envelope(
+        f'<{operation}ResponseMessage ResponseClass={quoteattr(fields.get("class", "Error"))} xmlns="{NS_MESSAGES}">'
+        + _text("MessageText", fields.get("text", "")) + _text("ResponseCode", fields.get("code", "ErrorInternalServerError"))
+        + f"<DescriptiveLinkKey>0</DescriptiveLinkKey>{back_off}</{operation}ResponseMessage>")
+
+
+# Members of the "responseMessage" and "ewsFault" script entries.
+EWS_ANSWER_FIELDS = {"class", "code", "text", "backOffMs"}
+
+
+def _check_ews_answer(name, fields):
+    _require(isinstance(fields, dict), f"{name} must be an object")
+    unknown = set(fields) - EWS_ANSWER_FIELDS
+    _require(not unknown, f"unknown {name} members {sorted(unknown)}; known: {sorted(EWS_ANSWER_FIELDS)}")
+    _require(all(isinstance(fields[k], str) for k in ("class", "code", "text") if k in fields),
+             f"{name}: class, code and text must be text")
+    back_off = fields.get("backOffMs")
+    _require(back_off is None or (isinstance(back_off, int) and not isinstance(back_off, bool)),
+             f"{name}.backOffMs must be an integer")
+    return fields
 
 
 # ---------------------------------------------------------------------------
@@ -336,8 +370,8 @@ def _check_header_list(raw):
 
 
 def _entry_body(raw):
-    sources = [k for k in ("body", "bodyBase64", "bodyRepeat", "fault") if k in raw]
-    _require(len(sources) <= 1, f"only one of body/bodyBase64/bodyRepeat/fault, got {sources}")
+    sources = [k for k in BODY_SOURCES if k in raw]
+    _require(len(sources) <= 1, f"only one of {'/'.join(BODY_SOURCES)}, got {sources}")
     if "body" in raw:
         _require(isinstance(raw["body"], str), "body must be text")
         return raw["body"].encode("utf-8", "surrogatepass")
@@ -360,11 +394,17 @@ def _entry_body(raw):
         _require(not unknown, f"unknown fault members {sorted(unknown)}; known: {list(FAULT_FIELDS)}")
         _require(all(isinstance(v, str) for v in fields.values()), "fault members must be text")
         return fault_body(fields).encode("utf-8", "surrogatepass")
+    if "ewsFault" in raw:
+        fields = _check_ews_answer("ewsFault", raw["ewsFault"])
+        return ews_error_fault(fields.get("code", "ErrorServerBusy"), fields.get("text", ""),
+                               fields.get("backOffMs")).encode("utf-8", "surrogatepass")
+    if "responseMessage" in raw:
+        _check_ews_answer("responseMessage", raw["responseMessage"])
     return b""
 
 
-ENTRY_FIELDS = {"match", "status", "reason", "headers", "body", "bodyBase64", "bodyRepeat", "fault",
-                "delayMs", "times", "passThrough"}
+BODY_SOURCES = ("body", "bodyBase64", "bodyRepeat", "fault", "ewsFault", "responseMessage")
+ENTRY_FIELDS = {"match", "status", "reason", "headers", "delayMs", "times", "passThrough"} | set(BODY_SOURCES)
 MATCH_FIELDS = {"operation", "path", "method"}
 
 
@@ -380,7 +420,8 @@ class ScriptEntry:
         _require(isinstance(self.match, dict) and set(self.match) <= MATCH_FIELDS
                  and all(isinstance(v, str) for v in self.match.values()),
                  f"match must be an object with text members among {sorted(MATCH_FIELDS)}")
-        self.fault = "fault" in raw
+        self.fault = "fault" in raw or "ewsFault" in raw
+        self.response_message = raw.get("responseMessage")
         self.status = raw.get("status", 500 if self.fault else 200)
         _require(isinstance(self.status, int) and not isinstance(self.status, bool)
                  and (100 <= self.status <= 999 or self.status in EXTRA_STATUSES),
@@ -406,9 +447,13 @@ class ScriptEntry:
                 and m.get("path", path).lower() == path.lower()
                 and m.get("operation", operation) == operation)
 
-    def reply(self):
-        content_type = SOAP_CONTENT_TYPE if self.fault else None
-        return Reply(self.status, self.body, content_type, self.headers, self.reason)
+    def reply(self, operation):
+        body = self.body
+        if self.response_message is not None:
+            body = response_message_body(self.match.get("operation", operation or OP_LISTING),
+                                         self.response_message).encode("utf-8", "surrogatepass")
+        content_type = SOAP_CONTENT_TYPE if self.fault or self.response_message is not None else None
+        return Reply(self.status, body, content_type, self.headers, self.reason)
 
     def describe(self):
         out = dict(self.raw)
@@ -419,11 +464,20 @@ class ScriptEntry:
 # ---------------------------------------------------------------------------
 # Shared state
 
+# How EWS answers: normally; as a tenant that blocks EWS (403 to every
+# request, as Exchange Online does since October 2026); as a tenant where EWS
+# is switched off (404). Graph is served normally in every mode.
+EWS_MODES = {"normal": None, "blocked": 403, "gone": 404}
+
+
 class SimState:
     """Everything tests can change; one lock guards all of it."""
 
-    def __init__(self, dataset):
+    def __init__(self, dataset, ews_mode="normal"):
         self.lock = threading.Lock()
+        _require(ews_mode in EWS_MODES, f"EWS mode must be one of {sorted(EWS_MODES)}")
+        self.startup_ews_mode = ews_mode
+        self.ews_mode = ews_mode
         self.startup_dataset = check_dataset(dataset)
         self.dataset = copy.deepcopy(self.startup_dataset)
         self.script = []
@@ -433,6 +487,7 @@ class SimState:
     def reset(self):
         with self.lock:
             self.dataset = copy.deepcopy(self.startup_dataset)
+            self.ews_mode = self.startup_ews_mode
             self.script.clear()
             self.refusals.clear()
             self.requests.clear()
@@ -441,6 +496,15 @@ class SimState:
         checked = check_dataset(obj)
         with self.lock:
             self.dataset = checked
+
+    def set_ews_mode(self, mode):
+        _require(mode in EWS_MODES, f"EWS mode must be one of {sorted(EWS_MODES)}")
+        with self.lock:
+            self.ews_mode = mode
+
+    def current_ews_mode(self):
+        with self.lock:
+            return self.ews_mode
 
     def groups(self):
         with self.lock:
@@ -607,7 +671,7 @@ class SimHandler(http.server.BaseHTTPRequestHandler):
         if entry and entry.delay:
             self.server.stopping.wait(entry.delay / 1000.0)
         if entry and not entry.pass_through:
-            self.send_reply(entry.reply())
+            self.send_reply(entry.reply(operation))
             return
         if graph.owns(path):
             reply = self.graph_answer(path, query, body)
@@ -620,6 +684,9 @@ class SimHandler(http.server.BaseHTTPRequestHandler):
     def normal_answer(self, path, text, operation):
         if path.lower() != EWS_PATH.lower():
             return Reply(404, b"Not Found", "text/plain; charset=utf-8")
+        refusal = EWS_MODES[self.state.current_ews_mode()]
+        if refusal:
+            return Reply(refusal, http.HTTPStatus(refusal).phrase.encode(), "text/plain; charset=utf-8")
         if self.command != "POST":
             return Reply(405, b"", None, [("Allow", "POST")])
         auth = self.headers.get("Authorization")
@@ -715,7 +782,7 @@ class ControlApi:
             ("POST", "refuse"): self.refuse, ("POST", "script"): self.script, ("GET", "script"): self.get_script,
             ("GET", "requests"): self.requests, ("POST", "requests/clear"): self.clear_requests,
             ("GET", "health"): self.health, ("POST", "stop"): self.stop,
-            ("POST", "graph"): self.graph, ("GET", "graph"): self.get_graph,
+            ("POST", "graph"): self.graph, ("GET", "graph"): self.get_graph, ("POST", "ews"): self.ews,
         }
         name = path[len(CONTROL_PREFIX):].rstrip("/")
         handler = route.get((method, name))
@@ -780,6 +847,12 @@ class ControlApi:
             return self.server.graph.configure(obj)
         except graph_api.GraphInputError as e:
             raise SimError(str(e)) from e
+
+    def ews(self, obj):
+        _require(isinstance(obj, dict) and isinstance(obj.get("mode"), str),
+                 'ews needs {"mode": "normal"|"blocked"|"gone"}')
+        self.state.set_ews_mode(obj["mode"])
+        return {"ok": True, "mode": obj["mode"]}
 
     def get_graph(self, _):
         return self.server.graph.settings()
@@ -846,10 +919,10 @@ class EwsSimulator:
     """The server plus its bounded life; usable in-process by tests."""
 
     def __init__(self, dataset=None, port=0, lifetime=900.0, verbose=False,
-                 graph_page_size=graph_api.DEFAULT_PAGE_SIZE, graph_prefix=graph_api.DEFAULT_PREFIX):
+                 graph_page_size=graph_api.DEFAULT_PAGE_SIZE, graph_prefix=graph_api.DEFAULT_PREFIX, ews_mode="normal"):
         if not lifetime > 0:
             raise SimError("lifetime must be positive")
-        self.state = SimState(dataset if dataset is not None else builtin_dataset())
+        self.state = SimState(dataset if dataset is not None else builtin_dataset(), ews_mode)
         try:
             graph = graph_api.GraphApi(graph_prefix, graph_page_size, reserved=(CONTROL_PREFIX, EWS_PATH))
         except graph_api.GraphInputError as e:
@@ -907,6 +980,8 @@ def parse_args(argv):
     p.add_argument("--graph-page-size", type=int, default=graph_api.DEFAULT_PAGE_SIZE,
                    help="most groups per Graph listing page (999)")
     p.add_argument("--graph-prefix", default=graph_api.DEFAULT_PREFIX, help="path of the Graph root (/v1.0/)")
+    p.add_argument("--ews-mode", default="normal", choices=sorted(EWS_MODES),
+                   help="normal; blocked: 403 to every EWS request; gone: 404 (Graph is served in every mode)")
     return p.parse_args(argv)
 
 
@@ -919,7 +994,8 @@ def main(argv=None):
             dataset = synthetic_dataset(args.groups)
         else:
             dataset = builtin_dataset()
-        sim = EwsSimulator(dataset, args.port, args.lifetime, args.verbose, args.graph_page_size, args.graph_prefix)
+        sim = EwsSimulator(dataset, args.port, args.lifetime, args.verbose, args.graph_page_size, args.graph_prefix,
+                           args.ews_mode)
     except (SimError, OSError) as e:
         sys.stderr.write(f"ews-sim: {e}\n")
         return 2

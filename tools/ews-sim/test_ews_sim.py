@@ -124,6 +124,19 @@ class EwsAnswers(SimTestCase):
             self.assertEqual(resp.status, 500)
             self.assertTrue(find_all(ET.fromstring(data), "faultstring")[0].text)
 
+    def test_blocked_and_gone_ews_while_graph_answers(self):
+        for mode, status in (("blocked", 403), ("gone", 404), ("normal", 200)):
+            self.control("POST", "ews", {"mode": mode})
+            self.assertEqual(self.ews(LISTING)[0].status, status, mode)
+            self.assertEqual(self.ews(DETAILS % BUILTIN[0]["id"], token=None)[0].status,
+                             401 if status == 200 else status, mode)
+            resp, _ = self.request("GET", "/v1.0/me/memberOf/microsoft.graph.group", headers={"Authorization": "Bearer t"})
+            self.assertEqual(resp.status, 200, mode)
+        self.control("POST", "ews", {"mode": "blocked"})
+        self.control("POST", "reset")
+        self.assertEqual(self.ews(LISTING)[0].status, 200)
+        self.control("POST", "ews", {"mode": "sideways"}, expect=400)
+
     def test_authorization(self):
         self.assertEqual(self.ews(LISTING, token=None)[0].status, 401)
         self.assertEqual(self.ews(LISTING, token=None, headers={"Authorization": "Basic eA=="})[0].status, 401)
@@ -168,6 +181,30 @@ class ScriptQueue(SimTestCase):
         self.assertIn(b"<m:message>Bad</m:message>", data)
         message = ET.fromstring(data).find(".//{%s}message" % ews_sim.NS_MESSAGES)
         self.assertEqual(message.text, "Bad")
+
+    def test_ews_response_messages_and_busy_faults(self):
+        self.control("POST", "script", [
+            {"match": {"operation": "GetUnifiedGroupDetails"},
+             "responseMessage": {"class": "Error", "code": "ErrorServerBusy", "text": "Busy", "backOffMs": 1500}},
+            {"responseMessage": {"class": "Warning", "code": "ErrorX", "text": "W & <w>"}},
+            {"ewsFault": {"text": "Try later", "backOffMs": 2000}}])
+        self.control("POST", "script", [{"responseMessage": {"backOffMs": "1"}}], expect=400)
+        self.control("POST", "script", [{"responseMessage": {"colour": "red"}}], expect=400)
+        resp, data = self.ews(DETAILS % BUILTIN[0]["id"])
+        message = find_all(ET.fromstring(data), "GetUnifiedGroupDetailsResponseMessage")[0]
+        self.assertEqual((resp.status, message.get("ResponseClass"), child_text(message, "ResponseCode"),
+                          child_text(message, "MessageText")), (200, "Error", "ErrorServerBusy", "Busy"))
+        self.assertEqual([(v.get("Name"), v.text) for v in find_all(message, "Value")],
+                         [("BackOffMilliseconds", "1500")])
+        resp, data = self.ews(LISTING)
+        message = find_all(ET.fromstring(data), "GetUserUnifiedGroupsResponseMessage")[0]
+        self.assertEqual((message.get("ResponseClass"), child_text(message, "MessageText")), ("Warning", "W & <w>"))
+        self.assertEqual(find_all(message, "UnifiedGroup"), [])
+        resp, data = self.ews(LISTING)
+        root = ET.fromstring(data)
+        self.assertEqual((resp.status, find_all(root, "faultcode")[0].text), (500, "a:ErrorServerBusy"))
+        self.assertIn(b'<t:Value Name="BackOffMilliseconds">2000</t:Value>', data)
+        self.assertIn(b"<e:ResponseCode", data)
 
     def test_bodies_reason_and_header_order(self):
         self.control("POST", "script", [

@@ -32,6 +32,8 @@ std::wstring BackendSettingValue(const std::wstring& name)
         return L"EWS";
     if (CStdStr(name).EqualsNoCase(L"graph"))
         return L"Graph";
+    if (CStdStr(name).EqualsNoCase(L"auto"))
+        return L"Auto";
     return std::wstring();
 }
 
@@ -76,7 +78,7 @@ ParsedOptions ParseSyncHostOptions(const std::vector<std::wstring>& arguments)
         const std::wstring value = BackendSettingValue(*parsed.options.backend);
         if (value.empty())
         {
-            parsed.error = L"--backend must be ews or graph, not " + *parsed.options.backend;
+            parsed.error = L"--backend must be auto, ews or graph, not " + *parsed.options.backend;
             return parsed;
         }
         parsed.options.backend = value;
@@ -96,8 +98,9 @@ std::wstring SyncHostUsage()
            L"\n"
            L"  --resource URL          Exchange service root for this run (setting KOVAUnifiedGroups.Resource,\n"
            L"                          restored afterwards)\n"
-           L"  --backend ews|graph     service for the group queries in this run (setting\n"
-           L"                          KOVAUnifiedGroups.Backend, restored afterwards)\n"
+           L"  --backend auto|ews|graph  service for the group queries in this run (setting\n"
+           L"                          KOVAUnifiedGroups.Backend, restored afterwards; default auto:\n"
+           L"                          EWS, or Microsoft Graph where EWS is refused)\n"
            L"  --graph-root URL        Microsoft Graph root for this run (setting KOVAUnifiedGroups.GraphRoot,\n"
            L"                          restored afterwards; default https://graph.microsoft.com/v1.0/)\n"
            L"  --profile NAME          mail profile reported to the filter (default Outlook)\n"

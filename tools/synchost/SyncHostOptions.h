@@ -10,7 +10,7 @@ struct SyncHostOptions
     std::wstring profile = L"Outlook";
     std::wstring folderLocation = L"KOVAUnifiedGroups!Unified Groups";
     std::optional<std::wstring> resource;   // written to KOVAUnifiedGroups.Resource for the run
-    std::optional<std::wstring> backend;    // "EWS" or "Graph", written to KOVAUnifiedGroups.Backend for the run
+    std::optional<std::wstring> backend;    // "Auto", "EWS" or "Graph", written to KOVAUnifiedGroups.Backend for the run
     std::optional<std::wstring> graphRoot;  // written to KOVAUnifiedGroups.GraphRoot for the run
     std::optional<std::wstring> startPoint; // the top folder is described when given
     std::optional<std::wstring> token;      // what the token library stand-in hands out

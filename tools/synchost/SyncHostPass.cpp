@@ -1,7 +1,9 @@
 #include "SyncHostPass.h"
 
 #include "KOVASyncBasicsPtrs.h"
+#include "CStdStr.h"
 #include "LSPropertyNames.h"
+#include "LSSetting.h"
 #include "hresult_exception.h"
 
 #include <set>
@@ -55,6 +57,19 @@ ItemProperties DescribeItem(const ILSSyncFilter2Ptr& filter, USHORT index)
     return item;
 }
 
+// The service that produced the list, as the component chose it: a forced
+// backend, or what the "Auto" rule saved for this user (EWS until another
+// service answered).
+std::wstring ListingService()
+{
+    LSSetting& settings = LSSetting::GetInstance();
+    const CStdStr backend = settings.GetUserStringConfigDetails(L"KOVAUnifiedGroups.Backend", L"Auto").value;
+    if (backend.EqualsNoCase(L"EWS") || backend.EqualsNoCase(L"Graph"))
+        return backend.EqualsNoCase(L"EWS") ? L"EWS" : L"Graph";
+    const CStdStr remembered = settings.GetUserStringConfigDetails(L"KOVAUnifiedGroups.AutoBackend", L"").value;
+    return remembered.EqualsNoCase(L"Graph") ? L"Graph" : L"EWS";
+}
+
 void RunSteps(const SyncHostOptions& options, LSHostShutdownInformer& informer, SyncPassReport& report)
 {
     ILSSyncFilter2Ptr filter = CreateFilter(options.progId);
@@ -64,6 +79,7 @@ void RunSteps(const SyncHostOptions& options, LSHostShutdownInformer& informer, 
     LSHostPropertyMapHolder folder;
     folder->Preset(static_cast<const wchar_t*>(LSPropertyNames::Tenbrid_FolderLocation), options.folderLocation);
     Check(L"PreContentSyncFolderUpdate", filter->PreContentSyncFolderUpdate(folder.Interface()));
+    report.backend = ListingService();
 
     USHORT count = 0;
     Check(L"get_ItemCount", filter->get_ItemCount(&count));

@@ -119,7 +119,8 @@ std::string HresultText(HRESULT hr)
 std::string FormatTable(const SyncPassReport& report, const SyncHostOptions& options)
 {
     std::string out = "Profile " + Utf8(options.profile) + ", folder location " + Utf8(options.folderLocation) + "\n";
-    out += std::to_string(report.items.size()) + (report.items.size() == 1 ? " group" : " groups") + "\n\n";
+    out += std::to_string(report.items.size()) + (report.items.size() == 1 ? " group" : " groups") + " listed over " +
+           (report.backend == L"Graph" ? "Microsoft Graph" : "EWS") + "\n\n";
     std::vector<std::vector<std::wstring>> rows = {{L"#", L"Name", L"Identifier", L"Document library"}};
     for (size_t i = 0; i < report.items.size(); ++i)
     {
@@ -144,6 +145,8 @@ std::string FormatJson(const SyncPassReport& report)
     if (FAILED(report.hr))
         out += ",\"failedStep\":" + JsonString(report.failedStep) + ",\"message\":" +
                JsonString(SystemMessageText(report.hr));
+    if (!report.backend.empty())
+        out += ",\"backend\":" + JsonString(report.backend);
     out += ",\"itemCount\":" + (report.itemCount ? std::to_string(*report.itemCount) : std::string("null"));
     out += ",\"items\":[";
     for (size_t i = 0; i < report.items.size(); ++i)

@@ -1,0 +1,40 @@
+#pragma once
+// Where the filter's group list comes from: EWS, Microsoft Graph, or the
+// "Auto" rule over the two. Chosen by KOVAUnifiedGroups.Backend; the filter
+// only asks the source and replaces its list with the answer.
+#include "LSUnifiedGroups.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+struct LSGroupSourceSettings
+{
+    std::wstring clientId;
+    std::wstring cacheFilePath;
+    std::wstring ewsServiceRoot;
+    std::wstring graphRoot;
+    std::wstring resourceName;
+};
+
+class LSGroupSource
+{
+public:
+    using Group = LSUnifiedGroups::LSUnifiedGroup;
+    enum class Kind { Auto, Ews, Graph };
+
+    virtual ~LSGroupSource() = default;
+
+    // The whole list, or an exception; never part of one.
+    virtual std::vector<Group> GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer) = 0;
+    // The service that produced the last list: "EWS" or "Graph".
+    virtual std::wstring Service() const = 0;
+
+    // KOVAUnifiedGroups.Backend: "Auto" (the default), "EWS" or "Graph", in
+    // any case; any other value fails with E_INVALIDARG and an error line.
+    static Kind ConfiguredKind();
+    static std::unique_ptr<LSGroupSource> Create(Kind kind, const LSGroupSourceSettings& settings);
+
+    static constexpr const wchar_t* EwsService = L"EWS";
+    static constexpr const wchar_t* GraphService = L"Graph";
+};
