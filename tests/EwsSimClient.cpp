@@ -92,6 +92,11 @@ void EwsSimClient::Script(const std::string& json)
     Call(L"POST", L"/_sim/script", json);
 }
 
+void EwsSimClient::SetEwsMode(const std::string& mode)
+{
+    Call(L"POST", L"/_sim/ews", "{\"mode\": \"" + mode + "\"}");
+}
+
 size_t EwsSimClient::PendingScriptEntries()
 {
     return Call(L"GET", L"/_sim/script", std::string()).Size();

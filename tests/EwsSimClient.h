@@ -34,6 +34,8 @@ public:
     // Appends one entry or an array of entries (JSON text) to the script queue.
     static void Script(const std::string& json);
     static std::vector<SimRequest> Requests();
+    // "normal", "blocked" (403 to every EWS request) or "gone" (404).
+    static void SetEwsMode(const std::string& mode);
     static size_t PendingScriptEntries();
 
 private:

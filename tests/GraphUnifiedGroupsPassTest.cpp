@@ -421,7 +421,7 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
 
         GroupsSimulator::Reset();
         GroupsSimulator::SetGroups(Dataset());
-        GroupsSimulator::SetEwsMode(mode);
+        EwsSimClient::SetEwsMode(Utf8(mode));
         ASSERT_EQ(S_OK, RunPass()) << mode << m_log.All();
         EXPECT_EQ(ewsItems, HostItems()) << mode;
         std::vector<SimRequest> requests = GroupsSimulator::Requests();
@@ -505,7 +505,7 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
 
     GroupsSimulator::Reset();
     GroupsSimulator::SetGroups(Dataset());
-    GroupsSimulator::SetEwsMode(L"blocked");
+    EwsSimClient::SetEwsMode("blocked");
     EwsSimClient::Script("{\"match\": {\"operation\": \"GraphMemberOf\"}, \"status\": 403, \"times\": 2}");
     EXPECT_EQ(E_FAIL, RunPass());
     EXPECT_TRUE(m_log.Contains("Group listing over EWS refused with HTTP status 403")) << m_log.All();

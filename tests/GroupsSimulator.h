@@ -30,9 +30,6 @@ public:
     static std::wstring GraphRoot() { return EwsSimClient::BaseUrl() + L"/v1.0/"; }
     // Graph settings (JSON object: pageSize, batchOrder, seed, throttle).
     static void SetGraph(const std::wstring& json) { Post(L"/_sim/graph", json); }
-    // "normal", "blocked" (403 to every EWS request) or "gone" (404); Graph
-    // answers in every mode. Reset brings back "normal".
-    static void SetEwsMode(const std::wstring& mode) { Post(L"/_sim/ews", L"{\"mode\": \"" + mode + L"\"}"); }
 
 private:
     static void Post(const std::wstring& path, const std::wstring& json);

@@ -55,11 +55,56 @@ TEST(SyncHostBackend, EwsAndGraphRunsReportTheSameItemsAndTheSettingsComeBack)
     EXPECT_EQ("Bearer run-token", requests[1].Header("Authorization"));
 
     EXPECT_EQ(5, JsonValue::Parse(graph.output)["itemCount"].Number());
-    EXPECT_EQ(ews.output, graph.output);
+    EXPECT_EQ("EWS", JsonValue::Parse(ews.output)["backend"].String());
+    EXPECT_EQ("Graph", JsonValue::Parse(graph.output)["backend"].String());
+    std::string ewsItems = ews.output;
+    ewsItems.replace(ewsItems.find("\"backend\":\"EWS\""), 15, "\"backend\":\"Graph\"");
+    EXPECT_EQ(ewsItems, graph.output);
     EXPECT_EQ(L"Before", UserText(L"KOVAUnifiedGroups.Backend"));
     EXPECT_EQ(L"<absent>", UserText(L"KOVAUnifiedGroups.GraphRoot"));
 
     const ProcessResult bad = RunSyncHost(L"--backend rest");
     EXPECT_EQ(2u, bad.exitCode);
     EXPECT_NE(std::string::npos, bad.errors.find("--backend must be auto, ews or graph, not rest")) << bad.errors;
+}
+
+// By default, where EWS is blocked: the first process lists over Graph after
+// the two refused EWS listings (one per token); the next process asks Graph
+// at once and sends no EWS request.
+TEST(SyncHostBackend, TheDefaultBackendListsOverGraphWhereEwsIsBlockedAndTheNextProcessStartsThere)
+{
+    TokenLibraryStandIn tokenLibrary;
+    ComponentRegistrationGuard registration;
+    ASSERT_EQ(0u, RunRegsvr32(L"/s"));
+    UserSettingGuard officeVersion(L"Tenbrid.ForceOutlookVersion");
+    officeVersion.SetString(L"16");
+    UserSettingGuard backend(L"KOVAUnifiedGroups.Backend");
+    backend.Delete();
+    UserSettingGuard remembered(L"KOVAUnifiedGroups.AutoBackend");
+    remembered.Delete();
+    UserSettingGuard lightSyncEnd(L"SharepointSync.HealthScoreLightSyncEndTime");
+    const std::wstring arguments = L"--resource " + EwsSimClient::BaseUrl() + L"/ --graph-root " +
+                                   EwsSimClient::BaseUrl() + L"/v1.0/";
+
+    EwsSimClient::Reset();
+    EwsSimClient::SetEwsMode("blocked");
+    const ProcessResult first = RunSyncHost(arguments);
+    ASSERT_EQ(0u, first.exitCode) << first.errors;
+    EXPECT_NE(std::string::npos, first.output.find("5 groups listed over Microsoft Graph")) << first.output;
+    std::vector<SimRequest> requests = EwsSimClient::Requests();
+    ASSERT_EQ(4u, requests.size());
+    EXPECT_EQ("/EWS/Exchange.asmx", requests[0].path);
+    EXPECT_EQ("/EWS/Exchange.asmx", requests[1].path);
+    EXPECT_EQ("/v1.0/me/memberOf/microsoft.graph.group", requests[2].path);
+    EXPECT_EQ(L"Graph", UserText(L"KOVAUnifiedGroups.AutoBackend"));
+
+    EwsSimClient::Reset();
+    EwsSimClient::SetEwsMode("blocked");
+    const ProcessResult second = RunSyncHost(arguments + L" --json");
+    ASSERT_EQ(0u, second.exitCode) << second.errors;
+    EXPECT_EQ("Graph", JsonValue::Parse(second.output)["backend"].String());
+    requests = EwsSimClient::Requests();
+    ASSERT_EQ(2u, requests.size());
+    EXPECT_EQ("/v1.0/me/memberOf/microsoft.graph.group", requests[0].path);
+    EwsSimClient::Reset();
 }
