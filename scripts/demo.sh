@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # The main job: one sync pass of the Unified Groups filter, as the host sync
-# engine runs it, against a local EWS simulator on 127.0.0.1, printed as a
-# table (one row per group, with its document library).
+# engine runs it, against a local simulator of Exchange Online on 127.0.0.1,
+# printed as a table (one row per group, with its document library).
+#
+# The simulator answers EWS as Exchange Online does for most tenants today
+# (403 Forbidden), so the filter's default backend lists the groups over
+# Microsoft Graph, as it does for a user.
 #
 #   scripts/demo.sh                 table of the simulator's default groups
+#   scripts/demo.sh --ews           EWS answering normally, the filter forced to EWS
 #   scripts/demo.sh --json          the same pass as one JSON object
 #   scripts/demo.sh --start-point https://contoso.sharepoint.com/sites/top
 #
-# Arguments go to synchost (scripts/wine-run build/bin/synchost.exe --help).
+# Other arguments go to synchost (scripts/wine-run build/bin/synchost.exe --help).
 # Sets up everything on first use (toolchain, build, Wine prefix with the
 # component and the host product's stand-ins registered) and leaves the prefix
 # ready, so synchost can be run again by hand against any server.
@@ -27,6 +32,17 @@ quietly() {
   fi
 }
 
+ews_mode=blocked
+synchost_args=()
+for argument in "$@"; do
+  if [ "$argument" = "--ews" ]; then
+    ews_mode=normal
+    synchost_args+=(--backend ews)
+  else
+    synchost_args+=("$argument")
+  fi
+done
+
 mkdir -p "$build"
 : >"$setup_log"
 step "toolchain and dependencies"
@@ -44,19 +60,31 @@ quietly run regsvr32 /s "$(winepath -w "$build/bin/KOVAUnifiedGroupsSync64.dll" 
 # setting (user settings key at its default path).
 quietly run reg add 'HKCU\SOFTWARE\Quorval\Quorval KOVA' /v Tenbrid.ForceOutlookVersion /t REG_SZ /d 16 /f
 
-step "starting the EWS simulator on 127.0.0.1"
+# The filter remembers which service last produced the list; the demo puts
+# back what the prefix held before.
+settings_key='HKCU\SOFTWARE\Quorval\Quorval KOVA'
+remembered_name=KOVAUnifiedGroups.AutoBackend
+remembered=$(run reg query "$settings_key" /v "$remembered_name" 2>/dev/null | tr -d '\r' |
+  awk -v name="$remembered_name" '$1 == name { print $3 }') || true
+
+step "starting the simulator on 127.0.0.1 (EWS: $ews_mode)"
 portfile=$(mktemp)
 rm -f "$portfile"
 sim_pid=
-stop_simulator() {
+finish() {
   if [ -n "$sim_pid" ]; then
     kill "$sim_pid" 2>/dev/null || true
     wait "$sim_pid" 2>/dev/null || true
   fi
   rm -f "$portfile"
+  if [ -n "$remembered" ]; then
+    run reg add "$settings_key" /v "$remembered_name" /t REG_SZ /d "$remembered" /f >/dev/null 2>&1 || true
+  else
+    run reg delete "$settings_key" /v "$remembered_name" /f >/dev/null 2>&1 || true
+  fi
 }
-trap stop_simulator EXIT
-python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$portfile" --lifetime 600 &
+trap finish EXIT
+python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$portfile" --lifetime 600 --ews-mode "$ews_mode" &
 sim_pid=$!
 for _ in $(seq 100); do
   [ -s "$portfile" ] && break
@@ -68,5 +96,6 @@ port=$(cat "$portfile")
 
 step "one sync pass against http://127.0.0.1:$port/"
 status=0
-run "$build/bin/synchost.exe" --resource "http://127.0.0.1:$port/" "$@" || status=$?
+run "$build/bin/synchost.exe" --resource "http://127.0.0.1:$port/" --graph-root "http://127.0.0.1:$port/v1.0/" \
+  ${synchost_args[@]+"${synchost_args[@]}"} || status=$?
 exit $status
