@@ -12,39 +12,43 @@ namespace {
 const wchar_t* const BackendSetting = L"KOVAUnifiedGroups.Backend";
 const wchar_t* const AutoBackend = L"Auto";
 
-// Each client is made when it is asked, so a service that is never asked
-// never creates its token library object.
-class LSEwsGroupSource : public LSGroupSource
+// One service's client over the settings. The client is made when it is
+// asked, so a service that is never asked never creates its token library
+// object.
+template <typename Client>
+class LSServiceGroupSource : public LSGroupSource
 {
 public:
-    explicit LSEwsGroupSource(const LSGroupSourceSettings& settings) : m_settings(settings) {}
+    using Root = std::wstring LSGroupSourceSettings::*;
+    LSServiceGroupSource(const LSGroupSourceSettings& settings, Root root, const wchar_t* service)
+        : m_settings(settings), m_root(root), m_service(service)
+    {
+    }
 
     std::vector<Group> GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer) override
     {
-        LSUnifiedGroups client(m_settings.clientId, m_settings.cacheFilePath);
-        return client.GetCurrentGroups(m_settings.ewsServiceRoot, m_settings.resourceName, shutdownInformer);
+        Client client(m_settings.clientId, m_settings.cacheFilePath);
+        return client.GetCurrentGroups(m_settings.*m_root, m_settings.resourceName, shutdownInformer);
     }
-    std::wstring Service() const override { return EwsService; }
+    std::wstring Service() const override { return m_service; }
 
 private:
     LSGroupSourceSettings m_settings;
+    Root m_root;
+    const wchar_t* m_service;
 };
 
-class LSGraphGroupSource : public LSGroupSource
+std::unique_ptr<LSGroupSource> EwsSource(const LSGroupSourceSettings& settings)
 {
-public:
-    explicit LSGraphGroupSource(const LSGroupSourceSettings& settings) : m_settings(settings) {}
+    return std::make_unique<LSServiceGroupSource<LSUnifiedGroups>>(settings, &LSGroupSourceSettings::ewsServiceRoot,
+                                                                   LSGroupSource::EwsService);
+}
 
-    std::vector<Group> GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer) override
-    {
-        LSGraphUnifiedGroups client(m_settings.clientId, m_settings.cacheFilePath);
-        return client.GetCurrentGroups(m_settings.graphRoot, m_settings.resourceName, shutdownInformer);
-    }
-    std::wstring Service() const override { return GraphService; }
-
-private:
-    LSGroupSourceSettings m_settings;
-};
+std::unique_ptr<LSGroupSource> GraphSource(const LSGroupSourceSettings& settings)
+{
+    return std::make_unique<LSServiceGroupSource<LSGraphUnifiedGroups>>(settings, &LSGroupSourceSettings::graphRoot,
+                                                                        LSGroupSource::GraphService);
+}
 
 } // namespace
 
@@ -67,12 +71,11 @@ std::unique_ptr<LSGroupSource> LSGroupSource::Create(Kind kind, const LSGroupSou
     switch (kind)
     {
     case Kind::Ews:
-        return std::make_unique<LSEwsGroupSource>(settings);
+        return EwsSource(settings);
     case Kind::Graph:
-        return std::make_unique<LSGraphGroupSource>(settings);
+        return GraphSource(settings);
     case Kind::Auto:
         break;
     }
-    return std::make_unique<LSAutoGroupSource>(std::make_unique<LSEwsGroupSource>(settings),
-                                               std::make_unique<LSGraphGroupSource>(settings));
+    return std::make_unique<LSAutoGroupSource>(EwsSource(settings), GraphSource(settings));
 }

@@ -24,16 +24,27 @@ std::wstring UserText(const wchar_t* name)
     return ReadText(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(), name);
 }
 
-} // namespace
-
-TEST(SyncHostBackend, EwsAndGraphRunsReportTheSameItemsAndTheSettingsComeBack)
+// The real DLL registered, a host that finds Office 16, and the backend
+// settings put back afterwards.
+class SyncHostBackend : public testing::Test
 {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(0u, RunRegsvr32(L"/s"));
+        officeVersion.SetString(L"16");
+    }
+
     TokenLibraryStandIn tokenLibrary;
     ComponentRegistrationGuard registration;
-    ASSERT_EQ(0u, RunRegsvr32(L"/s"));
-    UserSettingGuard officeVersion(L"Tenbrid.ForceOutlookVersion");
-    officeVersion.SetString(L"16");
-    UserSettingGuard backend(L"KOVAUnifiedGroups.Backend");
+    UserSettingGuard officeVersion{L"Tenbrid.ForceOutlookVersion"};
+    UserSettingGuard backend{L"KOVAUnifiedGroups.Backend"};
+};
+
+} // namespace
+
+TEST_F(SyncHostBackend, EwsAndGraphRunsReportTheSameItemsAndTheSettingsComeBack)
+{
     backend.SetString(L"Before");
     UserSettingGuard graphRoot(L"KOVAUnifiedGroups.GraphRoot");
     graphRoot.Delete();
@@ -71,14 +82,8 @@ TEST(SyncHostBackend, EwsAndGraphRunsReportTheSameItemsAndTheSettingsComeBack)
 // By default, where EWS is blocked: the first process lists over Graph after
 // the two refused EWS listings (one per token); the next process asks Graph
 // at once and sends no EWS request.
-TEST(SyncHostBackend, TheDefaultBackendListsOverGraphWhereEwsIsBlockedAndTheNextProcessStartsThere)
+TEST_F(SyncHostBackend, TheDefaultBackendListsOverGraphWhereEwsIsBlockedAndTheNextProcessStartsThere)
 {
-    TokenLibraryStandIn tokenLibrary;
-    ComponentRegistrationGuard registration;
-    ASSERT_EQ(0u, RunRegsvr32(L"/s"));
-    UserSettingGuard officeVersion(L"Tenbrid.ForceOutlookVersion");
-    officeVersion.SetString(L"16");
-    UserSettingGuard backend(L"KOVAUnifiedGroups.Backend");
     backend.Delete();
     UserSettingGuard remembered(L"KOVAUnifiedGroups.AutoBackend");
     remembered.Delete();
