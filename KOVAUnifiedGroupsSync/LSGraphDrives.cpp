@@ -287,8 +287,10 @@ std::vector<std::wstring> LSGraphDrives::DocumentLibraryUrls(const std::wstring&
         const size_t done = WaitForOne(job, open);
         OpenBatch batch = std::move(open[done]);
         open.erase(open.begin() + static_cast<std::ptrdiff_t>(done));
-        fill();
+        // Its slot stays free until it is complete, so a repeated attempt
+        // counts against the limit too.
         CompleteBatch(job, batch);
+        fill();
     }
     return urls;
 }

@@ -424,7 +424,7 @@ TEST_F(GraphPassTest, DriveBatchesOverlapUpToTheSettingAndAThrottledSubRequestGo
         GroupsSimulator::Reset();
         GroupsSimulator::SetGroups(groups);
         GroupsSimulator::SetGraph(L"{\"throttle\": [{\"groupId\": \"" + groups[45].id + L"\", \"retryAfter\": 7}]}");
-        DelayBatches(250);
+        DelayBatches(150);
         const size_t delaysBefore = m_informer.Host().BeginDelayArguments().size();
         ASSERT_EQ(S_OK, RunPass()) << setting << m_log.All();
         ExpectUnifiedItems(groups);
