@@ -30,6 +30,19 @@ public:
     virtual void PerformAsyncVariantSend(const std::wstring& url, const _variant_t& body, bool checkFpRpcStatus,
                                          ILSShutdownInformerPtr& shutdownInformer, bool synchronous,
                                          bool tolerate404, bool logResponseBody) = 0;
+
+    // Overlapped exchanges, one attempt each and no throttling retry:
+    // StartSend sends and returns at once; the caller pumps messages until
+    // AnswerReadyState is 4, then FinishSend inspects the answer as a completed
+    // PerformAsyncVariantSend would. These defaults, for requests that cannot
+    // overlap, run the whole exchange in StartSend.
+    virtual void StartSend(const std::wstring& url, const _variant_t& body, ILSShutdownInformerPtr& shutdownInformer)
+    {
+        PerformAsyncVariantSend(url, body, false, shutdownInformer, false, false, true);
+    }
+    // 4 once the answer is complete, 3 while it arrives, less before.
+    virtual long AnswerReadyState() { return 4; }
+    virtual void FinishSend(const std::wstring& /*url*/, ILSShutdownInformerPtr& /*shutdownInformer*/) {}
 };
 
 using ILSHttpRequestPtr = std::unique_ptr<ILSHttpRequest>;

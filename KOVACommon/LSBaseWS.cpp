@@ -103,26 +103,49 @@ ILSHttpRequestPtr OpenRequest(const std::wstring& url, const std::wstring& metho
     return request;
 }
 
-void PerformAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body,
-                      ILSShutdownInformerPtr& shutdownInformer)
+namespace {
+
+_variant_t LoggedBody(const std::wstring& body)
 {
     if (LSSetting::GetInstance().GetUserDwordConfigDetails(L"KOVA.Log.WebServiceReq", 0).value != 0)
     {
         LS_DIAG_LOG << "Request: ";
         LS_LOG_LONG_DIAG(body);
     }
-    const _variant_t bodyVariant = body.empty() ? MissingParameter() : _variant_t(CStdStr(body).ToBstr());
-    PerformAsyncVariantSend(request, url, bodyVariant, shutdownInformer);
+    return body.empty() ? MissingParameter() : _variant_t(CStdStr(body).ToBstr());
 }
 
-void PerformAsyncVariantSend(ILSHttpRequestPtr& request, const std::wstring& url, const _variant_t& body,
-                             ILSShutdownInformerPtr& shutdownInformer)
+// What every attempt's sending starts with: the host hears of the activity,
+// the request gets the product's user agent.
+void PrepareSend(ILSHttpRequestPtr& request, ILSShutdownInformerPtr& shutdownInformer)
 {
     if (shutdownInformer)
         shutdownInformer->NotifyActivity();
     const CStdStr userAgent = LSResourceLibraries::GetUserAgent();
     if (!userAgent.empty())
         ThrowIfFailedCom(request->SetRequestHeader(L"User-Agent", userAgent.ToBstr()));
+}
+
+} // namespace
+
+void PerformAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body,
+                      ILSShutdownInformerPtr& shutdownInformer)
+{
+    PerformAsyncVariantSend(request, url, LoggedBody(body), shutdownInformer);
+}
+
+void StartAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body,
+                    ILSShutdownInformerPtr& shutdownInformer)
+{
+    const _variant_t bodyVariant = LoggedBody(body);
+    PrepareSend(request, shutdownInformer);
+    request->StartSend(url, bodyVariant, shutdownInformer);
+}
+
+void PerformAsyncVariantSend(ILSHttpRequestPtr& request, const std::wstring& url, const _variant_t& body,
+                             ILSShutdownInformerPtr& shutdownInformer)
+{
+    PrepareSend(request, shutdownInformer);
 
     const uint64_t start = GetTickCount64();
     const bool timed = LSDiag::PerfEnabled();

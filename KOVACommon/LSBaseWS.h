@@ -19,6 +19,10 @@ void PerformAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const
                       ILSShutdownInformerPtr& shutdownInformer);
 void PerformAsyncVariantSend(ILSHttpRequestPtr& request, const std::wstring& url, const _variant_t& body,
                              ILSShutdownInformerPtr& shutdownInformer);
+// One attempt that does not wait: wait with LSAnswerWait, then call the
+// request's FinishSend. No throttling retry: the caller decides.
+void StartAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body,
+                    ILSShutdownInformerPtr& shutdownInformer);
 void ThrowErrorMessage(ILSHttpRequest& request, bool checkFpRpcStatus, ILSShutdownInformerPtr& shutdownInformer,
                        bool tolerate404, bool logResponseBody);
 // 503, 429, or a server's own "busy" answer.

@@ -7,6 +7,8 @@
 #include "LogLongText.h"
 #include "hresult_exception.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cwchar>
 #include <ole2.h>
 #include <sstream>
@@ -57,6 +59,38 @@ struct NumericReference
     wchar_t code = 0;
 };
 
+// Digits short enough that their value cannot overflow are summed here; longer
+// runs go through the library conversions, which define the overflow.
+constexpr size_t LongestInlineDecimal = 9;
+constexpr size_t LongestInlineHex = 8;
+
+int HexDigitWeight(wchar_t ch)
+{
+    if (ch <= L'9')
+        return ch - L'0';
+    return (ch | 0x20) - L'a' + 10;
+}
+
+wchar_t DecimalCode(const std::wstring& text, size_t start, size_t end)
+{
+    if (end - start > LongestInlineDecimal)
+        return static_cast<wchar_t>(DecimalValue(text.substr(start, end - start)) & 0xFFFF);
+    uint32_t value = 0;
+    for (size_t i = start; i < end; ++i)
+        value = value * 10 + static_cast<uint32_t>(text[i] - L'0');
+    return static_cast<wchar_t>(value & 0xFFFF);
+}
+
+wchar_t HexCode(const std::wstring& text, size_t start, size_t end)
+{
+    if (end - start > LongestInlineHex)
+        return static_cast<wchar_t>(wcstoul(text.substr(start, end - start).c_str(), nullptr, 16) & 0xFFFF);
+    uint32_t value = 0;
+    for (size_t i = start; i < end; ++i)
+        value = value * 16 + static_cast<uint32_t>(HexDigitWeight(text[i]));
+    return static_cast<wchar_t>(value & 0xFFFF);
+}
+
 // "&#digits;" or "&#xhex;" (x in either case) at the position; a hand-written
 // matcher because a regular expression per reference made large answers crawl.
 bool MatchNumericReference(const std::wstring& text, size_t at, NumericReference& reference)
@@ -65,7 +99,7 @@ bool MatchNumericReference(const std::wstring& text, size_t at, NumericReference
     const size_t decimalEnd = SkipWhile(text, start, IsDecimalDigit);
     if (decimalEnd > start && decimalEnd < text.size() && text[decimalEnd] == L';')
     {
-        reference.code = static_cast<wchar_t>(DecimalValue(text.substr(start, decimalEnd - start)) & 0xFFFF);
+        reference.code = DecimalCode(text, start, decimalEnd);
         reference.length = decimalEnd + 1 - at;
         return true;
     }
@@ -74,37 +108,14 @@ bool MatchNumericReference(const std::wstring& text, size_t at, NumericReference
     const size_t hexEnd = SkipWhile(text, start + 1, IsHexDigit);
     if (hexEnd == start + 1 || hexEnd >= text.size() || text[hexEnd] != L';')
         return false;
-    const std::wstring digits = text.substr(start + 1, hexEnd - start - 1);
-    reference.code = static_cast<wchar_t>(wcstoul(digits.c_str(), nullptr, 16) & 0xFFFF);
+    reference.code = HexCode(text, start + 1, hexEnd);
     reference.length = hexEnd + 1 - at;
     return true;
 }
 
-// Every reference to a forbidden character becomes a line feed; the others
-// stay as written. Matches can only begin at "&#", so only there is tried.
-std::wstring ReplaceForbiddenReferences(const std::wstring& text)
+bool StartsReference(const std::wstring& text, size_t at)
 {
-    std::wstring output;
-    output.reserve(text.size());
-    size_t copied = 0;
-    for (size_t at = text.find(L"&#"); at != std::wstring::npos; at = text.find(L"&#", at))
-    {
-        NumericReference reference;
-        if (!MatchNumericReference(text, at, reference))
-        {
-            at += 2;
-            continue;
-        }
-        output.append(text, copied, at - copied);
-        if (IsAllowedXmlChar(reference.code))
-            output.append(text, at, reference.length);
-        else
-            output += L'\n';
-        at += reference.length;
-        copied = at;
-    }
-    output.append(text, copied, std::wstring::npos);
-    return output;
+    return text[at] == L'&' && at + 1 < text.size() && text[at + 1] == L'#';
 }
 
 IXMLDOMDocument2Ptr NewDocument()
@@ -193,13 +204,37 @@ IXMLDOMDocument2Ptr SanitiseXMLDocument(const std::wstring& text)
     ThrowHr(E_FAIL);
 }
 
+// One pass: forbidden characters and references to forbidden characters
+// become line feeds, everything else stays as written. The answer is never
+// longer afterwards, so the output is written into place.
 std::wstring CleanXmlText(const std::wstring& text)
 {
-    std::wstring copy(text);
-    for (wchar_t& ch : copy)
-        if (!IsAllowedXmlChar(ch))
-            ch = L'\n';
-    return ReplaceForbiddenReferences(copy);
+    std::wstring output(text.size(), L'\0');
+    wchar_t* out = &output[0];
+    for (size_t at = 0; at < text.size();)
+    {
+        NumericReference reference;
+        if (!StartsReference(text, at))
+        {
+            const wchar_t ch = text[at++];
+            *out++ = IsAllowedXmlChar(ch) ? ch : L'\n';
+        }
+        else if (!MatchNumericReference(text, at, reference))
+        {
+            *out++ = text[at++];
+            *out++ = text[at++];
+        }
+        else
+        {
+            if (IsAllowedXmlChar(reference.code))
+                out = std::copy(text.begin() + at, text.begin() + at + reference.length, out);
+            else
+                *out++ = L'\n';
+            at += reference.length;
+        }
+    }
+    output.resize(static_cast<size_t>(out - output.data()));
+    return output;
 }
 
 std::wstring decodeFPRpcString(const std::wstring& text)

@@ -1,6 +1,7 @@
 #include "LSHttpRequest.h"
 
 #include "CStdStr.h"
+#include "LSAnswerWait.h"
 #include "LSBaseWS.h"
 #include "LSInFlightRequests.h"
 #include "LSLog.h"
@@ -14,15 +15,7 @@ namespace {
 
 constexpr long ReadyStateReceiving = 3;
 constexpr long ReadyStateCompleted = 4;
-// How long a sent request may show no sign of an answer before it is
-// abandoned; well beyond the connect and receive timeouts with which the
-// platform ends such requests on Windows.
-constexpr uint64_t NoAnswerLimitMs = 120000;
-// Longest pause between two looks at the platform object while no input
-// arrives; the platform completes through window messages, which end the
-// pause at once.
-constexpr DWORD WaitStepMs = 50;
-
+using LSAnswerWait::NoAnswerLimitMs;
 bool ShutdownRequested(ILSShutdownInformerPtr& shutdownInformer)
 {
     if (!shutdownInformer)
@@ -36,19 +29,6 @@ bool ShutdownRequested(ILSShutdownInformerPtr& shutdownInformer)
 bool SameText(const _bstr_t& left, const _bstr_t& right)
 {
     return CStdStr(left) == CStdStr(right);
-}
-
-// Dispatches one waiting message, or waits up to one step for input to arrive.
-void PumpOrWait()
-{
-    MSG message;
-    if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-    {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-        return;
-    }
-    MsgWaitForMultipleObjectsEx(0, nullptr, WaitStepMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
 } // namespace
@@ -231,7 +211,7 @@ void LSHttpRequest::WaitUntilComplete(const std::wstring& url, ILSShutdownInform
     const uint64_t start = LSTiming::TickCount64();
     for (;;)
     {
-        PumpOrWait();
+        LSAnswerWait::PumpOrWait();
         if (ShutdownRequested(shutdownInformer))
             ThrowHr(E_ABORT);
         const long state = ReadyState();
@@ -283,4 +263,21 @@ void LSHttpRequest::PerformAsyncVariantSend(const std::wstring& url, const _vari
             Recreate();
         SendAndWait(url, body, checkFpRpcStatus, shutdownInformer, synchronous, tolerate404, logResponseBody);
     });
+}
+
+void LSHttpRequest::StartSend(const std::wstring& url, const _variant_t& body, ILSShutdownInformerPtr&)
+{
+    LS_DIAG_LOG << "Sending " << ToLogText(url);
+    CheckPlatformResult(Platform().send(body));
+}
+
+long LSHttpRequest::AnswerReadyState()
+{
+    return ReadyState();
+}
+
+void LSHttpRequest::FinishSend(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer)
+{
+    LS_DIAG_LOG << "Back from " << ToLogText(url);
+    CLSBaseWS::ThrowErrorMessage(*this, false, shutdownInformer, false, true);
 }

@@ -33,6 +33,9 @@ public:
     void PerformAsyncVariantSend(const std::wstring& url, const _variant_t& body, bool checkFpRpcStatus,
                                  ILSShutdownInformerPtr& shutdownInformer, bool synchronous, bool tolerate404,
                                  bool logResponseBody) override;
+    void StartSend(const std::wstring& url, const _variant_t& body, ILSShutdownInformerPtr& shutdownInformer) override;
+    long AnswerReadyState() override;
+    void FinishSend(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer) override;
 
 protected:
     // Replaces the platform object with a new one, reopened with the saved

@@ -17,6 +17,16 @@ public:
     void PerformAsyncVariantSend(const std::wstring& url, const _variant_t& body, bool checkFpRpcStatus,
                                  ILSShutdownInformerPtr& shutdownInformer, bool synchronous, bool tolerate404,
                                  bool logResponseBody) override;
+    // Recorded exchanges run one after another, each whole in StartSend.
+    void StartSend(const std::wstring& url, const _variant_t& body, ILSShutdownInformerPtr& shutdownInformer) override
+    {
+        ILSHttpRequest::StartSend(url, body, shutdownInformer);
+    }
+    long AnswerReadyState() override { return ILSHttpRequest::AnswerReadyState(); }
+    void FinishSend(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer) override
+    {
+        ILSHttpRequest::FinishSend(url, shutdownInformer);
+    }
 
 private:
     void WriteErrorResponse(const std::wstring& path, const std::wstring& errorText);

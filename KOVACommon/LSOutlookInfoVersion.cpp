@@ -58,6 +58,53 @@ CStdStr OfficeFileOfThisProcess()
     return path;
 }
 
+// The installer's library is loaded on first use, not with the component:
+// only a process without the mail client's files asks it, and it brings a
+// dozen other libraries into the process.
+struct InstallerFunctions
+{
+    UniqueHModule library;
+    decltype(&MsiProvideQualifiedComponentW) provideQualifiedComponent = nullptr;
+    decltype(&MsiGetFileVersionW) getFileVersion = nullptr;
+};
+
+template <typename Function>
+Function InstallerFunction(HMODULE library, const char* name)
+{
+    FARPROC found = library ? GetProcAddress(library, name) : nullptr;
+    // Through the generic function type, which converts to any other.
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(found));
+}
+
+InstallerFunctions LoadInstaller()
+{
+    InstallerFunctions installer;
+    installer.library.Reset(LoadLibraryW(L"msi.dll"));
+    installer.provideQualifiedComponent = InstallerFunction<decltype(&MsiProvideQualifiedComponentW)>(
+        installer.library.Get(), "MsiProvideQualifiedComponentW");
+    installer.getFileVersion =
+        InstallerFunction<decltype(&MsiGetFileVersionW)>(installer.library.Get(), "MsiGetFileVersionW");
+    if (!installer.provideQualifiedComponent || !installer.getFileVersion)
+    {
+        LS_ERROR_LOG << "Windows Installer not available: " << GetLastError();
+        installer.provideQualifiedComponent = nullptr;
+        installer.getFileVersion = nullptr;
+    }
+    return installer;
+}
+
+const InstallerFunctions& Installer()
+{
+    static const InstallerFunctions installer = LoadInstaller();
+    return installer;
+}
+
+UINT ProvideQualifiedComponent(const wchar_t* category, const wchar_t* qualifier, wchar_t* path, DWORD* length)
+{
+    const auto provide = Installer().provideQualifiedComponent;
+    return provide ? provide(category, qualifier, INSTALLMODE_DEFAULT, path, length) : ERROR_UNKNOWN_COMPONENT;
+}
+
 bool SizeQuerySucceeded(UINT result)
 {
     return result == ERROR_SUCCESS || result == ERROR_MORE_DATA;
@@ -67,12 +114,10 @@ bool SizeQuerySucceeded(UINT result)
 bool QueryPathLength(const wchar_t* category, DWORD& length)
 {
     length = 0;
-    if (SizeQuerySucceeded(MsiProvideQualifiedComponentW(category, L"outlook.x64.exe", INSTALLMODE_DEFAULT,
-                                                         nullptr, &length)))
+    if (SizeQuerySucceeded(ProvideQualifiedComponent(category, L"outlook.x64.exe", nullptr, &length)))
         return true;
     length = 0;
-    return SizeQuerySucceeded(
-        MsiProvideQualifiedComponentW(category, L"outlook.exe", INSTALLMODE_DEFAULT, nullptr, &length));
+    return SizeQuerySucceeded(ProvideQualifiedComponent(category, L"outlook.exe", nullptr, &length));
 }
 
 bool FindInstalledOutlook(const wchar_t* category, LSInstalledOutlook& found)
@@ -82,8 +127,7 @@ bool FindInstalledOutlook(const wchar_t* category, LSInstalledOutlook& found)
         return false;
     std::vector<wchar_t> path(static_cast<size_t>(length) + 1, L'\0');
     DWORD capacity = length + 1;
-    if (MsiProvideQualifiedComponentW(category, L"outlook.exe", INSTALLMODE_DEFAULT, path.data(), &capacity) !=
-        ERROR_SUCCESS)
+    if (ProvideQualifiedComponent(category, L"outlook.exe", path.data(), &capacity) != ERROR_SUCCESS)
         return false;
     const CStdStr pathText(path.data());
     LS_DIAG_LOG << "MsiProvideQualifiedComponent for path: GOT: " << ToLogText(category) << " - "
@@ -94,8 +138,8 @@ bool FindInstalledOutlook(const wchar_t* category, LSInstalledOutlook& found)
     // Separate sizes: the version call writes its length back.
     DWORD versionLength = kVersionBufferLength;
     DWORD languageLength = kVersionBufferLength;
-    if (MsiGetFileVersionW(pathText.c_str(), version.data(), &versionLength, language.data(), &languageLength) !=
-        ERROR_SUCCESS)
+    if (Installer().getFileVersion(pathText.c_str(), version.data(), &versionLength, language.data(),
+                                   &languageLength) != ERROR_SUCCESS)
         return false;
     const CStdStr versionText(version.data());
     LS_DIAG_LOG << "Got outlook version string:" << ToLogText(versionText);

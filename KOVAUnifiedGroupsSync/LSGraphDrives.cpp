@@ -3,12 +3,15 @@
 #include "CStdStr.h"
 #include "LSBaseWS.h"
 #include "LSGraphJson.h"
+#include "LSAnswerWait.h"
 #include "LSHttpError.h"
 #include "LSLog.h"
+#include "LSSetting.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <exception>
 #include <map>
 #include <numeric>
 
@@ -19,6 +22,9 @@ using LSGraphJson::Utf8;
 using LSGraphJson::Wide;
 
 const wchar_t* const BatchPath = L"$batch";
+const wchar_t* const BatchesInFlightSetting = L"KOVAUnifiedGroups.GraphBatchesInFlight";
+constexpr uint32_t DefaultBatchesInFlight = 4;
+constexpr uint32_t MostBatchesInFlight = 8;
 
 // The answer of one batch: which sub-requests must go again, and when.
 struct BatchOutcome
@@ -26,13 +32,6 @@ struct BatchOutcome
     std::vector<size_t> throttled;
     uint32_t throttleStatus = 0;
     uint32_t retryAfterSeconds = 0;
-};
-
-// A failure of the batch exchange itself, already retried by the transport:
-// carried past the sub-request retry so it is not retried a second time.
-struct BatchExchangeFailure
-{
-    LSHttpError error;
 };
 
 bool IsThrottling(uint32_t status)
@@ -150,38 +149,114 @@ BatchOutcome TakeAnswers(const Json& answer, const std::vector<std::wstring>& gr
     return outcome;
 }
 
-void ResolveBatch(const std::wstring& batchUrl, const std::wstring& authorization,
-                  const std::vector<std::wstring>& groupIds, size_t first, size_t count,
-                  std::vector<std::wstring>& urls, ILSShutdownInformerPtr& shutdownInformer)
+uint32_t BatchesInFlight()
 {
-    std::vector<size_t> pending(count);
-    std::iota(pending.begin(), pending.end(), first);
+    const uint32_t configured =
+        LSSetting::GetInstance().GetUserDwordConfigDetails(BatchesInFlightSetting, DefaultBatchesInFlight).value;
+    const uint32_t used = std::min(std::max(configured, 1u), MostBatchesInFlight);
+    if (used != configured)
+    {
+        LS_ERROR_LOG << "KOVAUnifiedGroups.GraphBatchesInFlight " << configured << " is outside 1 to "
+                     << MostBatchesInFlight << ": " << used << " used";
+    }
+    return used;
+}
+
+// What every batch of one pass shares.
+struct BatchJob
+{
+    std::wstring batchUrl;
+    const std::wstring& authorization;
+    const std::vector<std::wstring>& groupIds;
+    std::vector<std::wstring>& urls;
+    ILSShutdownInformerPtr& shutdownInformer;
+};
+
+// One attempt of a batch, sent and not yet read. A failure to send is kept
+// and thrown when the batch is read, so batches are read in one place.
+struct OpenBatch
+{
+    std::vector<size_t> pending;
+    ILSHttpRequestPtr request;
+    std::exception_ptr startFailure;
+    uint64_t waitedMs = 0;
+};
+
+OpenBatch StartBatch(BatchJob& job, std::vector<size_t> pending)
+{
+    OpenBatch batch;
+    batch.pending = std::move(pending);
     try
     {
-        CLSBaseWS::RetryOnServerUnavailable(shutdownInformer, [&] {
-            Json answer;
-            try
-            {
-                answer = LSGraphJson::Exchange(batchUrl, L"POST", authorization, BatchBody(groupIds, pending),
-                                               shutdownInformer);
-            }
-            catch (const LSHttpError& error)
-            {
-                throw BatchExchangeFailure{error};
-            }
-            const BatchOutcome outcome = TakeAnswers(answer, groupIds, pending, urls);
-            if (outcome.throttled.empty())
-                return;
-            pending = outcome.throttled;
-            throw LSHttpError(outcome.throttleStatus,
-                              CStdStr::Format(L"%u drive requests throttled", unsigned(pending.size())),
-                              std::wstring(), outcome.retryAfterSeconds);
-        });
+        batch.request = LSGraphJson::StartExchange(job.batchUrl, L"POST", job.authorization,
+                                                   BatchBody(job.groupIds, batch.pending), job.shutdownInformer);
     }
-    catch (const BatchExchangeFailure& failure)
+    catch (...)
     {
-        throw failure.error;
+        batch.startFailure = std::current_exception();
     }
+    return batch;
+}
+
+std::vector<size_t> GroupRange(size_t first, size_t count)
+{
+    std::vector<size_t> range(count);
+    std::iota(range.begin(), range.end(), first);
+    return range;
+}
+
+// The index of an open batch that can be read: one that failed to send, or
+// the first whose answer is complete.
+size_t WaitForOne(BatchJob& job, std::vector<OpenBatch>& open)
+{
+    std::vector<LSAnswerWait::Pending> pending;
+    for (size_t i = 0; i < open.size(); ++i)
+    {
+        if (open[i].startFailure)
+            return i;
+        pending.push_back({open[i].request.get(), job.batchUrl, open[i].waitedMs});
+    }
+    const size_t done = LSAnswerWait::WaitForFirst(pending, job.shutdownInformer);
+    for (size_t i = 0; i < open.size(); ++i)
+        open[i].waitedMs = pending[i].waitedMs;
+    return done;
+}
+
+Json ReadBatch(BatchJob& job, OpenBatch& batch)
+{
+    if (batch.startFailure)
+        std::rethrow_exception(batch.startFailure);
+    return LSGraphJson::FinishExchange(*batch.request, job.batchUrl, job.shutdownInformer);
+}
+
+// A repeated attempt goes alone: sent and waited for before anything else is read.
+Json ExchangeAlone(BatchJob& job, const std::vector<size_t>& pending)
+{
+    std::vector<OpenBatch> one;
+    one.push_back(StartBatch(job, pending));
+    WaitForOne(job, one);
+    return ReadBatch(job, one.front());
+}
+
+// The first attempt's answer, then the throttled sub-requests (or the whole
+// batch, when the batch itself was throttled) again under the throttling
+// retry, until every drive is known.
+void CompleteBatch(BatchJob& job, OpenBatch& first)
+{
+    std::vector<size_t> pending = first.pending;
+    bool firstAttempt = true;
+    CLSBaseWS::RetryOnServerUnavailable(job.shutdownInformer, [&] {
+        const bool answered = firstAttempt;
+        firstAttempt = false;
+        const Json answer = answered ? ReadBatch(job, first) : ExchangeAlone(job, pending);
+        const BatchOutcome outcome = TakeAnswers(answer, job.groupIds, pending, job.urls);
+        if (outcome.throttled.empty())
+            return;
+        pending = outcome.throttled;
+        throw LSHttpError(outcome.throttleStatus,
+                          CStdStr::Format(L"%u drive requests throttled", unsigned(pending.size())), std::wstring(),
+                          outcome.retryAfterSeconds);
+    });
 }
 
 } // namespace
@@ -192,9 +267,30 @@ std::vector<std::wstring> LSGraphDrives::DocumentLibraryUrls(const std::wstring&
                                                              ILSShutdownInformerPtr& shutdownInformer)
 {
     std::vector<std::wstring> urls(groupIds.size());
-    const std::wstring batchUrl = graphRoot + BatchPath;
-    for (size_t first = 0; first < groupIds.size(); first += MaxRequestsPerBatch)
-        ResolveBatch(batchUrl, authorization, groupIds, first,
-                     std::min(MaxRequestsPerBatch, groupIds.size() - first), urls, shutdownInformer);
+    BatchJob job{graphRoot + BatchPath, authorization, groupIds, urls, shutdownInformer};
+    const size_t inFlight = BatchesInFlight();
+    std::vector<OpenBatch> open;
+    size_t next = 0; // the first group of the next batch
+    const auto fill = [&] {
+        while (open.size() < inFlight && next < groupIds.size())
+        {
+            const size_t count = std::min(MaxRequestsPerBatch, groupIds.size() - next);
+            open.push_back(StartBatch(job, GroupRange(next, count)));
+            next += count;
+        }
+    };
+    // All or nothing: the first failure ends the pass; batches still in
+    // flight are let go, their platform objects kept until they complete.
+    fill();
+    while (!open.empty())
+    {
+        const size_t done = WaitForOne(job, open);
+        OpenBatch batch = std::move(open[done]);
+        open.erase(open.begin() + static_cast<std::ptrdiff_t>(done));
+        // Its slot stays free until it is complete, so a repeated attempt
+        // counts against the limit too.
+        CompleteBatch(job, batch);
+        fill();
+    }
     return urls;
 }

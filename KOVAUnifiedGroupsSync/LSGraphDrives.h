@@ -1,8 +1,10 @@
 #pragma once
 // The document library address of each group, asked over Microsoft Graph in
-// JSON batches. Sub-requests answered with a throttling status are sent again,
-// on their own, after their Retry-After, under the transport's throttling
-// retry (at most 5 attempts, light-sync mode on at each).
+// JSON batches, up to KOVAUnifiedGroups.GraphBatchesInFlight (1 to 8, default
+// 4) of them in flight at once on the caller's thread. Sub-requests answered
+// with a throttling status (or a whole batch so answered) are sent again, on
+// their own, after their Retry-After, under the transport's throttling retry
+// (at most 5 attempts per batch, light-sync mode on at each).
 #include "KOVASyncBasicsPtrs.h"
 
 #include <cstddef>

@@ -30,29 +30,62 @@ void LogGraphError(const std::wstring& url, const LSHttpError& error)
                  << code->get<std::string>() << " - " << message->get<std::string>();
 }
 
-} // namespace
-
-Json Exchange(const std::wstring& url, const std::wstring& method, const std::wstring& authorization,
-              const std::string& body, ILSShutdownInformerPtr& shutdownInformer)
+ILSHttpRequestPtr OpenJsonRequest(const std::wstring& url, const std::wstring& method,
+                                  const std::wstring& authorization, const std::string& body)
 {
     ILSHttpRequestPtr request = CLSBaseWS::OpenRequest(url, method, false);
     SetHeader(request, L"Authorization", authorization);
     SetHeader(request, L"Accept", JsonMediaType);
     if (!body.empty())
         SetHeader(request, L"Content-Type", JsonMediaType);
+    return request;
+}
+
+template <typename Send>
+void LoggingGraphErrors(const std::wstring& url, Send send)
+{
     try
     {
-        CLSBaseWS::PerformAsyncSend(request, url, Wide(body), shutdownInformer);
+        send();
     }
     catch (const LSHttpError& error)
     {
         LogGraphError(url, error);
         throw;
     }
-    Json answer = Json::parse(Utf8(CStdStr(request->GetResponseText())), nullptr, false);
+}
+
+Json ParsedAnswer(ILSHttpRequest& request, const std::wstring& url)
+{
+    Json answer = Json::parse(Utf8(CStdStr(request.GetResponseText())), nullptr, false);
     if (answer.is_discarded())
         ThrowInvalidAnswer("the answer from " + Utf8(url) + " is not JSON");
     return answer;
+}
+
+} // namespace
+
+Json Exchange(const std::wstring& url, const std::wstring& method, const std::wstring& authorization,
+              const std::string& body, ILSShutdownInformerPtr& shutdownInformer)
+{
+    ILSHttpRequestPtr request = OpenJsonRequest(url, method, authorization, body);
+    LoggingGraphErrors(url, [&] { CLSBaseWS::PerformAsyncSend(request, url, Wide(body), shutdownInformer); });
+    return ParsedAnswer(*request, url);
+}
+
+ILSHttpRequestPtr StartExchange(const std::wstring& url, const std::wstring& method,
+                                const std::wstring& authorization, const std::string& body,
+                                ILSShutdownInformerPtr& shutdownInformer)
+{
+    ILSHttpRequestPtr request = OpenJsonRequest(url, method, authorization, body);
+    LoggingGraphErrors(url, [&] { CLSBaseWS::StartAsyncSend(request, url, Wide(body), shutdownInformer); });
+    return request;
+}
+
+Json FinishExchange(ILSHttpRequest& request, const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer)
+{
+    LoggingGraphErrors(url, [&] { request.FinishSend(url, shutdownInformer); });
+    return ParsedAnswer(request, url);
 }
 
 void ThrowInvalidAnswer(const std::string& what)

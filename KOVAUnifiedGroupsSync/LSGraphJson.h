@@ -2,6 +2,7 @@
 // Microsoft Graph answers as JSON: one exchange through the web-service
 // transport, and checked access to the members the group queries read. An
 // answer without the shape relied on fails like an unparsable one.
+#include "ILSHttpRequest.h"
 #include "KOVASyncBasicsPtrs.h"
 
 #include <nlohmann/json.hpp>
@@ -17,6 +18,14 @@ using Json = nlohmann::json;
 // LSHttpError; an answer that is not JSON fails through ThrowInvalidAnswer.
 Json Exchange(const std::wstring& url, const std::wstring& method, const std::wstring& authorization,
               const std::string& body, ILSShutdownInformerPtr& shutdownInformer);
+
+// The same exchange in two halves, one attempt without the throttling retry,
+// so several can be in flight: StartExchange sends and returns the request;
+// once its answer is complete (LSAnswerWait), FinishExchange reads it.
+ILSHttpRequestPtr StartExchange(const std::wstring& url, const std::wstring& method,
+                                const std::wstring& authorization, const std::string& body,
+                                ILSShutdownInformerPtr& shutdownInformer);
+Json FinishExchange(ILSHttpRequest& request, const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer);
 
 // Error line naming what was wrong, then hresult_exception with
 // HRESULT_FROM_WIN32(ERROR_INVALID_DATA).

@@ -194,17 +194,25 @@ std::vector<LSUnifiedGroups::LSUnifiedGroup> LSUnifiedGroups::GetCurrentGroups(
     long count = 0;
     CheckDom(groupNodes->get_length(&count), groupNodes, IID_IXMLDOMNodeList);
     std::vector<LSUnifiedGroup> groups;
+    std::vector<std::wstring> idTexts;
     if (count != 0)
+    {
         groups.reserve(static_cast<size_t>(count));
+        idTexts.reserve(static_cast<size_t>(count));
+    }
     for (long i = 0; i < count; ++i)
     {
         IXMLDOMElementPtr group = AsElement(GroupNodeAt(groupNodes, i));
         const std::wstring idText = ElementText(AsElement(SelectSingle(group, IdQuery)));
         const CStdStr bracedId = CStdStr::Format(BracedGuidFormat, idText.c_str());
         std::wstring displayName = ElementText(AsElement(SelectSingle(group, DisplayNameQuery)));
-        const GUID id = GuidFromText(bracedId);
-        std::wstring url = ResourceUrl(endpoint, authorization, idText, resourceName, shutdownInformer);
-        groups.push_back({id, std::move(displayName), std::move(url)});
+        groups.push_back({GuidFromText(bracedId), std::move(displayName), std::wstring()});
+        idTexts.push_back(idText);
     }
+    // The listing's document goes before the details requests: kept alive,
+    // a large one made every later exchange slower.
+    groupNodes = nullptr;
+    for (size_t i = 0; i < groups.size(); ++i)
+        groups[i].url = ResourceUrl(endpoint, authorization, idTexts[i], resourceName, shutdownInformer);
     return groups;
 }

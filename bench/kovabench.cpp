@@ -5,6 +5,7 @@
 //   kovabench memory URL PASSES      passes on one filter object, private bytes after the first and last
 //   kovabench floor URL FILE PASSES  the same exchanges by a minimal synchronous client
 //   kovabench floor-memory URL FILE PASSES  the floor client's memory over as many passes
+//   kovabench startup URL            one pass in a fresh process, with the moments of its start-up
 //   kovabench clean MB               XML cleaning throughput
 #include "CleaningBench.h"
 #include "ComponentPass.h"
@@ -15,6 +16,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -91,7 +93,52 @@ void PrintPasses(const std::vector<Timed>& passes, unsigned items, const char* e
         wall.push_back(pass.wallMs);
         cpu.push_back(pass.cpuMs);
     }
-    std::printf("items=%u\nmedian_ms=%.2f\ncpu_ms=%.2f\n%s", items, Median(wall), Median(cpu), extra);
+    std::printf("items=%u\nmedian_ms=%.2f\nmin_ms=%.2f\nmax_ms=%.2f\ncpu_ms=%.2f\n%s", items, Median(wall),
+                *std::min_element(wall.begin(), wall.end()), *std::max_element(wall.begin(), wall.end()), Median(cpu),
+                extra);
+}
+
+// Milliseconds since 1970 of a file time, the clock the simulator's log uses.
+double EpochMilliseconds(const FILETIME& time)
+{
+    ULARGE_INTEGER value;
+    value.LowPart = time.dwLowDateTime;
+    value.HighPart = time.dwHighDateTime;
+    return static_cast<double>(value.QuadPart - 116444736000000000ull) / 10000.0;
+}
+
+double EpochNow()
+{
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    return EpochMilliseconds(now);
+}
+
+double ProcessEpoch()
+{
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    return EpochMilliseconds(created);
+}
+
+// One pass in a fresh process, with the moments the script sets against the
+// simulator's arrival time of the first request: process created, filter
+// about to be created (the DLL loads), created and set up, folder update begun.
+int Startup(const std::wstring& url)
+{
+    SetResource(url);
+    const double process = ProcessEpoch();
+    const double load = EpochNow();
+    unsigned items = 0;
+    double update = 0;
+    {
+        ComponentPass pass(ProgId);
+        update = EpochNow();
+        items = pass.Run();
+    }
+    std::printf("items=%u\nprocess_epoch_ms=%.3f\nload_epoch_ms=%.3f\nupdate_epoch_ms=%.3f\nend_epoch_ms=%.3f\n", items,
+                process, load, update, EpochNow());
+    return 0;
 }
 
 int Pass(const std::wstring& url, int passes)
@@ -178,7 +225,7 @@ int Floor(const std::wstring& url, const std::wstring& file, int passes)
     unsigned answered = 0;
     for (int i = 0; i < passes; ++i)
         timed.push_back(Time([&] { answered = RunFloorPass(root, exchanges); }));
-    std::printf("exchanges=%zu\nanswered=%u\n", exchanges.size(), answered);
+    std::printf("exchanges=%zu\nanswered=%u\nprocess_epoch_ms=%.3f\n", exchanges.size(), answered, ProcessEpoch());
     PrintPasses(timed, answered);
     return 0;
 }
@@ -207,9 +254,11 @@ int Dispatch(const std::vector<std::wstring>& a)
         return FloorMemory(a[1], a[2], std::stoi(a[3]));
     if (a.size() == 4 && a[0] == L"floor")
         return Floor(a[1], a[2], std::stoi(a[3]));
+    if (a.size() == 2 && a[0] == L"startup")
+        return Startup(a[1]);
     if (a.size() == 2 && a[0] == L"clean")
         return Clean(std::stoi(a[1]));
-    std::fprintf(stderr, "usage: kovabench pass URL PASSES [graph] | memory URL PASSES | floor URL FILE PASSES | floor-memory URL FILE PASSES | clean MB\n");
+    std::fprintf(stderr, "usage: kovabench pass URL PASSES [graph] | memory URL PASSES | floor URL FILE PASSES | floor-memory URL FILE PASSES | startup URL | clean MB\n");
     return 2;
 }
 

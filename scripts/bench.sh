@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Benchmarks of the Unified Groups filter against the local EWS simulator (no
-# server delay), printed as one table: sync pass against the network floor,
-# CPU per exchange, XML cleaning throughput, private bytes over many passes.
-# Figures only: nothing here fails on a timing.
+# Benchmarks of the Unified Groups filter against the local EWS simulator,
+# printed as one table: sync pass against the network floor (no server delay),
+# CPU per exchange, start-up to the first request, passes at 100 ms per answer
+# against their latency floor, XML cleaning throughput, private bytes over many
+# passes. Figures only: nothing here fails on a timing.
 #
-#   scripts/bench.sh    (BENCH_PASSES=5 BENCH_MEMORY_PASSES=200 BENCH_MEMORY_GROUPS=20)
+#   scripts/bench.sh    (BENCH_PASSES=5 BENCH_LATENCY_PASSES=3 BENCH_LATENCY_MS=100
+#                        BENCH_MEMORY_PASSES=200 BENCH_MEMORY_GROUPS=20)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${KOVA_BUILD_DIR:-$here/build}
@@ -13,6 +15,8 @@ setup_log=$build/bench-setup.log
 passes=${BENCH_PASSES:-5}
 memory_passes=${BENCH_MEMORY_PASSES:-200}
 memory_groups=${BENCH_MEMORY_GROUPS:-20}
+latency_passes=${BENCH_LATENCY_PASSES:-3}
+latency_ms=${BENCH_LATENCY_MS:-100}
 
 step() { echo "bench: $*" >&2; }
 quietly() {
@@ -53,11 +57,11 @@ forget_settings() {
 }
 trap 'stop_simulator; forget_settings; rm -rf "$work"' EXIT
 
-start_simulator() { # groups
+start_simulator() { # groups [answer delay ms]
   stop_simulator
   rm -f "$work/port"
   python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$work/port" --lifetime 900 --groups "$1" \
-    >>"$setup_log" 2>&1 &
+    --answer-delay-ms "${2:-0}" >>"$setup_log" 2>&1 &
   sim_pid=$!
   for _ in $(seq 100); do
     [ -s "$work/port" ] && break
@@ -68,6 +72,8 @@ start_simulator() { # groups
 }
 control() { curl -s --noproxy "*" -X "$1" "$url/_sim/$2"; }
 request_count() { control GET requests | python3 -c 'import json,sys; print(len(json.load(sys.stdin)))'; }
+# Arrival of the first logged request, milliseconds since 1970.
+first_request_epoch_ms() { control GET requests | python3 -c 'import json,sys; print("%.3f" % (json.load(sys.stdin)[0]["time"] * 1000))'; }
 
 bench() { "$here/scripts/wine-run" "$build/bin/kovabench.exe" "$@" | tr -d '\r'; }
 figure() { sed -n "s/^$1=//p" <<<"$2"; }
@@ -100,7 +106,7 @@ for n in 50 200 1000; do
   write_envelopes "$per_pass"
   floor=$(bench floor "$url" "$(winepath -w "$work/envelopes" 2>/dev/null)" "$passes")
   [ "$(figure answered "$floor")" = "$per_pass" ] || step "warning: the floor got $(figure answered "$floor") of $per_pass answers"
-  row[$n]="$(figure items "$out") $per_pass $(figure median_ms "$out") $(figure median_ms "$floor") $(figure cpu_ms "$out") $(figure cpu_ms "$floor")"
+  row[$n]="$(figure items "$out") $per_pass $(figure median_ms "$out") $(figure median_ms "$floor") $(figure cpu_ms "$out") $(figure cpu_ms "$floor") $(figure min_ms "$out") $(figure max_ms "$out") $(figure min_ms "$floor") $(figure max_ms "$floor")"
 done
 
 # The same passes over Microsoft Graph: one listing page per 999 groups and one
@@ -113,6 +119,45 @@ for n in 50 200 1000; do
   out=$(bench pass "$url/" "$passes" graph)
   total=$(request_count)
   graph_row[$n]="$(figure items "$out") $((total / passes)) $(figure median_ms "$out") $(figure cpu_ms "$out")"
+done
+
+# Start-up: a fresh process to its first request on the wire, the component's
+# against the floor client's, and where the component's time goes.
+step "start-up: one component process and one floor client process, N=20"
+start_simulator 20
+control POST requests/clear >/dev/null
+startup=$(bench startup "$url/")
+startup_first=$(first_request_epoch_ms)
+write_envelopes 21
+control POST requests/clear >/dev/null
+floor_startup=$(bench floor "$url" "$(winepath -w "$work/envelopes" 2>/dev/null)" 1)
+floor_first=$(first_request_epoch_ms)
+
+# Under real latency: every answer waits; the latency floor is the round trips
+# a pass cannot avoid times that wait (EWS: the listing and one details request
+# per group, one after another; Graph: the listing page, then the drive
+# batches four at a time). Graph also as whole synchost processes.
+round_trips() { # ews|graph N
+  if [ "$1" = ews ]; then echo $(($2 + 1)); else echo $((1 + ((($2 + 19) / 20) + 3) / 4)); fi
+}
+synchost_ms() { # url
+  local times=() start end
+  for _ in $(seq "$latency_passes"); do
+    start=$(date +%s%N)
+    "$here/scripts/wine-run" "$build/bin/synchost.exe" --resource "$1/" --backend graph --graph-root "$1/v1.0/" \
+      >>"$setup_log" 2>&1 || step "warning: synchost failed"
+    end=$(date +%s%N)
+    times+=($(((end - start) / 1000)))
+  done
+  printf '%s\n' "${times[@]}" | sort -n | awk '{ a[NR] = $1 } END { printf "%.1f", a[int((NR + 1) / 2)] / 1000 }'
+}
+declare -A latency_row
+for n in 20 200; do
+  step "N=$n at $latency_ms ms per answer: $latency_passes EWS passes, Graph passes, synchost processes"
+  start_simulator "$n" "$latency_ms"
+  ews=$(bench pass "$url/" "$latency_passes")
+  graph=$(bench pass "$url/" "$latency_passes" graph)
+  latency_row[$n]="$(figure median_ms "$ews") $(figure median_ms "$graph") $(synchost_ms "$url")"
 done
 
 # Memory over many passes of one filter object, then the floor client over as
@@ -147,13 +192,17 @@ step "XML cleaning on a 10 MB answer"
 clean=$(bench clean 10)
 
 echo
-printf '%-6s %6s %9s %12s %10s %7s %14s %14s\n' N items exchanges component_ms floor_ms ratio cpu_us/exch cpu_us/exch_fl
+printf '%-6s %6s %9s %12s %17s %10s %17s %7s %14s %14s\n' N items exchanges component_ms "(min-max)" floor_ms \
+  "(min-max)" ratio cpu_us/exch cpu_us/exch_fl
 for n in 50 200 1000; do
-  read -r items exch comp fl ccpu fcpu <<<"${row[$n]}"
-  awk -v n="$n" -v i="$items" -v e="$exch" -v c="$comp" -v f="$fl" -v cc="$ccpu" -v fc="$fcpu" 'BEGIN {
-    printf "%-6s %6s %9s %12.1f %10.1f %7.3f %14.1f %14.1f\n", n, i, e, c, f, c / f, cc * 1000 / e, fc * 1000 / e }'
+  read -r items exch comp fl ccpu fcpu cmin cmax fmin fmax <<<"${row[$n]}"
+  awk -v n="$n" -v i="$items" -v e="$exch" -v c="$comp" -v f="$fl" -v cc="$ccpu" -v fc="$fcpu" \
+      -v cl="$cmin" -v ch="$cmax" -v fl="$fmin" -v fh="$fmax" 'BEGIN {
+    printf "%-6s %6s %9s %12.1f %17s %10.1f %17s %7.3f %14.1f %14.1f\n", n, i, e, c,
+           sprintf("(%.0f-%.0f)", cl, ch), f, sprintf("(%.0f-%.0f)", fl, fh), c / f, cc * 1000 / e, fc * 1000 / e }'
 done
-echo "(median of $passes passes; CPU = process user+system per pass / exchanges)"
+echo "(median of $passes passes, with their minimum and maximum; ratio = median / median;"
+echo " CPU = process user+system per pass / exchanges)"
 echo
 printf '%-6s %6s %9s %12s %14s\n' N items exchanges graph_ms cpu_us/exch
 for n in 50 200 1000; do
@@ -162,6 +211,26 @@ for n in 50 200 1000; do
     printf "%-6s %6s %9s %12.1f %14.1f\n", n, i, e, c, cc * 1000 / e }'
 done
 echo "(Microsoft Graph path, KOVAUnifiedGroups.Backend = Graph: median of $passes passes)"
+echo
+awk -v p="$(figure process_epoch_ms "$startup")" -v l="$(figure load_epoch_ms "$startup")" \
+    -v u="$(figure update_epoch_ms "$startup")" -v f="$startup_first" \
+    -v fp="$(figure process_epoch_ms "$floor_startup")" -v ff="$floor_first" 'BEGIN {
+  printf "start-up to the first request (N=20): process start %.1f ms (floor client %.1f ms);\n", f - p, ff - fp
+  printf "  DLL load to first request %.1f ms = filter created and set up (DLL load, start-up duties, class factory) %.1f ms\n", f - l, u - l
+  printf "  + folder update to the first request (settings, profile folder, token library) %.1f ms\n", f - u }'
+echo
+echo "at $latency_ms ms per answer (median of $latency_passes): wall time against the latency floor (round trips x delay)"
+printf '%-6s %10s %10s %7s %10s %10s %7s %14s\n' N ews_ms floor_ms ratio graph_ms floor_ms ratio synchost_graph
+for n in 20 200; do
+  read -r ews graph whole <<<"${latency_row[$n]}"
+  awk -v n="$n" -v e="$ews" -v g="$graph" -v w="$whole" -v d="$latency_ms" \
+      -v re="$(round_trips ews "$n")" -v rg="$(round_trips graph "$n")" 'BEGIN {
+    printf "%-6s %10.1f %10.1f %7.2f %10.1f %10.1f %7.2f %14.1f\n", n, e, re * d, e / (re * d), g, rg * d, g / (rg * d), w }'
+done
+read -r _ _ whole20 <<<"${latency_row[20]}"
+read -r _ _ whole200 <<<"${latency_row[200]}"
+awk -v a="$whole20" -v b="$whole200" 'BEGIN {
+  printf "(synchost_graph = a whole synchost process over Graph; N=200 / N=20: %.2fx)\n", b / a }'
 memory_line() { # label figures
   awk -v l="$1" -v a="$(figure private_first "$2")" -v b="$(figure private_last "$2")" \
       -v h="$(figure heap_first "$2")" -v k="$(figure heap_last "$2")" 'BEGIN {

@@ -116,6 +116,7 @@ std::vector<SimRequest> EwsSimClient::Requests()
             request.headers.emplace_back(header[0].String(), header[1].String());
         request.body = item["body"].String();
         request.bodyLength = static_cast<size_t>(item["bodyLength"].Number());
+        request.open = static_cast<size_t>(item["open"].Number());
         requests.push_back(std::move(request));
     }
     return requests;

@@ -16,6 +16,7 @@ struct SimRequest
     std::vector<std::pair<std::string, std::string>> headers; // wire order
     std::string body;
     size_t bodyLength = 0;
+    size_t open = 0; // requests the simulator was answering when this one arrived, itself included
 
     // First header of that name (case-insensitive); empty when absent.
     std::string Header(const std::string& name) const;

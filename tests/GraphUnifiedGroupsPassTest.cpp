@@ -8,6 +8,7 @@
 #include "LSAutoGroupSource.h"
 #include "LSHostPropertyMap.h"
 #include "LSHostShutdownInformer.h"
+#include "LSInFlightRequests.h"
 #include "LSOutlookInfo.h"
 #include "LSPropertyNames.h"
 #include "LSResourceLibraries.h"
@@ -89,6 +90,31 @@ std::string JsonQuote(const std::string& text)
     for (char c : text)
         quoted += (c == '"' || c == '\\') ? std::string("\\") + c : std::string(1, c);
     return quoted + "\"";
+}
+
+// Every drive batch waits this long at the simulator, so batches sent
+// together are seen open together.
+void DelayBatches(unsigned milliseconds)
+{
+    EwsSimClient::Script("{\"match\": {\"path\": \"" + BatchPath + "\"}, \"passThrough\": true, \"delayMs\": " +
+                         std::to_string(milliseconds) + ", \"times\": 100}");
+}
+
+size_t MostOpenBatches(const std::vector<SimRequest>& requests)
+{
+    size_t most = 0;
+    for (const SimRequest& request : requests)
+        if (request.path == BatchPath)
+            most = std::max(most, request.open);
+    return most;
+}
+
+// Releases the kept platform objects of this thread that have completed.
+bool NoneKept()
+{
+    IXMLHTTPRequestPtr none;
+    LSInFlightRequests::Release(none);
+    return LSInFlightRequests::KeptCount() == 0;
 }
 
 size_t CountPath(const std::vector<SimRequest>& requests, const std::string& path)
@@ -203,6 +229,7 @@ protected:
     UserSettingGuard m_lastProfileDir{L"KOVA.LastActiveProfileDir"};
     UserSettingGuard m_lightSyncEnd{L"SharepointSync.HealthScoreLightSyncEndTime"};
     UserSettingGuard m_autoBackend{LSAutoGroupSource::RememberedSetting};
+    UserSettingGuard m_batchesInFlight{L"KOVAUnifiedGroups.GraphBatchesInFlight"};
     ILSSyncFilter2Ptr m_filter;
     TestInformer m_informer;
     LSHostPropertyMapHolder m_folder;
@@ -516,3 +543,75 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
 }
 
 } // namespace
+
+TEST_F(GraphPassTest, DriveBatchesOverlapUpToTheSettingAndAThrottledSubRequestGoesAgainAlone)
+{
+    VirtualClock clock;
+    const std::vector<SimGroup> groups = ManyGroups(200); // ten batches
+    // setting (none: the default), most batches seen open together
+    const std::vector<std::pair<int, size_t>> cases = {{-1, 4}, {1, 1}, {3, 3}, {0, 1}, {9, 8}};
+    for (const auto& [setting, expectedOpen] : cases)
+    {
+        if (setting < 0)
+            m_batchesInFlight.Delete();
+        else
+            m_batchesInFlight.SetDword(static_cast<DWORD>(setting));
+        m_lightSyncEnd.Delete();
+        GroupsSimulator::Reset();
+        GroupsSimulator::SetGroups(groups);
+        GroupsSimulator::SetGraph(L"{\"throttle\": [{\"groupId\": \"" + groups[45].id + L"\", \"retryAfter\": 7}]}");
+        DelayBatches(150);
+        const size_t delaysBefore = m_informer.Host().BeginDelayArguments().size();
+        ASSERT_EQ(S_OK, RunPass()) << setting << m_log.All();
+        ExpectUnifiedItems(groups);
+        const std::vector<SimRequest> requests = GroupsSimulator::Requests();
+        EXPECT_EQ(expectedOpen, MostOpenBatches(requests)) << setting;
+        ASSERT_EQ(11u, CountPath(requests, BatchPath)) << setting;
+        // The throttled one went again alone, after its Retry-After, once its batch was read.
+        size_t alone = 0;
+        for (const SimRequest& request : requests)
+            if (request.path == BatchPath && SubRequestUrls(request).size() == 1)
+            {
+                EXPECT_EQ(std::vector<std::string>{DriveUrl(groups[45])}, SubRequestUrls(request)) << setting;
+                ++alone;
+            }
+        EXPECT_EQ(1u, alone) << setting;
+        EXPECT_EQ(7000, m_informer.Host().BeginDelayArguments().at(delaysBefore)) << setting;
+        EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value()) << setting;
+    }
+    EXPECT_TRUE(m_log.Contains("KOVAUnifiedGroups.GraphBatchesInFlight 9 is outside 1 to 8: 8 used")) << m_log.All();
+}
+
+TEST_F(GraphPassTest, OneFailedBatchAmongOverlappedOnesFailsThePassAndKeepsTheList)
+{
+    ASSERT_EQ(S_OK, RunPass());
+    std::vector<SimGroup> groups = ManyGroups(100);
+    groups[65].resources.pop_back(); // no drive, in the fourth of five batches
+    GroupsSimulator::Reset();
+    GroupsSimulator::SetGroups(groups);
+    DelayBatches(100);
+    EXPECT_EQ(E_FAIL, RunPass());
+    EXPECT_TRUE(m_log.Contains("Drive of group " + Utf8(groups[65].id) + " not available: status 404")) << m_log.All();
+    ExpectUnifiedItems(Dataset());
+    EXPECT_TRUE(PumpMessagesUntil(NoneKept, 8000));
+}
+
+TEST_F(GraphPassTest, AShutdownWhileSeveralBatchesAreOpenEndsThePassAndKeepsTheirObjectsUntilTheyComplete)
+{
+    ASSERT_TRUE(PumpMessagesUntil(NoneKept, 8000)) << "an earlier case left a request that never completes";
+    ASSERT_EQ(S_OK, RunPass());
+    GroupsSimulator::Reset();
+    GroupsSimulator::SetGroups(ManyGroups(200));
+    DelayBatches(2000);
+    // The listing and four batches sent: shutdown at the next look.
+    const int sendsBefore = m_informer.Host().NotifyActivityCount();
+    m_informer.Host().SetShutdownAnswer([&] { return m_informer.Host().NotifyActivityCount() - sendsBefore >= 5; });
+    EXPECT_EQ(E_ABORT, RunPass());
+    const std::vector<SimRequest> requests = GroupsSimulator::Requests();
+    EXPECT_EQ(4u, CountPath(requests, BatchPath));
+    EXPECT_EQ(4u, MostOpenBatches(requests));
+    ExpectUnifiedItems(Dataset());
+    // Released while in flight they would crash the process when their answers arrive.
+    EXPECT_EQ(4u, LSInFlightRequests::KeptCount());
+    EXPECT_TRUE(PumpMessagesUntil(NoneKept, 8000));
+}

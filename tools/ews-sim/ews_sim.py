@@ -20,6 +20,7 @@ import re
 import socket
 import sys
 import threading
+import time
 import unicodedata
 import urllib.parse
 import uuid
@@ -44,6 +45,7 @@ READ_TIMEOUT_SECONDS = 30
 MAX_REQUEST_BODY = 64 * 1024 * 1024
 MAX_SCRIPTED_BODY = 256 * 1024 * 1024
 MAX_SYNTHETIC_GROUPS = 100000
+MAX_ANSWER_DELAY_MS = 60000
 # Statuses whose answers carry no body, so no Content-Length goes out by default.
 NO_BODY_STATUSES = {204, 304}
 # Accepted beyond 100-999: 1223 is how some platforms report a 204 answer, so
@@ -483,6 +485,10 @@ class SimState:
         self.script = []
         self.refusals = {}
         self.requests = []
+        self.startup_answer_delay_ms = 0
+        self.answer_delay_ms = 0
+        # Requests (outside the control API) between arrival and answer.
+        self.open_requests = 0
 
     def reset(self):
         with self.lock:
@@ -491,6 +497,30 @@ class SimState:
             self.script.clear()
             self.refusals.clear()
             self.requests.clear()
+            self.answer_delay_ms = self.startup_answer_delay_ms
+
+    def set_answer_delay(self, milliseconds, at_startup=False):
+        _require(isinstance(milliseconds, (int, float)) and not isinstance(milliseconds, bool)
+                 and 0 <= milliseconds <= MAX_ANSWER_DELAY_MS,
+                 f"the answer delay must be a number of milliseconds from 0 to {MAX_ANSWER_DELAY_MS}")
+        with self.lock:
+            self.answer_delay_ms = milliseconds
+            if at_startup:
+                self.startup_answer_delay_ms = milliseconds
+
+    def get_answer_delay(self):
+        with self.lock:
+            return self.answer_delay_ms
+
+    def arrive(self):
+        """Counts one more open request and returns how many are open with it."""
+        with self.lock:
+            self.open_requests += 1
+            return self.open_requests
+
+    def leave(self):
+        with self.lock:
+            self.open_requests -= 1
 
     def set_dataset(self, obj):
         checked = check_dataset(obj)
@@ -660,11 +690,22 @@ class SimHandler(http.server.BaseHTTPRequestHandler):
             if api.after_reply:
                 api.after_reply()
             return
+        open_now = self.state.arrive()
+        try:
+            self.answer(path, query, body, open_now)
+        finally:
+            self.state.leave()
+
+    def answer(self, path, query, body, open_now):
         text = body.decode("utf-8", "replace")
         self.state.record({
             "method": self.command, "path": path, "query": query,
             "headers": [[n, _header_text(v)] for n, v in self.headers.items()],
-            "body": text, "bodyLength": len(body)})
+            "body": text, "bodyLength": len(body), "open": open_now, "time": time.time()})
+        # The time a real service takes to answer, before any scripted delay.
+        delay = self.state.get_answer_delay()
+        if delay:
+            self.server.stopping.wait(delay / 1000.0)
         graph = self.server.graph
         operation = graph.operation_of(path) if graph.owns(path) else operation_of(text)
         entry = self.state.take(self.command, path, operation)
@@ -783,6 +824,7 @@ class ControlApi:
             ("GET", "requests"): self.requests, ("POST", "requests/clear"): self.clear_requests,
             ("GET", "health"): self.health, ("POST", "stop"): self.stop,
             ("POST", "graph"): self.graph, ("GET", "graph"): self.get_graph, ("POST", "ews"): self.ews,
+            ("POST", "delay"): self.delay, ("GET", "delay"): self.get_delay,
         }
         name = path[len(CONTROL_PREFIX):].rstrip("/")
         handler = route.get((method, name))
@@ -857,6 +899,14 @@ class ControlApi:
     def get_graph(self, _):
         return self.server.graph.settings()
 
+    def delay(self, obj):
+        _require(isinstance(obj, dict) and "ms" in obj, 'delay needs {"ms": number}')
+        self.state.set_answer_delay(obj["ms"])
+        return {"ok": True, "ms": self.state.get_answer_delay()}
+
+    def get_delay(self, _):
+        return {"ms": self.state.get_answer_delay()}
+
     def health(self, _):
         return {"ok": True, "port": self.server.port}
 
@@ -919,10 +969,12 @@ class EwsSimulator:
     """The server plus its bounded life; usable in-process by tests."""
 
     def __init__(self, dataset=None, port=0, lifetime=900.0, verbose=False,
-                 graph_page_size=graph_api.DEFAULT_PAGE_SIZE, graph_prefix=graph_api.DEFAULT_PREFIX, ews_mode="normal"):
+                 graph_page_size=graph_api.DEFAULT_PAGE_SIZE, graph_prefix=graph_api.DEFAULT_PREFIX,
+                 answer_delay_ms=0, ews_mode="normal"):
         if not lifetime > 0:
             raise SimError("lifetime must be positive")
         self.state = SimState(dataset if dataset is not None else builtin_dataset(), ews_mode)
+        self.state.set_answer_delay(answer_delay_ms, at_startup=True)
         try:
             graph = graph_api.GraphApi(graph_prefix, graph_page_size, reserved=(CONTROL_PREFIX, EWS_PATH))
         except graph_api.GraphInputError as e:
@@ -982,6 +1034,8 @@ def parse_args(argv):
     p.add_argument("--graph-prefix", default=graph_api.DEFAULT_PREFIX, help="path of the Graph root (/v1.0/)")
     p.add_argument("--ews-mode", default="normal", choices=sorted(EWS_MODES),
                    help="normal; blocked: 403 to every EWS request; gone: 404 (Graph is served in every mode)")
+    p.add_argument("--answer-delay-ms", type=float, default=0,
+                   help="wait this long before every answer outside the control API (0)")
     return p.parse_args(argv)
 
 
@@ -995,7 +1049,7 @@ def main(argv=None):
         else:
             dataset = builtin_dataset()
         sim = EwsSimulator(dataset, args.port, args.lifetime, args.verbose, args.graph_page_size, args.graph_prefix,
-                           args.ews_mode)
+                           args.answer_delay_ms, args.ews_mode)
     except (SimError, OSError) as e:
         sys.stderr.write(f"ews-sim: {e}\n")
         return 2

@@ -9,6 +9,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 import xml.etree.ElementTree as ET
@@ -238,6 +239,27 @@ class ScriptQueue(SimTestCase):
         start = time.monotonic()
         self.assertEqual(self.ews(LISTING)[0].status, 200)
         self.assertGreaterEqual(time.monotonic() - start, 0.15)
+
+    def test_answer_delay_applies_to_every_answer_and_the_log_counts_open_requests(self):
+        self.assertEqual(self.control("POST", "delay", {"ms": 300}), {"ok": True, "ms": 300})
+        self.control("POST", "delay", {"ms": -1}, expect=400)
+        self.control("POST", "delay", {"ms": "1"}, expect=400)
+        results = []
+        threads = [threading.Thread(target=lambda: results.append(self.ews(LISTING)[0].status)) for _ in range(3)]
+        start = time.monotonic()
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join(5)
+        self.assertEqual(results, [200, 200, 200])
+        self.assertGreaterEqual(time.monotonic() - start, 0.25)
+        self.control("GET", "health")  # the control API is never delayed nor counted
+        log = self.control("GET", "requests")
+        self.assertEqual(sorted(r["open"] for r in log), [1, 2, 3])
+        self.control("POST", "reset")
+        self.assertEqual(self.control("GET", "delay"), {"ms": 0})
+        self.ews(LISTING)
+        self.assertEqual([r["open"] for r in self.control("GET", "requests")], [1])
 
     def test_status_1223_goes_out_with_a_length(self):
         # http.client refuses four-digit statuses, so read the raw answer.

@@ -1,0 +1,82 @@
+#include "LSAnswerWait.h"
+
+#include "LSLog.h"
+#include "LSTiming.h"
+#include "hresult_exception.h"
+
+#include <wininet.h>
+
+namespace LSAnswerWait {
+
+namespace {
+
+constexpr long ReadyStateReceiving = 3;
+constexpr long ReadyStateCompleted = 4;
+// Longest pause between two looks at the requests while no input arrives;
+// the platform completes through window messages, which end the pause at once.
+constexpr DWORD WaitStepMs = 50;
+
+bool ShutdownRequested(ILSShutdownInformerPtr& shutdownInformer)
+{
+    if (!shutdownInformer)
+        return false;
+    VARIANT_BOOL requested = VARIANT_FALSE;
+    ThrowIfFailedCom(shutdownInformer->IsShutdownRequested(&requested));
+    return requested != VARIANT_FALSE;
+}
+
+// Index of the first completed request, or pending.size().
+size_t FirstCompleted(std::vector<Pending>& pending)
+{
+    for (size_t i = 0; i < pending.size(); ++i)
+        if (pending[i].request->AnswerReadyState() == ReadyStateCompleted)
+            return i;
+    return pending.size();
+}
+
+// Wine's XMLHTTP never completes a request whose connection fails: without
+// this limit such a request would be waited for until the host shuts down.
+void AbandonUnanswered(std::vector<Pending>& pending, uint64_t stepMs)
+{
+    for (Pending& entry : pending)
+    {
+        entry.waitedMs += stepMs;
+        if (entry.waitedMs < NoAnswerLimitMs || entry.request->AnswerReadyState() >= ReadyStateReceiving)
+            continue;
+        LS_ERROR_LOG << "No answer from " << ToLogText(entry.url) << " within " << NoAnswerLimitMs / 1000 << " s";
+        throw _com_error(HRESULT_FROM_WIN32(ERROR_INTERNET_TIMEOUT));
+    }
+}
+
+} // namespace
+
+void PumpOrWait()
+{
+    MSG message;
+    if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+    {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+        return;
+    }
+    MsgWaitForMultipleObjectsEx(0, nullptr, WaitStepMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
+size_t WaitForFirst(std::vector<Pending>& pending, ILSShutdownInformerPtr& shutdownInformer)
+{
+    if (pending.empty())
+        throw hresult_exception(E_UNEXPECTED, "no request to wait for");
+    for (;;)
+    {
+        const size_t completed = FirstCompleted(pending);
+        if (completed < pending.size())
+            return completed;
+        if (ShutdownRequested(shutdownInformer))
+            ThrowHr(E_ABORT);
+        const uint64_t stepStart = LSTiming::TickCount64();
+        PumpOrWait();
+        AbandonUnanswered(pending, LSTiming::TickCount64() - stepStart);
+    }
+}
+
+} // namespace LSAnswerWait

@@ -1,0 +1,37 @@
+#pragma once
+// Waiting for answers on the host's thread: the platform's request object
+// completes through window messages, so the wait pumps them, one step at a
+// time, and looks at the host's shutdown informer after every step.
+#include "ILSHttpRequest.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace LSAnswerWait {
+
+// How long a sent request may show no sign of an answer before it is
+// abandoned; well beyond the connect and receive timeouts with which the
+// platform ends such requests on Windows.
+constexpr uint64_t NoAnswerLimitMs = 120000;
+
+// Dispatches one waiting message, or waits up to one step for input to arrive.
+void PumpOrWait();
+
+// One request sent with StartSend and not yet finished.
+struct Pending
+{
+    ILSHttpRequest* request = nullptr;
+    std::wstring url;
+    // Time spent waiting for it so far; only the waiting here counts, so a
+    // pause elsewhere (a retry delay) does not make it look unanswered.
+    uint64_t waitedMs = 0;
+};
+
+// The index of a request whose answer is complete, the first in the list
+// when several are. Fails with E_ABORT once shutdown is asked, and with the
+// platform's time-out once a request has shown no sign of an answer within
+// NoAnswerLimitMs.
+size_t WaitForFirst(std::vector<Pending>& pending, ILSShutdownInformerPtr& shutdownInformer);
+
+} // namespace LSAnswerWait
