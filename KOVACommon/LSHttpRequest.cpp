@@ -23,15 +23,6 @@ constexpr uint64_t NoAnswerLimitMs = 120000;
 // pause at once.
 constexpr DWORD WaitStepMs = 50;
 
-bool ShutdownRequested(ILSShutdownInformerPtr& shutdownInformer)
-{
-    if (!shutdownInformer)
-        return false;
-    VARIANT_BOOL requested = VARIANT_FALSE;
-    ThrowIfFailedCom(shutdownInformer->IsShutdownRequested(&requested));
-    return requested != VARIANT_FALSE;
-}
-
 // Exact comparison over the full length; a null text equals an empty one.
 bool SameText(const _bstr_t& left, const _bstr_t& right)
 {
@@ -48,7 +39,9 @@ void PumpOrWait()
         DispatchMessageW(&message);
         return;
     }
-    MsgWaitForMultipleObjectsEx(0, nullptr, WaitStepMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    // Should the wait itself fail, a plain pause keeps the loop from spinning.
+    if (MsgWaitForMultipleObjectsEx(0, nullptr, WaitStepMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_FAILED)
+        LSTiming::Sleep(WaitStepMs);
 }
 
 } // namespace
@@ -232,7 +225,7 @@ void LSHttpRequest::WaitUntilComplete(const std::wstring& url, ILSShutdownInform
     for (;;)
     {
         PumpOrWait();
-        if (ShutdownRequested(shutdownInformer))
+        if (CLSBaseWS::ShutdownRequested(shutdownInformer))
             ThrowHr(E_ABORT);
         const long state = ReadyState();
         if (state == ReadyStateCompleted)
