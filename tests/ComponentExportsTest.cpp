@@ -203,6 +203,7 @@ TEST(ComponentExports, ADifferentHostBuildRefusesEveryClassOnceLoggingIsUp)
             {
                 void* result = reinterpret_cast<void*>(1);
                 EXPECT_EQ(E_INVALIDARG, component.GetClassObject(c.clsid, IID_IClassFactory, &result)) << round;
+                EXPECT_EQ(nullptr, result) << round;
             }
         }
         EXPECT_EQ(S_OK, component.CanUnloadNow());

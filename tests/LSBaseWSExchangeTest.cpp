@@ -313,6 +313,9 @@ TEST_F(InterruptibleDelayTest, InformerOnATimerRefusesToWait)
 
 class RetryOnServerUnavailableTest : public testing::Test
 {
+    // Throttled attempts switch light sync on, which records its end time.
+    UserSettingGuard m_lightSyncEnd{L"SharepointSync.HealthScoreLightSyncEndTime"};
+
 protected:
     static std::function<void()> FailingWith(int& calls, uint32_t status, uint32_t retryAfter = 0)
     {

@@ -33,6 +33,7 @@ TEST(SyncHostBackend, EwsAndGraphRunsReportTheSameItemsAndTheSettingsComeBack)
     ASSERT_EQ(0u, RunRegsvr32(L"/s"));
     UserSettingGuard officeVersion(L"Tenbrid.ForceOutlookVersion");
     officeVersion.SetString(L"16");
+    UserSettingGuard lastProfileDir(L"KOVA.LastActiveProfileDir"); // the passes record their profile folder
     UserSettingGuard backend(L"KOVAUnifiedGroups.Backend");
     backend.SetString(L"Before");
     UserSettingGuard graphRoot(L"KOVAUnifiedGroups.GraphRoot");

@@ -91,6 +91,7 @@ TEST(SyncHost, FailedPassShowsTheComponentsErrorLines)
     UserSettingGuard logDir(L"KOVA.LogDir");
     for (UserSettingGuard* guard : {&officeVersion, &errorLog, &logDir})
         guard->Delete();
+    UserSettingGuard lastProfileDir(L"KOVA.LastActiveProfileDir"); // the pass records its profile folder
 
     const ProcessResult run = RunSyncHost(L"--resource " + EwsSimClient::BaseUrl() + L"/");
     EXPECT_EQ(1u, run.exitCode);
@@ -116,6 +117,7 @@ TEST(SyncHost, OnePassAgainstTheSimulatorDescribesItsGroupsAndTheTopFolder)
     ASSERT_EQ(0u, RunRegsvr32(L"/s"));
     UserSettingGuard officeVersion(L"Tenbrid.ForceOutlookVersion");
     officeVersion.SetString(L"16");
+    UserSettingGuard lastProfileDir(L"KOVA.LastActiveProfileDir"); // the pass records its profile folder
 
     const ProcessResult run = RunSyncHost(L"--json --token run-token --resource " + EwsSimClient::BaseUrl() +
                                           L"/ --start-point https://contoso.sharepoint.com/sites/top");
