@@ -172,6 +172,9 @@ TEST_F(LSBaseWSExchangeTest, JsonErrorKeepsItsWholeBody)
 
 TEST_F(LSBaseWSExchangeTest, Tolerated404ReturnsQuietly)
 {
+    // Response logging on, so a logged answer would show.
+    UserSettingGuard responseLogging(L"KOVA.Log.WebServiceResp");
+    responseLogging.SetDword(1);
     EwsSimClient::Script(R"({"status": 404, "body": "not here"})");
     ILSHttpRequestPtr request = OpenEws();
     LogCapture capture;
@@ -179,6 +182,7 @@ TEST_F(LSBaseWSExchangeTest, Tolerated404ReturnsQuietly)
     EXPECT_EQ(404, request->GetStatus());
     EXPECT_FALSE(capture.Contains("web services Request failed")) << capture.All();
     EXPECT_FALSE(capture.Contains("Log Resp"));
+    EXPECT_FALSE(capture.Contains("not here"));
 
     // Without the tolerance the same answer fails.
     EwsSimClient::Script(R"({"status": 404, "body": "not here"})");
