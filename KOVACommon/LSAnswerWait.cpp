@@ -1,5 +1,6 @@
 #include "LSAnswerWait.h"
 
+#include "LSBaseWS.h"
 #include "LSLog.h"
 #include "LSTiming.h"
 #include "hresult_exception.h"
@@ -15,15 +16,6 @@ constexpr long ReadyStateCompleted = 4;
 // Longest pause between two looks at the requests while no input arrives;
 // the platform completes through window messages, which end the pause at once.
 constexpr DWORD WaitStepMs = 50;
-
-bool ShutdownRequested(ILSShutdownInformerPtr& shutdownInformer)
-{
-    if (!shutdownInformer)
-        return false;
-    VARIANT_BOOL requested = VARIANT_FALSE;
-    ThrowIfFailedCom(shutdownInformer->IsShutdownRequested(&requested));
-    return requested != VARIANT_FALSE;
-}
 
 // Index of the first completed request, or pending.size().
 size_t FirstCompleted(std::vector<Pending>& pending)
@@ -59,7 +51,9 @@ void PumpOrWait()
         DispatchMessageW(&message);
         return;
     }
-    MsgWaitForMultipleObjectsEx(0, nullptr, WaitStepMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    // Should the wait itself fail, a plain pause keeps the loop from spinning.
+    if (MsgWaitForMultipleObjectsEx(0, nullptr, WaitStepMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_FAILED)
+        LSTiming::Sleep(WaitStepMs);
 }
 
 size_t WaitForFirst(std::vector<Pending>& pending, ILSShutdownInformerPtr& shutdownInformer)
@@ -71,7 +65,7 @@ size_t WaitForFirst(std::vector<Pending>& pending, ILSShutdownInformerPtr& shutd
         const size_t completed = FirstCompleted(pending);
         if (completed < pending.size())
             return completed;
-        if (ShutdownRequested(shutdownInformer))
+        if (CLSBaseWS::ShutdownRequested(shutdownInformer))
             ThrowHr(E_ABORT);
         const uint64_t stepStart = LSTiming::TickCount64();
         PumpOrWait();

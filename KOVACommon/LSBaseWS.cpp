@@ -37,13 +37,6 @@ _variant_t MissingParameter()
     return _variant_t(DISP_E_PARAMNOTFOUND, VT_ERROR);
 }
 
-bool ShutdownRequested(ILSShutdownInformerPtr& shutdownInformer)
-{
-    VARIANT_BOOL requested = VARIANT_FALSE;
-    ThrowIfFailedCom(shutdownInformer->IsShutdownRequested(&requested));
-    return requested != VARIANT_FALSE;
-}
-
 void RemoveAll(std::wstring& text, const std::wstring& part)
 {
     for (size_t found = text.find(part); found != std::wstring::npos; found = text.find(part, found))
@@ -61,7 +54,7 @@ void DelayBeforeRetry(ILSShutdownInformerPtr& shutdownInformer, uint32_t seconds
 {
     const uint64_t milliseconds = uint64_t(seconds) * 1000;
     if (shutdownInformer)
-        ThrowIfFailedCom(shutdownInformer->BeginDelay(static_cast<long>(milliseconds)));
+        CheckInformerResult(shutdownInformer, shutdownInformer->BeginDelay(static_cast<long>(milliseconds)));
     try
     {
         InterruptibleDelay(shutdownInformer, milliseconds);
@@ -73,7 +66,7 @@ void DelayBeforeRetry(ILSShutdownInformerPtr& shutdownInformer, uint32_t seconds
         throw;
     }
     if (shutdownInformer)
-        ThrowIfFailedCom(shutdownInformer->EndDelay());
+        CheckInformerResult(shutdownInformer, shutdownInformer->EndDelay());
 }
 
 } // namespace
@@ -90,6 +83,21 @@ uint32_t BackOffSeconds(const std::wstring& milliseconds)
         return 0;
     const uint64_t seconds = (std::stoull(text) + 999) / 1000;
     return static_cast<uint32_t>(std::min<uint64_t>(seconds, UINT32_MAX));
+}
+
+void CheckInformerResult(ILSShutdownInformerPtr& shutdownInformer, HRESULT hr)
+{
+    if (FAILED(hr))
+        _com_issue_errorex(hr, shutdownInformer, __uuidof(ILSShutdownInformer));
+}
+
+bool ShutdownRequested(ILSShutdownInformerPtr& shutdownInformer)
+{
+    if (!shutdownInformer)
+        return false;
+    VARIANT_BOOL requested = VARIANT_FALSE;
+    CheckInformerResult(shutdownInformer, shutdownInformer->IsShutdownRequested(&requested));
+    return requested != VARIANT_FALSE;
 }
 
 ILSHttpRequestPtr OpenRequest(const std::wstring& url, const std::wstring& method, bool setSoapContentType)
@@ -199,7 +207,7 @@ void InterruptibleDelay(ILSShutdownInformerPtr& shutdownInformer, uint64_t milli
     if (shutdownInformer)
     {
         VARIANT_BOOL onTimer = VARIANT_FALSE;
-        ThrowIfFailedCom(shutdownInformer->IsOnTimer(&onTimer));
+        CheckInformerResult(shutdownInformer, shutdownInformer->IsOnTimer(&onTimer));
         if (onTimer != VARIANT_FALSE)
         {
             LS_ERROR_LOG << "Shutdown informer is on a timer, possibly on the UI thread. Aborting";
@@ -209,7 +217,7 @@ void InterruptibleDelay(ILSShutdownInformerPtr& shutdownInformer, uint64_t milli
     const uint64_t start = LSTiming::TickCount64();
     while (LSTiming::TickCount64() - start < milliseconds)
     {
-        if (shutdownInformer && ShutdownRequested(shutdownInformer))
+        if (ShutdownRequested(shutdownInformer))
         {
             LS_ERROR_LOG << "Interrupting delay - aborting ";
             ThrowHr(E_ABORT);

@@ -37,6 +37,11 @@ uint32_t BackOffSeconds(const std::wstring& milliseconds);
 void InterruptibleDelay(ILSShutdownInformerPtr& shutdownInformer, uint64_t milliseconds);
 void CheckHealthScore(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdownInformer);
 
+// The host's informer: a failed call becomes a COM error carrying the
+// informer's own error information. No informer: no shutdown.
+void CheckInformerResult(ILSShutdownInformerPtr& shutdownInformer, HRESULT hr);
+bool ShutdownRequested(ILSShutdownInformerPtr& shutdownInformer);
+
 // XML answers
 IXMLDOMDocument2Ptr CreateDOMDocument(const std::wstring& text);
 IXMLDOMDocument2Ptr SanitiseXMLDocument(ILSHttpRequest& request);

@@ -234,11 +234,25 @@ void LogErrorResponse(ILSHttpRequest& request)
     }
 }
 
+// Diagnostic logging only: a failure to read the headers must not change the
+// outcome that logging off would have.
+void LogFailureHeaders(ILSHttpRequest& request)
+{
+    try
+    {
+        LS_DIAG_LOG << "Headers:" << ToLogText(CStdStr(request.GetAllResponseHeaders()));
+    }
+    catch (...)
+    {
+        LS_ERROR_LOG << "Exception when logging response headers";
+    }
+}
+
 [[noreturn]] void ThrowSoapFault(ILSHttpRequest& request, uint32_t status, const std::wstring& jsonBody,
                                  uint32_t retryAfter)
 {
     LS_ERROR_LOG << "web services Request failed: status:" << status;
-    LS_DIAG_LOG << "Headers:" << ToLogText(CStdStr(request.GetAllResponseHeaders()));
+    LogFailureHeaders(request);
     const IXMLDOMDocument2Ptr document = request.GetResponseXML();
     LogErrorResponse(request);
     const std::wstring message = SoapFaultMessage(document, status);

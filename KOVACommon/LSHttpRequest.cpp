@@ -16,14 +16,6 @@ namespace {
 constexpr long ReadyStateReceiving = 3;
 constexpr long ReadyStateCompleted = 4;
 using LSAnswerWait::NoAnswerLimitMs;
-bool ShutdownRequested(ILSShutdownInformerPtr& shutdownInformer)
-{
-    if (!shutdownInformer)
-        return false;
-    VARIANT_BOOL requested = VARIANT_FALSE;
-    ThrowIfFailedCom(shutdownInformer->IsShutdownRequested(&requested));
-    return requested != VARIANT_FALSE;
-}
 
 // Exact comparison over the full length; a null text equals an empty one.
 bool SameText(const _bstr_t& left, const _bstr_t& right)
@@ -212,7 +204,7 @@ void LSHttpRequest::WaitUntilComplete(const std::wstring& url, ILSShutdownInform
     for (;;)
     {
         LSAnswerWait::PumpOrWait();
-        if (ShutdownRequested(shutdownInformer))
+        if (CLSBaseWS::ShutdownRequested(shutdownInformer))
             ThrowHr(E_ABORT);
         const long state = ReadyState();
         if (state == ReadyStateCompleted)

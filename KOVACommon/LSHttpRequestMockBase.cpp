@@ -104,10 +104,7 @@ RequestRecord LSHttpRequestMockBase::ReadRequestRecord(const std::wstring& path)
     RequestRecord record;
     std::string bytes;
     if (!ReadBinaryFile(path, bytes))
-    {
-        LS_ERROR_LOG << "Failed to read binary file " << ToLogText(path);
         return record;
-    }
     std::wistringstream tokens(MultiByteToWide(bytes, CP_UTF8));
     tokens >> record.method >> record.url >> record.action;
     return record;

@@ -2,6 +2,7 @@
 
 #include "LSBaseWS.h"
 #include "LSLog.h"
+#include "LSRecordingFiles.h"
 #include "hresult_exception.h"
 
 namespace LSHttpRequestMocks {
@@ -81,11 +82,10 @@ _bstr_t LSHttpRequestPlayback::GetResponseText()
     if (!BodyIsByteArray())
         return _bstr_t(L"");
     SAFEARRAY* array = m_answer.body.parray;
-    void* data = nullptr;
-    ThrowIfFailedCom(SafeArrayAccessData(array, &data));
-    const std::string bytes(static_cast<const char*>(data), array->rgsabound[0].cElements);
-    SafeArrayUnaccessData(array);
-    return _bstr_t(MultiByteToWide(bytes, CP_UTF8).c_str());
+    const SafeArrayData data(array);
+    const std::string bytes(static_cast<const char*>(data.Get()), array->rgsabound[0].cElements);
+    // With its length: a body may hold NUL characters.
+    return CStdStr(MultiByteToWide(bytes, CP_UTF8)).ToBstr();
 }
 
 IDispatchPtr LSHttpRequestPlayback::GetResponseXML()

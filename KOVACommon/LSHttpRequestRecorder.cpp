@@ -23,11 +23,8 @@ std::string ByteArrayBody(const std::wstring& path, SAFEARRAY* array)
                 << elementSize << " Amount to write->" << count * elementSize;
     LS_DIAG_LOG << "lBound = " << lowerBound << ", elementCount = " << count;
     (void)path;
-    void* data = nullptr;
-    ThrowIfFailedCom(SafeArrayAccessData(array, &data));
-    std::string bytes(static_cast<const char*>(data), count * elementSize);
-    SafeArrayUnaccessData(array);
-    return bytes;
+    const SafeArrayData data(array);
+    return std::string(static_cast<const char*>(data.Get()), count * elementSize);
 }
 
 void WriteBody(std::FILE* file, const std::wstring& path, const _variant_t& body)
@@ -105,6 +102,7 @@ void LSHttpRequestRecorder::WriteSuccessResponse(const std::wstring& path)
     UniqueFile file = OpenForWriting(path);
     WriteBytes(file.get(), path, WideToMultiByte(text, CP_UTF8));
     WriteBody(file.get(), path, body);
+    CloseWritten(file, path);
 }
 
 void LSHttpRequestRecorder::PerformAsyncVariantSend(const std::wstring& url, const _variant_t& body,

@@ -28,7 +28,8 @@ std::wstring OwnModuleName()
     if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                             reinterpret_cast<LPCWSTR>(&g_moduleMarker), &module))
     {
-        LS_ERROR_LOG << "Failed to get address of static " << GetLastError();
+        const DWORD error = GetLastError();
+        LS_ERROR_LOG << "Failed to get address of static " << error;
         ThrowHr(E_FAIL);
     }
     std::wstring name = LSSetting::GetModuleFileNameSafe(module);
@@ -56,39 +57,14 @@ std::wstring BuildPrefix(const std::wstring& configuration)
     return base + OwnModuleName();
 }
 
-} // namespace
-
-UniqueFile OpenForWriting(const std::wstring& path)
+[[noreturn]] void ThrowWriteFailure(const std::wstring& path)
 {
-    UniqueFile file(_wfopen(path.c_str(), L"wb"));
-    if (!file)
-    {
-        LS_ERROR_LOG << "Failed writing to file " << ToLogText(path);
-        ThrowHr(E_FAIL);
-    }
-    return file;
+    LS_ERROR_LOG << "Failed writing to file " << ToLogText(path);
+    ThrowHr(E_FAIL);
 }
 
-void WriteBytes(std::FILE* file, const std::wstring& path, const std::string& bytes)
+bool ReadWholeFile(const std::wstring& path, std::string& bytes)
 {
-    if (bytes.empty())
-        return;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
-    {
-        LS_ERROR_LOG << "Failed writing to file " << ToLogText(path);
-        ThrowHr(E_FAIL);
-    }
-}
-
-void WriteWholeFile(const std::wstring& path, const std::string& bytes)
-{
-    UniqueFile file = OpenForWriting(path);
-    WriteBytes(file.get(), path, bytes);
-}
-
-bool ReadBinaryFile(const std::wstring& path, std::string& bytes)
-{
-    bytes.clear();
     UniqueFile file(_wfopen(path.c_str(), L"rb"));
     if (!file)
         return false;
@@ -97,6 +73,52 @@ bool ReadBinaryFile(const std::wstring& path, std::string& bytes)
     while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0)
         bytes.append(buffer, count);
     return std::ferror(file.get()) == 0;
+}
+
+} // namespace
+
+SafeArrayData::SafeArrayData(SAFEARRAY* array) : m_array(array)
+{
+    ThrowIfFailedCom(SafeArrayAccessData(array, &m_data));
+}
+
+UniqueFile OpenForWriting(const std::wstring& path)
+{
+    UniqueFile file(_wfopen(path.c_str(), L"wb"));
+    if (!file)
+        ThrowWriteFailure(path);
+    return file;
+}
+
+void WriteBytes(std::FILE* file, const std::wstring& path, const std::string& bytes)
+{
+    if (bytes.empty())
+        return;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
+        ThrowWriteFailure(path);
+}
+
+void CloseWritten(UniqueFile& file, const std::wstring& path)
+{
+    // fclose writes out the buffer: its failure is a write failure.
+    if (std::fclose(file.release()) != 0)
+        ThrowWriteFailure(path);
+}
+
+void WriteWholeFile(const std::wstring& path, const std::string& bytes)
+{
+    UniqueFile file = OpenForWriting(path);
+    WriteBytes(file.get(), path, bytes);
+    CloseWritten(file, path);
+}
+
+bool ReadBinaryFile(const std::wstring& path, std::string& bytes)
+{
+    bytes.clear();
+    if (ReadWholeFile(path, bytes))
+        return true;
+    LS_ERROR_LOG << "Failed to read binary file " << ToLogText(path);
+    return false;
 }
 
 std::wstring ReplaceNonAlphanumeric(std::wstring text)

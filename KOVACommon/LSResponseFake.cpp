@@ -7,6 +7,7 @@
 #include "LogLongText.h"
 #include "hresult_exception.h"
 
+#include <limits>
 #include <sstream>
 
 namespace LSHttpRequestMocks {
@@ -23,16 +24,20 @@ bool StartsWith(const std::wstring& text, const std::wstring& start)
 
 _variant_t ByteArray(const std::string& bytes)
 {
+    // A byte array counts its elements in 32 bits.
+    if (bytes.size() > std::numeric_limits<ULONG>::max())
+    {
+        LS_ERROR_LOG << "Recorded response body too large: " << bytes.size() << " bytes";
+        ThrowHr(E_FAIL);
+    }
     SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
     if (!array)
         ThrowHr(E_OUTOFMEMORY);
     _variant_t value;
     value.vt = VT_ARRAY | VT_UI1;
     value.parray = array;
-    void* data = nullptr;
-    ThrowIfFailedCom(SafeArrayAccessData(array, &data));
-    memcpy(data, bytes.data(), bytes.size());
-    SafeArrayUnaccessData(array);
+    const SafeArrayData data(array);
+    memcpy(data.Get(), bytes.data(), bytes.size());
     return value;
 }
 
@@ -102,10 +107,7 @@ void LSResponseFake::ReadFromFile(const std::wstring& path, LSResponseFake& answ
 {
     answer.Clear();
     std::string bytes;
-    if (!ReadBinaryFile(path, bytes))
-    {
-        LS_ERROR_LOG << "Failed to read binary file " << ToLogText(path);
-    }
+    ReadBinaryFile(path, bytes);
     const size_t pair = bytes.find("\n\n");
     const size_t textEnd = pair == std::string::npos ? bytes.size() : pair + 2;
     const std::wstring text = MultiByteToWide(bytes.substr(0, textEnd), CP_UTF8);

@@ -10,10 +10,10 @@
 
 namespace {
 
-// Stores a new copy of a text in an out argument.
-void StoreText(BSTR* out, const _bstr_t& text)
+// A new copy of a text, owned until it is handed out.
+_bstr_t OwnedCopy(const _bstr_t& text)
 {
-    *out = text.copy();
+    return _bstr_t(text.copy(), false);
 }
 
 } // namespace
@@ -98,8 +98,12 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::GetFilterNames(BSTR* name, BSTR* displayNam
     LS_COM_BOUNDARY_BEGIN
     if (!name || !displayName)
         return E_POINTER;
-    StoreText(name, LSPropertyNames::RepoType_KOVAUnifiedGroups);
-    StoreText(displayName, LSPropertyNames::RepoType_KOVAUnifiedGroups);
+    // Both copies are made before either is handed out, so a failure leaves
+    // the caller nothing to free.
+    _bstr_t nameCopy = OwnedCopy(LSPropertyNames::RepoType_KOVAUnifiedGroups);
+    _bstr_t displayNameCopy = OwnedCopy(LSPropertyNames::RepoType_KOVAUnifiedGroups);
+    *name = nameCopy.Detach();
+    *displayName = displayNameCopy.Detach();
     return S_OK;
     LS_COM_BOUNDARY_END("CKOVAUnifiedGroupsSync::raw_GetFilterNames")
 }

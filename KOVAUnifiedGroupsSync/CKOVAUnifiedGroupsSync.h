@@ -70,9 +70,6 @@ public:
     STDMETHODIMP GetShutdownInformer(ILSShutdownInformer** informer) override;
     STDMETHODIMP SetShutdownInformer(ILSShutdownInformer* informer) override;
 
-    // Test seam: the list the item operations address.
-    void SetGroupsForTest(std::vector<Group> groups) { m_groups = std::move(groups); }
-
 protected:
     ~CKOVAUnifiedGroupsSync() override = default;
     void* FindInterface(REFIID riid) override;
@@ -92,6 +89,9 @@ private:
     CStdStr m_startPoint;
     CStdStr m_clientId;
     CStdStr m_resource;
+
+    // Defined by the tests only, which set the list the item operations address.
+    friend class CKOVAUnifiedGroupsSyncAccess;
 };
 
 // The registry text form of a GUID: braces, upper-case hex, 38 characters.

@@ -2,30 +2,30 @@
 
 #include "CStdStr.h"
 #include "LSLog.h"
+#include "UniqueHandles.h"
 #include "hresult_exception.h"
 
 #include <comdef.h>
 #include <exception>
+#include <memory>
 
 std::wstring SystemMessageText(HRESULT hr)
 {
     wchar_t* buffer = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, static_cast<DWORD>(hr), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                  reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, static_cast<DWORD>(hr), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const std::unique_ptr<wchar_t, LocalFreer> owner(buffer);
     if (length > 0 && buffer)
     {
         std::wstring text(buffer, length);
-        LocalFree(buffer);
         if (!text.empty() && text.back() == L'\n')
             text.pop_back();
         if (!text.empty() && text.back() == L'\r')
             text.pop_back();
         return text;
     }
-    if (buffer)
-        LocalFree(buffer);
     const unsigned long value = static_cast<unsigned long>(hr);
     if (value > 0x80040200UL && value <= 0x8004FFFFUL)
         return CStdStr::Format(L"IDispatch error #%d", static_cast<int>((value - 0x200UL) & 0xFFFFUL));
@@ -45,11 +45,10 @@ std::wstring ComErrorDescription(const _com_error& error)
     if (!error.ErrorInfo())
         return std::wstring();
     BSTR description = nullptr;
-    if (FAILED(error.ErrorInfo()->GetDescription(&description)) || !description)
+    if (FAILED(error.ErrorInfo()->GetDescription(&description)))
         return std::wstring();
-    std::wstring text = CStdStr::FromBSTR(description);
-    SysFreeString(description);
-    return text;
+    const _bstr_t owner(description, false);
+    return CStdStr(owner);
 }
 
 HRESULT Classify(const char* function, const char* file, int line, std::wstring* errorText)
@@ -83,8 +82,12 @@ HRESULT Classify(const char* function, const char* file, int line, std::wstring*
     catch (const _com_error& e)
     {
         const std::wstring description = ComErrorDescription(e);
-        const std::wstring message = SystemMessageText(e.Error());
-        if (LSDiag::ErrorEnabled())
+        const bool logged = LSDiag::ErrorEnabled();
+        // The system's text is wanted only by the log line and when the error
+        // brings no description of its own.
+        const std::wstring message = logged || (errorText && description.empty()) ? SystemMessageText(e.Error())
+                                                                                  : std::wstring();
+        if (logged)
             LS_LOG_AT(file, line, ERROR) << function << ": Caught _com_error at interface -"
                                          << LogHex(e.Error()) << ", desc=" << ToLogText(description)
                                          << " msg=" << ToLogText(message);

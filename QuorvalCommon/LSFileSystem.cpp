@@ -14,8 +14,6 @@ const wchar_t kHostDllName[] = L"KOVA32.dll";
 constexpr DWORD kFixedFileInfoSignature = 0xFEEF04BD;
 constexpr UINT kSystemDirectoryCapacity = 520;
 
-std::wstring g_hostDllPathForTest;
-
 CStdStr VersionText(const LSFileVersion& version)
 {
     return CStdStr::Format(L"%lu.%lu.%lu.%lu", static_cast<unsigned long>(version.major),
@@ -64,23 +62,39 @@ CStdStr HostDllPathIn(const std::wstring& systemDirectory)
     return path + kHostDllName;
 }
 
-LSFileVersion GetHostDllVersion()
+// Empty when the system directory cannot be found.
+CStdStr HostDllPath()
 {
-    if (!g_hostDllPathForTest.empty())
-        return GetFileVersion(g_hostDllPathForTest);
     std::vector<wchar_t> buffer(kSystemDirectoryCapacity, L'\0');
     const UINT length = GetSystemDirectoryW(buffer.data(), kSystemDirectoryCapacity);
     if (length == 0 || length >= kSystemDirectoryCapacity)
     {
         LS_ERROR_LOG << "Failed getting system directory";
-        return LSFileVersion();
+        return CStdStr();
     }
-    return GetFileVersion(HostDllPathIn(std::wstring(buffer.data(), length)));
+    return HostDllPathIn(std::wstring(buffer.data(), length));
+}
+
+LSFileVersion GetHostDllVersion()
+{
+    const CStdStr path = HostDllPath();
+    return path.empty() ? LSFileVersion() : GetFileVersion(path);
 }
 
 bool CheckHostVersion(HMODULE ownModule)
 {
-    const LSFileVersion host = GetHostDllVersion();
+    const CStdStr path = HostDllPath();
+    if (path.empty())
+    {
+        LS_ERROR_LOG << "Failed comparing version with KOVA32.dll";
+        return false;
+    }
+    return CheckHostVersionAgainst(ownModule, path);
+}
+
+bool CheckHostVersionAgainst(HMODULE ownModule, const std::wstring& hostDllPath)
+{
+    const LSFileVersion host = GetFileVersion(hostDllPath);
     const CStdStr ownPath = LSSetting::GetModuleFileNameSafe(ownModule);
     const LSFileVersion own = ownPath.empty() ? LSFileVersion() : GetFileVersion(ownPath);
     if (!host.valid || !own.valid)
@@ -93,11 +107,6 @@ bool CheckHostVersion(HMODULE ownModule)
     LS_ERROR_LOG << "Current version " << ToLogText(VersionText(own)) << " mismatch with KOVA "
                  << ToLogText(VersionText(host));
     return false;
-}
-
-void SetHostDllPathForTest(const std::wstring& path)
-{
-    g_hostDllPathForTest = path;
 }
 
 } // namespace LSFileSystem

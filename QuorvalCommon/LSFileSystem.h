@@ -21,15 +21,13 @@ namespace LSFileSystem {
 
 LSFileVersion GetFileVersion(const std::wstring& path);
 LSFileVersion GetHostDllVersion();
-// True when this component and the host product's DLL agree in major, minor
-// and build.
+// True when this component and the host product's DLL in the system
+// directory agree in major, minor and build.
 bool CheckHostVersion(HMODULE ownModule);
+// The same comparison with the host product's DLL at the given path.
+bool CheckHostVersionAgainst(HMODULE ownModule, const std::wstring& hostDllPath);
 // The host product's DLL in the given system directory.
 CStdStr HostDllPathIn(const std::wstring& systemDirectory);
-
-// Test seam: read the host product's DLL from this path instead of the system
-// directory; empty restores the system directory.
-void SetHostDllPathForTest(const std::wstring& path);
 
 // Callback: (is directory, full path, find record); return false to stop.
 using DirectoryEntryCallback = std::function<bool(bool isDirectory, const std::wstring& fullPath,

@@ -183,53 +183,54 @@ HMODULE LoadLanguageDll(const std::wstring& moduleName)
     return module;
 }
 
-HMODULE LoadUsersCommonResources(const std::wstring& folderSetting)
+namespace {
+
+// The common and the brand library are found and loaded alike; only their
+// lines differ, and only the common library's failure line names the code.
+HMODULE LoadSharedResources(const wchar_t* baseName, const char* kind, const char* reporter, bool withErrorCode,
+                            const std::wstring& folderSetting)
 {
     try
     {
-        const CStdStr path = FindLocalisedFile(L"KOVACommonResources32", L"dll", true, folderSetting);
+        const CStdStr path = FindLocalisedFile(baseName, L"dll", true, folderSetting);
         if (path.empty())
         {
-            LS_ERROR_LOG << "Failed loading common resources dll - no path found";
+            LS_ERROR_LOG << "Failed loading " << kind << " resources dll - no path found";
             return nullptr;
         }
         HMODULE module = LoadDataOnly(path);
         if (!module)
         {
             const DWORD error = GetLastError();
-            LS_ERROR_LOG << "Failed loading common resources dll:" << LogHex(error) << " " << ToLogText(path);
+            if (withErrorCode)
+            {
+                LS_ERROR_LOG << "Failed loading " << kind << " resources dll:" << LogHex(error) << " "
+                             << ToLogText(path);
+            }
+            else
+            {
+                LS_ERROR_LOG << "Failed loading " << kind << " resources dll " << ToLogText(path);
+            }
         }
         return module;
     }
     catch (...)
     {
-        HandleInterfaceException("LoadUsersCommonResources", __FILE__, __LINE__);
+        HandleInterfaceException(reporter, __FILE__, __LINE__);
         return nullptr;
     }
 }
 
+} // namespace
+
+HMODULE LoadUsersCommonResources(const std::wstring& folderSetting)
+{
+    return LoadSharedResources(L"KOVACommonResources32", "common", "LoadUsersCommonResources", true, folderSetting);
+}
+
 HMODULE LoadBrandResources(const std::wstring& folderSetting)
 {
-    try
-    {
-        const CStdStr path = FindLocalisedFile(L"KOVABrandResources32", L"dll", true, folderSetting);
-        if (path.empty())
-        {
-            LS_ERROR_LOG << "Failed loading brand resources dll - no path found";
-            return nullptr;
-        }
-        HMODULE module = LoadDataOnly(path);
-        if (!module)
-        {
-            LS_ERROR_LOG << "Failed loading brand resources dll " << ToLogText(path);
-        }
-        return module;
-    }
-    catch (...)
-    {
-        HandleInterfaceException("LoadBrandResources", __FILE__, __LINE__);
-        return nullptr;
-    }
+    return LoadSharedResources(L"KOVABrandResources32", "brand", "LoadBrandResources", false, folderSetting);
 }
 
 void LoadAtProcessAttach(HMODULE ownModule)

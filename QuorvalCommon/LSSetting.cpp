@@ -90,6 +90,9 @@ LONG LSSetting::ReopenKey(SettingsKeySource& source)
 {
     HKEY reopened = nullptr;
     LONG code = RegOpenKeyExW(source.root, source.path.c_str(), 0, source.access, &reopened);
+    // A recreated key the user may only read is still read.
+    if (code == ERROR_ACCESS_DENIED && source.access != kReadAccess)
+        code = RegOpenKeyExW(source.root, source.path.c_str(), 0, kReadAccess, &reopened);
     if (code != ERROR_SUCCESS)
         return code;
     source.owner->Reset(reopened);
@@ -197,11 +200,19 @@ CStdStr LSSetting::ExpandEnvironmentReferences(const CStdStr& text)
     const DWORD length = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
     if (length == 0)
     {
-        LS_ERROR_LOG << "Failed expanding string " << GetLastError();
+        const DWORD error = GetLastError();
+        LS_ERROR_LOG << "Failed expanding string " << error;
         return text;
     }
     std::vector<wchar_t> expanded(length, L'\0');
-    ExpandEnvironmentStringsW(text.c_str(), expanded.data(), length);
+    // The environment may have grown between the two calls.
+    const DWORD written = ExpandEnvironmentStringsW(text.c_str(), expanded.data(), length);
+    if (written == 0 || written > length)
+    {
+        const DWORD error = written == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER;
+        LS_ERROR_LOG << "Failed expanding string " << error;
+        return text;
+    }
     return CStdStr(expanded.data());
 }
 
@@ -242,10 +253,10 @@ bool LSSetting::SaveUserString(const std::wstring& name, const std::wstring& val
 
 CStdStr LSSetting::GetUsersDataFolder()
 {
-    std::call_once(m_dataFolderOverrideOnce,
-                   [this] { m_dataFolderOverride = GetUserString(L"OverrideAppDataPath", L""); });
-    if (!m_dataFolderOverride.empty())
-        return m_dataFolderOverride;
+    const CStdStr overridePath =
+        m_dataFolderOverride.Get([this] { return GetUserString(L"OverrideAppDataPath", L""); });
+    if (!overridePath.empty())
+        return overridePath;
     wchar_t path[MAX_PATH] = {};
     const HRESULT hr = SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, path);
     if (FAILED(hr))

@@ -3,11 +3,11 @@
 // machine policy, user and machine keys, in that order, with the source that
 // supplied each value reported.
 #include "CStdStr.h"
+#include "LSOnceValue.h"
 #include "UniqueHandles.h"
 
 #include <windows.h>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -101,8 +101,7 @@ private:
     UniqueHKey m_userKey;
     UniqueHKey m_userPolicyKey;
     CRITICAL_SECTION m_lock;
-    std::once_flag m_dataFolderOverrideOnce;
-    CStdStr m_dataFolderOverride;
+    LSOnceValue<CStdStr> m_dataFolderOverride;
 
     friend class LSSettingAccess;
 };

@@ -83,6 +83,12 @@ using UniqueHandle = UniqueHandleT<KernelHandleTraits>;
 using UniqueFindHandle = UniqueHandleT<FindHandleTraits>;
 using UniqueHModule = UniqueHandleT<ModuleTraits>;
 
+// Frees memory the platform handed out with LocalAlloc (FormatMessage's buffer).
+struct LocalFreer
+{
+    void operator()(void* p) const { LocalFree(p); }
+};
+
 // Frees LocalAlloc'd / CoTaskMemAlloc'd memory handed out by the platform.
 struct CoTaskMemFreer
 {

@@ -37,9 +37,24 @@ quietly cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w
 quietly cmake --build "$build" -j2
 quietly bash "$here/scripts/prepare-prefix.sh" "$build"
 quietly run regsvr32 /s "$(winepath -w "$build/bin/KOVAUnifiedGroupsSync64.dll" 2>/dev/null)"
-quietly run reg add 'HKCU\SOFTWARE\Quorval\Quorval KOVA' /v Tenbrid.ForceOutlookVersion /t REG_SZ /d 16 /f
 
 work=$(mktemp -d)
+user_key='HKCU\SOFTWARE\Quorval\Quorval KOVA'
+# The prefix is the demo's and the test suite's too: the user settings are put
+# back as they were before this run (the demo's included), not just removed.
+saved_settings=$work/user-settings.reg
+had_settings=0
+run reg export "$user_key" "$(winepath -w "$saved_settings" 2>/dev/null)" /y >/dev/null 2>&1 && had_settings=1
+restore_settings() {
+  run reg delete "$user_key" /f >/dev/null 2>&1 || true
+  if [ $had_settings = 1 ] && ! run reg import "$(winepath -w "$saved_settings" 2>/dev/null)" >/dev/null 2>&1; then
+    echo "bench: could not put the settings back from $saved_settings" >&2
+    return 1
+  fi
+}
+trap 'restore_settings; rm -rf "$work"' EXIT
+quietly run reg add "$user_key" /v Tenbrid.ForceOutlookVersion /t REG_SZ /d 16 /f
+
 sim_pid=
 stop_simulator() {
   if [ -n "$sim_pid" ]; then
@@ -48,14 +63,7 @@ stop_simulator() {
   fi
   sim_pid=
 }
-# The prefix is the test suite's too: take back the settings this run made.
-forget_settings() {
-  for name in Tenbrid.ForceOutlookVersion KOVAUnifiedGroups.Resource Mock.ILSHttpRequest \
-              Mock.ILSHttpRequest.Config Mock.ILSHttpRequest.BaseRecordingDirectory; do
-    run reg delete 'HKCU\SOFTWARE\Quorval\Quorval KOVA' /v "$name" /f >/dev/null 2>&1 || true
-  done
-}
-trap 'stop_simulator; forget_settings; rm -rf "$work"' EXIT
+trap 'stop_simulator; restore_settings; rm -rf "$work"' EXIT
 
 start_simulator() { # groups [answer delay ms]
   stop_simulator
@@ -178,7 +186,6 @@ step "memory: the same passes recorded, then replayed without the network"
 runner=$work/vstest.console.exe
 cp "$build/bin/kovabench.exe" "$runner"
 mkdir -p "$work/recordings"
-user_key='HKCU\SOFTWARE\Quorval\Quorval KOVA'
 quietly run reg add "$user_key" /v Mock.ILSHttpRequest.BaseRecordingDirectory /t REG_SZ \
   /d "$(winepath -w "$work/recordings" 2>/dev/null)" /f
 quietly run reg add "$user_key" /v Mock.ILSHttpRequest.Config /t REG_SZ /d memory /f

@@ -1,6 +1,7 @@
 // Group item and top-folder properties through the filter's COM interface,
 // with the host's property map recording every write.
 #include "CKOVAUnifiedGroupsSync.h"
+#include "CKOVAUnifiedGroupsSyncAccess.h"
 #include "HandleInterfaceException.h"
 #include "LSHostPropertyMap.h"
 #include "LSLog.h"
@@ -58,7 +59,8 @@ protected:
 
     void SetGroups(std::vector<CKOVAUnifiedGroupsSync::Group> groups)
     {
-        static_cast<CKOVAUnifiedGroupsSync*>(m_filter.GetInterfacePtr())->SetGroupsForTest(std::move(groups));
+        CKOVAUnifiedGroupsSyncAccess::SetGroups(*static_cast<CKOVAUnifiedGroupsSync*>(m_filter.GetInterfacePtr()),
+                                                std::move(groups));
     }
     void SetAlphaAndBeta()
     {

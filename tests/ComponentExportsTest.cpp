@@ -2,6 +2,7 @@
 // loader: the unload answer, class-object requests and the install switch.
 #include <gtest/gtest.h>
 
+#include "CStdStr.h"
 #include "ComponentRegistration.h"
 #include "KOVASyncBasicsPtrs.h"
 #include "KOVAUnifiedGroupsSync_h.h"
@@ -183,6 +184,22 @@ TEST(ComponentExports, RegistrationRestoresTheCallersThreadLocale)
     SetThreadLocale(original);
 }
 
+// A copy without a usable type library fails after its class keys are written:
+// the installation takes them out again and reports the failure.
+TEST(ComponentExports, AFailedInstallationLeavesNoKeyBehind)
+{
+    ComponentRegistrationGuard registration;
+    ComponentCopy copy(L"notypelib");
+    ASSERT_TRUE(ReplaceResource(copy.Path(), L"TYPELIB", MAKEINTRESOURCEW(1), "not a type library"));
+    {
+        LoadedComponent component(copy.Path());
+        ASSERT_TRUE(component.Loaded());
+        EXPECT_TRUE(FAILED(component.Install(TRUE, nullptr)));
+    }
+    for (const std::wstring& path : ComponentKeyPaths())
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, path)) << WideToMultiByte(path, CP_UTF8);
+}
+
 TEST(ComponentExports, ADifferentHostBuildRefusesEveryClassOnceLoggingIsUp)
 {
     const ScratchFolder logs(L"version-gate-logs");
@@ -203,6 +220,7 @@ TEST(ComponentExports, ADifferentHostBuildRefusesEveryClassOnceLoggingIsUp)
             {
                 void* result = reinterpret_cast<void*>(1);
                 EXPECT_EQ(E_INVALIDARG, component.GetClassObject(c.clsid, IID_IClassFactory, &result)) << round;
+                EXPECT_EQ(nullptr, result) << round;
             }
         }
         EXPECT_EQ(S_OK, component.CanUnloadNow());

@@ -1,6 +1,7 @@
 // The filter object through its COM interfaces: identity, the trivial slots,
 // the informer it holds, the deletion check and the dispatch path.
 #include "CKOVAUnifiedGroupsSync.h"
+#include "CKOVAUnifiedGroupsSyncAccess.h"
 #include "LSHostShutdownInformer.h"
 #include "LSPropertyNames.h"
 #include "LogCapture.h"
@@ -182,14 +183,14 @@ TEST(FilterItemCount, MoreThan65535GroupsFailsWithStdExceptionLine)
 {
     CKOVAUnifiedGroupsSync* object = new CKOVAUnifiedGroupsSync(nullptr);
     ILSSyncFilter2Ptr filter(static_cast<ILSSyncFilter2*>(object));
-    object->SetGroupsForTest(std::vector<CKOVAUnifiedGroupsSync::Group>(65536));
+    CKOVAUnifiedGroupsSyncAccess::SetGroups(*object, std::vector<CKOVAUnifiedGroupsSync::Group>(65536));
     LogCapture capture;
     USHORT count = 7;
     EXPECT_EQ(E_FAIL, filter->get_ItemCount(&count));
     EXPECT_EQ(7, count);
     EXPECT_TRUE(capture.Contains("CKOVAUnifiedGroupsSync::get_ItemCount: Caught std::exception at interface -"))
         << capture.All();
-    object->SetGroupsForTest(std::vector<CKOVAUnifiedGroupsSync::Group>(65535));
+    CKOVAUnifiedGroupsSyncAccess::SetGroups(*object, std::vector<CKOVAUnifiedGroupsSync::Group>(65535));
     EXPECT_EQ(S_OK, filter->get_ItemCount(&count));
     EXPECT_EQ(65535, count);
 }
@@ -201,7 +202,8 @@ TEST(FilterDeletionCheck, ComparesExactRegistryTextOfEachGroup)
     const wchar_t* id = L"{5A6B7C8D-1E2F-4A3B-9C8D-7E6F5A4B3C2D}";
     EXPECT_EQ(S_OK, deletions->IsDeleted(_bstr_t(id), 0)); // empty list: everything deleted
     EXPECT_EQ(S_OK, deletions->IsDeleted(nullptr, 0));
-    object->SetGroupsForTest({MakeGroup(L"{00000000-0000-0000-0000-000000000001}", L"a"), MakeGroup(id, L"b")});
+    CKOVAUnifiedGroupsSyncAccess::SetGroups(
+        *object, {MakeGroup(L"{00000000-0000-0000-0000-000000000001}", L"a"), MakeGroup(id, L"b")});
     EXPECT_EQ(S_FALSE, deletions->IsDeleted(_bstr_t(id), 0));
     EXPECT_EQ(S_OK, deletions->IsDeleted(_bstr_t(L"{5a6b7c8d-1e2f-4a3b-9c8d-7e6f5a4b3c2d}"), 0));
     EXPECT_EQ(S_OK, deletions->IsDeleted(_bstr_t(L"5A6B7C8D-1E2F-4A3B-9C8D-7E6F5A4B3C2D"), 0));

@@ -30,7 +30,14 @@ std::wstring GroupJson(const SimGroup& group)
     for (size_t i = 0; i < group.resources.size(); ++i)
         json += (i ? L"," : L"") + std::wstring(L"{\"name\":") + JsonQuote(group.resources[i].first) +
                 L",\"url\":" + JsonQuote(group.resources[i].second) + L"}";
-    return json + (group.unified ? L"]}" : L"],\"unified\":false}");
+    json += L"]";
+    if (!group.unified)
+        json += L",\"unified\":false";
+    if (group.omitId)
+        json += L",\"omitId\":true";
+    if (group.omitDisplayName)
+        json += L",\"omitDisplayName\":true";
+    return json + L"}";
 }
 
 void Check(HRESULT hr, const char* what)

@@ -13,6 +13,8 @@ struct SimGroup
     std::wstring displayName;
     std::vector<std::pair<std::wstring, std::wstring>> resources; // name, url
     bool unified = true; // false: left out by EWS, listed by Graph without "Unified"
+    bool omitId = false; // listed without its ExternalDirectoryObjectId
+    bool omitDisplayName = false; // listed without its DisplayName
 };
 
 class GroupsSimulator

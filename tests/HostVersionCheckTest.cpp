@@ -27,13 +27,10 @@ UniqueHModule LoadImage(const std::wstring& path)
 class HostVersionCheckTest : public ::testing::Test
 {
 protected:
-    void TearDown() override { LSFileSystem::SetHostDllPathForTest(L""); }
-
     bool Check(const std::wstring& ownVersion, const std::wstring& hostVersion)
     {
-        LSFileSystem::SetHostDllPathForTest(Probe(hostVersion));
         UniqueHModule own = LoadImage(Probe(ownVersion));
-        return LSFileSystem::CheckHostVersion(own.Get());
+        return LSFileSystem::CheckHostVersionAgainst(own.Get(), Probe(hostVersion));
     }
 };
 
@@ -88,12 +85,10 @@ TEST_F(HostVersionCheckTest, RevisionIsNotComparedButBuildIs)
 TEST_F(HostVersionCheckTest, UnreadableVersionFailsTheCheck)
 {
     LogCapture capture;
-    LSFileSystem::SetHostDllPathForTest(TestProgramFolder() + L"\\NoSuchFile.dll");
     UniqueHModule own = LoadImage(Probe(L"5.1.2.0"));
-    EXPECT_FALSE(LSFileSystem::CheckHostVersion(own.Get()));
+    EXPECT_FALSE(LSFileSystem::CheckHostVersionAgainst(own.Get(), TestProgramFolder() + L"\\NoSuchFile.dll"));
 
-    LSFileSystem::SetHostDllPathForTest(Probe(L"5.1.2.0"));
     UniqueHModule unversioned = LoadImage(TestProgramFolder() + L"\\ResourceLibraries\\KOVABrandResources32.dll");
-    EXPECT_FALSE(LSFileSystem::CheckHostVersion(unversioned.Get()));
+    EXPECT_FALSE(LSFileSystem::CheckHostVersionAgainst(unversioned.Get(), Probe(L"5.1.2.0")));
     EXPECT_EQ(2u, capture.Count("Failed comparing version with KOVA32.dll")) << capture.All();
 }

@@ -172,6 +172,9 @@ TEST_F(LSBaseWSExchangeTest, JsonErrorKeepsItsWholeBody)
 
 TEST_F(LSBaseWSExchangeTest, Tolerated404ReturnsQuietly)
 {
+    // Response logging on, so a logged answer would show.
+    UserSettingGuard responseLogging(L"KOVA.Log.WebServiceResp");
+    responseLogging.SetDword(1);
     EwsSimClient::Script(R"({"status": 404, "body": "not here"})");
     ILSHttpRequestPtr request = OpenEws();
     LogCapture capture;
@@ -179,6 +182,7 @@ TEST_F(LSBaseWSExchangeTest, Tolerated404ReturnsQuietly)
     EXPECT_EQ(404, request->GetStatus());
     EXPECT_FALSE(capture.Contains("web services Request failed")) << capture.All();
     EXPECT_FALSE(capture.Contains("Log Resp"));
+    EXPECT_FALSE(capture.Contains("not here"));
 
     // Without the tolerance the same answer fails.
     EwsSimClient::Script(R"({"status": 404, "body": "not here"})");
@@ -313,6 +317,9 @@ TEST_F(InterruptibleDelayTest, InformerOnATimerRefusesToWait)
 
 class RetryOnServerUnavailableTest : public testing::Test
 {
+    // Throttled attempts switch light sync on, which records its end time.
+    UserSettingGuard m_lightSyncEnd{L"SharepointSync.HealthScoreLightSyncEndTime"};
+
 protected:
     static std::function<void()> FailingWith(int& calls, uint32_t status, uint32_t retryAfter = 0)
     {
@@ -337,25 +344,43 @@ TEST_F(RetryOnServerUnavailableTest, ShutdownDuringTheBackOffEndsTheHostsDelayTo
     EXPECT_EQ(1, informer.Host().EndDelayCount());
 }
 
-TEST_F(RetryOnServerUnavailableTest, FailingHostDelayCallsBecomeComErrors)
+// A failing informer call surfaces as a COM error with the informer's own
+// error information, whichever call of the retry delay it was.
+TEST_F(RetryOnServerUnavailableTest, FailingInformerCallsBecomeTheInformersComErrors)
 {
-    VirtualClock clock;
-    int calls = 0;
+    using Fail = void (LSHostShutdownInformer::*)(HRESULT);
+    const struct
     {
-        TestInformer informer;
-        informer.Host().FailBeginDelay(E_UNEXPECTED);
-        EXPECT_EQ(E_UNEXPECTED, ComErrorOf([&] {
-                      CLSBaseWS::RetryOnServerUnavailable(informer.Pointer(), FailingWith(calls, 503));
-                  }));
-        EXPECT_EQ(0u, clock.TotalSleptMs());
-    }
+        Fail fail;
+        HRESULT hr;
+        const wchar_t* description;
+        uint64_t sleptMs;
+        int endDelays;
+    } rows[] = {
+        {&LSHostShutdownInformer::FailBeginDelay, E_UNEXPECTED, L"BeginDelay failed", 0, 0},
+        {&LSHostShutdownInformer::FailIsOnTimer, E_ACCESSDENIED, L"IsOnTimer failed", 0, 1},
+        {&LSHostShutdownInformer::FailIsShutdownRequested, E_HANDLE, L"IsShutdownRequested failed", 0, 1},
+        {&LSHostShutdownInformer::FailEndDelay, E_OUTOFMEMORY, L"EndDelay failed", 1000, 1},
+    };
+    for (const auto& row : rows)
     {
+        SCOPED_TRACE(Utf8(row.description));
+        VirtualClock clock;
         TestInformer informer;
-        informer.Host().FailEndDelay(E_OUTOFMEMORY);
-        EXPECT_EQ(E_OUTOFMEMORY, ComErrorOf([&] {
-                      CLSBaseWS::RetryOnServerUnavailable(informer.Pointer(), FailingWith(calls, 503, 1));
-                  }));
-        EXPECT_EQ(1000u, clock.TotalSleptMs());
+        (informer.Host().*row.fail)(row.hr);
+        int calls = 0;
+        try
+        {
+            CLSBaseWS::RetryOnServerUnavailable(informer.Pointer(), FailingWith(calls, 503, 1));
+            ADD_FAILURE() << "nothing was thrown";
+        }
+        catch (const _com_error& error)
+        {
+            EXPECT_EQ(row.hr, error.Error());
+            EXPECT_EQ(std::wstring(row.description), static_cast<const wchar_t*>(error.Description()));
+        }
+        EXPECT_EQ(row.sleptMs, clock.TotalSleptMs());
+        EXPECT_EQ(row.endDelays, informer.Host().EndDelayCount());
     }
 }
 

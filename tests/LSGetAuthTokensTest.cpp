@@ -265,6 +265,10 @@ TEST_F(GetAuthTokensTest, AFailingCancelDoesNotHideTheFailureThatLedToIt)
     catch (const _com_error& e)
     {
         EXPECT_EQ(E_ACCESSDENIED, e.Error());
+        // The description too is the failed acquisition's, not the cancel's.
+        const _bstr_t description = e.Description();
+        EXPECT_EQ(std::wstring(L"Stand-in failure of StartAcquire"),
+                  description.length() ? static_cast<const wchar_t*>(description) : L"");
     }
     EXPECT_EQ(1u, m_library.Count(L"Cancel"));
     EXPECT_EQ(2u, m_log.Count("LogAssemblyError: Caught _com_error at interface -80070005")) << m_log.All();

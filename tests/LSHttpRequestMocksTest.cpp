@@ -1,6 +1,7 @@
 // Recording exchanges against the simulator and replaying them without it.
 #include "TransportTestSupport.h"
 
+#include "LSBaseWS.h"
 #include "LSDiag.h"
 #include "LSHttpError.h"
 #include "LSHttpRequestFactory.h"
@@ -63,33 +64,39 @@ void WriteText(const std::wstring& path, const std::string& text)
     WriteFileAged(path, text, 0);
 }
 
+// The action names both files and is the request file's third line; the
+// response file holds the platform's status, headers and body bytes as they
+// came, a body with an empty line and non-ASCII text included.
 TEST_F(RecordPlaybackTest, ARecordedExchangeReplaysWithoutTheServer)
 {
     Record();
+    EwsSimClient::Script(R"({"status": 200, "headers": [["X-Marker", "seen"]], "body": "<a>\n\nb\u00e9</a>"})");
     const uint32_t n = LSHttpRequestMockBase::ExchangeCount() + 1;
-    ILSHttpRequestPtr recorded = Exchange();
-    const std::wstring recordedText = CStdStr(recorded->GetResponseText());
-    // Whichever action the request carried, the request file begins with
-    // method and URL.
-    const std::vector<std::wstring> names = FileNames(m_folder.Path());
-    ASSERT_EQ(2u, names.size());
+    const wchar_t action[] = L"http://schemas.microsoft.com/exchange/services/2006/messages/GetUserUnifiedGroups";
+    ILSShutdownInformerPtr none;
+    ILSHttpRequestPtr recorded = OpenEws();
+    recorded->SetRequestHeader(L"SOAPAction", action);
+    CLSBaseWS::PerformAsyncSend(recorded, EwsSimClient::EwsUrl(), L"<x/>", none);
+    const std::wstring tail = L"POST_GetUserUnifiedGroups";
     const std::wstring stem = CStdStr::Format(L"UnitAndComponentTests_%06u_", n);
-    EXPECT_EQ(0u, names[0].find(stem + L"req_POST_")) << names[0];
-    EXPECT_EQ(0u, names[1].find(stem + L"res_POST_")) << names[1];
-    const std::string request = ReadWholeFile(m_folder / names[0]);
-    EXPECT_EQ(0u, request.find("POST\n" + Utf8(EwsSimClient::EwsUrl()) + "\n")) << request;
-    EXPECT_EQ("\n\n", request.substr(request.size() - 2));
-    const std::string response = ReadWholeFile(m_folder / names[1]);
-    EXPECT_EQ(0u, response.find("HTTP/1.1 200 OK\n")) << response;
+    EXPECT_EQ((std::vector<std::wstring>{stem + L"req_" + tail + L".txt", stem + L"res_" + tail + L".txt"}),
+              FileNames(m_folder.Path()));
+    EXPECT_EQ("POST\n" + Utf8(EwsSimClient::EwsUrl()) + "\nGetUserUnifiedGroups\n\n",
+              ReadWholeFile(File(n, L"req", tail)));
+    const std::wstring headers = FormatResponseHeaders(ParseResponseHeaders(CStdStr(recorded->GetAllResponseHeaders())));
+    EXPECT_NE(std::wstring::npos, headers.find(L"X-Marker: seen\n")) << Utf8(headers);
+    EXPECT_EQ("HTTP/1.1 200 OK\n" + Utf8(headers) + "<a>\n\nb\xc3\xa9</a>", ReadWholeFile(File(n, L"res", tail)));
 
-    const std::wstring fileTail = names[0].substr(stem.size() + 4, names[0].size() - stem.size() - 8);
-    CopyExchange(n, n + 1, fileTail);
+    CopyExchange(n, n + 1, tail);
     EwsSimClient::Reset();
     Replay();
-    ILSHttpRequestPtr replayed = Exchange();
+    ILSHttpRequestPtr replayed = OpenEws();
+    replayed->SetRequestHeader(L"SOAPAction", action);
+    CLSBaseWS::PerformAsyncSend(replayed, EwsSimClient::EwsUrl(), L"<x/>", none);
     EXPECT_TRUE(EwsSimClient::Requests().empty());
-    EXPECT_EQ(recordedText, CStdStr(replayed->GetResponseText()));
+    EXPECT_EQ(L"<a>\n\nb\u00e9</a>", CStdStr(replayed->GetResponseText()));
     EXPECT_EQ(200, replayed->GetStatus());
+    EXPECT_EQ(_bstr_t(L"seen"), replayed->GetResponseHeader(L"x-marker"));
 }
 
 TEST_F(RecordPlaybackTest, ARecorded503ReplaysAtOnceAsTheHttpError)
@@ -169,6 +176,12 @@ TEST_F(RecordPlaybackTest, AGetMatchesWithoutItsQuery)
     EXPECT_EQ(VT_EMPTY, request->GetResponseBody().vt);
     EXPECT_EQ(_bstr_t(L""), request->GetResponseText());
     EXPECT_EQ(_bstr_t(L"0"), request->GetResponseHeader(L"content-length"));
+
+    // A NUL inside a replayed body is part of its text.
+    WriteText(File(n + 1, L"req", L"GET_list_aspx"), "GET\nhttp://h/files/list.aspx\n\n");
+    WriteText(File(n + 1, L"res", L"GET_list_aspx"), std::string("HTTP/1.1 200 OK\nA: b\n\na\0b", 25));
+    request->PerformAsyncVariantSend(L"", _variant_t(), false, none, false, false, false);
+    EXPECT_EQ(std::wstring(L"a\0b", 3), CStdStr(request->GetResponseText()));
 }
 
 TEST_F(RecordPlaybackTest, ResponseFilesLoadWholeOrFailAsDocumented)

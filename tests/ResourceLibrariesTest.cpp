@@ -110,6 +110,15 @@ TEST_F(ResourceLibrariesTest, FolderWithoutLibrariesLeavesTextsAbsentAndTokensEm
     std::wstring branded = L"A !!IDS_BRAND_TITLE_LONG!! B";
     ReplaceBrandTokens(branded);
     EXPECT_EQ(L"A  B", branded);
+
+    // Libraries that are there but do not load.
+    for (const wchar_t* name : {L"KOVACommonResources32.dll", L"KOVABrandResources32.dll"})
+        WriteFileAged(empty / name, "not a library", 0);
+    EXPECT_EQ(nullptr, LoadUsersCommonResources(L""));
+    EXPECT_EQ(nullptr, LoadBrandResources(L""));
+    EXPECT_TRUE(capture.Contains("Failed loading common resources dll:")) << capture.All();
+    EXPECT_TRUE(capture.Contains(" " + Narrow(empty / L"KOVACommonResources32.dll")));
+    EXPECT_TRUE(capture.Contains("Failed loading brand resources dll " + Narrow(empty / L"KOVABrandResources32.dll")));
 }
 
 TEST_F(ResourceLibrariesTest, EmptyInstallFolderLooksAtTheRootOfTheCurrentDrive)

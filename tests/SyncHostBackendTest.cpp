@@ -38,6 +38,7 @@ protected:
     TokenLibraryStandIn tokenLibrary;
     ComponentRegistrationGuard registration;
     UserSettingGuard officeVersion{L"Tenbrid.ForceOutlookVersion"};
+    UserSettingGuard lastProfileDir{L"KOVA.LastActiveProfileDir"}; // the passes record their profile folder
     UserSettingGuard backend{L"KOVAUnifiedGroups.Backend"};
 };
 

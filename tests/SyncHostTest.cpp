@@ -8,6 +8,7 @@
 #include "RegistryTestGuards.h"
 #include "TestFiles.h"
 #include "TokenLibraryStandIn.h"
+#include "UniqueHandles.h"
 #include "UserSettingGuard.h"
 #include "WindowsProcess.h"
 
@@ -77,6 +78,37 @@ TEST(SyncHost, FailureIsReportedAndTheRunsSettingsComeBack)
     EXPECT_EQ(L"<absent>", ReadText(HKEY_CURRENT_USER, TokenStandInKey, L"Token"));
 }
 
+// Error logging off, a failed pass still shows the component's error lines of
+// that run; the run's logging settings and its log folder are gone afterwards.
+TEST(SyncHost, FailedPassShowsTheComponentsErrorLines)
+{
+    EwsSimClient::Reset();
+    TokenLibraryStandIn tokenLibrary;
+    ComponentRegistrationGuard registration;
+    ASSERT_EQ(0u, RunRegsvr32(L"/s"));
+    UserSettingGuard officeVersion(L"Tenbrid.ForceOutlookVersion");
+    UserSettingGuard errorLog(L"KOVA.Log.Error");
+    UserSettingGuard logDir(L"KOVA.LogDir");
+    for (UserSettingGuard* guard : {&officeVersion, &errorLog, &logDir})
+        guard->Delete();
+    UserSettingGuard lastProfileDir(L"KOVA.LastActiveProfileDir"); // the pass records its profile folder
+
+    const ProcessResult run = RunSyncHost(L"--resource " + EwsSimClient::BaseUrl() + L"/");
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_TRUE(Contains(run.errors, "synchost: PreContentSyncFolderUpdate failed: 0x80004005")) << run.errors;
+    const size_t heading = run.errors.find("synchost: the component's error lines of this run:\n");
+    ASSERT_NE(std::string::npos, heading) << run.errors;
+    EXPECT_NE(std::string::npos, run.errors.find("Failed to get path to office dll", heading)) << run.errors;
+
+    for (const wchar_t* name : {L"KOVA.Log.Error", L"KOVA.LogDir"})
+        EXPECT_EQ(L"<absent>", ReadText(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(), name));
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    WIN32_FIND_DATAW entry;
+    const UniqueFindHandle left(FindFirstFileW((std::wstring(temp) + L"synchost-logs-*").c_str(), &entry));
+    EXPECT_FALSE(left) << "a scratch log folder was left behind";
+}
+
 TEST(SyncHost, OnePassAgainstTheSimulatorDescribesItsGroupsAndTheTopFolder)
 {
     EwsSimClient::Reset();
@@ -85,6 +117,7 @@ TEST(SyncHost, OnePassAgainstTheSimulatorDescribesItsGroupsAndTheTopFolder)
     ASSERT_EQ(0u, RunRegsvr32(L"/s"));
     UserSettingGuard officeVersion(L"Tenbrid.ForceOutlookVersion");
     officeVersion.SetString(L"16");
+    UserSettingGuard lastProfileDir(L"KOVA.LastActiveProfileDir"); // the pass records its profile folder
 
     const ProcessResult run = RunSyncHost(L"--json --token run-token --resource " + EwsSimClient::BaseUrl() +
                                           L"/ --start-point https://contoso.sharepoint.com/sites/top");

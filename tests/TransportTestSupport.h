@@ -64,6 +64,10 @@ protected:
                                ILSShutdownInformerPtr informer = nullptr);
     // The one request the simulator received.
     SimRequest OnlyRequest();
+
+private:
+    // Throttled answers switch light sync on, which records its end time.
+    UserSettingGuard m_lightSyncEnd{L"SharepointSync.HealthScoreLightSyncEndTime"};
 };
 
 // Runs the callable and returns the HRESULT thrown as a bare 32-bit value;

@@ -319,6 +319,34 @@ TEST_F(GroupsPassTest, AGroupWithoutTheRequestedResourceFailsThePassAndKeepsTheP
     EXPECT_EQ(3u, m_sim.Requests().size()); // the listing and two details, none after the failure
     ExpectItemsOfDataset(3);
 
+    // A listed group without its identifier or its name ends the pass when
+    // its turn comes: after the first group's details, before its own.
+    for (bool omitId : {true, false})
+    {
+        m_sim.Reset();
+        groups = SimGroups(3);
+        groups[1].omitId = omitId;
+        groups[1].omitDisplayName = !omitId;
+        m_sim.SetGroups(groups);
+        EXPECT_EQ(E_POINTER, RunPass()) << omitId;
+        EXPECT_EQ(2u, m_sim.Requests().size()) << omitId;
+        ExpectItemsOfDataset(3);
+    }
+}
+
+// Only the listing is repeated with a second token: a refused details
+// request ends the pass, and the previous list stays.
+TEST_F(GroupsPassTest, ARefusedDetailsRequestIsNotRepeatedWithANewToken)
+{
+    ASSERT_EQ(S_OK, RunPass());
+    m_sim.Reset();
+    m_sim.SetGroups(SimGroups());
+    EwsSimClient::Script(R"({"match": {"operation": "GetUnifiedGroupDetails"}, "status": 401})");
+    EXPECT_EQ(E_FAIL, RunPass());
+    const std::vector<SimRequest> requests = m_sim.Requests();
+    ASSERT_EQ(2u, requests.size()); // the listing and the refused details request
+    EXPECT_EQ(requests[0].Header("Authorization"), requests[1].Header("Authorization"));
+    ExpectItemsOfDataset(3);
 }
 
 TEST_F(GroupsPassTest, TheConfiguredResourceNameChoosesTheAddress)

@@ -66,3 +66,22 @@ bool SetFileVersionBuild(const std::wstring& path, uint16_t build)
                                           resource.data.data(), static_cast<DWORD>(resource.data.size()));
     return EndUpdateResourceW(update, replaced ? FALSE : TRUE) && replaced;
 }
+
+bool ReplaceResource(const std::wstring& path, const wchar_t* type, const wchar_t* name, const std::string& bytes)
+{
+    WORD language = 0;
+    {
+        UniqueHModule image(
+            LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+        if (!image || !FindResourceW(image.Get(), name, type))
+            return false;
+        EnumResourceLanguagesW(image.Get(), type, name, FirstLanguage, reinterpret_cast<LONG_PTR>(&language));
+    }
+    HANDLE update = BeginUpdateResourceW(path.c_str(), FALSE);
+    if (!update)
+        return false;
+    // Wine's resource update cannot delete a resource, but it can replace one.
+    const bool replaced = UpdateResourceW(update, type, name, language, const_cast<char*>(bytes.data()),
+                                          static_cast<DWORD>(bytes.size()));
+    return EndUpdateResourceW(update, replaced ? FALSE : TRUE) && replaced;
+}

@@ -136,11 +136,14 @@ bool CKOVAUnifiedGroupsSyncModule::HostVersionAccepted()
 
 HRESULT CKOVAUnifiedGroupsSyncModule::GetClassObject(REFCLSID clsid, REFIID riid, void** result)
 {
+    // Null before any refusal, the version gate's included: callers may
+    // release what they get back without looking at the code.
+    if (result)
+        *result = nullptr;
     if (!HostVersionAccepted())
         return E_INVALIDARG;
     if (!result)
         return E_POINTER;
-    *result = nullptr;
     if (!m_lockInitialised)
         return E_UNEXPECTED;
     LSObjectMapEntry* entry = FindEntry(clsid);

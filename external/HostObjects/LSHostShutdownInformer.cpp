@@ -1,5 +1,7 @@
 #include "LSHostShutdownInformer.h"
 
+#include <string>
+
 LSHostShutdownInformer* LSHostShutdownInformer::Create()
 {
     return new LSHostShutdownInformer();
@@ -17,7 +19,38 @@ STDMETHODIMP LSHostShutdownInformer::QueryInterface(REFIID riid, void** result)
         AddRef();
         return S_OK;
     }
+    if (IsEqualIID(riid, IID_ISupportErrorInfo))
+    {
+        *result = static_cast<ISupportErrorInfo*>(this);
+        AddRef();
+        return S_OK;
+    }
     return E_NOINTERFACE;
+}
+
+STDMETHODIMP LSHostShutdownInformer::InterfaceSupportsErrorInfo(REFIID riid)
+{
+    return IsEqualIID(riid, __uuidof(ILSShutdownInformer)) ? S_OK : S_FALSE;
+}
+
+HRESULT LSHostShutdownInformer::Answer(HRESULT hr, const wchar_t* call)
+{
+    if (SUCCEEDED(hr))
+        return hr;
+    ICreateErrorInfo* created = nullptr;
+    if (FAILED(CreateErrorInfo(&created)))
+        return hr;
+    const std::wstring description = std::wstring(call) + L" failed";
+    created->SetGUID(__uuidof(ILSShutdownInformer));
+    created->SetDescription(const_cast<wchar_t*>(description.c_str()));
+    IErrorInfo* info = nullptr;
+    if (SUCCEEDED(created->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info))))
+    {
+        SetErrorInfo(0, info);
+        info->Release();
+    }
+    created->Release();
+    return hr;
 }
 
 STDMETHODIMP_(ULONG) LSHostShutdownInformer::AddRef() { return ++m_refCount; }
@@ -35,6 +68,8 @@ STDMETHODIMP LSHostShutdownInformer::IsShutdownRequested(VARIANT_BOOL* requested
     if (!requested)
         return E_POINTER;
     ++m_shutdownQueries;
+    if (FAILED(m_shutdownFailure))
+        return Answer(m_shutdownFailure, L"IsShutdownRequested");
     bool answer = m_shutdownAnswer ? m_shutdownAnswer() : m_shutdown.load();
     *requested = answer ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
@@ -95,7 +130,7 @@ STDMETHODIMP LSHostShutdownInformer::IsOnTimer(VARIANT_BOOL* onTimer)
     if (!onTimer)
         return E_POINTER;
     if (FAILED(m_isOnTimerFailure))
-        return m_isOnTimerFailure;
+        return Answer(m_isOnTimerFailure, L"IsOnTimer");
     *onTimer = m_onTimer ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
 }
@@ -125,11 +160,11 @@ STDMETHODIMP LSHostShutdownInformer::GetDelayCount(LONG* count)
 STDMETHODIMP LSHostShutdownInformer::BeginDelay(LONG milliseconds)
 {
     m_beginDelays.push_back(milliseconds);
-    return m_beginDelayFailure;
+    return Answer(m_beginDelayFailure, L"BeginDelay");
 }
 
 STDMETHODIMP LSHostShutdownInformer::EndDelay()
 {
     ++m_endDelayCount;
-    return m_endDelayFailure;
+    return Answer(m_endDelayFailure, L"EndDelay");
 }

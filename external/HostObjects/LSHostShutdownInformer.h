@@ -1,6 +1,7 @@
 #pragma once
 // A host shutdown informer for tests and tools: scriptable answers, counted
-// notifications, optional failures of the delay calls.
+// notifications, optional failures of its calls, each with error information
+// naming the call.
 #include "KOVASyncBasicsPtrs.h"
 #include "LSComObject.h"
 
@@ -10,7 +11,8 @@
 #include <vector>
 
 class LSHostShutdownInformer
-    : public LSDispatchImpl<ILSShutdownInformer, &LIBID_KOVASyncBasicsLib, 1, 0, false>
+    : public LSDispatchImpl<ILSShutdownInformer, &LIBID_KOVASyncBasicsLib, 1, 0, false>,
+      public ISupportErrorInfo
 {
 public:
     // Returns a new informer with one reference held by the caller.
@@ -25,6 +27,7 @@ public:
     void FailBeginDelay(HRESULT hr) { m_beginDelayFailure = hr; }
     void FailEndDelay(HRESULT hr) { m_endDelayFailure = hr; }
     void FailIsOnTimer(HRESULT hr) { m_isOnTimerFailure = hr; }
+    void FailIsShutdownRequested(HRESULT hr) { m_shutdownFailure = hr; }
 
     int NotifyActivityCount() const { return m_notifyCount; }
     int ShutdownQueryCount() const { return m_shutdownQueries; }
@@ -36,6 +39,7 @@ public:
     STDMETHODIMP QueryInterface(REFIID riid, void** result) override;
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;
+    STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override;
 
     STDMETHODIMP IsShutdownRequested(VARIANT_BOOL* requested) override;
     STDMETHODIMP RequestShutdown() override;
@@ -55,6 +59,8 @@ public:
 private:
     LSHostShutdownInformer() = default;
     virtual ~LSHostShutdownInformer() = default;
+    // Returns hr; a failure leaves error information "<call> failed" behind.
+    static HRESULT Answer(HRESULT hr, const wchar_t* call);
 
     ULONG m_refCount = 1;
     std::atomic<bool> m_shutdown{false};
@@ -64,6 +70,7 @@ private:
     HRESULT m_beginDelayFailure = S_OK;
     HRESULT m_endDelayFailure = S_OK;
     HRESULT m_isOnTimerFailure = S_OK;
+    HRESULT m_shutdownFailure = S_OK;
     int m_notifyCount = 0;
     int m_shutdownQueries = 0;
     int m_endDelayCount = 0;

@@ -4,6 +4,19 @@
 
 RegistryValueOverride::RegistryValueOverride(HKEY root, const std::wstring& path, const std::wstring& name,
                                              const std::wstring& text)
+    : RegistryValueOverride(root, path, name, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)))
+{
+}
+
+RegistryValueOverride::RegistryValueOverride(HKEY root, const std::wstring& path, const std::wstring& name,
+                                             DWORD number)
+    : RegistryValueOverride(root, path, name, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof(number))
+{
+}
+
+RegistryValueOverride::RegistryValueOverride(HKEY root, const std::wstring& path, const std::wstring& name,
+                                             DWORD type, const BYTE* data, DWORD bytes)
     : m_name(name)
 {
     LSTATUS status = RegCreateKeyExW(root, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
@@ -18,8 +31,7 @@ RegistryValueOverride::RegistryValueOverride(HKEY root, const std::wstring& path
                     ERROR_SUCCESS;
         m_data.resize(size);
     }
-    const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-    status = RegSetValueExW(m_key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes);
+    status = RegSetValueExW(m_key.Get(), name.c_str(), 0, type, data, bytes);
     if (status != ERROR_SUCCESS)
         throw hresult_exception(HRESULT_FROM_WIN32(status), "RegSetValueExW");
 }

@@ -1,6 +1,7 @@
 // The host harness: does what the host sync engine does in one pass, for
 // people who install or support the component and want to see what it would
 // create.
+#include "ComponentErrorLines.h"
 #include "ConsoleShutdown.h"
 #include "HandleInterfaceException.h"
 #include "LSSetting.h"
@@ -118,6 +119,19 @@ int wmain(int argc, wchar_t** argv)
     {
         Write(STD_OUTPUT_HANDLE, WideToMultiByte(SyncHostUsage(), CP_UTF8));
         return 0;
+    }
+    if (ShouldCaptureComponentErrorLines())
+    {
+        try
+        {
+            return RunPassCapturingComponentErrorLines(
+                [](const std::string& line) { Write(STD_ERROR_HANDLE, line); });
+        }
+        catch (const hresult_exception&)
+        {
+            // No second copy could be started: the pass runs here, without
+            // the component's error lines.
+        }
     }
     const SyncPassReport report = RunWithSettings(options);
     if (options.json)

@@ -1,0 +1,16 @@
+#pragma once
+// Test access to the filter object: the list its item operations address,
+// set without a sync pass.
+#include "CKOVAUnifiedGroupsSync.h"
+
+#include <utility>
+#include <vector>
+
+class CKOVAUnifiedGroupsSyncAccess
+{
+public:
+    static void SetGroups(CKOVAUnifiedGroupsSync& filter, std::vector<CKOVAUnifiedGroupsSync::Group> groups)
+    {
+        filter.m_groups = std::move(groups);
+    }
+};
