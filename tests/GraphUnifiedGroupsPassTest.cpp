@@ -510,19 +510,14 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
         {"403 on a details request", "{\"match\": {\"operation\": \"GetUnifiedGroupDetails\"}, \"status\": 403}",
          E_FAIL},
         {"error answer", "{\"match\": {\"operation\": \"GetUserUnifiedGroups\"}, \"responseMessage\": {}}", E_FAIL},
-        {"refused connection", "", HRESULT_FROM_WIN32(ERROR_INTERNET_TIMEOUT)},
     };
     for (const Case& c : cases)
     {
         VirtualClock clock(10000); // the no-answer limit passes in a few wait steps
         GroupsSimulator::Reset();
         GroupsSimulator::SetGroups(Dataset());
-        if (c.script.empty())
-            m_resource.SetString(L"http://127.0.0.1:9/"); // the discard port: nothing listens
-        else
-            EwsSimClient::Script(c.script);
+        EwsSimClient::Script(c.script);
         EXPECT_EQ(c.expected, RunPass()) << c.name;
-        m_resource.SetString(GroupsSimulator::ServiceRoot());
         const std::vector<SimRequest> requests = GroupsSimulator::Requests();
         EXPECT_EQ(requests.size(), CountEws(requests)) << c.name;
         EXPECT_FALSE(m_log.Contains("Group listing over EWS refused")) << c.name;
@@ -614,4 +609,21 @@ TEST_F(GraphPassTest, AShutdownWhileSeveralBatchesAreOpenEndsThePassAndKeepsThei
     // Released while in flight they would crash the process when their answers arrive.
     EXPECT_EQ(4u, LSInFlightRequests::KeptCount());
     EXPECT_TRUE(PumpMessagesUntil(NoneKept, 8000));
+}
+
+// Last in this file: the platform keeps a request to a closed port in flight
+// long after the pass gave up on it.
+TEST_F(GraphPassTest, AutoMakesNoSwitchWhenTheEwsConnectionIsRefused)
+{
+    m_backend.Delete();
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    const std::vector<std::wstring> before = HostItems();
+    VirtualClock clock(10000); // the no-answer limit passes in a few wait steps
+    GroupsSimulator::Reset();
+    m_resource.SetString(L"http://127.0.0.1:9/"); // the discard port: nothing listens
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INTERNET_TIMEOUT), RunPass());
+    EXPECT_TRUE(GroupsSimulator::Requests().empty());
+    EXPECT_FALSE(m_log.Contains("Group listing over EWS refused")) << m_log.All();
+    EXPECT_EQ(before, HostItems());
+    EXPECT_FALSE(ReadUserText(LSAutoGroupSource::RememberedSetting).has_value());
 }
