@@ -78,8 +78,7 @@ void DelayBeforeRetry(ILSShutdownInformerPtr& shutdownInformer, uint32_t seconds
 
 void CheckInformerResult(ILSShutdownInformerPtr& shutdownInformer, HRESULT hr)
 {
-    if (FAILED(hr))
-        _com_issue_errorex(hr, shutdownInformer, __uuidof(ILSShutdownInformer));
+    ThrowIfFailedCom(hr, shutdownInformer, __uuidof(ILSShutdownInformer));
 }
 
 bool ShutdownRequested(ILSShutdownInformerPtr& shutdownInformer)
