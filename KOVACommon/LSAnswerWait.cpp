@@ -11,8 +11,6 @@ namespace LSAnswerWait {
 
 namespace {
 
-constexpr long ReadyStateReceiving = 3;
-constexpr long ReadyStateCompleted = 4;
 // Longest pause between two looks at the requests while no input arrives;
 // the platform completes through window messages, which end the pause at once.
 constexpr DWORD WaitStepMs = 50;
@@ -21,7 +19,7 @@ constexpr DWORD WaitStepMs = 50;
 size_t FirstCompleted(std::vector<Pending>& pending)
 {
     for (size_t i = 0; i < pending.size(); ++i)
-        if (pending[i].request->AnswerReadyState() == ReadyStateCompleted)
+        if (pending[i].request->AnswerReadyState() == XmlHttpReadyState::Completed)
             return i;
     return pending.size();
 }
@@ -33,7 +31,7 @@ void AbandonUnanswered(std::vector<Pending>& pending, uint64_t stepMs)
     for (Pending& entry : pending)
     {
         entry.waitedMs += stepMs;
-        if (entry.waitedMs < NoAnswerLimitMs || entry.request->AnswerReadyState() >= ReadyStateReceiving)
+        if (entry.waitedMs < NoAnswerLimitMs || entry.request->AnswerReadyState() >= XmlHttpReadyState::Receiving)
             continue;
         LS_ERROR_LOG << "No answer from " << ToLogText(entry.url) << " within " << NoAnswerLimitMs / 1000 << " s";
         throw _com_error(HRESULT_FROM_WIN32(ERROR_INTERNET_TIMEOUT));

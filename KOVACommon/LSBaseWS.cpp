@@ -87,8 +87,7 @@ uint32_t BackOffSeconds(const std::wstring& milliseconds)
 
 void CheckInformerResult(ILSShutdownInformerPtr& shutdownInformer, HRESULT hr)
 {
-    if (FAILED(hr))
-        _com_issue_errorex(hr, shutdownInformer, __uuidof(ILSShutdownInformer));
+    ThrowIfFailedCom(hr, shutdownInformer, __uuidof(ILSShutdownInformer));
 }
 
 bool ShutdownRequested(ILSShutdownInformerPtr& shutdownInformer)

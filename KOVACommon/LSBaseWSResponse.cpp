@@ -104,9 +104,7 @@ uint32_t RetryAfterSeconds(ILSHttpRequest& request)
     const CStdStr retryAfter(request.GetResponseHeader(L"Retry-After"));
     if (retryAfter.empty())
         return 0;
-    int seconds = 0;
-    if (swscanf(retryAfter.c_str(), L"%d", &seconds) == EOF)
-        ThrowHr(E_INVALIDARG);
+    const int seconds = ReadDecimal(retryAfter);
     // A negative wait means nothing; the back-off applies instead.
     return seconds > 0 ? static_cast<uint32_t>(seconds) : 0;
 }

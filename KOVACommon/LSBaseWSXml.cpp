@@ -28,14 +28,6 @@ bool IsAllowedXmlChar(wchar_t ch)
     return ch != 0xFFFE && ch != 0xFFFF;
 }
 
-int DecimalValue(const std::wstring& digits)
-{
-    int value = 0;
-    if (swscanf(digits.c_str(), L"%d", &value) == EOF)
-        ThrowHr(E_INVALIDARG);
-    return value;
-}
-
 bool IsDecimalDigit(wchar_t ch)
 {
     return ch >= L'0' && ch <= L'9';
@@ -255,7 +247,7 @@ std::wstring decodeFPRpcString(const std::wstring& text)
             return output;
         }
         // Numbers of 128 and more are taken as a UTF-16 code (low 16 bits).
-        output += static_cast<wchar_t>(DecimalValue(text.substr(escape + 2, end - escape - 2)) & 0xFFFF);
+        output += static_cast<wchar_t>(ReadDecimal(text.substr(escape + 2, end - escape - 2)) & 0xFFFF);
         position = end + 1;
     }
 }

@@ -19,8 +19,7 @@ constexpr DWORD AnyServerContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER 
 // A failure HRESULT of the library becomes a COM error with its error information.
 void CheckLibraryResult(HRESULT hr, IAuthTokenLibrary* library)
 {
-    if (FAILED(hr))
-        _com_issue_errorex(hr, library, __uuidof(IAuthTokenLibrary));
+    ThrowIfFailedCom(hr, library, __uuidof(IAuthTokenLibrary));
 }
 
 IAuthTokenLibrary& Require(IAuthTokenLibraryPtr& library)

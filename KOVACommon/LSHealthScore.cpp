@@ -22,10 +22,7 @@ bool ReadHealthScore(ILSHttpRequest& request, uint32_t& score)
     text.Trim();
     if (text.empty())
         return false;
-    int value = 0;
-    if (swscanf(text.c_str(), L"%d", &value) == EOF)
-        ThrowHr(E_INVALIDARG);
-    score = static_cast<uint32_t>(value);
+    score = static_cast<uint32_t>(ReadDecimal(text));
     return true;
 }
 

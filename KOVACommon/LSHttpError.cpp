@@ -36,8 +36,6 @@ LSHttpError LSHttpError::FromString(const std::wstring& text)
         LS_ERROR_LOG << "Failed to create HttpError from string - " << ToLogText(text);
         ThrowHr(E_INVALIDARG);
     }
-    int status = 0;
-    if (swscanf(text.substr(0, tab).c_str(), L"%d", &status) == EOF)
-        ThrowHr(E_INVALIDARG);
+    const int status = ReadDecimal(text.substr(0, tab));
     return LSHttpError(static_cast<uint32_t>(status), text.substr(tab + 1));
 }

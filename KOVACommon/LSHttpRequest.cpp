@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr long ReadyStateReceiving = 3;
-constexpr long ReadyStateCompleted = 4;
 using LSAnswerWait::NoAnswerLimitMs;
 
 // Exact comparison over the full length; a null text equals an empty one.
@@ -48,8 +46,7 @@ IXMLHTTPRequest& LSHttpRequest::Platform() const
 
 void LSHttpRequest::CheckPlatformResult(HRESULT hr) const
 {
-    if (FAILED(hr))
-        _com_issue_errorex(hr, m_request, IID_IXMLHTTPRequest);
+    ThrowIfFailedCom(hr, m_request, IID_IXMLHTTPRequest);
 }
 
 HRESULT LSHttpRequest::Open(const _bstr_t& method, const _bstr_t& url, const _variant_t& async,
@@ -207,9 +204,9 @@ void LSHttpRequest::WaitUntilComplete(const std::wstring& url, ILSShutdownInform
         if (CLSBaseWS::ShutdownRequested(shutdownInformer))
             ThrowHr(E_ABORT);
         const long state = ReadyState();
-        if (state == ReadyStateCompleted)
+        if (state == XmlHttpReadyState::Completed)
             return;
-        if (state < ReadyStateReceiving && LSTiming::TickCount64() - start >= NoAnswerLimitMs)
+        if (state < XmlHttpReadyState::Receiving && LSTiming::TickCount64() - start >= NoAnswerLimitMs)
             AbandonUnanswered(url);
     }
 }

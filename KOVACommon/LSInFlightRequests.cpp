@@ -7,9 +7,6 @@ namespace LSInFlightRequests {
 
 namespace {
 
-constexpr long ReadyStateSent = 2;
-constexpr long ReadyStateCompleted = 4;
-
 // Per thread, because each object belongs to its thread's apartment. Never
 // destroyed: releasing an object still in flight at thread or process end
 // would be the very crash this avoids.
@@ -21,16 +18,16 @@ std::vector<IXMLHTTPRequestPtr>& Kept()
 
 long ReadyState(const IXMLHTTPRequestPtr& request)
 {
-    long state = ReadyStateCompleted;
+    long state = XmlHttpReadyState::Completed;
     if (FAILED(request->get_readyState(&state)))
-        return ReadyStateCompleted;
+        return XmlHttpReadyState::Completed;
     return state;
 }
 
 bool InFlight(const IXMLHTTPRequestPtr& request)
 {
     const long state = ReadyState(request);
-    return state >= ReadyStateSent && state < ReadyStateCompleted;
+    return state >= XmlHttpReadyState::Sent && state < XmlHttpReadyState::Completed;
 }
 
 void ReleaseCompleted()

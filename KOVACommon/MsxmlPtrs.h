@@ -13,3 +13,10 @@ _COM_SMARTPTR_TYPEDEF(IXMLDOMNodeList, IID_IXMLDOMNodeList);
 _COM_SMARTPTR_TYPEDEF(IXMLDOMElement, IID_IXMLDOMElement);
 _COM_SMARTPTR_TYPEDEF(IXMLDOMParseError, IID_IXMLDOMParseError);
 _COM_SMARTPTR_TYPEDEF(IXMLHTTPRequest, IID_IXMLHTTPRequest);
+
+// The XMLHTTP object's ready states the component tells apart.
+namespace XmlHttpReadyState {
+constexpr long Sent = 2;
+constexpr long Receiving = 3;
+constexpr long Completed = 4;
+} // namespace XmlHttpReadyState

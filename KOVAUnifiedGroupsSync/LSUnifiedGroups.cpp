@@ -54,8 +54,7 @@ const wchar_t* const BracedGuidFormat = L"{%s}";
 // A failing DOM call becomes a COM error with the DOM's error information.
 void CheckDom(HRESULT hr, IUnknown* object, REFIID iid)
 {
-    if (FAILED(hr))
-        _com_issue_errorex(hr, object, iid);
+    ThrowIfFailedCom(hr, object, iid);
 }
 
 // A query or element view that found nothing ends the listing.

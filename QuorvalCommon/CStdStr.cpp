@@ -1,5 +1,7 @@
 #include "CStdStr.h"
 
+#include "hresult_exception.h"
+
 #include <cwctype>
 #include <vector>
 
@@ -124,4 +126,12 @@ std::wstring MultiByteToWide(const std::string& text, UINT codePage)
     MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &result[0],
                         length);
     return result;
+}
+
+int ReadDecimal(const std::wstring& text)
+{
+    int value = 0;
+    if (swscanf(text.c_str(), L"%d", &value) == EOF)
+        ThrowHr(E_INVALIDARG);
+    return value;
 }

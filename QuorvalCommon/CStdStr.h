@@ -41,4 +41,8 @@ public:
 
 // Narrow <-> wide through a code page (CP_UTF8, CP_ACP).
 std::string WideToMultiByte(const std::wstring& text, UINT codePage);
+// The decimal integer at the start of the text as "%d" reads it (0 when the
+// text does not start with one); a text of nothing but white space is
+// E_INVALIDARG, thrown as a bare 32-bit code.
+int ReadDecimal(const std::wstring& text);
 std::wstring MultiByteToWide(const std::string& text, UINT codePage);

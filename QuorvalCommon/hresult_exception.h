@@ -29,3 +29,17 @@ inline void ThrowIfFailedCom(HRESULT hr)
     if (FAILED(hr))
         throw _com_error(hr);
 }
+
+// The same with the error information the object left for that interface.
+inline void ThrowIfFailedCom(HRESULT hr, IUnknown* object, REFIID iid)
+{
+    if (FAILED(hr))
+        _com_issue_errorex(hr, object, iid);
+}
+
+// A failure HRESULT of a step becomes an hresult_exception naming the step.
+inline void ThrowIfFailed(HRESULT hr, const char* what)
+{
+    if (FAILED(hr))
+        throw hresult_exception(hr, what);
+}

@@ -4,10 +4,9 @@
 
 namespace {
 
-void ThrowIfFailed(LSTATUS status, const char* what)
+void ThrowOnStatus(LSTATUS status, const char* what)
 {
-    if (status != ERROR_SUCCESS)
-        throw hresult_exception(HRESULT_FROM_WIN32(status), what);
+    ThrowIfFailed(HRESULT_FROM_WIN32(status), what);
 }
 
 bool IsAbsent(LSTATUS status)
@@ -20,7 +19,7 @@ bool IsAbsent(LSTATUS status)
 LSRegistryKey LSRegistryKey::Create(HKEY parent, const std::wstring& path)
 {
     HKEY key = nullptr;
-    ThrowIfFailed(RegCreateKeyExW(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+    ThrowOnStatus(RegCreateKeyExW(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                                   nullptr, &key, nullptr),
                   "RegCreateKeyExW");
     return LSRegistryKey(key);
@@ -32,14 +31,14 @@ LSRegistryKey LSRegistryKey::OpenIfPresent(HKEY parent, const std::wstring& path
     const LSTATUS status = RegOpenKeyExW(parent, path.c_str(), 0, KEY_ALL_ACCESS, &key);
     if (IsAbsent(status))
         return LSRegistryKey(nullptr);
-    ThrowIfFailed(status, "RegOpenKeyExW");
+    ThrowOnStatus(status, "RegOpenKeyExW");
     return LSRegistryKey(key);
 }
 
 void LSRegistryKey::SetText(const std::wstring& name, const std::wstring& text) const
 {
     const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)); // with the terminating NUL
-    ThrowIfFailed(RegSetValueExW(m_key.Get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+    ThrowOnStatus(RegSetValueExW(m_key.Get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
                                  reinterpret_cast<const BYTE*>(text.c_str()), bytes),
                   "RegSetValueExW");
 }
@@ -55,7 +54,7 @@ void LSRegistryKey::DeleteTree(const std::wstring& name) const
 {
     const LSTATUS status = RegDeleteTreeW(m_key.Get(), name.c_str());
     if (!IsAbsent(status))
-        ThrowIfFailed(status, "RegDeleteTreeW");
+        ThrowOnStatus(status, "RegDeleteTreeW");
 }
 
 void LSRegistryKey::DeleteIfLeaf(const std::wstring& name) const
@@ -64,12 +63,12 @@ void LSRegistryKey::DeleteIfLeaf(const std::wstring& name) const
     if (!key)
         return;
     DWORD subkeys = 0;
-    ThrowIfFailed(RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
+    ThrowOnStatus(RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
                                    nullptr, nullptr, nullptr, nullptr),
                   "RegQueryInfoKeyW");
     if (subkeys != 0)
         return; // something else lives under it
     const LSTATUS status = RegDeleteKeyW(m_key.Get(), name.c_str());
     if (!IsAbsent(status))
-        ThrowIfFailed(status, "RegDeleteKeyW");
+        ThrowOnStatus(status, "RegDeleteKeyW");
 }

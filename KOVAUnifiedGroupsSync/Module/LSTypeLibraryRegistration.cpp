@@ -59,12 +59,6 @@ std::wstring FolderOf(const std::wstring& path)
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
-void ThrowIfFailed(HRESULT hr, const char* what)
-{
-    if (FAILED(hr))
-        throw hresult_exception(hr, what);
-}
-
 } // namespace
 
 namespace LSTypeLibraryRegistration {
