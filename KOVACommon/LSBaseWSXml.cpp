@@ -66,7 +66,7 @@ int HexDigitWeight(wchar_t ch)
 wchar_t DecimalCode(const std::wstring& text, size_t start, size_t end)
 {
     if (end - start > LongestInlineDecimal)
-        return static_cast<wchar_t>(DecimalValue(text.substr(start, end - start)) & 0xFFFF);
+        return static_cast<wchar_t>(ReadDecimal(text.substr(start, end - start)) & 0xFFFF);
     uint32_t value = 0;
     for (size_t i = start; i < end; ++i)
         value = value * 10 + static_cast<uint32_t>(text[i] - L'0');
