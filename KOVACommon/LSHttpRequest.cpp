@@ -4,6 +4,8 @@
 #include "LSBaseWS.h"
 #include "LSInFlightRequests.h"
 #include "LSLog.h"
+#include "LSOnceValue.h"
+#include "LSSetting.h"
 #include "LSTiming.h"
 #include "hresult_exception.h"
 
@@ -15,9 +17,9 @@ namespace {
 constexpr long ReadyStateReceiving = 3;
 constexpr long ReadyStateCompleted = 4;
 // How long a sent request may show no sign of an answer before it is
-// abandoned; well beyond the connect and receive timeouts with which the
-// platform ends such requests on Windows.
-constexpr uint64_t NoAnswerLimitMs = 120000;
+// abandoned (KOVA.Http.NoAnswerSeconds); by default well beyond the connect
+// and receive timeouts with which the platform ends such requests on Windows.
+constexpr uint32_t DefaultNoAnswerSeconds = 120;
 // Longest pause between two looks at the platform object while no input
 // arrives; the platform completes through window messages, which end the
 // pause at once.
@@ -51,7 +53,29 @@ void PumpOrWait()
     MsgWaitForMultipleObjectsEx(0, nullptr, WaitStepMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
+LSOnceValue<uint32_t>& CachedNoAnswerSeconds()
+{
+    static LSOnceValue<uint32_t> instance;
+    return instance;
+}
+
+// At least one second: zero would abandon every request at the first look.
+uint32_t NoAnswerSeconds()
+{
+    return CachedNoAnswerSeconds().Get([] {
+        const uint32_t seconds =
+            LSSetting::GetInstance().GetUserDwordConfigDetails(L"KOVA.Http.NoAnswerSeconds", DefaultNoAnswerSeconds)
+                .value;
+        return seconds == 0 ? 1u : seconds;
+    });
+}
+
 } // namespace
+
+void LSHttpRequest::ForgetNoAnswerLimitForTest()
+{
+    CachedNoAnswerSeconds().Forget();
+}
 
 LSHttpRequest::LSHttpRequest()
 {
@@ -229,6 +253,7 @@ long LSHttpRequest::ReadyState() const
 void LSHttpRequest::WaitUntilComplete(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer)
 {
     const uint64_t start = LSTiming::TickCount64();
+    const uint64_t limitMs = uint64_t(NoAnswerSeconds()) * 1000;
     for (;;)
     {
         PumpOrWait();
@@ -237,18 +262,22 @@ void LSHttpRequest::WaitUntilComplete(const std::wstring& url, ILSShutdownInform
         const long state = ReadyState();
         if (state == ReadyStateCompleted)
             return;
-        if (state < ReadyStateReceiving && LSTiming::TickCount64() - start >= NoAnswerLimitMs)
+        if (state < ReadyStateReceiving && LSTiming::TickCount64() - start >= limitMs)
             AbandonUnanswered(url);
     }
 }
 
-// Wine's XMLHTTP never completes a request whose connection fails, nor one
-// answered only with 1xx or with a body it cannot decode: it stays in the
-// sent state. Without this limit such a request would be waited for until
-// the host shuts down.
+// Wine's XMLHTTP never completes a request whose connection fails (refused,
+// or a TLS handshake that fails on an untrusted certificate or a wrong host
+// name), nor one answered only with 1xx or with a body it cannot decode: it
+// stays in the sent state, with nothing that tells these apart from a server
+// that is still working (no state change, no status, no event). Without this
+// limit such a request would be waited for until the host shuts down.
 void LSHttpRequest::AbandonUnanswered(const std::wstring& url)
 {
-    LS_ERROR_LOG << "No answer from " << ToLogText(url) << " within " << NoAnswerLimitMs / 1000 << " s";
+    LS_ERROR_LOG << "No answer from " << ToLogText(url) << " within " << NoAnswerSeconds()
+                 << " s (KOVA.Http.NoAnswerSeconds): the connection was refused, the TLS handshake failed "
+                    "(certificate not trusted or not issued to this host name), or the server does not answer";
     throw _com_error(HRESULT_FROM_WIN32(ERROR_INTERNET_TIMEOUT));
 }
 

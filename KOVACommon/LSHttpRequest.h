@@ -34,6 +34,9 @@ public:
                                  ILSShutdownInformerPtr& shutdownInformer, bool synchronous, bool tolerate404,
                                  bool logResponseBody) override;
 
+    // Test seam: KOVA.Http.NoAnswerSeconds is read again on the next wait.
+    static void ForgetNoAnswerLimitForTest();
+
 protected:
     // Replaces the platform object with a new one, reopened with the saved
     // arguments and given every remembered header in order.
