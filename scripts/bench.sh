@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Benchmarks of the Unified Groups filter against the local EWS simulator (no
 # server delay), printed as one table: sync pass against the network floor,
-# CPU per exchange, XML cleaning throughput, private bytes over many passes.
+# CPU per exchange, the same passes over Graph and over HTTPS, XML cleaning
+# throughput, private bytes over many passes.
 # Figures only: nothing here fails on a timing.
 #
 #   scripts/bench.sh    (BENCH_PASSES=5 BENCH_MEMORY_PASSES=200 BENCH_MEMORY_GROUPS=20)
@@ -51,12 +52,17 @@ forget_settings() {
     run reg delete 'HKCU\SOFTWARE\Quorval\Quorval KOVA' /v "$name" /f >/dev/null 2>&1 || true
   done
 }
-trap 'stop_simulator; forget_settings; rm -rf "$work"' EXIT
+tls_ready=0
+forget_tls() { [ $tls_ready = 1 ] && bash "$here/scripts/test-tls.sh" forget "$build" >>"$setup_log" 2>&1 || true; }
+trap 'stop_simulator; forget_settings; forget_tls; rm -rf "$work"' EXIT
 
-start_simulator() { # groups
+scheme=http
+start_simulator() { # groups [--tls-cert FILE --tls-key FILE]
   stop_simulator
   rm -f "$work/port"
-  python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$work/port" --lifetime 900 --groups "$1" \
+  scheme=http
+  [ $# -gt 1 ] && scheme=https
+  python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$work/port" --lifetime 900 --groups "$@" \
     >>"$setup_log" 2>&1 &
   sim_pid=$!
   for _ in $(seq 100); do
@@ -64,9 +70,17 @@ start_simulator() { # groups
     kill -0 "$sim_pid" 2>/dev/null || { echo "bench: the EWS simulator did not start" >&2; exit 1; }
     sleep 0.1
   done
-  url="http://127.0.0.1:$(cat "$work/port")"
+  if [ $scheme = https ]; then
+    url="https://localhost:$(cat "$work/port")"
+  else
+    url="http://127.0.0.1:$(cat "$work/port")"
+  fi
 }
-control() { curl -s --noproxy "*" -X "$1" "$url/_sim/$2"; }
+control() {
+  local trust=()
+  [ $scheme = https ] && trust=(--cacert "$build/tls/ca.pem")
+  curl -s --noproxy "*" "${trust[@]}" -X "$1" "$url/_sim/$2"
+}
 request_count() { control GET requests | python3 -c 'import json,sys; print(len(json.load(sys.stdin)))'; }
 
 bench() { "$here/scripts/wine-run" "$build/bin/kovabench.exe" "$@" | tr -d '\r'; }
@@ -115,6 +129,21 @@ for n in 50 200 1000; do
   graph_row[$n]="$(figure items "$out") $((total / passes)) $(figure median_ms "$out") $(figure cpu_ms "$out")"
 done
 
+# The N=200 passes once more over HTTPS (https://localhost, a certificate from
+# this run's test CA trusted in the prefix): the cost of TLS per exchange.
+step "N=200: $passes component passes over HTTPS, EWS and Graph"
+quietly bash "$here/scripts/test-tls.sh" setup "$build"
+tls_ready=1
+declare -A https_row
+for backend in ews graph; do
+  start_simulator 200 --tls-cert "$build/tls/localhost.pem" --tls-key "$build/tls/localhost.key"
+  control POST requests/clear >/dev/null
+  if [ $backend = graph ]; then out=$(bench pass "$url/" "$passes" graph); else out=$(bench pass "$url/" "$passes"); fi
+  https_row[$backend]="$(figure items "$out") $(($(request_count) / passes)) $(figure median_ms "$out") $(figure cpu_ms "$out")"
+done
+stop_simulator
+scheme=http
+
 # Memory over many passes of one filter object, then the floor client over as
 # many passes of the same exchanges: what the platform's HTTP stack keeps per
 # exchange shows in both, the component's own growth is the difference.
@@ -162,6 +191,18 @@ for n in 50 200 1000; do
     printf "%-6s %6s %9s %12.1f %14.1f\n", n, i, e, c, cc * 1000 / e }'
 done
 echo "(Microsoft Graph path, KOVAUnifiedGroups.Backend = Graph: median of $passes passes)"
+echo
+printf '%-6s %-6s %6s %9s %10s %10s %11s %14s\n' N path items exchanges http_ms https_ms tls_ms/exch cpu_us/exch_tls
+read -r _ _ ews_http _ _ _ <<<"${row[200]}"
+read -r _ _ graph_http _ <<<"${graph_row[200]}"
+for backend in ews graph; do
+  read -r items exch comp ccpu <<<"${https_row[$backend]}"
+  plain=$ews_http
+  [ $backend = graph ] && plain=$graph_http
+  awk -v b="$backend" -v i="$items" -v e="$exch" -v p="$plain" -v c="$comp" -v cc="$ccpu" 'BEGIN {
+    printf "%-6s %-6s %6s %9s %10.1f %10.1f %11.2f %14.1f\n", 200, b, i, e, p, c, (c - p) / e, cc * 1000 / e }'
+done
+echo "(HTTPS to https://localhost with this run's test CA: median of $passes passes; tls_ms/exch = (https - http) / exchanges)"
 memory_line() { # label figures
   awk -v l="$1" -v a="$(figure private_first "$2")" -v b="$(figure private_last "$2")" \
       -v h="$(figure heap_first "$2")" -v k="$(figure heap_last "$2")" 'BEGIN {

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The main job: one sync pass of the Unified Groups filter, as the host sync
-# engine runs it, against a local EWS simulator on 127.0.0.1, printed as a
-# table (one row per group, with its document library).
+# engine runs it, against a local EWS simulator on 127.0.0.1 over HTTPS
+# (https://localhost:PORT/, with a certificate from a test CA made for this
+# run and trusted in the prefix only), printed as a table (one row per group,
+# with its document library).
 #
 #   scripts/demo.sh                 table of the simulator's default groups
 #   scripts/demo.sh --json          the same pass as one JSON object
+#   scripts/demo.sh --backend graph the same groups over Microsoft Graph
 #   scripts/demo.sh --start-point https://contoso.sharepoint.com/sites/top
 #
 # Arguments go to synchost (scripts/wine-run build/bin/synchost.exe --help).
@@ -44,6 +47,10 @@ quietly run regsvr32 /s "$(winepath -w "$build/bin/KOVAUnifiedGroupsSync64.dll" 
 # setting (user settings key at its default path).
 quietly run reg add 'HKCU\SOFTWARE\Quorval\Quorval KOVA' /v Tenbrid.ForceOutlookVersion /t REG_SZ /d 16 /f
 
+step "a test certificate authority for this run, trusted in the prefix only"
+quietly bash "$here/scripts/test-tls.sh" setup "$build"
+tls=$build/tls
+
 step "starting the EWS simulator on 127.0.0.1"
 portfile=$(mktemp)
 rm -f "$portfile"
@@ -54,9 +61,11 @@ stop_simulator() {
     wait "$sim_pid" 2>/dev/null || true
   fi
   rm -f "$portfile"
+  bash "$here/scripts/test-tls.sh" forget "$build" >>"$setup_log" 2>&1 || true
 }
 trap stop_simulator EXIT
-python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$portfile" --lifetime 600 &
+python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$portfile" --lifetime 600 \
+  --tls-cert "$tls/localhost.pem" --tls-key "$tls/localhost.key" &
 sim_pid=$!
 for _ in $(seq 100); do
   [ -s "$portfile" ] && break
@@ -66,7 +75,8 @@ done
 [ -s "$portfile" ] || { echo "demo: the EWS simulator did not report its port" >&2; exit 1; }
 port=$(cat "$portfile")
 
-step "one sync pass against http://127.0.0.1:$port/"
+root=https://localhost:$port/
+step "one sync pass against $root"
 status=0
-run "$build/bin/synchost.exe" --resource "http://127.0.0.1:$port/" "$@" || status=$?
+run "$build/bin/synchost.exe" --resource "$root" --graph-root "${root}v1.0/" "$@" || status=$?
 exit $status
