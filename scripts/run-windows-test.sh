@@ -12,7 +12,7 @@ program=$1; shift
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
 
 sim_pid=
-ports=$(mktemp -d)
+ports=$(mktemp -d "$build/sim-ports.XXXXXX")
 tls_ready=0
 cleanup() {
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
