@@ -2,6 +2,8 @@
 
 #include "LSBaseWS.h"
 #include "LSLog.h"
+#include "LSOnceValue.h"
+#include "LSSetting.h"
 #include "LSTiming.h"
 #include "hresult_exception.h"
 
@@ -14,6 +16,7 @@ namespace {
 // Longest pause between two looks at the requests while no input arrives;
 // the platform completes through window messages, which end the pause at once.
 constexpr DWORD WaitStepMs = 50;
+constexpr uint32_t DefaultNoAnswerSeconds = 120;
 
 // Index of the first completed request, or pending.size().
 size_t FirstCompleted(std::vector<Pending>& pending)
@@ -24,21 +27,52 @@ size_t FirstCompleted(std::vector<Pending>& pending)
     return pending.size();
 }
 
-// Wine's XMLHTTP never completes a request whose connection fails: without
-// this limit such a request would be waited for until the host shuts down.
-void AbandonUnanswered(std::vector<Pending>& pending, uint64_t stepMs)
+void AbandonUnansweredOf(std::vector<Pending>& pending, uint64_t stepMs)
 {
     for (Pending& entry : pending)
     {
         entry.waitedMs += stepMs;
-        if (entry.waitedMs < NoAnswerLimitMs || entry.request->AnswerReadyState() >= XmlHttpReadyState::Receiving)
+        if (entry.waitedMs < NoAnswerLimitMs() || entry.request->AnswerReadyState() >= XmlHttpReadyState::Receiving)
             continue;
-        LS_ERROR_LOG << "No answer from " << ToLogText(entry.url) << " within " << NoAnswerLimitMs / 1000 << " s";
-        throw _com_error(HRESULT_FROM_WIN32(ERROR_INTERNET_TIMEOUT));
+        AbandonUnanswered(entry.url);
     }
 }
 
+LSOnceValue<uint32_t>& CachedNoAnswerSeconds()
+{
+    static LSOnceValue<uint32_t> instance;
+    return instance;
+}
+
+uint32_t NoAnswerSeconds()
+{
+    return CachedNoAnswerSeconds().Get([] {
+        const uint32_t seconds =
+            LSSetting::GetInstance().GetUserDwordConfigDetails(L"KOVA.Http.NoAnswerSeconds", DefaultNoAnswerSeconds)
+                .value;
+        return seconds == 0 ? 1u : seconds; // zero would abandon every request at the first look
+    });
+}
+
 } // namespace
+
+uint64_t NoAnswerLimitMs()
+{
+    return uint64_t(NoAnswerSeconds()) * 1000;
+}
+
+void ForgetNoAnswerLimitForTest()
+{
+    CachedNoAnswerSeconds().Forget();
+}
+
+void AbandonUnanswered(const std::wstring& url)
+{
+    LS_ERROR_LOG << "No answer from " << ToLogText(url) << " within " << NoAnswerSeconds()
+                 << " s (KOVA.Http.NoAnswerSeconds): the connection was refused, the TLS handshake failed "
+                    "(certificate not trusted or not issued to this host name), or the server does not answer";
+    throw _com_error(HRESULT_FROM_WIN32(ERROR_INTERNET_TIMEOUT));
+}
 
 void PumpOrWait()
 {
@@ -67,7 +101,7 @@ size_t WaitForFirst(std::vector<Pending>& pending, ILSShutdownInformerPtr& shutd
             ThrowHr(E_ABORT);
         const uint64_t stepStart = LSTiming::TickCount64();
         PumpOrWait();
-        AbandonUnanswered(pending, LSTiming::TickCount64() - stepStart);
+        AbandonUnansweredOf(pending, LSTiming::TickCount64() - stepStart);
     }
 }
 

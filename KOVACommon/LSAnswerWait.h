@@ -11,9 +11,20 @@
 namespace LSAnswerWait {
 
 // How long a sent request may show no sign of an answer before it is
-// abandoned; well beyond the connect and receive timeouts with which the
-// platform ends such requests on Windows.
-constexpr uint64_t NoAnswerLimitMs = 120000;
+// abandoned: KOVA.Http.NoAnswerSeconds (default 120 s, at least 1 s), read
+// once per process; by default well beyond the connect and receive timeouts
+// with which the platform ends such requests on Windows.
+uint64_t NoAnswerLimitMs();
+// Test seam: the setting is read again on the next use.
+void ForgetNoAnswerLimitForTest();
+
+// Wine's XMLHTTP never completes a request whose connection fails (refused,
+// or a TLS handshake that fails on an untrusted certificate or a wrong host
+// name), nor one answered only with 1xx or with a body it cannot decode: it
+// stays in the sent state, with nothing that tells these apart from a server
+// that is still working (no state change, no status, no event). Writes the
+// error line and throws the platform's time-out.
+[[noreturn]] void AbandonUnanswered(const std::wstring& url);
 
 // Dispatches one waiting message, or waits up to one step for input to arrive.
 void PumpOrWait();
@@ -31,7 +42,7 @@ struct Pending
 // The index of a request whose answer is complete, the first in the list
 // when several are. Fails with E_ABORT once shutdown is asked, and with the
 // platform's time-out once a request has shown no sign of an answer within
-// NoAnswerLimitMs.
+// NoAnswerLimitMs().
 size_t WaitForFirst(std::vector<Pending>& pending, ILSShutdownInformerPtr& shutdownInformer);
 
 } // namespace LSAnswerWait

@@ -13,7 +13,6 @@
 
 namespace {
 
-using LSAnswerWait::NoAnswerLimitMs;
 
 // Exact comparison over the full length; a null text equals an empty one.
 bool SameText(const _bstr_t& left, const _bstr_t& right)
@@ -22,6 +21,11 @@ bool SameText(const _bstr_t& left, const _bstr_t& right)
 }
 
 } // namespace
+
+void LSHttpRequest::ForgetNoAnswerLimitForTest()
+{
+    LSAnswerWait::ForgetNoAnswerLimitForTest();
+}
 
 LSHttpRequest::LSHttpRequest()
 {
@@ -198,6 +202,7 @@ long LSHttpRequest::ReadyState() const
 void LSHttpRequest::WaitUntilComplete(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer)
 {
     const uint64_t start = LSTiming::TickCount64();
+    const uint64_t limitMs = LSAnswerWait::NoAnswerLimitMs();
     for (;;)
     {
         LSAnswerWait::PumpOrWait();
@@ -206,19 +211,9 @@ void LSHttpRequest::WaitUntilComplete(const std::wstring& url, ILSShutdownInform
         const long state = ReadyState();
         if (state == XmlHttpReadyState::Completed)
             return;
-        if (state < XmlHttpReadyState::Receiving && LSTiming::TickCount64() - start >= NoAnswerLimitMs)
-            AbandonUnanswered(url);
+        if (state < XmlHttpReadyState::Receiving && LSTiming::TickCount64() - start >= limitMs)
+            LSAnswerWait::AbandonUnanswered(url);
     }
-}
-
-// Wine's XMLHTTP never completes a request whose connection fails, nor one
-// answered only with 1xx or with a body it cannot decode: it stays in the
-// sent state. Without this limit such a request would be waited for until
-// the host shuts down.
-void LSHttpRequest::AbandonUnanswered(const std::wstring& url)
-{
-    LS_ERROR_LOG << "No answer from " << ToLogText(url) << " within " << NoAnswerLimitMs / 1000 << " s";
-    throw _com_error(HRESULT_FROM_WIN32(ERROR_INTERNET_TIMEOUT));
 }
 
 void LSHttpRequest::SendAndWait(const std::wstring& url, const _variant_t& body, bool checkFpRpcStatus,

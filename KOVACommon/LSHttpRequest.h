@@ -37,6 +37,9 @@ public:
     long AnswerReadyState() override;
     void FinishSend(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer) override;
 
+    // Test seam: KOVA.Http.NoAnswerSeconds is read again on the next wait.
+    static void ForgetNoAnswerLimitForTest();
+
 protected:
     // Replaces the platform object with a new one, reopened with the saved
     // arguments and given every remembered header in order.
@@ -67,7 +70,6 @@ private:
     void Reopen();
     void ReapplyHeaders();
     void WaitUntilComplete(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer);
-    [[noreturn]] void AbandonUnanswered(const std::wstring& url);
     long ReadyState() const;
 
     OpenArguments m_open;

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Benchmarks of the Unified Groups filter against the local EWS simulator,
 # printed as one table: sync pass against the network floor (no server delay),
-# CPU per exchange, start-up to the first request, passes at 100 ms per answer
-# against their latency floor, XML cleaning throughput, private bytes over many
-# passes. Figures only: nothing here fails on a timing.
+# CPU per exchange, the same passes over Graph and over HTTPS, start-up to the
+# first request, passes at 100 ms per answer against their latency floor, XML
+# cleaning throughput, private bytes over many passes. Figures only: nothing
+# here fails on a timing.
 #
 #   scripts/bench.sh    (BENCH_PASSES=5 BENCH_LATENCY_PASSES=3 BENCH_LATENCY_MS=100
 #                        BENCH_MEMORY_PASSES=200 BENCH_MEMORY_GROUPS=20)
@@ -63,22 +64,38 @@ stop_simulator() {
   fi
   sim_pid=
 }
-trap 'stop_simulator; restore_settings; rm -rf "$work"' EXIT
+tls_ready=0
+forget_tls() { [ $tls_ready = 1 ] && bash "$here/scripts/test-tls.sh" forget "$build" >>"$setup_log" 2>&1 || true; }
+trap 'stop_simulator; restore_settings; forget_tls; rm -rf "$work"' EXIT
 
-start_simulator() { # groups [answer delay ms]
+scheme=http
+start_simulator() { # groups [answer delay ms [--tls-cert FILE --tls-key FILE]]
   stop_simulator
   rm -f "$work/port"
-  python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$work/port" --lifetime 900 --groups "$1" \
-    --answer-delay-ms "${2:-0}" >>"$setup_log" 2>&1 &
+  local groups=$1 delay=${2:-0}
+  shift
+  [ $# -gt 0 ] && shift
+  scheme=http
+  [ $# -gt 0 ] && scheme=https
+  python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$work/port" --lifetime 900 --groups "$groups" \
+    --answer-delay-ms "$delay" "$@" >>"$setup_log" 2>&1 &
   sim_pid=$!
   for _ in $(seq 100); do
     [ -s "$work/port" ] && break
     kill -0 "$sim_pid" 2>/dev/null || { echo "bench: the EWS simulator did not start" >&2; exit 1; }
     sleep 0.1
   done
-  url="http://127.0.0.1:$(cat "$work/port")"
+  if [ $scheme = https ]; then
+    url="https://localhost:$(cat "$work/port")"
+  else
+    url="http://127.0.0.1:$(cat "$work/port")"
+  fi
 }
-control() { curl -s --noproxy "*" -X "$1" "$url/_sim/$2"; }
+control() {
+  local trust=()
+  [ $scheme = https ] && trust=(--cacert "$build/tls/ca.pem")
+  curl -s --noproxy "*" "${trust[@]}" -X "$1" "$url/_sim/$2"
+}
 request_count() { control GET requests | python3 -c 'import json,sys; print(len(json.load(sys.stdin)))'; }
 # Arrival of the first logged request, milliseconds since 1970.
 first_request_epoch_ms() { control GET requests | python3 -c 'import json,sys; print("%.3f" % (json.load(sys.stdin)[0]["time"] * 1000))'; }
@@ -167,6 +184,20 @@ for n in 20 200; do
   graph=$(bench pass "$url/" "$latency_passes" graph)
   latency_row[$n]="$(figure median_ms "$ews") $(figure median_ms "$graph") $(synchost_ms "$url")"
 done
+# The N=200 passes once more over HTTPS (https://localhost, a certificate from
+# this run's test CA trusted in the prefix): the cost of TLS per exchange.
+step "N=200: $passes component passes over HTTPS, EWS and Graph"
+quietly bash "$here/scripts/test-tls.sh" setup "$build"
+tls_ready=1
+declare -A https_row
+for backend in ews graph; do
+  start_simulator 200 0 --tls-cert "$build/tls/localhost.pem" --tls-key "$build/tls/localhost.key"
+  control POST requests/clear >/dev/null
+  if [ $backend = graph ]; then out=$(bench pass "$url/" "$passes" graph); else out=$(bench pass "$url/" "$passes"); fi
+  https_row[$backend]="$(figure items "$out") $(($(request_count) / passes)) $(figure median_ms "$out") $(figure cpu_ms "$out")"
+done
+stop_simulator
+scheme=http
 
 # Memory over many passes of one filter object, then the floor client over as
 # many passes of the same exchanges: what the platform's HTTP stack keeps per
@@ -238,6 +269,17 @@ read -r _ _ whole20 <<<"${latency_row[20]}"
 read -r _ _ whole200 <<<"${latency_row[200]}"
 awk -v a="$whole20" -v b="$whole200" 'BEGIN {
   printf "(synchost_graph = a whole synchost process over Graph; N=200 / N=20: %.2fx)\n", b / a }'
+printf '%-6s %-6s %6s %9s %10s %10s %11s %14s\n' N path items exchanges http_ms https_ms tls_ms/exch cpu_us/exch_tls
+read -r _ _ ews_http _ _ _ <<<"${row[200]}"
+read -r _ _ graph_http _ <<<"${graph_row[200]}"
+for backend in ews graph; do
+  read -r items exch comp ccpu <<<"${https_row[$backend]}"
+  plain=$ews_http
+  [ $backend = graph ] && plain=$graph_http
+  awk -v b="$backend" -v i="$items" -v e="$exch" -v p="$plain" -v c="$comp" -v cc="$ccpu" 'BEGIN {
+    printf "%-6s %-6s %6s %9s %10.1f %10.1f %11.2f %14.1f\n", 200, b, i, e, p, c, (c - p) / e, cc * 1000 / e }'
+done
+echo "(HTTPS to https://localhost with this run's test CA: median of $passes passes; tls_ms/exch = (https - http) / exchanges)"
 memory_line() { # label figures
   awk -v l="$1" -v a="$(figure private_first "$2")" -v b="$(figure private_last "$2")" \
       -v h="$(figure heap_first "$2")" -v k="$(figure heap_last "$2")" 'BEGIN {

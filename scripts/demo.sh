@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The main job: one sync pass of the Unified Groups filter, as the host sync
-# engine runs it, against a local simulator of Exchange Online on 127.0.0.1,
-# printed as a table (one row per group, with its document library).
+# engine runs it, against a local simulator of Exchange Online on 127.0.0.1
+# over HTTPS (https://localhost:PORT/, with a certificate from a test CA made
+# for this run and trusted in the prefix only), printed as a table (one row
+# per group, with its document library).
 #
 # The simulator answers EWS as Exchange Online does for most tenants today
 # (403 Forbidden), so the filter's default backend lists the groups over
@@ -10,6 +12,7 @@
 #   scripts/demo.sh                 table of the simulator's default groups
 #   scripts/demo.sh --ews           EWS answering normally, the filter forced to EWS
 #   scripts/demo.sh --json          the same pass as one JSON object
+#   scripts/demo.sh --backend graph the same groups over Microsoft Graph
 #   scripts/demo.sh --start-point https://contoso.sharepoint.com/sites/top
 #
 # Other arguments go to synchost (scripts/wine-run build/bin/synchost.exe --help).
@@ -67,6 +70,10 @@ remembered_name=KOVAUnifiedGroups.AutoBackend
 remembered=$(run reg query "$settings_key" /v "$remembered_name" 2>/dev/null | tr -d '\r' |
   awk -v name="$remembered_name" '$1 == name { print $3 }') || true
 
+step "a test certificate authority for this run, trusted in the prefix only"
+quietly bash "$here/scripts/test-tls.sh" setup "$build"
+tls=$build/tls
+
 step "starting the simulator on 127.0.0.1 (EWS: $ews_mode)"
 portfile=$(mktemp)
 rm -f "$portfile"
@@ -82,9 +89,11 @@ finish() {
   else
     run reg delete "$settings_key" /v "$remembered_name" /f >/dev/null 2>&1 || true
   fi
+  bash "$here/scripts/test-tls.sh" forget "$build" >>"$setup_log" 2>&1 || true
 }
 trap finish EXIT
-python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$portfile" --lifetime 600 --ews-mode "$ews_mode" &
+python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$portfile" --lifetime 600 --ews-mode "$ews_mode" \
+  --tls-cert "$tls/localhost.pem" --tls-key "$tls/localhost.key" &
 sim_pid=$!
 for _ in $(seq 100); do
   [ -s "$portfile" ] && break
@@ -94,8 +103,9 @@ done
 [ -s "$portfile" ] || { echo "demo: the EWS simulator did not report its port" >&2; exit 1; }
 port=$(cat "$portfile")
 
-step "one sync pass against http://127.0.0.1:$port/"
+root=https://localhost:$port/
+step "one sync pass against $root"
 status=0
-run "$build/bin/synchost.exe" --resource "http://127.0.0.1:$port/" --graph-root "http://127.0.0.1:$port/v1.0/" \
+run "$build/bin/synchost.exe" --resource "$root" --graph-root "${root}v1.0/" \
   ${synchost_args[@]+"${synchost_args[@]}"} || status=$?
 exit $status

@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Runs a Windows test program in the build's Wine prefix, with the EWS
-# simulator on loopback for the length of the run.
+# simulator on loopback for the length of the run: plain HTTP (port in
+# EWS_SIM_PORT) and three HTTPS listeners of the same simulator, with this
+# run's test certificates (scripts/test-tls.sh): EWS_SIM_HTTPS_PORT (trusted,
+# localhost), EWS_SIM_HTTPS_UNTRUSTED_PORT (CA not trusted) and
+# EWS_SIM_HTTPS_WRONG_NAME_PORT (certificate for another host name).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=$1; shift
@@ -8,18 +12,33 @@ program=$1; shift
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
 
 sim_pid=
-portfile=$(mktemp)
+ports=$(mktemp -d "$build/sim-ports.XXXXXX")
+tls_ready=0
 cleanup() {
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
-  rm -f "$portfile"
+  rm -rf "$ports"
+  [ $tls_ready = 1 ] && bash "$here/scripts/test-tls.sh" forget "$build" >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
 if [ -f "$here/tools/ews-sim/ews_sim.py" ]; then
-  rm -f "$portfile"
-  python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$portfile" --lifetime 1800 &
+  https=()
+  if [ -f "$build/bin/trusttestca.exe" ]; then
+    bash "$here/scripts/test-tls.sh" setup "$build" >/dev/null
+    tls_ready=1
+    tls=$build/tls
+    https=(--also-https "$tls/localhost.pem" "$tls/localhost.key" "$ports/trusted"
+           --also-https "$tls/untrusted.pem" "$tls/untrusted.key" "$ports/untrusted"
+           --also-https "$tls/wrong-name.pem" "$tls/wrong-name.key" "$ports/wrong-name")
+  fi
+  python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$ports/plain" --lifetime 1800 "${https[@]}" &
   sim_pid=$!
-  for _ in $(seq 100); do [ -s "$portfile" ] && break; sleep 0.1; done
-  export EWS_SIM_PORT=$(cat "$portfile")
+  for _ in $(seq 100); do [ -s "$ports/plain" ] && break; sleep 0.1; done
+  export EWS_SIM_PORT=$(cat "$ports/plain")
+  if [ $tls_ready = 1 ]; then
+    export EWS_SIM_HTTPS_PORT=$(cat "$ports/trusted")
+    export EWS_SIM_HTTPS_UNTRUSTED_PORT=$(cat "$ports/untrusted")
+    export EWS_SIM_HTTPS_WRONG_NAME_PORT=$(cat "$ports/wrong-name")
+  fi
 fi
 cd "$build"
 status=0

@@ -42,7 +42,12 @@ bool SimRequest::HasHeader(const std::string& name) const
 
 int EwsSimClient::Port()
 {
-    const char* port = std::getenv("EWS_SIM_PORT");
+    return PortFrom("EWS_SIM_PORT");
+}
+
+int EwsSimClient::PortFrom(const char* variable)
+{
+    const char* port = std::getenv(variable);
     return port ? std::atoi(port) : 0;
 }
 

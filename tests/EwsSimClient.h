@@ -28,6 +28,8 @@ class EwsSimClient
 public:
     // Port from EWS_SIM_PORT; 0 when the variable is missing.
     static int Port();
+    // Port of one of the simulator's HTTPS listeners, from that variable; 0 when missing.
+    static int PortFrom(const char* variable);
     static std::wstring BaseUrl();
     static std::wstring EwsUrl(); // the EWS endpoint
 

@@ -9,6 +9,7 @@
 #include "LSHostPropertyMap.h"
 #include "LSHostShutdownInformer.h"
 #include "LSInFlightRequests.h"
+#include "LSHttpRequest.h"
 #include "LSOutlookInfo.h"
 #include "LSPropertyNames.h"
 #include "LSResourceLibraries.h"
@@ -535,6 +536,75 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
     EXPECT_EQ(4u, GroupsSimulator::Requests().size());
     EXPECT_EQ(before, HostItems());
     EXPECT_FALSE(ReadUserText(LSAutoGroupSource::RememberedSetting).has_value());
+// The same passes over HTTPS, as every real service is reached: the platform
+// verifies the simulator's certificate against the test CA in the prefix.
+class HttpsPassTest : public GraphPassTest
+{
+protected:
+    void UseRoot(const std::wstring& root)
+    {
+        m_resource.SetString(root);
+        m_graphRoot.SetString(root + L"v1.0/");
+    }
+
+    void TearDown() override
+    {
+        GraphPassTest::TearDown();
+        LSHttpRequest::ForgetNoAnswerLimitForTest();
+    }
+
+    UserSettingGuard m_noAnswerSeconds{L"KOVA.Http.NoAnswerSeconds"};
+};
+
+TEST_F(HttpsPassTest, EwsAndGraphPassesGiveTheSameItemsOverHttps)
+{
+    m_noAnswerSeconds.SetDword(10); // a broken trust set-up fails in seconds, not minutes
+    LSHttpRequest::ForgetNoAnswerLimitForTest();
+    const std::wstring root = GroupsSimulator::HttpsRoot(SimHttps::Trusted);
+    UseRoot(root);
+    for (const wchar_t* backend : {L"EWS", L"Graph"})
+    {
+        GroupsSimulator::Reset();
+        GroupsSimulator::SetGroups(Dataset());
+        m_backend.SetString(backend);
+        ASSERT_EQ(S_OK, RunPass()) << Utf8(backend) << m_log.All();
+        ExpectUnifiedItems(Dataset());
+        const std::vector<SimRequest> requests = GroupsSimulator::Requests();
+        EXPECT_EQ(std::wstring(backend) == L"EWS" ? 4u : 2u, requests.size()) << Utf8(backend);
+        for (const SimRequest& request : requests)
+            EXPECT_EQ(Utf8(L"Bearer " + FirstToken), request.Header("Authorization"));
+    }
+    EXPECT_TRUE(m_log.Contains("Sending " + Utf8(root) + "v1.0/$batch")) << m_log.All();
+}
+
+// Nothing goes over a connection whose certificate fails: the pass ends after
+// the no-answer limit, the token never leaves the machine and the host keeps
+// the previous list.
+TEST_F(HttpsPassTest, AnUntrustedOrMisnamedCertificateFailsThePassWithoutSendingAnything)
+{
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    m_noAnswerSeconds.SetDword(2);
+    LSHttpRequest::ForgetNoAnswerLimitForTest();
+    for (const SimHttps listener : {SimHttps::UntrustedCa, SimHttps::WrongName})
+        for (const wchar_t* backend : {L"EWS", L"Graph"})
+        {
+            const std::wstring root = GroupsSimulator::HttpsRoot(listener);
+            const std::string what = Utf8(root) + " " + Utf8(backend);
+            UseRoot(root);
+            m_backend.SetString(backend);
+            GroupsSimulator::Reset();
+            GroupsSimulator::SetGroups(ManyGroups(2));
+            LogCapture log;
+            const uint64_t start = GetTickCount64();
+            EXPECT_EQ(HRESULT_FROM_WIN32(12002), RunPass()) << what;
+            EXPECT_LT(GetTickCount64() - start, 5000u) << what;
+            EXPECT_TRUE(GroupsSimulator::Requests().empty()) << what;
+            EXPECT_TRUE(log.Contains("No answer from " + Utf8(root))) << log.All();
+            EXPECT_TRUE(log.Contains(" within 2 s (KOVA.Http.NoAnswerSeconds): the connection was refused, the TLS "
+                                     "handshake failed (certificate not trusted or not issued to this host name)"))
+                << log.All();
+            ExpectUnifiedItems(Dataset());
+        }
 }
 
 } // namespace

@@ -56,6 +56,14 @@ void GroupsSimulator::SetGroups(const std::vector<SimGroup>& groups)
     Post(L"/_sim/dataset", json + L"]}");
 }
 
+std::wstring GroupsSimulator::HttpsRoot(SimHttps listener)
+{
+    const char* variable = listener == SimHttps::Trusted       ? "EWS_SIM_HTTPS_PORT"
+                           : listener == SimHttps::UntrustedCa ? "EWS_SIM_HTTPS_UNTRUSTED_PORT"
+                                                               : "EWS_SIM_HTTPS_WRONG_NAME_PORT";
+    return L"https://localhost:" + std::to_wstring(EwsSimClient::PortFrom(variable)) + L"/";
+}
+
 void GroupsSimulator::Refuse(const std::wstring& token, int status)
 {
     Post(L"/_sim/refuse", L"{\"token\":" + JsonQuote(token) + L",\"status\":" + std::to_wstring(status) + L"}");

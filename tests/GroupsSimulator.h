@@ -7,6 +7,16 @@
 #include <utility>
 #include <vector>
 
+// The simulator's HTTPS listeners (same groups, script and request log as the
+// plain one): a certificate for localhost from the CA trusted in the prefix,
+// one from a CA the prefix does not trust, and one for another host name.
+enum class SimHttps
+{
+    Trusted,
+    UntrustedCa,
+    WrongName,
+};
+
 struct SimGroup
 {
     std::wstring id;
@@ -30,6 +40,8 @@ public:
     static std::vector<SimRequest> Requests() { return EwsSimClient::Requests(); }
     // The simulator's Graph root: "http://127.0.0.1:<port>/v1.0/".
     static std::wstring GraphRoot() { return EwsSimClient::BaseUrl() + L"/v1.0/"; }
+    // An HTTPS listener as a service root: "https://localhost:<port>/".
+    static std::wstring HttpsRoot(SimHttps listener);
     // Graph settings (JSON object: pageSize, batchOrder, seed, throttle).
     static void SetGraph(const std::wstring& json) { Post(L"/_sim/graph", json); }
 

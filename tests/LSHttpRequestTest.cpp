@@ -191,20 +191,34 @@ TEST_F(LSHttpRequestTest, ObjectLeftInFlightIsKeptUntilItsAnswerArrives)
 
 TEST_F(LSHttpRequestTest, ARequestThatIsNeverAnsweredIsAbandoned)
 {
-    EwsSimClient::Script(R"({"status": 200, "delayMs": 3000, "body": "<late/>"})");
-    LogCapture capture;
-    ILSHttpRequestPtr request = OpenEws();
-    const uint64_t start = GetTickCount64();
+    UserSettingGuard limit(L"KOVA.Http.NoAnswerSeconds");
+    // The default, then the setting; each read once until forgotten.
+    for (const uint32_t seconds : {0u, 30u})
     {
-        VirtualClock clock(10000); // every look at the clock moves it on 10 s
-        ILSShutdownInformerPtr none;
-        EXPECT_EQ(HRESULT_FROM_WIN32(12002), ComErrorOf([&] {
-                      CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>", none);
-                  }));
+        if (seconds)
+            limit.SetDword(seconds);
+        LSHttpRequest::ForgetNoAnswerLimitForTest();
+        EwsSimClient::Script(R"({"status": 200, "delayMs": 3000, "body": "<late/>"})");
+        LogCapture capture;
+        ILSHttpRequestPtr request = OpenEws();
+        const uint64_t start = GetTickCount64();
+        {
+            VirtualClock clock(10000); // every look at the clock moves it on 10 s
+            ILSShutdownInformerPtr none;
+            EXPECT_EQ(HRESULT_FROM_WIN32(12002), ComErrorOf([&] {
+                          CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>", none);
+                      }));
+        }
+        EXPECT_LT(GetTickCount64() - start, 2500u);
+        EXPECT_TRUE(capture.Contains("No answer from " + Utf8(EwsSimClient::EwsUrl()) + " within " +
+                                     std::to_string(seconds ? seconds : 120) +
+                                     " s (KOVA.Http.NoAnswerSeconds): the connection was refused, the TLS handshake "
+                                     "failed (certificate not trusted or not issued to this host name), or the "
+                                     "server does not answer"))
+            << capture.All();
+        EXPECT_FALSE(capture.Contains("Response:"));
     }
-    EXPECT_LT(GetTickCount64() - start, 2500u);
-    EXPECT_TRUE(capture.Contains("No answer from ")) << capture.All();
-    EXPECT_FALSE(capture.Contains("Response:"));
+    LSHttpRequest::ForgetNoAnswerLimitForTest();
 }
 
 TEST_F(LSHttpRequestTest, SynchronousSendReadsTheAnswerAtOnce)

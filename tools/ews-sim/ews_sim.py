@@ -18,6 +18,7 @@ import json
 import os
 import re
 import socket
+import ssl
 import sys
 import threading
 import time
@@ -29,6 +30,10 @@ from xml.sax.saxutils import escape as xml_escape, quoteattr
 import graph_api
 
 BIND_ADDRESS = "127.0.0.1"
+# Clients address a TLS listener by this name: its certificate names it, and
+# certificate name checks do not match IP-address names everywhere.
+TLS_HOST_NAME = "localhost"
+TLS_HANDSHAKE_SECONDS = 10
 EWS_PATH = "/EWS/Exchange.asmx"
 CONTROL_PREFIX = "/_sim/"
 OP_LISTING = "GetUserUnifiedGroups"
@@ -614,6 +619,11 @@ class SimHandler(http.server.BaseHTTPRequestHandler):
     timeout = READ_TIMEOUT_SECONDS
 
     def setup(self):
+        if isinstance(self.request, ssl.SSLSocket):
+            # In the handler's own thread, so a client that never finishes
+            # (or fails) its handshake holds up no other connection.
+            self.request.settimeout(TLS_HANDSHAKE_SECONDS)
+            self.request.do_handshake()
         super().setup()
         self.server.track(self.connection, True)
 
@@ -743,7 +753,7 @@ class SimHandler(http.server.BaseHTTPRequestHandler):
         auth = self.headers.get("Authorization")
         request = graph_api.GraphRequest(
             self.command, path, query, body, None if auth is None else _header_text(auth),
-            self.state.groups(), self.state.refusal_for, f"http://{BIND_ADDRESS}:{self.server.port}")
+            self.state.groups(), self.state.refusal_for, self.server.base_url)
         return Reply(*self.server.graph.answer(request))
 
     def ews_answer(self, text, operation):
@@ -919,8 +929,11 @@ class ControlApi:
 class SimServer(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, state, port=0, verbose=False, graph=None):
+    def __init__(self, state, port=0, verbose=False, graph=None, tls_context=None):
         self.state = state
+        self.tls_context = tls_context
+        # Listeners of the same simulator (same state), stopped together.
+        self.peers = []
         self.graph = graph or graph_api.GraphApi(reserved=(CONTROL_PREFIX, EWS_PATH))
         self.verbose = verbose
         self.stopping = threading.Event()
@@ -934,10 +947,19 @@ class SimServer(http.server.ThreadingHTTPServer):
     def port(self):
         return self.server_address[1]
 
+    @property
+    def base_url(self):
+        if self.tls_context:
+            return f"https://{TLS_HOST_NAME}:{self.port}"
+        return f"http://{BIND_ADDRESS}:{self.port}"
+
     def get_request(self):
         sock, addr = super().get_request()
         sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         self.nodelay_seen.append(bool(sock.getsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY)))
+        if self.tls_context:
+            # The handshake happens in the handler thread (SimHandler.setup).
+            sock = self.tls_context.wrap_socket(sock, server_side=True, do_handshake_on_connect=False)
         return sock, addr
 
     def track(self, sock, alive):
@@ -950,6 +972,8 @@ class SimServer(http.server.ThreadingHTTPServer):
             return
         self.stopping.set()
         self.shutdown()
+        for peer in self.peers:
+            peer.request_stop()
 
     def close_connections(self):
         with self.connections_lock:
@@ -965,12 +989,26 @@ class SimServer(http.server.ThreadingHTTPServer):
             super().handle_error(request, client_address)
 
 
+def tls_context(cert_file, key_file):
+    """Server-side TLS context for a PEM certificate (chain) and key."""
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    try:
+        context.load_cert_chain(cert_file, key_file)
+    except (OSError, ssl.SSLError) as e:
+        raise SimError(f"cannot load certificate {cert_file} / key {key_file}: {e}") from e
+    return context
+
+
 class EwsSimulator:
-    """The server plus its bounded life; usable in-process by tests."""
+    """The server plus its bounded life; usable in-process by tests.
+
+    tls: (cert, key) makes the main listener HTTPS. extra_https: (cert, key)
+    pairs, each one more HTTPS listener on its own free port sharing the
+    dataset, script queue and request log (extra_ports)."""
 
     def __init__(self, dataset=None, port=0, lifetime=900.0, verbose=False,
                  graph_page_size=graph_api.DEFAULT_PAGE_SIZE, graph_prefix=graph_api.DEFAULT_PREFIX,
-                 answer_delay_ms=0, ews_mode="normal"):
+                 answer_delay_ms=0, ews_mode="normal", tls=None, extra_https=()):
         if not lifetime > 0:
             raise SimError("lifetime must be positive")
         self.state = SimState(dataset if dataset is not None else builtin_dataset(), ews_mode)
@@ -979,7 +1017,10 @@ class EwsSimulator:
             graph = graph_api.GraphApi(graph_prefix, graph_page_size, reserved=(CONTROL_PREFIX, EWS_PATH))
         except graph_api.GraphInputError as e:
             raise SimError(str(e)) from e
-        self.server = SimServer(self.state, port, verbose, graph)
+        contexts = [tls_context(*pair) for pair in extra_https]
+        self.server = SimServer(self.state, port, verbose, graph, tls_context(*tls) if tls else None)
+        self.extra = [SimServer(self.state, 0, verbose, graph, context) for context in contexts]
+        self.server.peers = self.extra
         self.lifetime = lifetime
         self.thread = None
         self.stopped = threading.Event()
@@ -988,17 +1029,30 @@ class EwsSimulator:
     def port(self):
         return self.server.port
 
+    @property
+    def extra_ports(self):
+        return [server.port for server in self.extra]
+
     def serve(self):
         timer = threading.Timer(self.lifetime, self.server.request_stop)
         timer.daemon = True
         timer.start()
+        threads = [threading.Thread(target=s.serve_forever, kwargs={"poll_interval": 0.1}, daemon=True)
+                   for s in self.extra]
+        for thread in threads:
+            thread.start()
         try:
             self.server.serve_forever(poll_interval=0.1)
         finally:
             timer.cancel()
-            self.server.stopping.set()
-            self.server.close_connections()
-            self.server.server_close()
+            for server in [self.server] + self.extra:
+                server.request_stop()
+            for thread in threads:
+                thread.join(5)
+            for server in [self.server] + self.extra:
+                server.stopping.set()
+                server.close_connections()
+                server.server_close()
             self.stopped.set()
 
     def start(self):
@@ -1036,6 +1090,10 @@ def parse_args(argv):
                    help="normal; blocked: 403 to every EWS request; gone: 404 (Graph is served in every mode)")
     p.add_argument("--answer-delay-ms", type=float, default=0,
                    help="wait this long before every answer outside the control API (0)")
+    p.add_argument("--tls-cert", help="PEM certificate (chain): the main listener speaks HTTPS (with --tls-key)")
+    p.add_argument("--tls-key", help="PEM private key of --tls-cert")
+    p.add_argument("--also-https", nargs=3, action="append", default=[], metavar=("CERT", "KEY", "PORT_FILE"),
+                   help="one more HTTPS listener with this certificate, same state; its port goes to PORT_FILE")
     return p.parse_args(argv)
 
 
@@ -1048,11 +1106,17 @@ def main(argv=None):
             dataset = synthetic_dataset(args.groups)
         else:
             dataset = builtin_dataset()
+        if bool(args.tls_cert) != bool(args.tls_key):
+            raise SimError("--tls-cert and --tls-key go together")
+        tls = (args.tls_cert, args.tls_key) if args.tls_cert else None
         sim = EwsSimulator(dataset, args.port, args.lifetime, args.verbose, args.graph_page_size, args.graph_prefix,
-                           args.answer_delay_ms, args.ews_mode)
+                           args.answer_delay_ms, args.ews_mode, tls, [(cert, key) for cert, key, _ in args.also_https])
     except (SimError, OSError) as e:
         sys.stderr.write(f"ews-sim: {e}\n")
         return 2
+    # Extra listeners first: a caller waiting for the main port file finds them all.
+    for (_, _, port_file), port in zip(args.also_https, sim.extra_ports):
+        write_port_file(port_file, port)
     if args.port_file:
         write_port_file(args.port_file, sim.port)
     if args.verbose:

@@ -5,7 +5,9 @@ import base64
 import http.client
 import json
 import os
+import shutil
 import socket
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -333,6 +335,47 @@ class RequestLogAndConnections(SimTestCase):
         self.assertEqual(json.loads(conn.getresponse().read()), {"ok": True})
         conn.close()
         self.assertTrue(sim.stopped.wait(5))
+
+
+@unittest.skipUnless(shutil.which("openssl"), "needs the openssl command")
+class Https(unittest.TestCase):
+    """A TLS main listener and an extra one share one state; a handshake the
+    client refuses records nothing and leaves the listener serving."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.TemporaryDirectory()
+        cls.cert, cls.key = (os.path.join(cls.tmp.name, n) for n in ("c.pem", "k.pem"))
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
+                        "/CN=localhost", "-addext", "subjectAltName=DNS:localhost", "-keyout", cls.key,
+                        "-out", cls.cert], check=True, capture_output=True)
+        cls.sim = ews_sim.EwsSimulator(lifetime=60, graph_page_size=2, tls=(cls.cert, cls.key),
+                                       extra_https=[(cls.cert, cls.key)]).start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.sim.stop()
+        cls.tmp.cleanup()
+
+    def get(self, port, path, context):
+        conn = http.client.HTTPSConnection("localhost", port, timeout=5, context=context)
+        self.addCleanup(conn.close)
+        conn.request("GET", path, headers={"Authorization": "Bearer t"})
+        resp = conn.getresponse()
+        return resp.status, resp.read()
+
+    def test_both_listeners_answer_over_tls_with_one_request_log(self):
+        trusting = ssl.create_default_context(cafile=self.cert)
+        self.get(self.sim.port, "/_sim/reset", trusting)
+        refusing = ssl.create_default_context()
+        with self.assertRaises(ssl.SSLError):
+            self.get(self.sim.extra_ports[0], "/v1.0/me/memberOf/microsoft.graph.group", refusing)
+        status, body = self.get(self.sim.extra_ports[0], "/v1.0/me/memberOf/microsoft.graph.group", trusting)
+        self.assertEqual(status, 200)
+        next_link = json.loads(body)["@odata.nextLink"]
+        self.assertTrue(next_link.startswith(f"https://localhost:{self.sim.extra_ports[0]}/v1.0/"), next_link)
+        status, body = self.get(self.sim.port, "/_sim/requests", trusting)
+        self.assertEqual([r["path"] for r in json.loads(body)], ["/v1.0/me/memberOf/microsoft.graph.group"])
 
 
 class CommandLine(unittest.TestCase):
