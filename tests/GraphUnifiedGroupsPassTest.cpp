@@ -536,6 +536,8 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
     EXPECT_EQ(4u, GroupsSimulator::Requests().size());
     EXPECT_EQ(before, HostItems());
     EXPECT_FALSE(ReadUserText(LSAutoGroupSource::RememberedSetting).has_value());
+}
+
 // The same passes over HTTPS, as every real service is reached: the platform
 // verifies the simulator's certificate against the test CA in the prefix.
 class HttpsPassTest : public GraphPassTest
