@@ -5,7 +5,7 @@
 # against their latency floor, XML cleaning throughput, private bytes over many
 # passes. Figures only: nothing here fails on a timing.
 #
-#   scripts/bench.sh    (BENCH_PASSES=5 BENCH_LATENCY_PASSES=3 BENCH_LATENCY_MS=100
+#   scripts/bench.sh    (BENCH_PASSES=5 BENCH_LATENCY_PASSES=3 BENCH_LATENCY_MS=100 BENCH_SYNCHOST_RUNS=5
 #                        BENCH_MEMORY_PASSES=200 BENCH_MEMORY_GROUPS=20)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -17,6 +17,7 @@ memory_passes=${BENCH_MEMORY_PASSES:-200}
 memory_groups=${BENCH_MEMORY_GROUPS:-20}
 latency_passes=${BENCH_LATENCY_PASSES:-3}
 latency_ms=${BENCH_LATENCY_MS:-100}
+synchost_runs=${BENCH_SYNCHOST_RUNS:-5}
 
 step() { echo "bench: $*" >&2; }
 quietly() {
@@ -142,7 +143,7 @@ round_trips() { # ews|graph N
 }
 synchost_ms() { # url
   local times=() start end
-  for _ in $(seq "$latency_passes"); do
+  for _ in $(seq "$synchost_runs"); do
     start=$(date +%s%N)
     "$here/scripts/wine-run" "$build/bin/synchost.exe" --resource "$1/" --backend graph --graph-root "$1/v1.0/" \
       >>"$setup_log" 2>&1 || step "warning: synchost failed"
@@ -229,8 +230,8 @@ for n in 20 200; do
 done
 read -r _ _ whole20 <<<"${latency_row[20]}"
 read -r _ _ whole200 <<<"${latency_row[200]}"
-awk -v a="$whole20" -v b="$whole200" 'BEGIN {
-  printf "(synchost_graph = a whole synchost process over Graph; N=200 / N=20: %.2fx)\n", b / a }'
+awk -v a="$whole20" -v b="$whole200" -v r="$synchost_runs" 'BEGIN {
+  printf "(synchost_graph = a whole synchost process over Graph, median of %d; N=200 / N=20: %.2fx)\n", r, b / a }'
 memory_line() { # label figures
   awk -v l="$1" -v a="$(figure private_first "$2")" -v b="$(figure private_last "$2")" \
       -v h="$(figure heap_first "$2")" -v k="$(figure heap_last "$2")" 'BEGIN {
