@@ -203,8 +203,17 @@ std::wstring CleanXmlText(const std::wstring& text)
 {
     std::wstring output(text.size(), L'\0');
     wchar_t* out = &output[0];
+    const wchar_t* const in = text.data();
     for (size_t at = 0; at < text.size();)
     {
+        // Most of an answer: allowed characters that cannot begin a reference.
+        const wchar_t plain = in[at];
+        if (plain >= 0x20 && plain < 0xD800 && plain != L'&')
+        {
+            *out++ = plain;
+            ++at;
+            continue;
+        }
         NumericReference reference;
         if (!StartsReference(text, at))
         {

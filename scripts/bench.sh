@@ -6,7 +6,7 @@
 # cleaning throughput, private bytes over many passes. Figures only: nothing
 # here fails on a timing.
 #
-#   scripts/bench.sh    (BENCH_PASSES=5 BENCH_LATENCY_PASSES=3 BENCH_LATENCY_MS=100
+#   scripts/bench.sh    (BENCH_PASSES=5 BENCH_LATENCY_PASSES=3 BENCH_LATENCY_MS=100 BENCH_SYNCHOST_RUNS=5
 #                        BENCH_MEMORY_PASSES=200 BENCH_MEMORY_GROUPS=20)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,6 +18,7 @@ memory_passes=${BENCH_MEMORY_PASSES:-200}
 memory_groups=${BENCH_MEMORY_GROUPS:-20}
 latency_passes=${BENCH_LATENCY_PASSES:-3}
 latency_ms=${BENCH_LATENCY_MS:-100}
+synchost_runs=${BENCH_SYNCHOST_RUNS:-5}
 
 step() { echo "bench: $*" >&2; }
 quietly() {
@@ -148,15 +149,27 @@ done
 
 # Start-up: a fresh process to its first request on the wire, the component's
 # against the floor client's, and where the component's time goes.
-step "start-up: one component process and one floor client process, N=20"
+step "start-up: $synchost_runs component processes and as many floor client processes, N=20"
 start_simulator 20
-control POST requests/clear >/dev/null
-startup=$(bench startup "$url/")
-startup_first=$(first_request_epoch_ms)
+median() { sort -n | awk '{ a[NR] = $1 } END { printf "%.1f", a[int((NR + 1) / 2)] }'; }
+startup_to_first=() startup_load=() startup_create=() startup_update=() floor_to_first=()
+for _ in $(seq "$synchost_runs"); do
+  control POST requests/clear >/dev/null
+  startup=$(bench startup "$url/")
+  first=$(first_request_epoch_ms)
+  startup_to_first+=($(awk -v f="$first" -v p="$(figure process_epoch_ms "$startup")" 'BEGIN { print f - p }'))
+  startup_load+=($(awk -v f="$first" -v l="$(figure load_epoch_ms "$startup")" 'BEGIN { print f - l }'))
+  startup_create+=($(awk -v u="$(figure update_epoch_ms "$startup")" -v l="$(figure load_epoch_ms "$startup")" \
+    'BEGIN { print u - l }'))
+  startup_update+=($(awk -v f="$first" -v u="$(figure update_epoch_ms "$startup")" 'BEGIN { print f - u }'))
+done
 write_envelopes 21
-control POST requests/clear >/dev/null
-floor_startup=$(bench floor "$url" "$(winepath -w "$work/envelopes" 2>/dev/null)" 1)
-floor_first=$(first_request_epoch_ms)
+for _ in $(seq "$synchost_runs"); do
+  control POST requests/clear >/dev/null
+  floor_startup=$(bench floor "$url" "$(winepath -w "$work/envelopes" 2>/dev/null)" 1)
+  floor_to_first+=($(awk -v f="$(first_request_epoch_ms)" -v p="$(figure process_epoch_ms "$floor_startup")" \
+    'BEGIN { print f - p }'))
+done
 
 # Under real latency: every answer waits; the latency floor is the round trips
 # a pass cannot avoid times that wait (EWS: the listing and one details request
@@ -167,7 +180,7 @@ round_trips() { # ews|graph N
 }
 synchost_ms() { # url
   local times=() start end
-  for _ in $(seq "$latency_passes"); do
+  for _ in $(seq "$synchost_runs"); do
     start=$(date +%s%N)
     "$here/scripts/wine-run" "$build/bin/synchost.exe" --resource "$1/" --backend graph --graph-root "$1/v1.0/" \
       >>"$setup_log" 2>&1 || step "warning: synchost failed"
@@ -250,12 +263,12 @@ for n in 50 200 1000; do
 done
 echo "(Microsoft Graph path, KOVAUnifiedGroups.Backend = Graph: median of $passes passes)"
 echo
-awk -v p="$(figure process_epoch_ms "$startup")" -v l="$(figure load_epoch_ms "$startup")" \
-    -v u="$(figure update_epoch_ms "$startup")" -v f="$startup_first" \
-    -v fp="$(figure process_epoch_ms "$floor_startup")" -v ff="$floor_first" 'BEGIN {
-  printf "start-up to the first request (N=20): process start %.1f ms (floor client %.1f ms);\n", f - p, ff - fp
-  printf "  DLL load to first request %.1f ms = filter created and set up (DLL load, start-up duties, class factory) %.1f ms\n", f - l, u - l
-  printf "  + folder update to the first request (settings, profile folder, token library) %.1f ms\n", f - u }'
+echo "start-up to the first request (N=20, median of $synchost_runs processes each):"
+echo "  process start to first request $(printf '%s\n' "${startup_to_first[@]}" | median) ms" \
+     "(floor client $(printf '%s\n' "${floor_to_first[@]}" | median) ms)"
+echo "  DLL load to first request $(printf '%s\n' "${startup_load[@]}" | median) ms:" \
+     "filter created and set up (DLL load, start-up duties, class factory) $(printf '%s\n' "${startup_create[@]}" | median) ms,"
+echo "  folder update to the first request (settings, profile folder, token library) $(printf '%s\n' "${startup_update[@]}" | median) ms"
 echo
 echo "at $latency_ms ms per answer (median of $latency_passes): wall time against the latency floor (round trips x delay)"
 printf '%-6s %10s %10s %7s %10s %10s %7s %14s\n' N ews_ms floor_ms ratio graph_ms floor_ms ratio synchost_graph
@@ -267,8 +280,9 @@ for n in 20 200; do
 done
 read -r _ _ whole20 <<<"${latency_row[20]}"
 read -r _ _ whole200 <<<"${latency_row[200]}"
-awk -v a="$whole20" -v b="$whole200" 'BEGIN {
-  printf "(synchost_graph = a whole synchost process over Graph; N=200 / N=20: %.2fx)\n", b / a }'
+awk -v a="$whole20" -v b="$whole200" -v r="$synchost_runs" 'BEGIN {
+  printf "(synchost_graph = a whole synchost process over Graph, median of %d; N=200 / N=20: %.2fx)\n", r, b / a }'
+echo
 printf '%-6s %-6s %6s %9s %10s %10s %11s %14s\n' N path items exchanges http_ms https_ms tls_ms/exch cpu_us/exch_tls
 read -r _ _ ews_http _ _ _ <<<"${row[200]}"
 read -r _ _ graph_http _ <<<"${graph_row[200]}"

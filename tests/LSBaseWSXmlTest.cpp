@@ -32,6 +32,9 @@ TEST(CleanXmlText, ForbiddenCharactersAndReferencesToThemBecomeLineFeeds)
     EXPECT_EQ(L"\n\n\n", CLSBaseWS::CleanXmlText(L"&#xFFFE;&#65535;&#xD83D;"));
     // Codes are taken in their low 16 bits.
     EXPECT_EQ(L"\n&#65601;", CLSBaseWS::CleanXmlText(L"&#65537;&#65601;"));
+    // Long digit runs: leading zeros count for nothing, a hexadecimal overflow saturates.
+    EXPECT_EQ(L"&#0000000065;&#x00000000041;\n\n",
+              CLSBaseWS::CleanXmlText(L"&#0000000065;&#x00000000041;&#00000000001;&#x10000000FFFF;"));
     EXPECT_EQ(L"&#; &# 1; &#x; &amp; &#12", CLSBaseWS::CleanXmlText(L"&#; &# 1; &#x; &amp; &#12"));
     EXPECT_EQ(L"", CLSBaseWS::CleanXmlText(L""));
 }
