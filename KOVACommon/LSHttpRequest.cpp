@@ -9,7 +9,6 @@
 #include "hresult_exception.h"
 
 #include <ole2.h>
-#include <wininet.h>
 
 namespace {
 
