@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# The component's Windows Installer package against what self-registration
+# does, in two copies of the test prefix (under BUILD/msi-test):
+#  - "reg": the files copied into the product folder and DllRegisterServer run
+#    machine-wide (regsvr32);
+#  - "msi": the package installed silently. It must write the same registry
+#    keys, values and types as "reg"; then a sync pass through synchost and a
+#    JScript client work; version N+1 installed over N leaves one product,
+#    N+1's; installing N over N+1 fails with the package's message; removal
+#    leaves no file, no key and no product record.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/../.." && pwd)
+build=${1:?usage: msi_test.sh BUILD}
+work=$build/msi-test
+base=$build/wineprefix
+product_dir_windows='C:\Program Files\Quorval\KOVA'
+component=KOVAUnifiedGroupsSync64
+product_name="Quorval KOVA Unified Groups sync filter (64-bit)"
+regsnap() { python3 "$here/tests/package/regsnap.py" "$@"; }
+fail() { echo "msi test: FAILED: $*" >&2; exit 1; }
+step() { echo "msi test: $*"; }
+
+sim_pid=
+cleanup() {
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null || true
+  for copy in msi reg; do
+    [ -d "$work/$copy" ] && WINEPREFIX=$work/$copy wineserver -k 2>/dev/null || true
+  done
+  rm -rf "$work/msi" "$work/reg"
+}
+trap cleanup EXIT
+rm -rf "$work"
+mkdir -p "$work"
+
+# In one copy of the prefix: run a Windows program / export a registry key.
+run() { local copy=$1; shift; WINEPREFIX=$work/$copy "$here/scripts/wine-run" "$@"; }
+export_key() { # copy, key, file name
+  run "$1" reg export "$2" "C:\\$3" /y >/dev/null
+  mv "$work/$1/drive_c/$3" "$work/$3"
+}
+product_dir() { echo "$work/$1/drive_c/Program Files/Quorval/KOVA"; }
+installed_versions() { # copy
+  export_key "$1" 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' uninstall.reg
+  regsnap products "$work/uninstall.reg" "$product_name"
+}
+msiexec() { # copy, log name, arguments...
+  local copy=$1 log=$2; shift 2
+  run "$copy" msiexec "$@" /qn /l*v "C:\\$log" && status=0 || status=$?
+  cp "$work/$copy/drive_c/$log" "$work/$log" 2>/dev/null || true
+  return $status
+}
+
+step "packages N and N+1"
+unset KOVA_SIGN_PFX KOVA_SIGN_PASSWORD KOVA_SIGN_TIMESTAMP_URL
+KOVA_PACKAGE_BIN=$build/bin KOVA_PACKAGE_DIR=$work/n bash "$here/scripts/package.sh" >/dev/null
+mkdir -p "$work/bin-next/ResourceLibraries"
+cp "$build/bin/$component.dll" "$work/bin-next/"
+cp "$build/bin/ResourceLibraries/$component"-*.dll "$work/bin-next/ResourceLibraries/"
+python3 - "$work/bin-next/$component.dll" <<'EOF'
+# The next build: the build number (fourth field of the file version) plus one.
+import struct, sys
+path = sys.argv[1]
+data = bytearray(open(path, "rb").read())
+at = data.find(struct.pack("<II", 0xFEEF04BD, 0x00010000))
+for field in (12, 20):  # file and product version, least significant halves
+    least = struct.unpack_from("<I", data, at + field)[0]
+    struct.pack_into("<I", data, at + field, least + 1)
+open(path, "wb").write(data)
+EOF
+KOVA_PACKAGE_BIN=$work/bin-next KOVA_PACKAGE_DIR=$work/next bash "$here/scripts/package.sh" >/dev/null
+msi_n=$(ls "$work"/n/*.msi)
+msi_next=$(ls "$work"/next/*.msi)
+version_n=$(python3 "$here/package/file_version.py" "$build/bin/$component.dll")
+version_next=$(python3 "$here/package/file_version.py" "$work/bin-next/$component.dll")
+[ "$(basename "$msi_n")" = "$component-$version_n.msi" ] || fail "package name $(basename "$msi_n")"
+[ -f "$work/n/PolicyDefinitions/KOVAUnifiedGroups.admx" ] &&
+  [ -f "$work/n/PolicyDefinitions/en-US/KOVAUnifiedGroups.adml" ] || fail "no policy templates beside the package"
+short() { IFS=. read -r a b _ d <<<"$1"; echo "$a.$b.$d"; } # the package's product version
+msi_path() { winepath -w "$1" 2>/dev/null; }
+
+step "two copies of the test prefix"
+timeout 60 env WINEPREFIX="$base" wineserver -w || true
+cp -a "$base" "$work/reg"
+cp -a "$base" "$work/msi"
+# The stand-in set-up puts the component's language libraries into the product
+# folder; in the package's copy they come from the package alone.
+rm -f "$(product_dir msi)/$component"-*.dll
+(cd "$(product_dir msi)" && ls) >"$work/files-before"
+
+step "self-registration (regsvr32) in one copy"
+export_key reg 'HKLM\Software\Classes' classes-base.reg
+cp "$build/bin/$component.dll" "$(product_dir reg)/"
+run reg regsvr32 /s "$product_dir_windows\\$component.dll" || fail "regsvr32"
+export_key reg 'HKLM\Software\Classes' classes-regsvr32.reg
+WINEPREFIX=$work/reg wineserver -k 2>/dev/null || true
+
+step "msiexec /i N /qn in the other"
+msiexec msi install-n.log /i "$(msi_path "$msi_n")" || fail "installing N (log: $work/install-n.log)"
+for f in "$component.dll" "$component-en.dll" "$component-de.dll"; do
+  [ -f "$(product_dir msi)/$f" ] || fail "$f not installed"
+done
+export_key msi 'HKLM\Software\Classes' classes-msi.reg
+regsnap same-writes "$work/classes-base.reg" "$work/classes-msi.reg" "$work/classes-regsvr32.reg" ||
+  fail "the package's registry entries differ from DllRegisterServer's"
+[ "$(installed_versions msi)" = "$(short "$version_n")" ] || fail "product record after installing N"
+
+step "a sync pass through synchost"
+run msi reg add 'HKCU\SOFTWARE\Quorval\Quorval KOVA' /v Tenbrid.ForceOutlookVersion /t REG_SZ /d 16 /f >/dev/null
+python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$work/sim-port" --lifetime 300 &
+sim_pid=$!
+for _ in $(seq 100); do [ -s "$work/sim-port" ] && break; sleep 0.1; done
+[ -s "$work/sim-port" ] || fail "the simulator did not start"
+pass=$(run msi "$build/bin/synchost.exe" --resource "http://127.0.0.1:$(cat "$work/sim-port")/" --json) ||
+  fail "synchost: $pass"
+kill "$sim_pid" 2>/dev/null || true
+sim_pid=
+grep -q '"itemCount":5' <<<"$pass" || fail "synchost: $pass"
+
+step "a JScript client creating the filter by ProgID"
+printf '%s\r\n' 'var filter = new ActiveXObject("Quorval.SyncFilter.UnifiedGroups");' \
+  'WScript.Echo("count: " + filter.ItemCount);' \
+  'var fieldSet = new ActiveXObject("KOVA.LSUnifiedGroupFieldSetInfo");' \
+  'WScript.Echo("field set: " + typeof fieldSet);' >"$work/msi/drive_c/client.js"
+client=$(run msi cscript //nologo 'C:\client.js' | tr -d '\r')
+[ "$client" = $'count: 0\nfield set: object' ] || fail "JScript client: $client"
+
+step "N+1 over N"
+msiexec msi install-next.log /i "$(msi_path "$msi_next")" || fail "installing N+1 (log: $work/install-next.log)"
+[ "$(installed_versions msi)" = "$(short "$version_next")" ] || fail "products after the upgrade: $(installed_versions msi)"
+[ "$(python3 "$here/package/file_version.py" "$(product_dir msi)/$component.dll")" = "$version_next" ] ||
+  fail "the installed DLL is not N+1's"
+export_key msi 'HKLM\Software\Classes' classes-next.reg
+regsnap same-writes "$work/classes-base.reg" "$work/classes-next.reg" "$work/classes-regsvr32.reg" ||
+  fail "registry entries after the upgrade"
+
+step "N over N+1 is refused"
+msiexec msi install-older.log /i "$(msi_path "$msi_n")" && fail "installing N over N+1 succeeded"
+iconv -f UTF-16LE -t UTF-8 "$work/install-older.log" 2>/dev/null | grep -q "A newer version of $product_name is already installed" ||
+  grep -aq "A newer version" "$work/install-older.log" || fail "no newer-version message (log: $work/install-older.log)"
+[ "$(installed_versions msi)" = "$(short "$version_next")" ] || fail "products after the refused downgrade"
+
+step "msiexec /x"
+msiexec msi remove.log /x "$(msi_path "$msi_next")" || fail "removing (log: $work/remove.log)"
+(cd "$(product_dir msi)" && ls) >"$work/files-after"
+diff "$work/files-before" "$work/files-after" || fail "files left behind or removed in the product folder"
+export_key msi 'HKLM\Software\Classes' classes-removed.reg
+regsnap nothing-left "$work/classes-base.reg" "$work/classes-removed.reg" || fail "keys left behind"
+[ -z "$(installed_versions msi)" ] || fail "a product record is left"
+step "passed"
