@@ -69,8 +69,10 @@ fi
 
 msi=$out/$component-$version.msi
 rm -f "$msi"
-wixl -a x64 -D ProductVersion="$product_version" -D BinDir="$stage" -D LanguageDir="$stage/languages" \
-  -o "$msi" "$here/package/$component.wxs"
+# wixl takes the files' sources relative to the WiX source.
+cp "$here/package/$component.wxs" "$stage/"
+wixl -a x64 -D ProductVersion="$product_version" -D BinDir=. -D LanguageDir=languages \
+  -o "$msi" "$stage/$component.wxs"
 [ $signing = 1 ] && sign "$msi"
 
 rm -rf "$out/PolicyDefinitions"

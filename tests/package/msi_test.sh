@@ -32,16 +32,18 @@ trap cleanup EXIT
 rm -rf "$work"
 mkdir -p "$work"
 
-# In one copy of the prefix: run a Windows program / export a registry key.
+# In one copy of the prefix: run a Windows program; keep its machine registry
+# (saved to system.reg when the copy's server ends).
 run() { local copy=$1; shift; WINEPREFIX=$work/$copy "$here/scripts/wine-run" "$@"; }
-export_key() { # copy, key, file name
-  run "$1" reg export "$2" "C:\\$3" /y >/dev/null
-  mv "$work/$1/drive_c/$3" "$work/$3"
+snapshot() { # copy, file name
+  WINEPREFIX=$work/$1 wineserver -k 2>/dev/null || true
+  WINEPREFIX=$work/$1 wineserver -w
+  cp "$work/$1/system.reg" "$work/$2"
 }
 product_dir() { echo "$work/$1/drive_c/Program Files/Quorval/KOVA"; }
 installed_versions() { # copy
-  export_key "$1" 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' uninstall.reg
-  regsnap products "$work/uninstall.reg" "$product_name"
+  snapshot "$1" products.reg
+  regsnap products "$work/products.reg" "$product_name"
 }
 msiexec() { # copy, log name, arguments...
   local copy=$1 log=$2; shift 2
@@ -52,7 +54,8 @@ msiexec() { # copy, log name, arguments...
 
 step "packages N and N+1"
 unset KOVA_SIGN_PFX KOVA_SIGN_PASSWORD KOVA_SIGN_TIMESTAMP_URL
-KOVA_PACKAGE_BIN=$build/bin KOVA_PACKAGE_DIR=$work/n bash "$here/scripts/package.sh" >/dev/null
+said=$(KOVA_PACKAGE_BIN=$build/bin KOVA_PACKAGE_DIR=$work/n bash "$here/scripts/package.sh")
+grep -q "not signed" <<<"$said" || fail "package.sh does not say the package is unsigned: $said"
 mkdir -p "$work/bin-next/ResourceLibraries"
 cp "$build/bin/$component.dll" "$work/bin-next/"
 cp "$build/bin/ResourceLibraries/$component"-*.dll "$work/bin-next/ResourceLibraries/"
@@ -88,20 +91,20 @@ cp -a "$base" "$work/msi"
 rm -f "$(product_dir msi)/$component"-*.dll
 (cd "$(product_dir msi)" && ls) >"$work/files-before"
 
+cp "$work/msi/system.reg" "$work/base.reg"
+
 step "self-registration (regsvr32) in one copy"
-export_key reg 'HKLM\Software\Classes' classes-base.reg
 cp "$build/bin/$component.dll" "$(product_dir reg)/"
 run reg regsvr32 /s "$product_dir_windows\\$component.dll" || fail "regsvr32"
-export_key reg 'HKLM\Software\Classes' classes-regsvr32.reg
-WINEPREFIX=$work/reg wineserver -k 2>/dev/null || true
+snapshot reg regsvr32.reg
 
 step "msiexec /i N /qn in the other"
 msiexec msi install-n.log /i "$(msi_path "$msi_n")" || fail "installing N (log: $work/install-n.log)"
 for f in "$component.dll" "$component-en.dll" "$component-de.dll"; do
   [ -f "$(product_dir msi)/$f" ] || fail "$f not installed"
 done
-export_key msi 'HKLM\Software\Classes' classes-msi.reg
-regsnap same-writes "$work/classes-base.reg" "$work/classes-msi.reg" "$work/classes-regsvr32.reg" ||
+snapshot msi msi.reg
+regsnap same-writes "$work/base.reg" "$work/msi.reg" "$work/regsvr32.reg" ||
   fail "the package's registry entries differ from DllRegisterServer's"
 [ "$(installed_versions msi)" = "$(short "$version_n")" ] || fail "product record after installing N"
 
@@ -130,8 +133,8 @@ msiexec msi install-next.log /i "$(msi_path "$msi_next")" || fail "installing N+
 [ "$(installed_versions msi)" = "$(short "$version_next")" ] || fail "products after the upgrade: $(installed_versions msi)"
 [ "$(python3 "$here/package/file_version.py" "$(product_dir msi)/$component.dll")" = "$version_next" ] ||
   fail "the installed DLL is not N+1's"
-export_key msi 'HKLM\Software\Classes' classes-next.reg
-regsnap same-writes "$work/classes-base.reg" "$work/classes-next.reg" "$work/classes-regsvr32.reg" ||
+snapshot msi next.reg
+regsnap same-writes "$work/base.reg" "$work/next.reg" "$work/regsvr32.reg" ||
   fail "registry entries after the upgrade"
 
 step "N over N+1 is refused"
@@ -144,7 +147,7 @@ step "msiexec /x"
 msiexec msi remove.log /x "$(msi_path "$msi_next")" || fail "removing (log: $work/remove.log)"
 (cd "$(product_dir msi)" && ls) >"$work/files-after"
 diff "$work/files-before" "$work/files-after" || fail "files left behind or removed in the product folder"
-export_key msi 'HKLM\Software\Classes' classes-removed.reg
-regsnap nothing-left "$work/classes-base.reg" "$work/classes-removed.reg" || fail "keys left behind"
+snapshot msi removed.reg
+regsnap nothing-left "$work/base.reg" "$work/removed.reg" || fail "keys left behind"
 [ -z "$(installed_versions msi)" ] || fail "a product record is left"
 step "passed"

@@ -1,34 +1,46 @@
-"""Compares registry exports (reg export files) of copies of one Wine prefix.
+"""Compares the machine registry (system.reg, saved when the prefix's
+wineserver ends) of copies of one Wine prefix.
 
-  regsnap.py same-writes BASE A B   what A and B wrote over BASE is the same
-  regsnap.py nothing-left BASE X    X holds nothing that BASE does not
-  regsnap.py products FILE NAME     prints the DisplayVersion of every product
-                                    of that DisplayName in an Uninstall export
+  regsnap.py same-writes BASE A B   what A and B wrote under Software\\Classes
+                                    over BASE is the same
+  regsnap.py nothing-left BASE X    X holds nothing under Software\\Classes
+                                    that BASE does not
+  regsnap.py products FILE NAME     prints the DisplayVersion of every
+                                    installed product of that DisplayName
 
-"Wrote" is every key and value that is new or changed against BASE. Windows
-Installer's own records (Classes\\Installer) are not the package's keys. Path
-values compare without case and trailing backslash."""
+"Wrote" is every key and value that is new or changed against BASE, types
+included. Windows Installer's own records (Classes\\Installer) are not the
+package's keys; the containers it creates for them may stay. Path values
+compare without case and trailing backslash."""
 
 import re
 import sys
 
-INSTALLER_RECORDS = "hkey_local_machine\\software\\classes\\installer"
+CLASSES = "software\\classes\\"
+INSTALLER_RECORDS = CLASSES + "installer"
+UNINSTALL = "software\\microsoft\\windows\\currentversion\\uninstall\\"
 
 
-def read_export(path):
-    with open(path, "rb") as f:
-        raw = f.read()
-    text = raw.decode("utf-16") if raw[:2] in (b"\xff\xfe", b"\xfe\xff") else raw.decode("utf-8", "replace")
-    text = re.sub(r"\\\r?\n\s*", "", text)  # continued hex lines
+def read_registry(path, under):
+    """Keys (lower case) under a path, each with its values:
+    name (lower case) -> (type, data)."""
+    with open(path, encoding="utf-8", errors="replace") as f:
+        text = re.sub(r"\\\n\s*", "", f.read())  # continued lines
     keys, current = {}, None
     for line in text.splitlines():
-        line = line.strip()
-        if line.startswith("[") and line.endswith("]"):
-            current = keys.setdefault(line[1:-1], {})
-        elif current is not None and "=" in line:
+        if line.startswith("["):
+            name = unescape(line[1:line.rindex("]")]).lower()
+            current = keys.setdefault(name, {}) if name.startswith(under) else None
+        elif current is not None and line and line[0] in '@"':
             name, value = split_value(line)
-            current[name] = value
+            current[name.lower()] = value
     return keys
+
+
+def unescape(text):
+    return re.sub(r"\\(x[0-9a-fA-F]{1,4}|.)",
+                  lambda m: chr(int(m.group(1)[1:], 16)) if m.group(1)[0] == "x" and len(m.group(1)) > 1
+                  else {"n": "\n", "r": "\r", "t": "\t", "0": "\0"}.get(m.group(1), m.group(1)), text)
 
 
 def split_value(line):
@@ -38,30 +50,19 @@ def split_value(line):
     return unescape(m.group(1)), parse_data(m.group(2))
 
 
-def unescape(text):
-    return re.sub(r"\\(.)", r"\1", text)
-
-
 def parse_data(data):
     if data.startswith('"'):
         return ("REG_SZ", unescape(data[1:-1]))
+    m = re.match(r'str\((\d+)\):"(.*)"$', data)
+    if m:
+        return ({"2": "REG_EXPAND_SZ", "7": "REG_MULTI_SZ"}.get(m.group(1), "str" + m.group(1)), unescape(m.group(2)))
     if data.startswith("dword:"):
         return ("REG_DWORD", int(data[6:], 16))
     m = re.match(r"hex(?:\(([0-9a-f]+)\))?:(.*)$", data)
     if m:
-        kind = {None: "REG_BINARY", "0": "REG_NONE", "2": "REG_EXPAND_SZ", "7": "REG_MULTI_SZ",
-                "b": "REG_QWORD"}.get(m.group(1), "type " + str(m.group(1)))
-        return (kind, m.group(2).replace(" ", ""))
+        return ({None: "REG_BINARY", "0": "REG_NONE", "7": "REG_MULTI_SZ", "b": "REG_QWORD"}.get(m.group(1), "hex" + str(m.group(1))),
+                m.group(2).replace(" ", ""))
     return ("?", data)
-
-
-def normalised(export):
-    """Keys and value names without case; path values without case and
-    trailing backslash."""
-    result = {}
-    for key, values in export.items():
-        result[key.lower()] = {name.lower(): normal_value(value) for name, value in values.items()}
-    return result
 
 
 def normal_value(value):
@@ -78,20 +79,21 @@ def writes(base, after):
         if key == INSTALLER_RECORDS or key.startswith(INSTALLER_RECORDS + "\\"):
             continue
         old = base.get(key)
-        changed = {n: v for n, v in values.items() if old is None or old.get(n) != v}
+        changed = {n: normal_value(v) for n, v in values.items()
+                   if old is None or n not in old or normal_value(old[n]) != normal_value(v)}
         if old is None or changed:
             written[key] = changed
     return written
 
 
-def describe(differences):
-    return "\n".join(f"  {line}" for line in differences)
+def describe(lines):
+    return "\n".join(f"  {line}" for line in lines)
 
 
 def same_writes(base_path, a_path, b_path):
-    base = normalised(read_export(base_path))
-    a = writes(base, normalised(read_export(a_path)))
-    b = writes(base, normalised(read_export(b_path)))
+    base = read_registry(base_path, CLASSES)
+    a = writes(base, read_registry(a_path, CLASSES))
+    b = writes(base, read_registry(b_path, CLASSES))
     differences = []
     for key in sorted(set(a) | set(b)):
         if key not in a or key not in b:
@@ -110,11 +112,13 @@ def same_writes(base_path, a_path, b_path):
 
 
 def nothing_left(base_path, path):
-    base = normalised(read_export(base_path))
-    after = normalised(read_export(path))
+    base = read_registry(base_path, CLASSES)
+    after = read_registry(path, CLASSES)
     left = [f"{key}: {'key' if key not in base else ', '.join(sorted(values))}"
             for key, values in writes(base, after).items()]
-    left += [f"{key}: installer record" for key in after if key.startswith(INSTALLER_RECORDS + "\\")
+    # A record of the product (Installer\Products\<code>...), not a container.
+    left += [f"{key}: installer record" for key in after
+             if key.startswith(INSTALLER_RECORDS + "\\") and key.count("\\") > INSTALLER_RECORDS.count("\\") + 1
              and key not in base]
     if left:
         print("left behind:\n" + describe(sorted(left)))
@@ -122,15 +126,15 @@ def nothing_left(base_path, path):
     return 0
 
 
+def products(path, display_name):
+    for key, values in read_registry(path, UNINSTALL).items():
+        if values.get("displayname", ("", ""))[1] == display_name:
+            print(values.get("displayversion", ("", "?"))[1])
+    return 0
+
+
 if __name__ == "__main__":
-    command, arguments = sys.argv[1], sys.argv[2:]
-    if command == "same-writes":
-        sys.exit(same_writes(*arguments))
-    if command == "nothing-left":
-        sys.exit(nothing_left(*arguments))
-    if command == "products":
-        for values in read_export(arguments[0]).values():
-            if values.get("DisplayName", ("", ""))[1] == arguments[1]:
-                print(values.get("DisplayVersion", ("", "?"))[1])
-        sys.exit(0)
-    sys.exit(f"unknown command {command}")
+    commands = {"same-writes": same_writes, "nothing-left": nothing_left, "products": products}
+    if len(sys.argv) < 2 or sys.argv[1] not in commands:
+        sys.exit(f"usage: {sys.argv[0]} {'|'.join(commands)} ...")
+    sys.exit(commands[sys.argv[1]](*sys.argv[2:]))
