@@ -114,19 +114,22 @@ python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$work/sim-port" -
 sim_pid=$!
 for _ in $(seq 100); do [ -s "$work/sim-port" ] && break; sleep 0.1; done
 [ -s "$work/sim-port" ] || fail "the simulator did not start"
-pass=$(run msi "$build/bin/synchost.exe" --resource "http://127.0.0.1:$(cat "$work/sim-port")/" --json) ||
-  fail "synchost: $pass"
+# Into files, not pipes: Wine's helper processes keep inherited pipes open.
+timeout 300 env WINEPREFIX="$work/msi" "$here/scripts/wine-run" "$build/bin/synchost.exe" \
+  --resource "http://127.0.0.1:$(cat "$work/sim-port")/" --json >"$work/pass.json" 2>&1 || fail "synchost: $(cat "$work/pass.json")"
 kill "$sim_pid" 2>/dev/null || true
 sim_pid=
-grep -q '"itemCount":5' <<<"$pass" || fail "synchost: $pass"
+grep -q '"itemCount":5' "$work/pass.json" || fail "synchost: $(cat "$work/pass.json")"
 
 step "a JScript client creating the filter by ProgID"
 printf '%s\r\n' 'var filter = new ActiveXObject("Quorval.SyncFilter.UnifiedGroups");' \
   'WScript.Echo("count: " + filter.ItemCount);' \
   'var fieldSet = new ActiveXObject("KOVA.LSUnifiedGroupFieldSetInfo");' \
   'WScript.Echo("field set: " + typeof fieldSet);' >"$work/msi/drive_c/client.js"
-client=$(run msi cscript //nologo 'C:\client.js' | tr -d '\r')
-[ "$client" = $'count: 0\nfield set: object' ] || fail "JScript client: $client"
+timeout 300 env WINEPREFIX="$work/msi" "$here/scripts/wine-run" cscript //nologo 'C:\client.js' \
+  >"$work/client.txt" 2>&1 ||
+  fail "JScript client: $(cat "$work/client.txt")"
+[ "$(tr -d '\r' <"$work/client.txt")" = $'count: 0\nfield set: object' ] || fail "JScript client: $(cat "$work/client.txt")"
 
 step "N+1 over N"
 msiexec msi install-next.log /i "$(msi_path "$msi_next")" || fail "installing N+1 (log: $work/install-next.log)"
