@@ -90,13 +90,25 @@ cp -a "$base" "$work/msi"
 # folder; in the package's copy they come from the package alone.
 rm -f "$(product_dir msi)/$component"-*.dll
 (cd "$(product_dir msi)" && ls) >"$work/files-before"
-
-cp "$work/msi/system.reg" "$work/base.reg"
+# The script host registers its own type library when it first runs: let it
+# do so in both copies before anything is compared.
+for copy in msi reg; do
+  printf 'WScript.Echo("ready");\r\n' >"$work/$copy/drive_c/ready.js"
+  run $copy cscript //nologo 'C:\ready.js' >/dev/null
+done
+snapshot msi base.reg
 
 step "self-registration (regsvr32) in one copy"
 cp "$build/bin/$component.dll" "$(product_dir reg)/"
 run reg regsvr32 /s "$product_dir_windows\\$component.dll" || fail "regsvr32"
 snapshot reg regsvr32.reg
+
+step "without the product the package stops"
+run reg reg delete 'HKLM\SOFTWARE\Quorval\Quorval KOVA' /v InstallDir /f >/dev/null
+msiexec reg install-no-product.log /i "$(msi_path "$msi_n")" && fail "installed without the product"
+msiinfo export "$msi_n" LaunchCondition | grep -q $'^Installed OR KOVAINSTALLDIR\tQuorval KOVA is not installed' ||
+  fail "no message naming the missing product in the package"
+[ "$(installed_versions reg)" = "" ] || fail "a product record without the product"
 
 step "msiexec /i N /qn in the other"
 msiexec msi install-n.log /i "$(msi_path "$msi_n")" || fail "installing N (log: $work/install-n.log)"
@@ -115,8 +127,15 @@ sim_pid=$!
 for _ in $(seq 100); do [ -s "$work/sim-port" ] && break; sleep 0.1; done
 [ -s "$work/sim-port" ] || fail "the simulator did not start"
 # Into files, not pipes: Wine's helper processes keep inherited pipes open.
-timeout 300 env WINEPREFIX="$work/msi" "$here/scripts/wine-run" "$build/bin/synchost.exe" \
-  --resource "http://127.0.0.1:$(cat "$work/sim-port")/" --json >"$work/pass.json" 2>&1 || fail "synchost: $(cat "$work/pass.json")"
+timeout 120 env WINEPREFIX="$work/msi" "$here/scripts/wine-run" "$build/bin/synchost.exe" \
+  --resource "http://127.0.0.1:$(cat "$work/sim-port")/" --json >"$work/pass.json" 2>&1 && status=0 || status=$?
+if [ $status = 124 ] && grep -q '"itemCount":5,.*]}$' "$work/pass.json"; then
+  # Seen under heavy load: the whole report written, the process not ended.
+  echo "msi test: warning: synchost did not end within 120 s after its report"
+  WINEPREFIX=$work/msi wineserver -k 2>/dev/null || true
+elif [ $status != 0 ]; then
+  fail "synchost (exit $status): $(cat "$work/pass.json")"
+fi
 kill "$sim_pid" 2>/dev/null || true
 sim_pid=
 grep -q '"itemCount":5' "$work/pass.json" || fail "synchost: $(cat "$work/pass.json")"
@@ -126,7 +145,7 @@ printf '%s\r\n' 'var filter = new ActiveXObject("Quorval.SyncFilter.UnifiedGroup
   'WScript.Echo("count: " + filter.ItemCount);' \
   'var fieldSet = new ActiveXObject("KOVA.LSUnifiedGroupFieldSetInfo");' \
   'WScript.Echo("field set: " + typeof fieldSet);' >"$work/msi/drive_c/client.js"
-timeout 300 env WINEPREFIX="$work/msi" "$here/scripts/wine-run" cscript //nologo 'C:\client.js' \
+timeout 120 env WINEPREFIX="$work/msi" "$here/scripts/wine-run" cscript //nologo 'C:\client.js' \
   >"$work/client.txt" 2>&1 ||
   fail "JScript client: $(cat "$work/client.txt")"
 [ "$(tr -d '\r' <"$work/client.txt")" = $'count: 0\nfield set: object' ] || fail "JScript client: $(cat "$work/client.txt")"
@@ -142,8 +161,11 @@ regsnap same-writes "$work/base.reg" "$work/next.reg" "$work/regsvr32.reg" ||
 
 step "N over N+1 is refused"
 msiexec msi install-older.log /i "$(msi_path "$msi_n")" && fail "installing N over N+1 succeeded"
-iconv -f UTF-16LE -t UTF-8 "$work/install-older.log" 2>/dev/null | grep -q "A newer version of $product_name is already installed" ||
-  grep -aq "A newer version" "$work/install-older.log" || fail "no newer-version message (log: $work/install-older.log)"
+# Wine's installer logs no launch-condition text: the package must hold the
+# message and the log show the condition that stopped it.
+grep -aq "WIX_DOWNGRADE_DETECTED = {" "$work/install-older.log" || fail "no newer version detected (log: $work/install-older.log)"
+msiinfo export "$msi_n" LaunchCondition | grep -q $'^NOT WIX_DOWNGRADE_DETECTED\tA newer version of \[ProductName\] is already installed' ||
+  fail "no newer-version message in the package"
 [ "$(installed_versions msi)" = "$(short "$version_next")" ] || fail "products after the refused downgrade"
 
 step "msiexec /x"
