@@ -99,10 +99,12 @@ class SettingReads:
 
     def __init__(self, files=None):
         self.files = list(component_files()) if files is None else files
-        self.constants = {}
-        for _, text in self.files:
+        self.constants = {}  # name -> literal; a file's own first
+        self.file_constants = {}
+        for path, text in self.files:
             for name, value in re.findall(r"\b(\w+)\s*(?:\[\s*\])?\s*(?:=|\{|\()\s*" + LITERAL + r"\s*[;,)}]", text):
                 self.constants.setdefault(name, value)
+                self.file_constants.setdefault(path, {}).setdefault(name, value)
         self.kinds = {}
         self.unresolved = []
         for path, text in self.files:
@@ -135,8 +137,9 @@ class SettingReads:
             local = self.local_value(text, position, name)
             if local is not None:
                 return self.resolve(local, path, text, position, depth, inside_store)
-            if name in self.constants:
-                return [self.constants[name]]
+            own = self.file_constants.get(path, {})
+            if name in own or name in self.constants:
+                return [own.get(name, self.constants.get(name))]
             function = self.enclosing_function(text, position, name)
             if function and inside_store:
                 return []  # the store passing its caller's name on
@@ -271,6 +274,7 @@ class PolicyTemplates(unittest.TestCase):
         # a local variable, a wrapper's parameter and a composed name.
         reads = SettingReads([("a.cpp", without_comments(
             'const wchar_t* const ClientSetting = L"KOVA.Http.Client";\n'
+            'constexpr wchar_t LimitSetting[] = L"KOVA.Some.Limit";\n'
             'namespace {\n'
             'DWORD Number(const wchar_t* name, DWORD fallback)\n'
             '{\n'
@@ -286,9 +290,10 @@ class PolicyTemplates(unittest.TestCase):
             '    auto c = settings.GetUserString(key + L".Config", L"");\n'
             '    auto d = Number(L"Through.Wrapper", 4);\n'
             '    auto e = settings.GetUserString(SomethingComputed(), L"");\n'
+            '    auto f = settings.GetUserDwordConfigDetails(Owner::LimitSetting, 2).value;\n'
             '}\n'))])
         self.assertEqual({"KOVA.Http.Client": {"text"}, "Literal.Name": {"text"}, "Mock.*": {"text"},
-                          "Through.Wrapper": {"number"}}, reads.kinds)
+                          "Through.Wrapper": {"number"}, "KOVA.Some.Limit": {"number"}}, reads.kinds)
         self.assertEqual(1, len(reads.unresolved))
         self.assertIn("SomethingComputed()", reads.unresolved[0])
 
