@@ -78,6 +78,7 @@ version_next=$(python3 "$here/package/file_version.py" "$work/bin-next/$componen
 [ "$(basename "$msi_n")" = "$component-$version_n.msi" ] || fail "package name $(basename "$msi_n")"
 [ -f "$work/n/PolicyDefinitions/KOVAUnifiedGroups.admx" ] &&
   [ -f "$work/n/PolicyDefinitions/en-US/KOVAUnifiedGroups.adml" ] || fail "no policy templates beside the package"
+msiinfo export "$msi_n" LaunchCondition >"$work/conditions"
 short() { IFS=. read -r a b _ d <<<"$1"; echo "$a.$b.$d"; } # the package's product version
 msi_path() { winepath -w "$1" 2>/dev/null; }
 
@@ -106,7 +107,7 @@ snapshot reg regsvr32.reg
 step "without the product the package stops"
 run reg reg delete 'HKLM\SOFTWARE\Quorval\Quorval KOVA' /v InstallDir /f >/dev/null
 msiexec reg install-no-product.log /i "$(msi_path "$msi_n")" && fail "installed without the product"
-msiinfo export "$msi_n" LaunchCondition | grep -q $'^Installed OR KOVAINSTALLDIR\tQuorval KOVA is not installed' ||
+grep -q $'^Installed OR KOVAINSTALLDIR\tQuorval KOVA is not installed' "$work/conditions" ||
   fail "no message naming the missing product in the package"
 [ "$(installed_versions reg)" = "" ] || fail "a product record without the product"
 
@@ -164,7 +165,7 @@ msiexec msi install-older.log /i "$(msi_path "$msi_n")" && fail "installing N ov
 # Wine's installer logs no launch-condition text: the package must hold the
 # message and the log show the condition that stopped it.
 grep -aq "WIX_DOWNGRADE_DETECTED = {" "$work/install-older.log" || fail "no newer version detected (log: $work/install-older.log)"
-msiinfo export "$msi_n" LaunchCondition | grep -q $'^NOT WIX_DOWNGRADE_DETECTED\tA newer version of \[ProductName\] is already installed' ||
+grep -q $'^NOT WIX_DOWNGRADE_DETECTED\tA newer version of \[ProductName\] is already installed' "$work/conditions" ||
   fail "no newer-version message in the package"
 [ "$(installed_versions msi)" = "$(short "$version_next")" ] || fail "products after the refused downgrade"
 
