@@ -80,7 +80,7 @@ version_next=$(python3 "$here/package/file_version.py" "$work/bin-next/$componen
   [ -f "$work/n/PolicyDefinitions/en-US/KOVAUnifiedGroups.adml" ] || fail "no policy templates beside the package"
 msiinfo export "$msi_n" LaunchCondition >"$work/conditions"
 short() { IFS=. read -r a b _ d <<<"$1"; echo "$a.$b.$d"; } # the package's product version
-msi_path() { winepath -w "$1" 2>/dev/null; }
+msi_path() { WINEPREFIX=$work/msi winepath -w "$1" 2>/dev/null; }
 
 step "two copies of the test prefix"
 # The registry reaches the prefix's files when its server ends.
