@@ -7,6 +7,9 @@
 //   kovabench floor-memory URL FILE PASSES  the floor client's memory over as many passes
 //   kovabench startup URL            one pass in a fresh process, with the moments of its start-up
 //   kovabench clean MB               XML cleaning throughput
+//   kovabench unload URL CYCLES      create, one pass, release, free unused libraries, CYCLES times:
+//                                    handles and committed private bytes after cycle 10 and the last
+//   kovabench floor-unload URL FILE CYCLES  the same cycles with the floor client's exchanges instead
 #include "CleaningBench.h"
 #include "ComponentPass.h"
 #include "FloorClient.h"
@@ -230,6 +233,42 @@ int Floor(const std::wstring& url, const std::wstring& file, int passes)
     return 0;
 }
 
+// Handles and committed private bytes after cycle 10 and after the last one:
+// the host's create / pass / release / unload rhythm, where every cycle that
+// leaves something behind makes the process grow without end.
+void PrintUnloadCycles(int cycles, const std::function<void()>& cycle)
+{
+    for (int i = 1; i <= cycles; ++i)
+    {
+        cycle();
+        CoFreeUnusedLibrariesEx(0, 0);
+        if (i != 10 && i != cycles)
+            continue;
+        const char* label = i == cycles ? "last" : "10";
+        std::printf("handles_%s=%lu\nprivate_%s=%llu\n", label, HandleCount(), label,
+                    static_cast<unsigned long long>(CommittedPrivateBytes()));
+    }
+    std::printf("cycles=%d\n", cycles);
+}
+
+int Unload(const std::wstring& url, int cycles)
+{
+    SetResource(url);
+    PrintUnloadCycles(cycles, [] {
+        ComponentPass pass(ProgId);
+        pass.Run();
+    });
+    return 0;
+}
+
+int FloorUnload(const std::wstring& url, const std::wstring& file, int cycles)
+{
+    const std::vector<Exchange> exchanges = ReadExchanges(file);
+    const std::wstring root = WithoutTrailingSlashes(url);
+    PrintUnloadCycles(cycles, [&] { RunFloorPass(root, exchanges); });
+    return 0;
+}
+
 int Clean(int megabytes)
 {
     const CleaningFigures figures = MeasureCleaning(static_cast<size_t>(megabytes), 3);
@@ -258,7 +297,13 @@ int Dispatch(const std::vector<std::wstring>& a)
         return Startup(a[1]);
     if (a.size() == 2 && a[0] == L"clean")
         return Clean(std::stoi(a[1]));
-    std::fprintf(stderr, "usage: kovabench pass URL PASSES [graph] | memory URL PASSES | floor URL FILE PASSES | floor-memory URL FILE PASSES | startup URL | clean MB\n");
+    if (a.size() == 3 && a[0] == L"unload")
+        return Unload(a[1], std::stoi(a[2]));
+    if (a.size() == 4 && a[0] == L"floor-unload")
+        return FloorUnload(a[1], a[2], std::stoi(a[3]));
+    std::fprintf(stderr, "usage: kovabench pass URL PASSES [graph] | memory URL PASSES | floor URL FILE PASSES | "
+                         "floor-memory URL FILE PASSES | startup URL | clean MB | unload URL CYCLES | "
+                         "floor-unload URL FILE CYCLES\n");
     return 2;
 }
 
