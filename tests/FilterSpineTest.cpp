@@ -204,7 +204,9 @@ TEST(FilterStartPoint, LongerThan2048CharactersIsRefusedAndNullIsTheEmptyText)
         LogCapture capture;
         EXPECT_EQ(c.expected, filter->SetSyncStartPointByString(c.text));
         if (FAILED(c.expected))
+        {
             EXPECT_TRUE(capture.Contains("start point longer than 2048 characters")) << capture.All();
+        }
         LSHostPropertyMapHolder map;
         EXPECT_EQ(S_OK, filter->GetItemBasicProps(0, map.Interface()));
         EXPECT_EQ(c.displayName, map->Text(L"DisplayName"));
