@@ -245,8 +245,9 @@ void PrintUnloadCycles(int cycles, const std::function<void()>& cycle)
         if (i != 10 && i != cycles)
             continue;
         const char* label = i == cycles ? "last" : "10";
-        std::printf("handles_%s=%lu\nprivate_%s=%llu\n", label, HandleCount(), label,
-                    static_cast<unsigned long long>(CommittedPrivateBytes()));
+        std::printf("handles_%s=%lu\nprivate_%s=%llu\nheap_%s=%llu\n", label, HandleCount(), label,
+                    static_cast<unsigned long long>(CommittedPrivateBytes()), label,
+                    static_cast<unsigned long long>(LiveHeapBytes()));
     }
     std::printf("cycles=%d\n", cycles);
 }

@@ -325,14 +325,15 @@ echo "(private = commit charge; live heap = busy blocks of every process heap; r
 echo " replaying its recorded exchanges, no platform request object)"
 unload_line() { # label figures
   awk -v l="$1" -v h1="$(figure handles_10 "$2")" -v h2="$(figure handles_last "$2")" \
-      -v p1="$(figure private_10 "$2")" -v p2="$(figure private_last "$2")" -v c="$unload_cycles" 'BEGIN {
-    printf "%-10s %10d %10d %12.3f %12.0f %12.0f %12.2f\n", l, h1, h2, (h2 - h1) / (c - 10), p1 / 1024, p2 / 1024,
-           (p2 - p1) / 1024 / (c - 10) }'
+      -v p1="$(figure private_10 "$2")" -v p2="$(figure private_last "$2")" -v c="$unload_cycles" \
+      -v l1="$(figure heap_10 "$2")" -v l2="$(figure heap_last "$2")" 'BEGIN {
+    printf "%-10s %10d %10d %12.3f %12.0f %12.0f %12.2f %14.2f\n", l, h1, h2, (h2 - h1) / (c - 10), p1 / 1024, p2 / 1024,
+           (p2 - p1) / 1024 / (c - 10), (l2 - l1) / 1024 / (c - 10) }'
 }
 echo
 echo "load/unload, $unload_cycles cycles of create, one pass (N=20), release, CoFreeUnusedLibrariesEx(0, 0):"
 printf '%-10s %10s %10s %12s %12s %12s %12s\n' client handles_10 handles_$unload_cycles handles/cycle private_kb_10 \
-  private_kb_$unload_cycles kb/cycle
+  private_kb_$unload_cycles kb/cycle heap_kb/cycle
 unload_line component "$unload"
 unload_line floor "$floor_unload"
 awk -v a1="$(figure handles_10 "$unload")" -v a2="$(figure handles_last "$unload")" \
