@@ -5,6 +5,7 @@
 
 #include "ComponentRegistration.h"
 #include "EwsSimClient.h"
+#include "LSSetting.h"
 #include "RegistryTestGuards.h"
 #include "TestFiles.h"
 #include "TokenLibraryStandIn.h"
@@ -150,4 +151,54 @@ TEST(SyncHost, OnePassAgainstTheSimulatorDescribesItsGroupsAndTheTopFolder)
     for (const SimRequest& request : requests)
         EXPECT_EQ("Bearer run-token", request.Header("Authorization"));
     EXPECT_FALSE(tokenLibrary.Has(L"Token")); // put back after the run
+}
+
+// A run killed in the middle of its pass leaves the run's settings changed;
+// the next run puts them back before anything else, and the logging switches
+// were never changed for longer than the filter's creation.
+TEST(SyncHost, SettingsOfAKilledRunComeBackWithTheNextRun)
+{
+    EwsSimClient::Reset();
+    TokenLibraryStandIn tokenLibrary;
+    ComponentRegistrationGuard registration;
+    ASSERT_EQ(0u, RunRegsvr32(L"/s"));
+    UserSettingGuard officeVersion(L"Tenbrid.ForceOutlookVersion");
+    officeVersion.SetString(L"16");
+    UserSettingGuard lastProfileDir(L"KOVA.LastActiveProfileDir");
+    UserSettingGuard resource(L"KOVAUnifiedGroups.Resource");
+    resource.SetString(L"https://before.example/");
+    UserSettingGuard backend(L"KOVAUnifiedGroups.Backend");
+    backend.Delete();
+    UserSettingGuard errorLog(L"KOVA.Log.Error");
+    UserSettingGuard logDir(L"KOVA.LogDir");
+    errorLog.Delete();
+    logDir.Delete();
+    EwsSimClient::Script(
+        "{\"match\":{\"operation\":\"GetUserUnifiedGroups\"},\"delayMs\":20000,\"passThrough\":true}");
+
+    std::wstring line = L"\"" + TestProgramFolder() + L"\\synchost.exe\" --backend ews --resource " +
+                        EwsSimClient::BaseUrl() + L"/";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                               &startup, &process));
+    UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
+    const std::wstring settings = LSSetting::GetSettingsKeyPath();
+    for (int i = 0; i < 300 && EwsSimClient::Requests().empty(); ++i)
+        Sleep(50);
+    ASSERT_FALSE(EwsSimClient::Requests().empty()) << "the killed run never reached the listing";
+    for (const wchar_t* name : {L"KOVA.Log.Error", L"KOVA.LogDir"})
+        EXPECT_EQ(L"<absent>", ReadText(HKEY_CURRENT_USER, settings, name)) << "during the pass";
+    TerminateProcess(processHandle.Get(), 9);
+    WaitForSingleObject(processHandle.Get(), 10000);
+    EXPECT_EQ(EwsSimClient::BaseUrl() + L"/", ReadText(HKEY_CURRENT_USER, settings, L"KOVAUnifiedGroups.Resource"));
+    EXPECT_EQ(L"EWS", ReadText(HKEY_CURRENT_USER, settings, L"KOVAUnifiedGroups.Backend"));
+    EwsSimClient::Reset();
+
+    const ProcessResult next = RunSyncHost(L"--progid KOVA.No.Such.Filter");
+    EXPECT_EQ(1u, next.exitCode);
+    EXPECT_EQ(L"https://before.example/", ReadText(HKEY_CURRENT_USER, settings, L"KOVAUnifiedGroups.Resource"));
+    EXPECT_EQ(L"<absent>", ReadText(HKEY_CURRENT_USER, settings, L"KOVAUnifiedGroups.Backend"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Quorval\\synchost"));
 }
