@@ -101,13 +101,14 @@ TEST(SyncHost, FailedPassShowsTheComponentsErrorLines)
     ASSERT_NE(std::string::npos, heading) << run.errors;
     EXPECT_NE(std::string::npos, run.errors.find("Failed to get path to office dll", heading)) << run.errors;
 
-    for (const wchar_t* name : {L"KOVA.Log.Error", L"KOVA.LogDir"})
+    for (const wchar_t* name : {L"KOVA.Log.Error", L"KOVA.LogDir", L"KOVA.Log.DeleteLogsAfterMins"})
         EXPECT_EQ(L"<absent>", ReadText(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(), name));
+    EXPECT_EQ(std::string::npos, run.errors.find("Error getting directory contents")) << run.errors;
     wchar_t temp[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH + 1, temp);
     WIN32_FIND_DATAW entry;
-    const UniqueFindHandle left(FindFirstFileW((std::wstring(temp) + L"synchost-logs-*").c_str(), &entry));
-    EXPECT_FALSE(left) << "a scratch log folder was left behind";
+    const UniqueFindHandle left(FindFirstFileW((std::wstring(temp) + L"synchost-*").c_str(), &entry));
+    EXPECT_FALSE(left) << "a scratch file was left behind";
 }
 
 TEST(SyncHost, OnePassAgainstTheSimulatorDescribesItsGroupsAndTheTopFolder)

@@ -90,6 +90,8 @@ void ComponentErrorCapture::AroundCreation(const std::function<void()>& create)
     const std::wstring settings = LSSetting::GetSettingsKeyPath();
     const RegistryValueOverride errors(settings, L"KOVA.Log.Error", DWORD(1));
     const RegistryValueOverride logFolder(settings, L"KOVA.LogDir", m_path);
+    // Nothing to sweep in a log folder that is a file.
+    const RegistryValueOverride noSweep(settings, L"KOVA.Log.DeleteLogsAfterMins", DWORD(0));
     create();
 }
 

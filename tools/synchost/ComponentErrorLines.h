@@ -2,8 +2,8 @@
 // The component writes error lines only when error logging is switched on.
 // So that a failed pass shows its cause without that, synchost switches it on
 // for its own process only: the component reads its log switches and log
-// folder once per process, when the first class object is asked for, so the
-// two settings are changed just for the filter's creation and put back at
+// folder once per process, when the first class object is asked for, so
+// those settings are changed just for the filter's creation and put back at
 // once. The log folder named then is the capture file itself: the component
 // can make no log file under a file, so its error lines go only to standard
 // error, which synchost keeps in that file while the filter lives. The file
