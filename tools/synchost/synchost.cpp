@@ -1,7 +1,7 @@
 // The host harness: does what the host sync engine does in one pass, for
 // people who install or support the component and want to see what it would
 // create.
-#include "ComponentErrorLines.h"
+#include "ComponentErrorCapture.h"
 #include "ConsoleShutdown.h"
 #include "HandleInterfaceException.h"
 #include "LSSetting.h"

@@ -1,4 +1,4 @@
-#include "ComponentErrorLines.h"
+#include "ComponentErrorCapture.h"
 
 #include "LSSetting.h"
 #include "RegistryValueOverride.h"
