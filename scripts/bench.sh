@@ -333,7 +333,7 @@ unload_line() { # label figures
 }
 echo
 echo "load/unload, $unload_cycles cycles of create, one pass (N=20), release, CoFreeUnusedLibrariesEx(0, 0):"
-printf '%-10s %10s %10s %12s %12s %12s %12s\n' client handles_10 handles_$unload_cycles handles/cycle private_kb_10 \
+printf '%-10s %10s %10s %12s %12s %12s %12s %14s\n' client handles_10 handles_$unload_cycles handles/cycle private_kb_10 \
   private_kb_$unload_cycles kb/cycle heap_kb/cycle
 unload_line component "$unload"
 unload_line floor "$floor_unload"
