@@ -93,10 +93,12 @@ InstallerFunctions LoadInstaller()
     return installer;
 }
 
+// Kept for the life of the process on purpose: freeing the library from a
+// static destructor would run under the loader lock at process detach.
 const InstallerFunctions& Installer()
 {
-    static const InstallerFunctions installer = LoadInstaller();
-    return installer;
+    static const InstallerFunctions* installer = new InstallerFunctions(LoadInstaller());
+    return *installer;
 }
 
 UINT ProvideQualifiedComponent(const wchar_t* category, const wchar_t* qualifier, wchar_t* path, DWORD* length)

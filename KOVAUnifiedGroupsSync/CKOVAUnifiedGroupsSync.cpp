@@ -60,6 +60,8 @@ IUnknown* CKOVAUnifiedGroupsSync::PrimaryInterface()
 STDMETHODIMP CKOVAUnifiedGroupsSync::SetSyncStartPointByString(BSTR text)
 {
     LS_COM_BOUNDARY_BEGIN
+    if (text && SysStringLen(text) > MaxStartPointLength)
+        throw hresult_exception(E_INVALIDARG, "start point longer than 2048 characters");
     m_startPoint = CStdStr::FromBSTR(text);
     return S_OK;
     LS_COM_BOUNDARY_END("CKOVAUnifiedGroupsSync::raw_SetSyncStartPointByString")
@@ -174,6 +176,11 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::IsDeleted(BSTR key, LONG flag)
     LS_COM_BOUNDARY_BEGIN
     if (flag != 0)
         return S_FALSE;
+    if (!key || SysStringLen(key) == 0)
+        throw hresult_exception(E_INVALIDARG, "no key to look up");
+    // Without a list every folder would look deleted: the host would remove them all.
+    if (!m_hasGroupList)
+        throw hresult_exception(E_UNEXPECTED, "no group list yet");
     const CStdStr wanted = CStdStr::FromBSTR(key);
     for (const Group& group : m_groups)
     {

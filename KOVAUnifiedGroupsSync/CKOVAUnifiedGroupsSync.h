@@ -13,6 +13,9 @@ using LSKOVAUnifiedGroupsSyncDispatch =
     LSDispatchImpl<IKOVAUnifiedGroupsSync, &LIBID_KOVAUnifiedGroupsSyncLib, 1, 0, true>;
 using LSSyncFilter2Dispatch = LSDispatchImpl<ILSSyncFilter2, &LIBID_KOVASyncBasicsLib, 1, 0, false>;
 
+// The longest start point accepted: an address, never a document.
+constexpr size_t MaxStartPointLength = 2048;
+
 class CKOVAUnifiedGroupsSync : public LSComObjectRoot,
                                public LSKOVAUnifiedGroupsSyncDispatch,
                                public ILSDeleteableSyncFilter,
@@ -85,6 +88,8 @@ private:
     const Group& GroupAt(USHORT index) const;
 
     std::vector<Group> m_groups;
+    bool m_hasGroupList = false; // a folder update has succeeded on this object
+    bool m_folderUpdateRunning = false;
     ILSShutdownInformerPtr m_shutdownInformer;
     CStdStr m_startPoint;
     CStdStr m_clientId;

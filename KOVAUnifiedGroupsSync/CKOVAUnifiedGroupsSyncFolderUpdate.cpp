@@ -61,13 +61,37 @@ std::vector<CStdStr> SplitOnSeparator(const std::wstring& text, const std::wstri
     }
 }
 
+namespace {
+
+// Marks a folder update as running for the length of a scope.
+class FolderUpdateRunning
+{
+public:
+    explicit FolderUpdateRunning(bool& running) : m_running(running) { m_running = true; }
+    ~FolderUpdateRunning() { m_running = false; }
+    FolderUpdateRunning(const FolderUpdateRunning&) = delete;
+    FolderUpdateRunning& operator=(const FolderUpdateRunning&) = delete;
+
+private:
+    bool& m_running;
+};
+
+} // namespace
+
 STDMETHODIMP CKOVAUnifiedGroupsSync::PreContentSyncFolderUpdate(ILSPropertyMap* folder)
 {
+    // The update pumps the thread's messages while it waits: a handler may
+    // drop the host's last reference, or start another update on this object.
+    const LSObjectCallGuard alive(ControllingUnknown());
     LS_COM_BOUNDARY_BEGIN
+    if (m_folderUpdateRunning)
+        throw hresult_exception(HRESULT_FROM_WIN32(ERROR_BUSY), "a folder update is already running on this filter");
+    const FolderUpdateRunning running(m_folderUpdateRunning);
     m_startPoint.clear();
     const ILSPropertyMapPtr heldFolder(folder);
     ReadFolderSettings(heldFolder);
     RefreshGroups();
+    m_hasGroupList = true;
     return S_OK;
     LS_COM_BOUNDARY_END("CKOVAUnifiedGroupsSync::raw_PreContentSyncFolderUpdate")
 }

@@ -80,6 +80,21 @@ private:
     IUnknown* m_outer;
 };
 
+// Keeps an object alive for the length of a call that can wait (pump
+// messages, sleep, poll): a host may release its last reference from a message
+// handled meanwhile, and the object must then go only when the call returns.
+class LSObjectCallGuard
+{
+public:
+    explicit LSObjectCallGuard(IUnknown* object) : m_object(object) { m_object->AddRef(); }
+    ~LSObjectCallGuard() { m_object->Release(); }
+    LSObjectCallGuard(const LSObjectCallGuard&) = delete;
+    LSObjectCallGuard& operator=(const LSObjectCallGuard&) = delete;
+
+private:
+    IUnknown* m_object;
+};
+
 // The IUnknown methods of every interface of a class delegate to the
 // controlling unknown (the outer object when aggregated).
 #define LS_DELEGATING_IUNKNOWN                                                           \
@@ -155,6 +170,8 @@ public:
         HRESULT hr = EnsureTypeInfo();
         if (FAILED(hr))
             return hr;
+        // The method invoked may wait; the type information must outlive it.
+        const LSObjectCallGuard alive(static_cast<Interface*>(this));
         return m_typeInfo->Invoke(static_cast<Interface*>(this), id, flags, params, result, exception,
                                   argError);
     }

@@ -7,11 +7,16 @@
 //   kovabench floor-memory URL FILE PASSES  the floor client's memory over as many passes
 //   kovabench startup URL            one pass in a fresh process, with the moments of its start-up
 //   kovabench clean MB               XML cleaning throughput
+//   kovabench unload URL CYCLES [hold-token-library]  create, one pass, release, free unused libraries,
+//                                    CYCLES times: handles and committed private bytes after cycle 10 and
+//                                    the last; hold-token-library keeps the token library stand-in loaded
+//   kovabench floor-unload URL FILE CYCLES  the same cycles with the floor client's exchanges instead
 #include "CleaningBench.h"
 #include "ComponentPass.h"
 #include "FloorClient.h"
 #include "LSSetting.h"
 #include "ProcessFigures.h"
+#include "UniqueHandles.h"
 #include "hresult_exception.h"
 
 #include <windows.h>
@@ -19,6 +24,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -230,6 +236,67 @@ int Floor(const std::wstring& url, const std::wstring& file, int passes)
     return 0;
 }
 
+// Handles and committed private bytes after cycle 10 and after the last one:
+// the host's create / pass / release / unload rhythm, where every cycle that
+// leaves something behind makes the process grow without end.
+void PrintUnloadCycles(int cycles, const std::function<void()>& cycle)
+{
+    for (int i = 1; i <= cycles; ++i)
+    {
+        cycle();
+        CoFreeUnusedLibrariesEx(0, 0);
+        if (i != 10 && i != cycles)
+            continue;
+        const char* label = i == cycles ? "last" : "10";
+        std::printf("handles_%s=%lu\nprivate_%s=%llu\nheap_%s=%llu\n", label, HandleCount(), label,
+                    static_cast<unsigned long long>(CommittedPrivateBytes()), label,
+                    static_cast<unsigned long long>(LiveHeapBytes()));
+    }
+    std::printf("cycles=%d\n", cycles);
+}
+
+// The token library stand-in is built with a static runtime too, and like any
+// such library it leaves that runtime's state behind at every unload (it
+// answers DllCanUnloadNow whatever is locked). Held loaded by a reference of
+// the bench's own, the figures show the component's own cost.
+class TokenLibraryHold
+{
+public:
+    TokenLibraryHold()
+    {
+        const std::wstring key = L"CLSID\\{FBCACD24-92EC-4684-BB10-23D53903198A}\\InprocServer32";
+        wchar_t path[MAX_PATH] = {};
+        LONG size = sizeof(path);
+        if (RegQueryValueW(HKEY_CLASSES_ROOT, key.c_str(), path, &size) != ERROR_SUCCESS)
+            throw hresult_exception(E_FAIL, "the token library's registration");
+        m_library.Reset(LoadLibraryW(path));
+        if (!m_library)
+            throw hresult_exception(HRESULT_FROM_WIN32(GetLastError()), "loading the token library");
+    }
+
+private:
+    UniqueHModule m_library;
+};
+
+int Unload(const std::wstring& url, int cycles, bool holdTokenLibrary)
+{
+    SetResource(url);
+    const std::unique_ptr<TokenLibraryHold> hold = holdTokenLibrary ? std::make_unique<TokenLibraryHold>() : nullptr;
+    PrintUnloadCycles(cycles, [] {
+        ComponentPass pass(ProgId);
+        pass.Run();
+    });
+    return 0;
+}
+
+int FloorUnload(const std::wstring& url, const std::wstring& file, int cycles)
+{
+    const std::vector<Exchange> exchanges = ReadExchanges(file);
+    const std::wstring root = WithoutTrailingSlashes(url);
+    PrintUnloadCycles(cycles, [&] { RunFloorPass(root, exchanges); });
+    return 0;
+}
+
 int Clean(int megabytes)
 {
     const CleaningFigures figures = MeasureCleaning(static_cast<size_t>(megabytes), 3);
@@ -258,7 +325,13 @@ int Dispatch(const std::vector<std::wstring>& a)
         return Startup(a[1]);
     if (a.size() == 2 && a[0] == L"clean")
         return Clean(std::stoi(a[1]));
-    std::fprintf(stderr, "usage: kovabench pass URL PASSES [graph] | memory URL PASSES | floor URL FILE PASSES | floor-memory URL FILE PASSES | startup URL | clean MB\n");
+    if ((a.size() == 3 || (a.size() == 4 && a[3] == L"hold-token-library")) && a[0] == L"unload")
+        return Unload(a[1], std::stoi(a[2]), a.size() == 4);
+    if (a.size() == 4 && a[0] == L"floor-unload")
+        return FloorUnload(a[1], a[2], std::stoi(a[3]));
+    std::fprintf(stderr, "usage: kovabench pass URL PASSES [graph] | memory URL PASSES | floor URL FILE PASSES | "
+                         "floor-memory URL FILE PASSES | startup URL | clean MB | unload URL CYCLES [hold-token-library] | "
+                         "floor-unload URL FILE CYCLES\n");
     return 2;
 }
 

@@ -7,7 +7,7 @@
 # here fails on a timing.
 #
 #   scripts/bench.sh    (BENCH_PASSES=5 BENCH_LATENCY_PASSES=3 BENCH_LATENCY_MS=100 BENCH_SYNCHOST_RUNS=5
-#                        BENCH_MEMORY_PASSES=200 BENCH_MEMORY_GROUPS=20)
+#                        BENCH_MEMORY_PASSES=200 BENCH_MEMORY_GROUPS=20 BENCH_UNLOAD_CYCLES=200)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${KOVA_BUILD_DIR:-$here/build}
@@ -19,6 +19,7 @@ memory_groups=${BENCH_MEMORY_GROUPS:-20}
 latency_passes=${BENCH_LATENCY_PASSES:-3}
 latency_ms=${BENCH_LATENCY_MS:-100}
 synchost_runs=${BENCH_SYNCHOST_RUNS:-5}
+unload_cycles=${BENCH_UNLOAD_CYCLES:-200}
 
 step() { echo "bench: $*" >&2; }
 quietly() {
@@ -223,6 +224,18 @@ total=$(request_count)
 write_envelopes "$((total / memory_passes))"
 floor_memory=$(bench floor-memory "$url" "$(winepath -w "$work/envelopes" 2>/dev/null)" "$memory_passes")
 
+# The host's unload rhythm: cycles of create, one pass, release and
+# CoFreeUnusedLibrariesEx(0, 0), then the floor client's same exchanges in as
+# many cycles (it loads and unloads the platform's libraries alike): what each
+# cycle leaves behind beyond the floor is the component's.
+step "load/unload: $unload_cycles cycles of create, pass, release, free unused libraries, N=20, then the floor"
+start_simulator 20
+control POST requests/clear >/dev/null
+unload=$(bench unload "$url/" "$unload_cycles" hold-token-library)
+write_envelopes "$(($(request_count) / unload_cycles))"
+unload_reloading=$(bench unload "$url/" "$unload_cycles")
+floor_unload=$(bench floor-unload "$url" "$(winepath -w "$work/envelopes" 2>/dev/null)" "$unload_cycles")
+
 # The same passes once recorded and then replayed from the recordings: the whole
 # component without the platform's request object. The replaying request is
 # only built in a test-runner process, hence the copy under such a name.
@@ -311,4 +324,27 @@ awk -v a="$(figure heap_last "$memory")" -v b="$(figure heap_first "$memory")" \
   printf "own live-heap growth of the component (component - floor): %+.3f MB over %d passes\n", ((a - b) - (c - d)) / 1048576, p - 1 }'
 echo "(private = commit charge; live heap = busy blocks of every process heap; replayed = the component"
 echo " replaying its recorded exchanges, no platform request object)"
+unload_line() { # label figures
+  awk -v l="$1" -v h1="$(figure handles_10 "$2")" -v h2="$(figure handles_last "$2")" \
+      -v p1="$(figure private_10 "$2")" -v p2="$(figure private_last "$2")" -v c="$unload_cycles" \
+      -v l1="$(figure heap_10 "$2")" -v l2="$(figure heap_last "$2")" 'BEGIN {
+    printf "%-10s %10d %10d %12.3f %12.0f %12.0f %12.2f %14.2f\n", l, h1, h2, (h2 - h1) / (c - 10), p1 / 1024, p2 / 1024,
+           (p2 - p1) / 1024 / (c - 10), (l2 - l1) / 1024 / (c - 10) }'
+}
+echo
+echo "load/unload, $unload_cycles cycles of create, one pass (N=20), release, CoFreeUnusedLibrariesEx(0, 0):"
+printf '%-10s %10s %10s %12s %12s %12s %12s %14s\n' client handles_10 handles_$unload_cycles handles/cycle private_kb_10 \
+  private_kb_$unload_cycles kb/cycle heap_kb/cycle
+unload_line component "$unload"
+unload_line floor "$floor_unload"
+unload_line reloading "$unload_reloading"
+awk -v a1="$(figure handles_10 "$unload")" -v a2="$(figure handles_last "$unload")" \
+    -v b1="$(figure handles_10 "$floor_unload")" -v b2="$(figure handles_last "$floor_unload")" \
+    -v p1="$(figure private_10 "$unload")" -v p2="$(figure private_last "$unload")" \
+    -v q1="$(figure private_10 "$floor_unload")" -v q2="$(figure private_last "$floor_unload")" -v c="$unload_cycles" 'BEGIN {
+  printf "per cycle beyond the floor: %+.3f handles, %+.2f KB (target: at most 0.05 handles and 4 KB)\n",
+         ((a2 - a1) - (b2 - b1)) / (c - 10), ((p2 - p1) - (q2 - q1)) / 1024 / (c - 10) }'
+echo "(handles counted by probing handle values; private = committed private memory walked with VirtualQuery;"
+echo " heap = live heap bytes; component = the token library stand-in held loaded by the bench, reloading ="
+echo " the same with the stand-in unloaded and loaded again every cycle, its own static runtime's cost)"
 echo "XML cleaning, $(figure answer_mb "$clean") MB answer: CleanXmlText $(figure clean_mbps "$clean") MB/s, SanitiseXMLDocument(text) $(figure sanitise_mbps "$clean") MB/s"

@@ -67,8 +67,12 @@ quietly run reg add 'HKCU\SOFTWARE\Quorval\Quorval KOVA' /v Tenbrid.ForceOutlook
 # back what the prefix held before.
 settings_key='HKCU\SOFTWARE\Quorval\Quorval KOVA'
 remembered_name=KOVAUnifiedGroups.AutoBackend
-remembered=$(run reg query "$settings_key" /v "$remembered_name" 2>/dev/null | tr -d '\r' |
-  awk -v name="$remembered_name" '$1 == name { print $3 }') || true
+# Through a file, not a pipe: a helper process Wine starts on first need
+# may inherit a pipe's write end and keep it open after reg has ended.
+query_out=$build/demo-remembered.txt
+run reg query "$settings_key" /v "$remembered_name" >"$query_out" 2>/dev/null || true
+remembered=$(tr -d '\r' <"$query_out" | awk -v name="$remembered_name" '$1 == name { print $3 }') || true
+rm -f "$query_out"
 
 step "a test certificate authority for this run, trusted in the prefix only"
 quietly bash "$here/scripts/test-tls.sh" setup "$build"

@@ -9,8 +9,10 @@
 class CKOVAUnifiedGroupsSyncAccess
 {
 public:
+    // As if a folder update had produced the list.
     static void SetGroups(CKOVAUnifiedGroupsSync& filter, std::vector<CKOVAUnifiedGroupsSync::Group> groups)
     {
         filter.m_groups = std::move(groups);
+        filter.m_hasGroupList = true;
     }
 };

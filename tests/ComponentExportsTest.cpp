@@ -14,6 +14,8 @@
 #include "UniqueHandles.h"
 #include "WindowsProcess.h"
 
+#include <vector>
+
 namespace {
 
 using GetClassObjectFunction = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
@@ -48,12 +50,34 @@ private:
     UniqueHModule m_module;
 };
 
-// A copy of the DLL under its own name, deleted afterwards.
+// The DLL pins itself, so a loaded copy stays until its process ends and
+// cannot be deleted before: the copies of ended test runs go here.
+std::wstring RemovedCopiesOfEndedRuns(const std::wstring& folderName)
+{
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    WIN32_FIND_DATAW entry = {};
+    std::vector<std::wstring> found;
+    UniqueFindHandle find(FindFirstFileW((std::wstring(temp) + folderName + L"-*").c_str(), &entry));
+    if (find)
+    {
+        do
+            found.push_back(std::wstring(temp) + entry.cFileName);
+        while (FindNextFileW(find.Get(), &entry));
+    }
+    find.Reset();
+    for (const std::wstring& folder : found)
+        RemoveTree(folder);
+    return folderName;
+}
+
+// A copy of the DLL under its own name, deleted once no process has it loaded.
 class ComponentCopy
 {
 public:
     explicit ComponentCopy(const std::wstring& tag)
-        : m_folder(L"component-copy-" + tag), m_path(m_folder / (L"KOVAUnifiedGroupsSync64-" + tag + L".dll"))
+        : m_folder(RemovedCopiesOfEndedRuns(L"component-copy-" + tag)),
+          m_path(m_folder / (L"KOVAUnifiedGroupsSync64-" + tag + L".dll"))
     {
         CopyFileW(ComponentDllPath().c_str(), m_path.c_str(), FALSE);
     }

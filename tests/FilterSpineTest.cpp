@@ -2,6 +2,7 @@
 // the informer it holds, the deletion check and the dispatch path.
 #include "CKOVAUnifiedGroupsSync.h"
 #include "CKOVAUnifiedGroupsSyncAccess.h"
+#include "LSHostPropertyMap.h"
 #include "LSHostShutdownInformer.h"
 #include "LSPropertyNames.h"
 #include "LogCapture.h"
@@ -179,6 +180,39 @@ TEST(FilterItemCount, NewFilterHasNoItemsAndTheStartPointDoesNotChangeTheCount)
     EXPECT_EQ(0, count);
 }
 
+// A start point is an address; a text longer than any address is refused and
+// the previous one kept.
+TEST(FilterStartPoint, LongerThan2048CharactersIsRefusedAndNullIsTheEmptyText)
+{
+    CKOVAUnifiedGroupsSync* object = new CKOVAUnifiedGroupsSync(nullptr);
+    ILSSyncFilter2Ptr filter(static_cast<ILSSyncFilter2*>(object));
+    CKOVAUnifiedGroupsSyncAccess::SetGroups(*object, {MakeGroup(L"{00000000-0000-0000-0000-000000000001}", L"group")});
+    const std::wstring longest(2048, L'a');
+    struct Case
+    {
+        _bstr_t text;
+        HRESULT expected;
+        std::wstring displayName; // of item 0 afterwards: the start point, or the group without one
+    } cases[] = {
+        {_bstr_t(longest.c_str()), S_OK, longest},
+        {_bstr_t((longest + L"b").c_str()), E_INVALIDARG, longest},
+        {_bstr_t(std::wstring(1048576, L'x').c_str()), E_INVALIDARG, longest},
+        {_bstr_t(), S_OK, L"group"},
+    };
+    for (const Case& c : cases)
+    {
+        LogCapture capture;
+        EXPECT_EQ(c.expected, filter->SetSyncStartPointByString(c.text));
+        if (FAILED(c.expected))
+        {
+            EXPECT_TRUE(capture.Contains("start point longer than 2048 characters")) << capture.All();
+        }
+        LSHostPropertyMapHolder map;
+        EXPECT_EQ(S_OK, filter->GetItemBasicProps(0, map.Interface()));
+        EXPECT_EQ(c.displayName, map->Text(L"DisplayName"));
+    }
+}
+
 TEST(FilterItemCount, MoreThan65535GroupsFailsWithStdExceptionLine)
 {
     CKOVAUnifiedGroupsSync* object = new CKOVAUnifiedGroupsSync(nullptr);
@@ -200,14 +234,45 @@ TEST(FilterDeletionCheck, ComparesExactRegistryTextOfEachGroup)
     CKOVAUnifiedGroupsSync* object = new CKOVAUnifiedGroupsSync(nullptr);
     ILSManualDeletionsSyncFilterPtr deletions(static_cast<ILSManualDeletionsSyncFilter*>(object));
     const wchar_t* id = L"{5A6B7C8D-1E2F-4A3B-9C8D-7E6F5A4B3C2D}";
-    EXPECT_EQ(S_OK, deletions->IsDeleted(_bstr_t(id), 0)); // empty list: everything deleted
-    EXPECT_EQ(S_OK, deletions->IsDeleted(nullptr, 0));
     CKOVAUnifiedGroupsSyncAccess::SetGroups(
         *object, {MakeGroup(L"{00000000-0000-0000-0000-000000000001}", L"a"), MakeGroup(id, L"b")});
     EXPECT_EQ(S_FALSE, deletions->IsDeleted(_bstr_t(id), 0));
     EXPECT_EQ(S_OK, deletions->IsDeleted(_bstr_t(L"{5a6b7c8d-1e2f-4a3b-9c8d-7e6f5a4b3c2d}"), 0));
     EXPECT_EQ(S_OK, deletions->IsDeleted(_bstr_t(L"5A6B7C8D-1E2F-4A3B-9C8D-7E6F5A4B3C2D"), 0));
     EXPECT_EQ(S_FALSE, deletions->IsDeleted(_bstr_t(L"anything"), 1));
+    CKOVAUnifiedGroupsSyncAccess::SetGroups(*object, {}); // an empty list from a listing: everything deleted
+    EXPECT_EQ(S_OK, deletions->IsDeleted(_bstr_t(id), 0));
+}
+
+// Without a list the answer "deleted" would make the host remove every group
+// folder: the check fails until a folder update has succeeded.
+TEST(FilterDeletionCheck, NoAnswerWithoutAListOrWithoutAKey)
+{
+    CKOVAUnifiedGroupsSync* object = new CKOVAUnifiedGroupsSync(nullptr);
+    ILSManualDeletionsSyncFilterPtr deletions(static_cast<ILSManualDeletionsSyncFilter*>(object));
+    const _bstr_t id(L"{5A6B7C8D-1E2F-4A3B-9C8D-7E6F5A4B3C2D}");
+    struct Case
+    {
+        BSTR key;
+        bool withList;
+        HRESULT expected;
+        const char* line;
+    } cases[] = {
+        {id, false, E_UNEXPECTED, "Caught hresult_exception at interface -8000ffff - no group list yet"},
+        {nullptr, false, E_INVALIDARG, "no key to look up"},
+        {nullptr, true, E_INVALIDARG, "no key to look up"},
+        {SysAllocString(L""), true, E_INVALIDARG, "no key to look up"},
+    };
+    for (const Case& c : cases)
+    {
+        if (c.withList)
+            CKOVAUnifiedGroupsSyncAccess::SetGroups(*object, {MakeGroup(L"{00000000-0000-0000-0000-000000000001}", L"a")});
+        LogCapture capture;
+        EXPECT_EQ(c.expected, deletions->IsDeleted(c.key, 0)) << c.line;
+        EXPECT_TRUE(capture.Contains(c.line)) << capture.All();
+        EXPECT_EQ(S_FALSE, deletions->IsDeleted(c.key, 1)); // other flags: never deleted
+    }
+    SysFreeString(cases[3].key);
 }
 
 TEST(FilterShutdownInformer, HoldsOneReferenceAndReleasesItOnReplaceAndDestruction)

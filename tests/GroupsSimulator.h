@@ -44,6 +44,8 @@ public:
     static std::wstring HttpsRoot(SimHttps listener);
     // Graph settings (JSON object: pageSize, batchOrder, seed, throttle).
     static void SetGraph(const std::wstring& json) { Post(L"/_sim/graph", json); }
+    // Every answer from now on waits that long (Reset restores the start-up delay).
+    static void SetAnswerDelay(int ms) { Post(L"/_sim/delay", L"{\"ms\":" + std::to_wstring(ms) + L"}"); }
 
 private:
     static void Post(const std::wstring& path, const std::wstring& json);

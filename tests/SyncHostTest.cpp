@@ -5,6 +5,7 @@
 
 #include "ComponentRegistration.h"
 #include "EwsSimClient.h"
+#include "LSSetting.h"
 #include "RegistryTestGuards.h"
 #include "TestFiles.h"
 #include "TokenLibraryStandIn.h"
@@ -100,13 +101,14 @@ TEST(SyncHost, FailedPassShowsTheComponentsErrorLines)
     ASSERT_NE(std::string::npos, heading) << run.errors;
     EXPECT_NE(std::string::npos, run.errors.find("Failed to get path to office dll", heading)) << run.errors;
 
-    for (const wchar_t* name : {L"KOVA.Log.Error", L"KOVA.LogDir"})
+    for (const wchar_t* name : {L"KOVA.Log.Error", L"KOVA.LogDir", L"KOVA.Log.DeleteLogsAfterMins"})
         EXPECT_EQ(L"<absent>", ReadText(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(), name));
+    EXPECT_EQ(std::string::npos, run.errors.find("Error getting directory contents")) << run.errors;
     wchar_t temp[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH + 1, temp);
     WIN32_FIND_DATAW entry;
-    const UniqueFindHandle left(FindFirstFileW((std::wstring(temp) + L"synchost-logs-*").c_str(), &entry));
-    EXPECT_FALSE(left) << "a scratch log folder was left behind";
+    const UniqueFindHandle left(FindFirstFileW((std::wstring(temp) + L"synchost-*").c_str(), &entry));
+    EXPECT_FALSE(left) << "a scratch file was left behind";
 }
 
 TEST(SyncHost, OnePassAgainstTheSimulatorDescribesItsGroupsAndTheTopFolder)
@@ -150,4 +152,60 @@ TEST(SyncHost, OnePassAgainstTheSimulatorDescribesItsGroupsAndTheTopFolder)
     for (const SimRequest& request : requests)
         EXPECT_EQ("Bearer run-token", request.Header("Authorization"));
     EXPECT_FALSE(tokenLibrary.Has(L"Token")); // put back after the run
+}
+
+// A run killed in the middle of its pass leaves the run's settings changed;
+// the next run puts them back before anything else, and the logging switches
+// were never changed for longer than the filter's creation.
+TEST(SyncHost, SettingsOfAKilledRunComeBackWithTheNextRun)
+{
+    EwsSimClient::Reset();
+    TokenLibraryStandIn tokenLibrary;
+    ComponentRegistrationGuard registration;
+    ASSERT_EQ(0u, RunRegsvr32(L"/s"));
+    UserSettingGuard officeVersion(L"Tenbrid.ForceOutlookVersion");
+    officeVersion.SetString(L"16");
+    UserSettingGuard lastProfileDir(L"KOVA.LastActiveProfileDir");
+    UserSettingGuard resource(L"KOVAUnifiedGroups.Resource");
+    resource.SetString(L"https://before.example/");
+    UserSettingGuard backend(L"KOVAUnifiedGroups.Backend");
+    backend.Delete();
+    UserSettingGuard errorLog(L"KOVA.Log.Error");
+    UserSettingGuard logDir(L"KOVA.LogDir");
+    errorLog.Delete();
+    logDir.Delete();
+    EwsSimClient::Script(
+        "{\"match\":{\"operation\":\"GetUserUnifiedGroups\"},\"delayMs\":2000,\"passThrough\":true}");
+
+    std::wstring line = L"\"" + TestProgramFolder() + L"\\synchost.exe\" --backend ews --resource " +
+                        EwsSimClient::BaseUrl() + L"/";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                               &startup, &process));
+    UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
+    const std::wstring settings = LSSetting::GetSettingsKeyPath();
+    for (int i = 0; i < 300 && EwsSimClient::Requests().empty(); ++i)
+        Sleep(50);
+    ASSERT_FALSE(EwsSimClient::Requests().empty()) << "the killed run never reached the listing";
+    const DWORD listingArrived = GetTickCount();
+    for (const wchar_t* name : {L"KOVA.Log.Error", L"KOVA.LogDir"})
+        EXPECT_EQ(L"<absent>", ReadText(HKEY_CURRENT_USER, settings, name)) << "during the pass";
+    TerminateProcess(processHandle.Get(), 9);
+    WaitForSingleObject(processHandle.Get(), 10000);
+    EXPECT_EQ(EwsSimClient::BaseUrl() + L"/", ReadText(HKEY_CURRENT_USER, settings, L"KOVAUnifiedGroups.Resource"));
+    EXPECT_EQ(L"EWS", ReadText(HKEY_CURRENT_USER, settings, L"KOVAUnifiedGroups.Backend"));
+    EwsSimClient::Reset();
+
+    const ProcessResult next = RunSyncHost(L"--progid KOVA.No.Such.Filter");
+    EXPECT_EQ(1u, next.exitCode);
+    EXPECT_EQ(L"https://before.example/", ReadText(HKEY_CURRENT_USER, settings, L"KOVAUnifiedGroups.Resource"));
+    EXPECT_EQ(L"<absent>", ReadText(HKEY_CURRENT_USER, settings, L"KOVAUnifiedGroups.Backend"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Quorval\\synchost"));
+    // The killed run's listing is still being answered: later cases count
+    // the requests the simulator has open.
+    const DWORD waited = GetTickCount() - listingArrived;
+    if (waited < 2500)
+        Sleep(2500 - waited);
 }

@@ -1,6 +1,8 @@
 #pragma once
-// A registry text value changed for the length of a run: the previous value
-// (or its absence) comes back when the override ends.
+// A user setting (under HKEY_CURRENT_USER) changed for the length of a run:
+// the previous value (or its absence) comes back when the override ends, and
+// is noted in the override journal first, so that the next run puts it back
+// should this process be killed meanwhile.
 #include "UniqueHandles.h"
 
 #include <windows.h>
@@ -11,17 +13,18 @@ class RegistryValueOverride
 {
 public:
     // Throws hresult_exception when the key cannot be opened or created.
-    RegistryValueOverride(HKEY root, const std::wstring& path, const std::wstring& name, const std::wstring& text);
-    RegistryValueOverride(HKEY root, const std::wstring& path, const std::wstring& name, DWORD number);
+    RegistryValueOverride(const std::wstring& path, const std::wstring& name, const std::wstring& text);
+    RegistryValueOverride(const std::wstring& path, const std::wstring& name, DWORD number);
     ~RegistryValueOverride();
     RegistryValueOverride(const RegistryValueOverride&) = delete;
     RegistryValueOverride& operator=(const RegistryValueOverride&) = delete;
 
 private:
-    RegistryValueOverride(HKEY root, const std::wstring& path, const std::wstring& name, DWORD type,
-                          const BYTE* data, DWORD bytes);
+    RegistryValueOverride(const std::wstring& path, const std::wstring& name, DWORD type, const BYTE* data,
+                          DWORD bytes);
 
     UniqueHKey m_key;
+    std::wstring m_path;
     std::wstring m_name;
     bool m_existed = false;
     DWORD m_type = REG_NONE;

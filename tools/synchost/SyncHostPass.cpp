@@ -25,13 +25,15 @@ void Check(const wchar_t* step, HRESULT hr)
         throw StepFailure(step, hr);
 }
 
-ILSSyncFilter2Ptr CreateFilter(const std::wstring& progId)
+ILSSyncFilter2Ptr CreateFilter(const std::wstring& progId, const AroundCreation& aroundCreation)
 {
     CLSID clsid{};
     Check(L"CLSIDFromProgID", CLSIDFromProgID(progId.c_str(), &clsid));
     ILSSyncFilter2* filter = nullptr;
-    Check(L"CoCreateInstance", CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(ILSSyncFilter2),
-                                                reinterpret_cast<void**>(&filter)));
+    aroundCreation([&] {
+        Check(L"CoCreateInstance", CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(ILSSyncFilter2),
+                                                    reinterpret_cast<void**>(&filter)));
+    });
     return ILSSyncFilter2Ptr(filter, false);
 }
 
@@ -70,9 +72,10 @@ std::wstring ListingService()
     return remembered.EqualsNoCase(L"Graph") ? L"Graph" : L"EWS";
 }
 
-void RunSteps(const SyncHostOptions& options, LSHostShutdownInformer& informer, SyncPassReport& report)
+void RunSteps(const SyncHostOptions& options, LSHostShutdownInformer& informer,
+              const AroundCreation& aroundCreation, SyncPassReport& report)
 {
-    ILSSyncFilter2Ptr filter = CreateFilter(options.progId);
+    ILSSyncFilter2Ptr filter = CreateFilter(options.progId, aroundCreation);
     HandOverInformer(filter, informer);
     Check(L"SetCurrentProfileName", filter->SetCurrentProfileName(_bstr_t(options.profile.c_str())));
 
@@ -109,12 +112,13 @@ PropertyList WrittenProperties(const LSHostPropertyMap& map)
     return written;
 }
 
-SyncPassReport RunSyncPass(const SyncHostOptions& options, LSHostShutdownInformer& informer)
+SyncPassReport RunSyncPass(const SyncHostOptions& options, LSHostShutdownInformer& informer,
+                           const AroundCreation& aroundCreation)
 {
     SyncPassReport report;
     try
     {
-        RunSteps(options, informer, report);
+        RunSteps(options, informer, aroundCreation, report);
     }
     catch (const StepFailure& failure)
     {

@@ -8,6 +8,7 @@
 #include "SyncHostOptions.h"
 
 #include <windows.h>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -33,7 +34,12 @@ struct SyncPassReport
     std::optional<ItemProperties> topFolder;
 };
 
-SyncPassReport RunSyncPass(const SyncHostOptions& options, LSHostShutdownInformer& informer);
+// Runs the filter's creation (passed as create) with whatever must hold only
+// for that instant.
+using AroundCreation = std::function<void(const std::function<void()>& create)>;
+
+SyncPassReport RunSyncPass(const SyncHostOptions& options, LSHostShutdownInformer& informer,
+                           const AroundCreation& aroundCreation);
 
 // Values the filter wrote, in write order; failed writes are left out.
 PropertyList WrittenProperties(const LSHostPropertyMap& map);

@@ -1,10 +1,11 @@
 // The host harness: does what the host sync engine does in one pass, for
 // people who install or support the component and want to see what it would
 // create.
-#include "ComponentErrorLines.h"
+#include "ComponentErrorCapture.h"
 #include "ConsoleShutdown.h"
 #include "HandleInterfaceException.h"
 #include "LSSetting.h"
+#include "OverrideJournal.h"
 #include "RegistryValueOverride.h"
 #include "SyncHostOptions.h"
 #include "SyncHostPass.h"
@@ -56,18 +57,18 @@ private:
 std::vector<std::unique_ptr<RegistryValueOverride>> ApplyRunSettings(const SyncHostOptions& options)
 {
     std::vector<std::unique_ptr<RegistryValueOverride>> overrides;
+    const std::wstring settings = LSSetting::GetSettingsKeyPath();
     if (options.resource)
-        overrides.push_back(std::make_unique<RegistryValueOverride>(
-            HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(), L"KOVAUnifiedGroups.Resource", *options.resource));
-    if (options.backend)
-        overrides.push_back(std::make_unique<RegistryValueOverride>(
-            HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(), L"KOVAUnifiedGroups.Backend", *options.backend));
-    if (options.graphRoot)
-        overrides.push_back(std::make_unique<RegistryValueOverride>(
-            HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(), L"KOVAUnifiedGroups.GraphRoot", *options.graphRoot));
-    if (options.token)
         overrides.push_back(
-            std::make_unique<RegistryValueOverride>(HKEY_CURRENT_USER, TokenStandInKey, L"Token", *options.token));
+            std::make_unique<RegistryValueOverride>(settings, L"KOVAUnifiedGroups.Resource", *options.resource));
+    if (options.backend)
+        overrides.push_back(
+            std::make_unique<RegistryValueOverride>(settings, L"KOVAUnifiedGroups.Backend", *options.backend));
+    if (options.graphRoot)
+        overrides.push_back(
+            std::make_unique<RegistryValueOverride>(settings, L"KOVAUnifiedGroups.GraphRoot", *options.graphRoot));
+    if (options.token)
+        overrides.push_back(std::make_unique<RegistryValueOverride>(TokenStandInKey, L"Token", *options.token));
     return overrides;
 }
 
@@ -79,11 +80,33 @@ SyncPassReport FailedStep(const wchar_t* step, HRESULT hr)
     return report;
 }
 
-SyncPassReport RunWithSettings(const SyncHostOptions& options)
+// With error logging off, the component's error lines of this run are
+// captured; without a capture file the pass runs all the same.
+std::unique_ptr<ComponentErrorCapture> StartErrorCapture()
+{
+    if (!ComponentErrorCapture::Wanted())
+        return nullptr;
+    try
+    {
+        return std::make_unique<ComponentErrorCapture>();
+    }
+    catch (const hresult_exception&)
+    {
+        return nullptr;
+    }
+}
+
+struct RunOutcome
+{
+    SyncPassReport report;
+    std::vector<std::string> componentErrorLines;
+};
+
+RunOutcome RunWithSettings(const SyncHostOptions& options)
 {
     ComApartment apartment;
     if (FAILED(apartment.Result()))
-        return FailedStep(L"CoInitializeEx", apartment.Result());
+        return {FailedStep(L"CoInitializeEx", apartment.Result()), {}};
     std::vector<std::unique_ptr<RegistryValueOverride>> overrides;
     try
     {
@@ -91,16 +114,32 @@ SyncPassReport RunWithSettings(const SyncHostOptions& options)
     }
     catch (const hresult_exception& e)
     {
-        return FailedStep(L"writing the run's settings", e.hr());
+        return {FailedStep(L"writing the run's settings", e.hr()), {}};
     }
+    const std::unique_ptr<ComponentErrorCapture> capture = StartErrorCapture();
+    const AroundCreation aroundCreation = [&capture](const std::function<void()>& create) {
+        if (capture)
+            capture->AroundCreation(create);
+        else
+            create();
+    };
     LSHostShutdownInformer* informer = LSHostShutdownInformer::Create();
-    SyncPassReport report;
+    RunOutcome outcome;
     {
         ConsoleShutdown shutdown(*informer);
-        report = RunSyncPass(options, *informer);
+        try
+        {
+            outcome.report = RunSyncPass(options, *informer, aroundCreation);
+        }
+        catch (const hresult_exception& e)
+        {
+            outcome.report = FailedStep(L"switching the component's error lines on for the run", e.hr());
+        }
     }
     informer->Release();
-    return report;
+    if (capture)
+        outcome.componentErrorLines = capture->Finish();
+    return outcome;
 }
 
 } // namespace
@@ -120,20 +159,10 @@ int wmain(int argc, wchar_t** argv)
         Write(STD_OUTPUT_HANDLE, WideToMultiByte(SyncHostUsage(), CP_UTF8));
         return 0;
     }
-    if (ShouldCaptureComponentErrorLines())
-    {
-        try
-        {
-            return RunPassCapturingComponentErrorLines(
-                [](const std::string& line) { Write(STD_ERROR_HANDLE, line); });
-        }
-        catch (const hresult_exception&)
-        {
-            // No second copy could be started: the pass runs here, without
-            // the component's error lines.
-        }
-    }
-    const SyncPassReport report = RunWithSettings(options);
+    // Settings a killed run changed come back before this run changes any.
+    OverrideJournal::RestoreLeftovers();
+    const RunOutcome outcome = RunWithSettings(options);
+    const SyncPassReport& report = outcome.report;
     if (options.json)
         Write(STD_OUTPUT_HANDLE, FormatJson(report));
     else if (SUCCEEDED(report.hr))
@@ -141,6 +170,12 @@ int wmain(int argc, wchar_t** argv)
     if (FAILED(report.hr))
     {
         Write(STD_ERROR_HANDLE, FormatFailure(report));
+        if (!outcome.componentErrorLines.empty())
+        {
+            Write(STD_ERROR_HANDLE, "synchost: the component's error lines of this run:\n");
+            for (const std::string& line : outcome.componentErrorLines)
+                Write(STD_ERROR_HANDLE, line);
+        }
         return 1;
     }
     return 0;

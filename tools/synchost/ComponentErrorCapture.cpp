@@ -1,0 +1,147 @@
+#include "ComponentErrorCapture.h"
+
+#include "LSSetting.h"
+#include "RegistryValueOverride.h"
+#include "hresult_exception.h"
+
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#include <cstdio>
+#include <regex>
+
+namespace {
+
+const int StandardErrorDescriptor = 2;
+
+// The logging library's prefix of an error or fatal line: severity, date, time.
+bool IsErrorLine(const std::string& line)
+{
+    static const std::regex prefix("^[EF][0-9]{8} [0-9]{2}:[0-9]{2}:[0-9]{2}");
+    return std::regex_search(line, prefix);
+}
+
+std::wstring CaptureFilePath()
+{
+    wchar_t temp[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    if (length == 0 || length > MAX_PATH)
+        throw hresult_exception(HRESULT_FROM_WIN32(GetLastError()), "GetTempPathW");
+    return std::wstring(temp) + L"synchost-errors-" + std::to_wstring(GetCurrentProcessId()) + L".log";
+}
+
+std::string ReadAll(HANDLE file)
+{
+    std::string text;
+    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+        return text;
+    char buffer[4096];
+    DWORD count = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &count, nullptr) && count > 0)
+        text.append(buffer, count);
+    return text;
+}
+
+std::vector<std::string> ErrorLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size())
+    {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (IsErrorLine(line))
+            lines.push_back(line + "\n");
+        start = end + 1;
+    }
+    return lines;
+}
+
+} // namespace
+
+ComponentErrorCapture::ComponentErrorCapture() : m_path(CaptureFilePath())
+{
+    HANDLE file = CreateFileW(m_path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw hresult_exception(HRESULT_FROM_WIN32(GetLastError()), "CreateFileW");
+    m_file = file;
+}
+
+ComponentErrorCapture::~ComponentErrorCapture()
+{
+    Restore();
+    CloseHandle(static_cast<HANDLE>(m_file));
+}
+
+bool ComponentErrorCapture::Wanted()
+{
+    return LSSetting::GetInstance().GetUserDwordConfigDetails(L"KOVA.Log.Error", 0).value == 0;
+}
+
+void ComponentErrorCapture::AroundCreation(const std::function<void()>& create)
+{
+    Redirect();
+    const std::wstring settings = LSSetting::GetSettingsKeyPath();
+    const RegistryValueOverride errors(settings, L"KOVA.Log.Error", DWORD(1));
+    const RegistryValueOverride logFolder(settings, L"KOVA.LogDir", m_path);
+    // Nothing to sweep in a log folder that is a file.
+    const RegistryValueOverride noSweep(settings, L"KOVA.Log.DeleteLogsAfterMins", DWORD(0));
+    create();
+}
+
+std::vector<std::string> ComponentErrorCapture::Finish()
+{
+    Restore();
+    return ErrorLines(ReadAll(static_cast<HANDLE>(m_file)));
+}
+
+// The runtime's standard error (which the component's logging writes to)
+// goes into the capture; the process's standard error handle, which synchost
+// writes its own lines to, stays where it was.
+void ComponentErrorCapture::Redirect()
+{
+    if (m_redirected)
+        return;
+    const HANDLE standardError = GetStdHandle(STD_ERROR_HANDLE);
+    HANDLE writer = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), static_cast<HANDLE>(m_file), GetCurrentProcess(), &writer, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
+        throw hresult_exception(HRESULT_FROM_WIN32(GetLastError()), "DuplicateHandle");
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(writer), _O_WRONLY | _O_BINARY);
+    if (descriptor < 0)
+    {
+        CloseHandle(writer);
+        throw hresult_exception(E_FAIL, "_open_osfhandle");
+    }
+    fflush(stderr);
+    m_savedStandardError = _dup(StandardErrorDescriptor);
+    // The runtime closes the descriptor's handle and makes the new one the
+    // process's standard error: that goes back to (a copy of) the original.
+    _dup2(descriptor, StandardErrorDescriptor);
+    _close(descriptor);
+    SetStdHandle(STD_ERROR_HANDLE, m_savedStandardError >= 0
+                                       ? reinterpret_cast<HANDLE>(_get_osfhandle(m_savedStandardError))
+                                       : standardError);
+    m_redirected = true;
+}
+
+void ComponentErrorCapture::Restore()
+{
+    if (!m_redirected)
+        return;
+    fflush(stderr);
+    if (m_savedStandardError >= 0)
+    {
+        _dup2(m_savedStandardError, StandardErrorDescriptor);
+        SetStdHandle(STD_ERROR_HANDLE, reinterpret_cast<HANDLE>(_get_osfhandle(StandardErrorDescriptor)));
+        _close(m_savedStandardError);
+        m_savedStandardError = -1;
+    }
+    m_redirected = false;
+}
