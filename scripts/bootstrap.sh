@@ -8,7 +8,8 @@ deps=${KOVA_DEPS_DIR:-$here/.deps}
 mkdir -p "$deps"
 
 packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev wine wine64
-          cmake googletest dpkg-dev python3 nlohmann-json3-dev openssl)
+          cmake googletest dpkg-dev python3 nlohmann-json3-dev openssl
+          wixl msitools osslsigncode)
 
 missing=()
 for p in "${packages[@]}"; do
