@@ -78,7 +78,8 @@ class PolicyTemplates(unittest.TestCase):
             self.assertIn(name, literals, f"{name} is not a setting the component reads")
         self.assertTrue({"KOVAUnifiedGroups.Backend", "KOVAUnifiedGroups.GraphRoot", "KOVAUnifiedGroups.Resource",
                          "KOVAUnifiedGroups.ClientId", "KOVAUnifiedGroups.GroupResourceName", "KOVA.Log.Error",
-                         "KOVA.Log.Diag", "KOVA.Log.Perf", "KOVA.LogDir", "KOVA.Log.DeleteLogsAfterMins"}
+                         "KOVA.Log.Diag", "KOVA.Log.Perf", "KOVA.LogDir", "KOVA.Log.DeleteLogsAfterMins",
+                         "KOVA.Http.Client"}
                         <= set(names))
 
     def test_the_backend_lists_exactly_the_values_the_code_accepts(self):
@@ -87,6 +88,14 @@ class PolicyTemplates(unittest.TestCase):
         self.assertEqual(len(listed), len(set(listed)))
         self.assertEqual(set(listed), accepted_backends())
         self.assertEqual(accepted_backends(), {"Auto", "EWS", "Graph"})
+
+    def test_the_http_client_lists_exactly_the_values_the_code_accepts(self):
+        enum = self.admx.find(".//p:enum[@valueName='KOVA.Http.Client']", NS)
+        listed = {s.text for s in enum.iterfind("p:item/p:value/p:string", NS)}
+        with open(os.path.join(ROOT, "KOVACommon", "LSHttpClientChoice.cpp"), encoding="utf-8") as f:
+            constants = dict(re.findall(r'(\w+Name)\s*=\s*L"([^"]*)"', f.read()))
+        self.assertEqual(listed, set(constants.values()))
+        self.assertEqual(listed, {"WinHTTP", "XMLHTTP"})
 
 
 if __name__ == "__main__":
