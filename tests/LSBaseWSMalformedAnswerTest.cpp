@@ -4,6 +4,7 @@
 
 #include "LSBaseWS.h"
 #include "LSHttpError.h"
+#include "hresult_exception.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,8 @@ enum class Outcome
     Success,     // the exchange returns; the XML may or may not parse
     HttpError,   // LSHttpError with the given status
     Abandoned,   // the platform never completes: the no-answer limit ends it
+    Refused,     // the answer's size or length is refused before it is read
+    Failed,      // the platform reports the exchange failed (a COM error)
 };
 
 struct MalformedCase
@@ -56,8 +59,13 @@ TEST_P(LSBaseWSMalformedAnswerTest, EndsInTheDocumentedWay)
     }
     catch (const _com_error& error)
     {
-        EXPECT_EQ(Outcome::Abandoned, c.outcome) << std::hex << error.Error();
-        EXPECT_EQ(HRESULT_FROM_WIN32(12002), error.Error());
+        const Outcome outcome = error.Error() == HRESULT_FROM_WIN32(12002) ? Outcome::Abandoned : Outcome::Failed;
+        EXPECT_EQ(c.outcome, outcome) << std::hex << error.Error();
+    }
+    catch (const hresult_exception& error)
+    {
+        EXPECT_EQ(Outcome::Refused, c.outcome) << error.what();
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_DATA), error.hr());
     }
 }
 
@@ -108,6 +116,13 @@ const MalformedCase MalformedCases[] = {
                      R"(%20long%20text%20%20long%20text%20%20long%20text%20%20long%20text%20"}})",
      Outcome::HttpError, 409},
     {"JsonWithoutJsonContentType", R"({"status": 400, "body": "{\"error\": 1}"})", Outcome::HttpError, 400},
+    {"DeclaredLengthAboveTheLimit",
+     R"({"status": 200, "headers": {"Content-Length": "33554433"}, "body": "<r/>"})", Outcome::Refused, 0},
+    {"BodyAboveTheLimitWithoutALength",
+     R"({"status": 200, "headers": {"Content-Length": null}, "bodyRepeat": {"text": "<r>0123456789abcdef</r>",)"
+     R"( "count": 1460000}})", Outcome::Refused, 0},
+    {"Redirect", R"({"status": 302, "headers": {"Location": "http://127.0.0.1:9/elsewhere"}})", Outcome::HttpError,
+     302},
     {"JsonContentTypeOnSuccess",
      R"({"status": 200, "headers": {"Content-Type": "application/json"}, "body": "{\"value\": []}"})",
      Outcome::Success, 0},
