@@ -14,6 +14,7 @@ enum : DWORD
     Timeout = 12002,
     NameNotResolved = 12007,
     Cancelled = 12017,
+    InvalidServerResponse = 12152,
     CannotConnect = 12029,
     ConnectionError = 12030,
     CertificateDateInvalid = 12037,
@@ -49,6 +50,8 @@ std::string Cause(HRESULT hr)
         return "no answer in time";
     case Cancelled:
         return "request cancelled";
+    case InvalidServerResponse:
+        return "the server's answer is not valid HTTP";
     case CertificateDateInvalid:
         return "TLS handshake failed: the server's certificate has expired or is not yet valid";
     case CertificateRevoked:

@@ -170,6 +170,11 @@ void LSHttpRequest::ReapplyHeaders()
 
 long LSHttpRequest::AnswerReadyState()
 {
+    return ReadyState();
+}
+
+long LSHttpRequest::ReadyState()
+{
     const long state = Platform().ReadyState();
     // A declared length above the limit ends the exchange before the body is in.
     if (state == XmlHttpReadyState::Receiving && !m_declaredLengthChecked)
@@ -190,7 +195,7 @@ void LSHttpRequest::WaitUntilComplete(const std::wstring& url, ILSShutdownInform
         LSAnswerWait::PumpOrWait(LSAnswerWait::StepMs(LSTiming::TickCount64() - start));
         if (CLSBaseWS::ShutdownRequested(shutdownInformer))
             ThrowHr(E_ABORT);
-        if (AnswerReadyState() == XmlHttpReadyState::Completed)
+        if (ReadyState() == XmlHttpReadyState::Completed)
             return;
         // Also an answer that stopped half-way.
         if (LSTiming::TickCount64() - start >= limitMs)

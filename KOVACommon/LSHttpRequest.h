@@ -77,6 +77,9 @@ private:
     void Reopen();
     void ReapplyHeaders();
     void WaitUntilComplete(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer);
+    // The platform's state; a declared length above the limit ends the
+    // exchange as soon as the answer starts to arrive.
+    long ReadyState();
     // Once the platform says the exchange has ended: its own failure, the
     // answer's size, a redirect.
     void CheckEndedExchange(const std::wstring& url);

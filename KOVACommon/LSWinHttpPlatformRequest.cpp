@@ -42,6 +42,15 @@ _variant_t Utf8Body(const _variant_t& body)
     return _variant_t(wrapped, false);
 }
 
+// Wine counts the terminating null in the length of the texts it returns.
+_bstr_t OwnedText(BSTR raw)
+{
+    const _bstr_t owned(raw, false);
+    if (!raw || SysStringLen(raw) == wcslen(raw))
+        return owned;
+    return _bstr_t(static_cast<const wchar_t*>(owned));
+}
+
 // XMLHTTP leaves the status line out of the header text; so does this.
 std::wstring WithoutStatusLine(const std::wstring& headers)
 {
@@ -163,15 +172,14 @@ _bstr_t LSWinHttpPlatformRequest::ResponseHeader(const _bstr_t& name)
     if (hr == HeaderNotFound)
         return _bstr_t(L"");
     Check(hr);
-    return _bstr_t(value, false);
+    return OwnedText(value);
 }
 
 _bstr_t LSWinHttpPlatformRequest::AllResponseHeaders()
 {
     BSTR headers = nullptr;
     Check(Platform().GetAllResponseHeaders(&headers));
-    const _bstr_t text(headers, false);
-    return _bstr_t(WithoutStatusLine(CStdStr(text)).c_str());
+    return _bstr_t(WithoutStatusLine(CStdStr(OwnedText(headers))).c_str());
 }
 
 long LSWinHttpPlatformRequest::Status()
@@ -185,7 +193,7 @@ _bstr_t LSWinHttpPlatformRequest::StatusText()
 {
     BSTR text = nullptr;
     Check(Platform().get_StatusText(&text));
-    return _bstr_t(text, false);
+    return OwnedText(text);
 }
 
 const _variant_t& LSWinHttpPlatformRequest::Body()

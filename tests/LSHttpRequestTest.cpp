@@ -9,6 +9,8 @@
 #include "CStdStr.h"
 #include "LSInFlightRequests.h"
 #include "LSResourceLibraries.h"
+#include "LSSecureAddress.h"
+#include "hresult_exception.h"
 #include "LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -136,6 +138,8 @@ TEST_F(LSHttpRequestTest, RepeatedAttemptRunsOnAFreshObjectWithTheSameOpenArgume
 
 TEST_F(LSHttpRequestTest, Status1223ReadsAs204WithItsDiagnosticLine)
 {
+    // XMLHTTP's quirk; WinHTTP takes a four-digit status on the wire for an invalid answer.
+    HttpClientOverride xmlHttp(L"XMLHTTP");
     EwsSimClient::Script(R"({"status": 1223})");
     LogCapture capture;
     ILSHttpRequestPtr request = Exchange();
@@ -262,6 +266,41 @@ TEST_F(LSHttpRequestTest, ARedirectFailsTheExchangeAndNothingGoesWhereItPoints)
             << capture.All();
     }
     EXPECT_TRUE(EwsSimClient::SecondRequests().empty());
+}
+
+// The token goes only over TLS, or to this machine; look-alike hosts do not pass.
+TEST(LSSecureAddressTest, OnlyHttpsOrLoopbackAddressesMayCarryTheToken)
+{
+    const std::pair<const wchar_t*, bool> rows[] = {
+        {L"https://graph.microsoft.com/v1.0/", true},  {L"HTTPS://outlook.office365.com/", true},
+        {L"http://localhost:8080/", true},             {L"http://LocalHost/", true},
+        {L"http://127.0.0.1:9/EWS/Exchange.asmx", true}, {L"http://127.255.0.254/", true},
+        {L"http://[::1]:80/", true},                   {L"http://groups.invalid/", false},
+        {L"http://127.0.0.1.evil.example/", false},    {L"http://localhost@evil.example/", false},
+        {L"http://localhost.evil.example/", false},    {L"http://128.0.0.1/", false},
+        {L"http://127.0.0.256/", false},               {L"http://[::2]/", false},
+        {L"ftp://localhost/", false},                  {L"graph.microsoft.com/v1.0/", false},
+        {L"", false},                                  {L"https:///nohost", false},
+    };
+    for (const auto& [url, allowed] : rows)
+    {
+        EXPECT_EQ(allowed, LSSecureAddress::IsAllowed(url)) << Utf8(url);
+        LogCapture capture;
+        EXPECT_EQ(allowed ? S_OK : E_ACCESSDENIED, [&] {
+            try
+            {
+                LSSecureAddress::Require(url, L"Test.Setting");
+                return S_OK;
+            }
+            catch (const hresult_exception& e)
+            {
+                return e.hr();
+            }
+        }()) << Utf8(url);
+        EXPECT_EQ(!allowed, capture.Contains("Refusing to send the access token to " + Utf8(url) +
+                                             " (from Test.Setting)"))
+            << Utf8(url);
+    }
 }
 
 // A text body goes out as UTF-8 whichever client sends it, and an answer
