@@ -652,7 +652,7 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
     };
     for (const Case& c : cases)
     {
-        VirtualClock clock(10000); // the no-answer limit passes in a few wait steps
+        VirtualClock clock(100); // retry waits pass at once; the no-answer limit after a second or so
         GroupsSimulator::Reset();
         GroupsSimulator::SetGroups(Dataset());
         EwsSimClient::Script(c.script);
@@ -823,13 +823,20 @@ TEST_F(GraphPassTest, AShutdownWhileSeveralBatchesAreOpenEndsThePassAndKeepsThei
         const uint64_t start = GetTickCount64();
         EXPECT_EQ(E_ABORT, RunPass());
         EXPECT_LT(GetTickCount64() - start, 1500u) << Utf8(client);
+        // WinHTTP's object sends on its own thread: a batch aborted at once may
+        // never have reached the server.
+        const bool xmlHttp = std::wstring(client) == L"XMLHTTP";
         const std::vector<SimRequest> requests = GroupsSimulator::Requests();
-        EXPECT_EQ(4u, CountPath(requests, BatchPath));
-        EXPECT_EQ(4u, MostOpenBatches(requests));
+        EXPECT_LE(CountPath(requests, BatchPath), 4u) << Utf8(client);
+        if (xmlHttp)
+        {
+            EXPECT_EQ(4u, CountPath(requests, BatchPath));
+            EXPECT_EQ(4u, MostOpenBatches(requests));
+        }
         GroupsSimulator::Reset();
         GroupsSimulator::SetGroups(Dataset());
         ExpectUnifiedItems(Dataset());
-        EXPECT_EQ(std::wstring(client) == L"XMLHTTP" ? 4u : 0u, LSInFlightRequests::KeptCount()) << Utf8(client);
+        EXPECT_EQ(xmlHttp ? 4u : 0u, LSInFlightRequests::KeptCount()) << Utf8(client);
         EXPECT_TRUE(PumpMessagesUntil(NoneKept, 8000));
     }
     m_informer.Host().SetShutdownAnswer(nullptr);
