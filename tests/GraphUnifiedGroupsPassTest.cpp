@@ -513,6 +513,23 @@ TEST_F(GraphPassTest, HostileAnswersFailThePassWithinSecondsAndKeepTheList)
     EXPECT_EQ(100u, CountPath(GroupsSimulator::Requests(), ListingPath)); // the hundred pages, then no more
 }
 
+// The host counts items in 16 bits: a listing of more groups fails the pass
+// once it is read, before any drive is asked.
+TEST_F(GraphPassTest, AListingOfMoreThan65535GroupsFailsThePassAndKeepsTheList)
+{
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    GroupsSimulator::Reset();
+    GroupsSimulator::SetGroups(ManyGroups(65536));
+    EXPECT_EQ(InvalidData, RunPass());
+    EXPECT_TRUE(m_log.Contains("the group listing holds more than 65535 groups")) << m_log.Texts().size();
+    const std::vector<SimRequest> requests = GroupsSimulator::Requests();
+    EXPECT_EQ(66u, CountPath(requests, ListingPath));
+    EXPECT_EQ(0u, CountPath(requests, BatchPath));
+    GroupsSimulator::Reset();
+    GroupsSimulator::SetGroups(Dataset());
+    ExpectUnifiedItems(Dataset());
+}
+
 // The fallback client still serves whole passes, over both services.
 TEST_F(GraphPassTest, TheXmlHttpClientStillListsOverEwsAndGraph)
 {
