@@ -5,6 +5,7 @@
 #include "LSGraphJson.h"
 #include "LSListingRefused.h"
 #include "LSLog.h"
+#include "LSSecureAddress.h"
 #include "hresult_exception.h"
 
 #include <set>
@@ -19,6 +20,11 @@ const wchar_t* const ListingPath = L"me/memberOf/microsoft.graph.group?$select=i
 const wchar_t* const BearerPrefix = L"Bearer ";
 const wchar_t* const DocumentLibraryName = L"Files";
 const char* const UnifiedGroupType = "Unified";
+const wchar_t* const GraphRootSetting = L"KOVAUnifiedGroups.GraphRoot";
+// A server that hands out a new next link on every page would be followed for
+// ever; no real listing comes near these. The host counts items in 16 bits.
+constexpr size_t MostListingPages = 100;
+constexpr size_t MostListedGroups = 65535;
 
 struct ListedGroup
 {
@@ -73,7 +79,18 @@ std::wstring NextPageUrl(const Json& link, const std::wstring& root, std::set<st
         LSGraphJson::ThrowInvalidAnswer("@odata.nextLink " + Utf8(url) + " leads outside " + Utf8(root));
     if (!followed.insert(url).second)
         LSGraphJson::ThrowInvalidAnswer("@odata.nextLink " + Utf8(url) + " repeats an earlier page");
+    if (followed.size() > MostListingPages)
+        LSGraphJson::ThrowInvalidAnswer("the group listing goes on beyond " + std::to_string(MostListingPages) +
+                                        " pages");
+    LSSecureAddress::Require(url, L"@odata.nextLink of a group listing page");
     return url;
+}
+
+void RequireGroupCountWithinLimit(const std::vector<ListedGroup>& groups)
+{
+    if (groups.size() > MostListedGroups)
+        LSGraphJson::ThrowInvalidAnswer("the group listing holds more than " + std::to_string(MostListedGroups) +
+                                        " groups");
 }
 
 std::vector<ListedGroup> ListUnifiedGroups(const std::wstring& root, const std::wstring& authorization,
@@ -86,6 +103,7 @@ std::vector<ListedGroup> ListUnifiedGroups(const std::wstring& root, const std::
     {
         const Json page = LSGraphJson::Exchange(url, L"GET", authorization, std::string(), shutdownInformer);
         AppendUnifiedGroups(page, groups);
+        RequireGroupCountWithinLimit(groups);
         const Json* next = LSGraphJson::Find(page, "@odata.nextLink");
         if (!next || next->is_null())
             return groups;
@@ -112,6 +130,7 @@ std::vector<LSGraphUnifiedGroups::LSUnifiedGroup> LSGraphUnifiedGroups::GetCurre
     if (graphRoot.empty() || resourceName.empty())
         throw hresult_exception(E_INVALIDARG, "GetCurrentGroups");
     RequireDocumentLibrary(resourceName);
+    LSSecureAddress::Require(graphRoot, GraphRootSetting);
     const std::wstring root = RootWithSlash(graphRoot);
 
     // The drive batches reuse the authorization of the listing that succeeded.

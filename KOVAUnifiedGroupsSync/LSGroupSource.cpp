@@ -4,6 +4,7 @@
 #include "LSAutoGroupSource.h"
 #include "LSGraphUnifiedGroups.h"
 #include "LSLog.h"
+#include "LSSecureAddress.h"
 #include "LSSetting.h"
 #include "hresult_exception.h"
 
@@ -11,6 +12,8 @@ namespace {
 
 const wchar_t* const BackendSetting = L"KOVAUnifiedGroups.Backend";
 const wchar_t* const AutoBackend = L"Auto";
+const wchar_t* const ServiceRootSetting = L"KOVAUnifiedGroups.Resource";
+const wchar_t* const GraphRootSetting = L"KOVAUnifiedGroups.GraphRoot";
 
 // One service's client over the settings. The client is made when it is
 // asked, so a service that is never asked never creates its token library
@@ -68,6 +71,12 @@ LSGroupSource::Kind LSGroupSource::ConfiguredKind()
 
 std::unique_ptr<LSGroupSource> LSGroupSource::Create(Kind kind, const LSGroupSourceSettings& settings)
 {
+    // Every root the pass may send the token to, before any token is asked
+    // for. (An empty one fails in its client, before any request.)
+    if (kind != Kind::Graph && !settings.ewsServiceRoot.empty())
+        LSSecureAddress::Require(settings.ewsServiceRoot, ServiceRootSetting);
+    if (kind != Kind::Ews && !settings.graphRoot.empty())
+        LSSecureAddress::Require(settings.graphRoot, GraphRootSetting);
     switch (kind)
     {
     case Kind::Ews:

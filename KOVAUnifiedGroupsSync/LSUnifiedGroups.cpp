@@ -5,6 +5,7 @@
 #include "LSEwsResponseMessage.h"
 #include "LSHttpError.h"
 #include "LSListingRefused.h"
+#include "LSSecureAddress.h"
 #include "hresult_exception.h"
 
 namespace {
@@ -43,6 +44,7 @@ const wchar_t* const EndpointSuffix = L"EWS/Exchange.asmx";
 const wchar_t* const Method = L"POST";
 const wchar_t* const AuthorizationHeader = L"Authorization";
 const wchar_t* const BearerPrefix = L"Bearer ";
+const wchar_t* const ServiceRootSetting = L"KOVAUnifiedGroups.Resource";
 // Unprefixed names: the parser's default selection language (XSL Patterns)
 // matches them against the names as written in the answer.
 const wchar_t* const GroupQuery = L"//UnifiedGroup";
@@ -173,6 +175,7 @@ std::vector<LSUnifiedGroups::LSUnifiedGroup> LSUnifiedGroups::GetCurrentGroups(
 {
     if (serviceAddress.empty() || resourceName.empty())
         throw hresult_exception(E_INVALIDARG, "GetCurrentGroups");
+    LSSecureAddress::Require(serviceAddress, ServiceRootSetting);
     const std::wstring endpoint = EndpointFor(serviceAddress);
 
     // The details requests reuse the authorization of the listing that succeeded.

@@ -32,6 +32,10 @@ public:
     static int PortFrom(const char* variable);
     static std::wstring BaseUrl();
     static std::wstring EwsUrl(); // the EWS endpoint
+    // The second simulator (its own request log): where redirects point.
+    static std::wstring SecondBaseUrl();
+    static void ResetSecond();
+    static std::vector<SimRequest> SecondRequests();
 
     static void Reset();
     // Appends one entry or an array of entries (JSON text) to the script queue.
@@ -43,4 +47,7 @@ public:
 
 private:
     static JsonValue Call(const wchar_t* method, const std::wstring& path, const std::string& body);
+    static JsonValue CallAt(const std::wstring& base, const wchar_t* method, const std::wstring& path,
+                            const std::string& body);
+    static std::vector<SimRequest> RequestsAt(const std::wstring& base);
 };

@@ -243,6 +243,33 @@ TEST_F(GroupsPassTest, APassListsEveryGroupWithTheAddressOfItsFilesLibrary)
     ExpectNoTokenInLog();
 }
 
+// An answer above 32 MB, or one cut short of its Content-Length, fails the
+// pass within seconds, says what was wrong and keeps the list.
+TEST_F(GroupsPassTest, AnOversizedOrCutListingFailsThePassWithinSecondsAndKeepsTheList)
+{
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    const std::pair<const char*, const char*> cases[] = {
+        {R"({"match": {"operation": "GetUserUnifiedGroups"}, "headers": {"Content-Type": "text/xml; charset=utf-8"},)"
+         R"( "bodyRepeat": {"text": "<x>0123456789abcdef</x>", "count": 1500000}})",
+         "its Content-Length of 34500000 bytes exceeds the limit of 33554432 bytes"},
+        {R"({"match": {"operation": "GetUnifiedGroupDetails"}, "headers": {"Content-Length": "9000"},)"
+         R"( "body": "<s:Envelope>cut"})",
+         "its body of 15 bytes differs from its Content-Length of 9000 bytes"},
+    };
+    for (const auto& [script, line] : cases)
+    {
+        m_sim.Reset();
+        m_sim.SetGroups(SimGroups(2));
+        EwsSimClient::Script(script);
+        LogCapture log;
+        const uint64_t start = GetTickCount64();
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_DATA), RunPass()) << line;
+        EXPECT_LT(GetTickCount64() - start, 5000u) << line;
+        EXPECT_TRUE(log.Contains(line)) << log.All();
+        ExpectItemsOfDataset(3);
+    }
+}
+
 TEST_F(GroupsPassTest, TheThirdFieldOfTheFolderLocationOverridesTheClientId)
 {
     m_clientId.SetString(L"client-from-setting");

@@ -353,6 +353,8 @@ class Reply:
         self.content_type = content_type
         self.headers = list(headers)
         self.reason = reason
+        # Written, then the connection held open this long before anything else.
+        self.stall_ms = 0
 
 
 def _check_header_list(raw):
@@ -394,6 +396,15 @@ def _entry_body(raw):
         unit = rep["text"].encode("utf-8", "surrogatepass")
         _require(len(unit) * rep["count"] <= MAX_SCRIPTED_BODY, "bodyRepeat too large")
         return unit * rep["count"]
+    if "bodyParts" in raw:
+        parts = raw["bodyParts"]
+        _require(isinstance(parts, list) and all(isinstance(p, dict) and isinstance(p.get("text"), str)
+                                                 and isinstance(p.get("count", 1), int) and p.get("count", 1) >= 0
+                                                 for p in parts),
+                 'bodyParts needs [{"text": string, "count": integer >= 0}, ...]')
+        units = [(p["text"].encode("utf-8", "surrogatepass"), p.get("count", 1)) for p in parts]
+        _require(sum(len(u) * n for u, n in units) <= MAX_SCRIPTED_BODY, "bodyParts too large")
+        return b"".join(u * n for u, n in units)
     if "fault" in raw:
         fields = raw["fault"]
         _require(isinstance(fields, dict) and fields, "fault must be a non-empty object")
@@ -410,8 +421,8 @@ def _entry_body(raw):
     return b""
 
 
-BODY_SOURCES = ("body", "bodyBase64", "bodyRepeat", "fault", "ewsFault", "responseMessage")
-ENTRY_FIELDS = {"match", "status", "reason", "headers", "delayMs", "times", "passThrough"} | set(BODY_SOURCES)
+BODY_SOURCES = ("body", "bodyBase64", "bodyRepeat", "bodyParts", "fault", "ewsFault", "responseMessage")
+ENTRY_FIELDS = {"match", "status", "reason", "headers", "delayMs", "stallMs", "times", "passThrough"} | set(BODY_SOURCES)
 MATCH_FIELDS = {"operation", "path", "method"}
 
 
@@ -441,6 +452,9 @@ class ScriptEntry:
         self.delay = raw.get("delayMs", 0)
         _require(isinstance(self.delay, (int, float)) and not isinstance(self.delay, bool) and self.delay >= 0,
                  "delayMs must be a number >= 0")
+        self.stall = raw.get("stallMs", 0)
+        _require(isinstance(self.stall, (int, float)) and not isinstance(self.stall, bool) and self.stall >= 0,
+                 "stallMs must be a number >= 0")
         self.times = raw.get("times", 1)
         _require(isinstance(self.times, int) and not isinstance(self.times, bool) and self.times >= 1,
                  "times must be an integer >= 1")
@@ -460,7 +474,9 @@ class ScriptEntry:
             body = response_message_body(self.match.get("operation", operation or OP_LISTING),
                                          self.response_message).encode("utf-8", "surrogatepass")
         content_type = SOAP_CONTENT_TYPE if self.fault or self.response_message is not None else None
-        return Reply(self.status, body, content_type, self.headers, self.reason)
+        reply = Reply(self.status, body, content_type, self.headers, self.reason)
+        reply.stall_ms = self.stall
+        return reply
 
     def describe(self):
         out = dict(self.raw)
@@ -801,8 +817,11 @@ class SimHandler(http.server.BaseHTTPRequestHandler):
         payload = head if self.command == "HEAD" else head + reply.body
         try:
             self.wfile.write(payload)
+            self.wfile.flush()
         except OSError:
             self.close_connection = True
+        if reply.stall_ms:
+            self.server.stopping.wait(reply.stall_ms / 1000.0)
         self.log_request(reply.status, len(reply.body))
 
     def must_close(self, headers, body, no_body):
@@ -1008,7 +1027,7 @@ class EwsSimulator:
 
     def __init__(self, dataset=None, port=0, lifetime=900.0, verbose=False,
                  graph_page_size=graph_api.DEFAULT_PAGE_SIZE, graph_prefix=graph_api.DEFAULT_PREFIX,
-                 answer_delay_ms=0, ews_mode="normal", tls=None, extra_https=()):
+                 answer_delay_ms=0, ews_mode="normal", tls=None, extra_https=(), second_http=False):
         if not lifetime > 0:
             raise SimError("lifetime must be positive")
         self.state = SimState(dataset if dataset is not None else builtin_dataset(), ews_mode)
@@ -1020,6 +1039,14 @@ class EwsSimulator:
         contexts = [tls_context(*pair) for pair in extra_https]
         self.server = SimServer(self.state, port, verbose, graph, tls_context(*tls) if tls else None)
         self.extra = [SimServer(self.state, 0, verbose, graph, context) for context in contexts]
+        # Its own state (request log, script queue) over the same dataset: a
+        # different server on another port, such as the target of a redirect.
+        self.second = None
+        if second_http:
+            second_state = SimState(copy.deepcopy(self.state.startup_dataset), ews_mode)
+            second_graph = graph_api.GraphApi(graph_prefix, graph_page_size, reserved=(CONTROL_PREFIX, EWS_PATH))
+            self.second = SimServer(second_state, 0, verbose, second_graph)
+            self.extra.append(self.second)
         self.server.peers = self.extra
         self.lifetime = lifetime
         self.thread = None
@@ -1031,7 +1058,11 @@ class EwsSimulator:
 
     @property
     def extra_ports(self):
-        return [server.port for server in self.extra]
+        return [server.port for server in self.extra if server is not self.second]
+
+    @property
+    def second_port(self):
+        return self.second.port if self.second else None
 
     def serve(self):
         timer = threading.Timer(self.lifetime, self.server.request_stop)
@@ -1092,6 +1123,8 @@ def parse_args(argv):
                    help="wait this long before every answer outside the control API (0)")
     p.add_argument("--tls-cert", help="PEM certificate (chain): the main listener speaks HTTPS (with --tls-key)")
     p.add_argument("--tls-key", help="PEM private key of --tls-cert")
+    p.add_argument("--second-http", metavar="PORT_FILE",
+                   help="one more plain HTTP listener with its own request log and script queue; port to PORT_FILE")
     p.add_argument("--also-https", nargs=3, action="append", default=[], metavar=("CERT", "KEY", "PORT_FILE"),
                    help="one more HTTPS listener with this certificate, same state; its port goes to PORT_FILE")
     return p.parse_args(argv)
@@ -1110,13 +1143,16 @@ def main(argv=None):
             raise SimError("--tls-cert and --tls-key go together")
         tls = (args.tls_cert, args.tls_key) if args.tls_cert else None
         sim = EwsSimulator(dataset, args.port, args.lifetime, args.verbose, args.graph_page_size, args.graph_prefix,
-                           args.answer_delay_ms, args.ews_mode, tls, [(cert, key) for cert, key, _ in args.also_https])
+                           args.answer_delay_ms, args.ews_mode, tls, [(cert, key) for cert, key, _ in args.also_https],
+                           bool(args.second_http))
     except (SimError, OSError) as e:
         sys.stderr.write(f"ews-sim: {e}\n")
         return 2
     # Extra listeners first: a caller waiting for the main port file finds them all.
     for (_, _, port_file), port in zip(args.also_https, sim.extra_ports):
         write_port_file(port_file, port)
+    if args.second_http:
+        write_port_file(args.second_http, sim.second_port)
     if args.port_file:
         write_port_file(args.port_file, sim.port)
     if args.verbose:

@@ -236,6 +236,22 @@ class ScriptQueue(SimTestCase):
         resp, data = self.request("GET", "/x", conn=conn)
         self.assertEqual((data, resp.getheader("Connection")), (b"long", "close"))
 
+    def test_body_parts_and_a_stalled_short_answer(self):
+        self.control("POST", "script", [
+            {"bodyParts": [{"text": "{\"a\":"}, {"text": "[", "count": 3}, {"text": "]", "count": 3},
+                           {"text": "}"}]},
+            {"body": "half", "headers": {"Content-Length": "100"}, "stallMs": 300}])
+        self.assertEqual(self.request("GET", "/x")[1], b'{"a":[[[]]]}')
+        conn = self.connect()
+        start = time.monotonic()
+        conn.request("GET", "/x")
+        resp = conn.getresponse()
+        self.assertEqual(resp.read(4), b"half")
+        with self.assertRaises(http.client.IncompleteRead):
+            resp.read()
+        self.assertGreaterEqual(time.monotonic() - start, 0.25)
+        self.control("POST", "script", {"bodyParts": [{"text": "x", "count": -1}]}, expect=400)
+
     def test_delay(self):
         self.control("POST", "script", [{"passThrough": True, "delayMs": 200}])
         start = time.monotonic()
@@ -338,6 +354,32 @@ class RequestLogAndConnections(SimTestCase):
 
 
 @unittest.skipUnless(shutil.which("openssl"), "needs the openssl command")
+class SecondListener(unittest.TestCase):
+    def test_second_listener_keeps_its_own_log_and_script(self):
+        sim = ews_sim.EwsSimulator(lifetime=30, second_http=True).start()
+        self.addCleanup(sim.stop)
+        self.assertNotIn(sim.second_port, (None, sim.port))
+        self.assertEqual(sim.extra_ports, [])
+
+        def call(port, method, path, obj=None):
+            conn = http.client.HTTPConnection("127.0.0.1", port, timeout=5)
+            self.addCleanup(conn.close)
+            conn.request(method, path, None if obj is None else json.dumps(obj),
+                         {"Authorization": "Bearer t"})
+            resp = conn.getresponse()
+            return resp, resp.read()
+
+        call(sim.port, "POST", "/_sim/script", {"status": 302, "headers": {
+            "Location": f"http://127.0.0.1:{sim.second_port}/EWS/Exchange.asmx"}})
+        resp, _ = call(sim.port, "POST", "/EWS/Exchange.asmx")
+        self.assertEqual((resp.status, resp.getheader("Location")),
+                         (302, f"http://127.0.0.1:{sim.second_port}/EWS/Exchange.asmx"))
+        self.assertEqual(json.loads(call(sim.second_port, "GET", "/_sim/requests")[1]), [])
+        self.assertEqual(call(sim.second_port, "GET", "/v1.0/me/memberOf/microsoft.graph.group")[0].status, 200)
+        self.assertEqual(len(json.loads(call(sim.second_port, "GET", "/_sim/requests")[1])), 1)
+        self.assertEqual(len(json.loads(call(sim.port, "GET", "/_sim/requests")[1])), 1)
+
+
 class Https(unittest.TestCase):
     """A TLS main listener and an extra one share one state; a handshake the
     client refuses records nothing and leaves the listener serving."""

@@ -85,6 +85,20 @@ class GraphListing(GraphTestCase):
                          [2, 2, 2, 1])
         self.assertEqual([len(p["value"]) for p in self.pages(MEMBER_OF)], [7])
 
+    def test_endless_paging_hands_out_a_new_next_link_on_every_page(self):
+        self.control("POST", "graph", {"pageSize": 5, "endlessPaging": True})
+        url, links = MEMBER_OF, []
+        for _ in range(4):
+            resp, page = self.graph("GET", url)
+            self.assertEqual(resp.status, 200, page)
+            url = page["@odata.nextLink"]
+            links.append(url)
+        self.assertEqual(len(set(links)), 4)
+        self.assertEqual(page["value"], [])
+        self.control("POST", "graph", {"endlessPaging": 1}, expect=400)
+        self.control("POST", "reset")
+        self.assertFalse(self.control("GET", "graph")["endlessPaging"])
+
     def test_dataset_group_types_and_omitted_members(self):
         self.control("POST", "dataset", {"groups": [
             {"id": "dyn", "displayName": "Dynamic", "unified": False, "groupTypes": ["DynamicMembership"]},
