@@ -102,8 +102,8 @@ bool IsBusyResponseMessage(const LSHttpError& error)
 // One POST to the endpoint with the bearer value; the answer as a document,
 // once its response message says the operation succeeded.
 IXMLDOMDocument2Ptr Exchange(const std::wstring& endpoint, const std::wstring& authorization,
-                             const std::wstring& envelope, const wchar_t* operation, bool messageRequired,
-                             ILSShutdownInformerPtr& shutdownInformer)
+                             const std::wstring& envelope, const wchar_t* operation,
+                             LSEwsResponseMessage::Expect expect, ILSShutdownInformerPtr& shutdownInformer)
 {
     IXMLDOMDocument2Ptr document;
     CLSBaseWS::RetryOnServerUnavailable(
@@ -114,7 +114,7 @@ IXMLDOMDocument2Ptr Exchange(const std::wstring& endpoint, const std::wstring& a
                 request->SetRequestHeader(_bstr_t(AuthorizationHeader), _bstr_t(authorization.c_str())));
             CLSBaseWS::PerformAsyncSend(request, endpoint, envelope, shutdownInformer);
             document = CLSBaseWS::SanitiseXMLDocument(*request);
-            LSEwsResponseMessage::Check(Require(document), operation, messageRequired);
+            LSEwsResponseMessage::Check(Require(document), operation, expect);
         },
         IsBusyResponseMessage);
     return document;
@@ -139,7 +139,7 @@ std::wstring ResourceUrl(const std::wstring& endpoint, const std::wstring& autho
 {
     IXMLDOMDocument2Ptr details =
         Exchange(endpoint, authorization, CStdStr::Format(DetailsEnvelopeFormat, idText.c_str()), DetailsOperation,
-                 false, shutdownInformer);
+                 LSEwsResponseMessage::Expect::Record, shutdownInformer);
     const CStdStr query = CStdStr::Format(ResourceUrlQueryFormat, resourceName.c_str());
     return ElementText(AsElement(SelectSingle(details, query)));
 }
@@ -185,8 +185,8 @@ std::vector<LSUnifiedGroups::LSUnifiedGroup> LSUnifiedGroups::GetCurrentGroups(
         CallWithAccessToken(
             [&](const std::wstring& token) {
                 authorization = BearerPrefix + token;
-                IXMLDOMDocument2Ptr listing =
-                    Exchange(endpoint, authorization, ListingEnvelope, ListingOperation, true, shutdownInformer);
+                IXMLDOMDocument2Ptr listing = Exchange(endpoint, authorization, ListingEnvelope, ListingOperation,
+                                                       LSEwsResponseMessage::Expect::WholeList, shutdownInformer);
                 groupNodes = SelectGroups(listing);
             },
             shutdownInformer);

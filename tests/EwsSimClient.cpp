@@ -123,6 +123,11 @@ void EwsSimClient::SetEwsMode(const std::string& mode)
     Call(L"POST", L"/_sim/ews", "{\"mode\": \"" + mode + "\"}");
 }
 
+void EwsSimClient::SetPrefixedMessages(bool prefixed)
+{
+    Call(L"POST", L"/_sim/ews", std::string("{\"prefixed\": ") + (prefixed ? "true" : "false") + "}");
+}
+
 size_t EwsSimClient::PendingScriptEntries()
 {
     return Call(L"GET", L"/_sim/script", std::string()).Size();

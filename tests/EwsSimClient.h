@@ -43,6 +43,8 @@ public:
     static std::vector<SimRequest> Requests();
     // "normal", "blocked" (403 to every EWS request) or "gone" (404).
     static void SetEwsMode(const std::string& mode);
+    // Response messages with the "m:" prefix (true) or under a default namespace.
+    static void SetPrefixedMessages(bool prefixed);
     static size_t PendingScriptEntries();
 
 private:

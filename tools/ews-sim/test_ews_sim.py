@@ -136,9 +136,35 @@ class EwsAnswers(SimTestCase):
             resp, _ = self.request("GET", "/v1.0/me/memberOf/microsoft.graph.group", headers={"Authorization": "Bearer t"})
             self.assertEqual(resp.status, 200, mode)
         self.control("POST", "ews", {"mode": "blocked"})
+        resp, _ = self.ews(LISTING)
+        self.assertEqual(resp.getheader("X-EWS-Policy-Reason"), "EWS is disabled for this user or tenant")
         self.control("POST", "reset")
-        self.assertEqual(self.ews(LISTING)[0].status, 200)
+        resp, _ = self.ews(LISTING)
+        self.assertEqual((resp.status, resp.getheader("X-EWS-Policy-Reason")), (200, None))
         self.control("POST", "ews", {"mode": "sideways"}, expect=400)
+        self.control("POST", "ews", {"prefixed": "yes"}, expect=400)
+        self.control("POST", "ews", {"colour": "red"}, expect=400)
+
+    def test_prefixed_response_messages(self):
+        self.control("POST", "ews", {"prefixed": True})
+        for body, operation in ((LISTING, "GetUserUnifiedGroups"),
+                                (DETAILS % BUILTIN[0]["id"], "GetUnifiedGroupDetails")):
+            resp, data = self.ews(body)
+            self.assertEqual(resp.status, 200)
+            self.assertIn(b"<m:" + operation.encode() + b"ResponseMessage ", data)
+            self.assertIn(b"<m:ResponseCode>NoError</m:ResponseCode>", data)
+            message = find_all(ET.fromstring(data), operation + "ResponseMessage")[0]
+            self.assertEqual(message.get("ResponseClass"), "Success")
+        self.assertEqual(len(find_all(ET.fromstring(self.ews(LISTING)[1]), "UnifiedGroup")),
+                         len([g for g in BUILTIN if g.get("unified", True)]))
+        self.control("POST", "script", [{"responseMessage": {"class": "Warning", "code": "ErrorPartialResult",
+                                                             "backOffMs": 5, "prefixed": True}}])
+        self.control("POST", "script", [{"responseMessage": {"prefixed": 1}}], expect=400)
+        resp, data = self.ews(LISTING)
+        self.assertIn(b"<m:ResponseCode>ErrorPartialResult</m:ResponseCode>", data)
+        self.assertIn(b"<m:MessageXml><t:Value", data)
+        self.control("POST", "reset")
+        self.assertNotIn(b"<m:", self.ews(LISTING)[1])
 
     def test_authorization(self):
         self.assertEqual(self.ews(LISTING, token=None)[0].status, 401)
