@@ -113,9 +113,9 @@ std::vector<ListedGroup> ListUnifiedGroups(const std::wstring& root, const std::
 
 } // namespace
 
-LSGraphUnifiedGroups::LSGraphUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath)
-    : LSGetAuthTokens(clientId, LSAuthRegistrations::NativeClientRedirectAddress, cacheFilePath,
-                      LSAuthRegistrations::GraphScope)
+LSGraphUnifiedGroups::LSGraphUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath,
+                                           const std::wstring& scope)
+    : LSGetAuthTokens(clientId, LSAuthRegistrations::NativeClientRedirectAddress, cacheFilePath, scope)
 {
 }
 

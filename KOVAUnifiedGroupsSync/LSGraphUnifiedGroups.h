@@ -15,7 +15,9 @@ class LSGraphUnifiedGroups : public LSGetAuthTokens
 public:
     using LSUnifiedGroup = LSUnifiedGroups::LSUnifiedGroup;
 
-    LSGraphUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath);
+    // scope: what the tokens are asked for (see ScopeForRoot).
+    LSGraphUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath,
+                         const std::wstring& scope = LSAuthRegistrations::GraphScope);
 
     // graphRoot: the service root, e.g. "https://graph.microsoft.com/v1.0/".
     // Only the document library ("Files") is available over Graph: any other

@@ -30,7 +30,9 @@ public:
 
     std::vector<Group> GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer) override
     {
-        Client client(m_settings.clientId, m_settings.cacheFilePath);
+        // Tokens for the cloud the root lies in.
+        Client client(m_settings.clientId, m_settings.cacheFilePath,
+                      LSGetAuthTokens::ScopeForRoot(m_settings.*m_root));
         return client.GetCurrentGroups(m_settings.*m_root, m_settings.resourceName, shutdownInformer);
     }
     std::wstring Service() const override { return m_service; }

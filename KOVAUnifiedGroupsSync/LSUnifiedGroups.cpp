@@ -146,8 +146,9 @@ std::wstring ResourceUrl(const std::wstring& endpoint, const std::wstring& autho
 
 } // namespace
 
-LSUnifiedGroups::LSUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath)
-    : LSGetAuthTokens(clientId, LSAuthRegistrations::NativeClientRedirectAddress, cacheFilePath)
+LSUnifiedGroups::LSUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath,
+                                 const std::wstring& scope)
+    : LSGetAuthTokens(clientId, LSAuthRegistrations::NativeClientRedirectAddress, cacheFilePath, scope)
 {
 }
 

@@ -17,7 +17,9 @@ public:
         std::wstring url;
     };
 
-    LSUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath);
+    // scope: what the tokens are asked for (see ScopeForRoot).
+    LSUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath,
+                    const std::wstring& scope = LSAuthRegistrations::ExchangeOnlineScope);
 
     std::vector<LSUnifiedGroup> GetCurrentGroups(const std::wstring& serviceAddress,
                                                  const std::wstring& resourceName,

@@ -5,7 +5,9 @@
 #include "CKOVAUnifiedGroupsSync.h"
 
 #include "GroupsSimulator.h"
+#include "LSAuthRegistrations.h"
 #include "LSAutoGroupSource.h"
+#include "LSGetAuthTokens.h"
 #include "LSHostPropertyMap.h"
 #include "LSHostShutdownInformer.h"
 #include "LSInFlightRequests.h"
@@ -27,11 +29,16 @@ namespace {
 
 const std::wstring FirstToken = L"graph-first-token-51c0";
 const std::wstring SecondToken = L"graph-second-token-9e2d";
-const std::wstring GraphScope = L"https://graph.microsoft.com/.default";
 const std::string ListingPath = "/v1.0/me/memberOf/microsoft.graph.group";
 const std::string ListingQuery = "$select=id,displayName,groupTypes&$top=999";
 const std::string BatchPath = "/v1.0/$batch";
 const HRESULT InvalidData = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+
+// Both simulated services lie at one origin, so their tokens have one scope.
+std::wstring SimScope()
+{
+    return GroupsSimulator::ServiceRoot() + L".default";
+}
 
 SimGroup Group(const std::wstring& id, const std::wstring& name, const std::wstring& site)
 {
@@ -241,7 +248,7 @@ TEST_F(GraphPassTest, BothPathsGiveTheHostTheSameItemsFromOneDataset)
     m_backend.Delete();
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     const std::vector<std::wstring> ewsItems = HostItems();
-    EXPECT_EQ(L"https://outlook.office365.com/.default", LastScope());
+    EXPECT_EQ(SimScope(), LastScope());
     EXPECT_EQ(4u, GroupsSimulator::Requests().size());
 
     GroupsSimulator::Reset();
@@ -250,7 +257,7 @@ TEST_F(GraphPassTest, BothPathsGiveTheHostTheSameItemsFromOneDataset)
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     EXPECT_EQ(ewsItems, HostItems());
     ExpectUnifiedItems(Dataset());
-    EXPECT_EQ(GraphScope, LastScope());
+    EXPECT_EQ(SimScope(), LastScope());
 
     const std::vector<SimRequest> requests = GroupsSimulator::Requests();
     ASSERT_EQ(2u, requests.size());
@@ -382,7 +389,7 @@ TEST_F(GraphPassTest, ARefusedFirstTokenRepeatsTheListingWithTheSecondForTheBatc
     EXPECT_EQ(ListingQuery, requests[1].query);
     EXPECT_EQ(Utf8(L"Bearer " + SecondToken), requests[1].Header("Authorization"));
     EXPECT_EQ(Utf8(L"Bearer " + SecondToken), requests[2].Header("Authorization"));
-    EXPECT_EQ(GraphScope + L"\t1\t", m_library.StartAcquireArguments(2).substr(0, GraphScope.size() + 3));
+    EXPECT_EQ(SimScope() + L"\t1\t", m_library.StartAcquireArguments(2).substr(0, SimScope().size() + 3));
     EXPECT_TRUE(m_log.Contains("Microsoft Graph answered 401 for " + Utf8(GroupsSimulator::GraphRoot()) +
                                "me/memberOf/microsoft.graph.group?$select=id,displayName,groupTypes&$top=999: "
                                "InvalidAuthenticationToken - "))
@@ -562,6 +569,46 @@ TEST_F(GraphPassTest, AnUnknownBackendOrAnotherResourceNameFailsWithInvalidArgBe
     EXPECT_TRUE(GroupsSimulator::Requests().empty());
 }
 
+// Tokens are asked for the cloud of the root the pass uses; the library
+// answers "sign in", so nothing is sent anywhere.
+TEST_F(GraphPassTest, TokensAreAskedForTheOriginOfTheServiceRoot)
+{
+    struct Case
+    {
+        const wchar_t* backend;
+        const wchar_t* root; // nullptr: the setting is absent, the default root is used
+        const wchar_t* scope;
+    };
+    const Case cases[] = {
+        {L"Graph", nullptr, L"https://graph.microsoft.com/.default"},
+        {L"Graph", L"https://graph.microsoft.us/v1.0/", L"https://graph.microsoft.us/.default"},
+        {L"Graph", L"https://dod-graph.microsoft.us/v1.0/", L"https://dod-graph.microsoft.us/.default"},
+        {L"Graph", L"https://MicrosoftGraph.ChinaCloudApi.cn/v1.0", L"https://microsoftgraph.chinacloudapi.cn/.default"},
+        {L"EWS", nullptr, L"https://outlook.office365.com/.default"},
+        {L"EWS", L"https://outlook.office365.us/", L"https://outlook.office365.us/.default"},
+        {L"EWS", L"https://webmail.apps.mil", L"https://webmail.apps.mil/.default"},
+        {L"EWS", L"https://partner.outlook.cn:443/ews-root/", L"https://partner.outlook.cn:443/.default"},
+    };
+    m_library.SetToken(1, L"ERROR:NeedsAuth"); // of every pass's library object
+    for (const Case& c : cases)
+    {
+        m_backend.SetString(c.backend);
+        UserSettingGuard& root = std::wstring(c.backend) == L"Graph" ? m_graphRoot : m_resource;
+        if (c.root)
+            root.SetString(c.root);
+        else
+            root.Delete();
+        EXPECT_EQ(E_POINTER, RunPass()) << c.scope << m_log.All();
+        EXPECT_EQ(c.scope, LastScope());
+        m_resource.SetString(GroupsSimulator::ServiceRoot());
+        m_graphRoot.SetString(GroupsSimulator::GraphRoot());
+    }
+    EXPECT_TRUE(GroupsSimulator::Requests().empty());
+    EXPECT_EQ(LSAuthRegistrations::GraphScope, LSGetAuthTokens::ScopeForRoot(LSAuthRegistrations::GraphServiceRoot));
+    EXPECT_EQ(LSAuthRegistrations::ExchangeOnlineScope,
+              LSGetAuthTokens::ScopeForRoot(LSAuthRegistrations::ExchangeOnlineServiceRoot));
+}
+
 TEST_F(GraphPassTest, WithoutTheSettingThePassMakesExactlyTheEwsRequests)
 {
     for (const wchar_t* backend : {L"", L"ews", L"AUTO"})
@@ -576,7 +623,7 @@ TEST_F(GraphPassTest, WithoutTheSettingThePassMakesExactlyTheEwsRequests)
         const std::vector<SimRequest> requests = GroupsSimulator::Requests();
         EXPECT_EQ(4u, requests.size()); // the listing and three details
         EXPECT_EQ(requests.size(), CountPath(requests, "/EWS/Exchange.asmx"));
-        EXPECT_EQ(L"https://outlook.office365.com/.default", LastScope());
+        EXPECT_EQ(SimScope(), LastScope());
         EXPECT_FALSE(ReadUserText(LSAutoGroupSource::RememberedSetting).has_value()) << backend;
     }
 }
