@@ -63,8 +63,9 @@ const char* DisplayName(const std::wstring& service)
 
 void LogRefusal(const LSGroupSource& source, const LSListingRefused& refusal)
 {
+    const std::wstring reason = refusal.PolicyReason().empty() ? std::wstring() : L" (" + refusal.PolicyReason() + L")";
     LS_ERROR_LOG << "Group listing over " << DisplayName(source.Service()) << " refused with HTTP status "
-                 << refusal.Status();
+                 << refusal.Status() << ToLogText(reason);
 }
 
 } // namespace

@@ -22,6 +22,7 @@
 #include "UserSettingGuard.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cwctype>
 #include <wininet.h>
 
@@ -628,6 +629,12 @@ TEST_F(GraphPassTest, WithoutTheSettingThePassMakesExactlyTheEwsRequests)
     }
 }
 
+bool HasLine(const LogCapture& log, const std::string& text)
+{
+    const std::vector<std::string> texts = log.Texts();
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
 size_t CountEws(const std::vector<SimRequest>& requests)
 {
     return CountPath(requests, "/EWS/Exchange.asmx");
@@ -663,8 +670,9 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
         EXPECT_EQ(Utf8(L"Bearer " + FirstToken), requests[0].Header("Authorization"));
         EXPECT_EQ(ListingPath, requests[ewsListings].path);
         EXPECT_EQ(BatchPath, requests[ewsListings + 1].path);
-        EXPECT_TRUE(m_log.Contains(std::string("Group listing over EWS refused with HTTP status ") +
-                                   (blocked ? "403" : "404")))
+        // The service's reason, when it gives one.
+        EXPECT_TRUE(HasLine(m_log, std::string("Group listing over EWS refused with HTTP status ") +
+                                       (blocked ? "403 (EWS is disabled for this user or tenant)" : "404")))
             << m_log.All();
         EXPECT_EQ(std::optional<std::wstring>(L"Graph"), ReadUserText(LSAutoGroupSource::RememberedSetting));
 
@@ -733,8 +741,19 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
     EwsSimClient::SetEwsMode("blocked");
     EwsSimClient::Script("{\"match\": {\"operation\": \"GraphMemberOf\"}, \"status\": 403, \"times\": 2}");
     EXPECT_EQ(E_FAIL, RunPass());
-    EXPECT_TRUE(m_log.Contains("Group listing over EWS refused with HTTP status 403")) << m_log.All();
-    EXPECT_TRUE(m_log.Contains("Group listing over Microsoft Graph refused with HTTP status 403")) << m_log.All();
+    EXPECT_TRUE(m_log.Contains("Group listing over EWS refused with HTTP status 403 (EWS is disabled for this user "
+                               "or tenant)")) << m_log.All();
+    EXPECT_TRUE(HasLine(m_log, "Group listing over Microsoft Graph refused with HTTP status 403")) << m_log.All();
+
+    // A reason scripted with other words, around spaces.
+    GroupsSimulator::Reset();
+    GroupsSimulator::SetGroups(Dataset());
+    EwsSimClient::Script("{\"match\": {\"operation\": \"GetUserUnifiedGroups\"}, \"status\": 403, \"times\": 2, "
+                         "\"headers\": {\"X-EWS-Policy-Reason\": \" EWS is blocked by policy for this user or tenant \"}}");
+    EwsSimClient::Script("{\"match\": {\"operation\": \"GraphMemberOf\"}, \"status\": 403, \"times\": 2}");
+    EXPECT_EQ(E_FAIL, RunPass());
+    EXPECT_TRUE(HasLine(m_log, "Group listing over EWS refused with HTTP status 403 (EWS is blocked by policy for "
+                               "this user or tenant)")) << m_log.All();
     EXPECT_EQ(4u, GroupsSimulator::Requests().size());
     EXPECT_EQ(before, HostItems());
     EXPECT_FALSE(ReadUserText(LSAutoGroupSource::RememberedSetting).has_value());
