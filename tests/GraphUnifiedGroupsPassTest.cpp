@@ -149,7 +149,6 @@ protected:
         m_groupResourceName.Delete();
         m_lightSyncEnd.Delete();
         m_autoBackend.Delete();
-        LSAutoGroupSource::ForgetRememberedForTest();
         GroupsSimulator::Reset();
         GroupsSimulator::SetGroups(Dataset());
         m_library.SetToken(1, FirstToken);
@@ -169,7 +168,6 @@ protected:
             RemoveTree(LSOutlookInfo::GetProfileFilePath(L""));
         LSOutlookInfo::ResetForTest();
         LSResourceLibraries::ResetForTest();
-        LSAutoGroupSource::ForgetRememberedForTest();
         GroupsSimulator::Reset();
     }
 
@@ -650,7 +648,6 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
     for (const wchar_t* mode : {L"blocked", L"gone"})
     {
         m_autoBackend.Delete();
-        LSAutoGroupSource::ForgetRememberedForTest();
         GroupsSimulator::Reset();
         GroupsSimulator::SetGroups(Dataset());
         ASSERT_EQ(S_OK, RunPass()) << m_log.All();
@@ -676,17 +673,12 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
             << m_log.All();
         EXPECT_EQ(std::optional<std::wstring>(L"Graph"), ReadUserText(LSAutoGroupSource::RememberedSetting));
 
-        // The same process, then a new one (which reads the remembered service back).
-        for (bool newProcess : {false, true})
-        {
-            if (newProcess)
-                LSAutoGroupSource::ForgetRememberedForTest();
-            GroupsSimulator::Reset();
-            GroupsSimulator::SetGroups(Dataset());
-            ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-            EXPECT_EQ(ewsItems, HostItems());
-            EXPECT_EQ(0u, CountEws(GroupsSimulator::Requests())) << mode << newProcess;
-        }
+        // The next pass reads the remembered service back.
+        GroupsSimulator::Reset();
+        GroupsSimulator::SetGroups(Dataset());
+        ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+        EXPECT_EQ(ewsItems, HostItems());
+        EXPECT_EQ(0u, CountEws(GroupsSimulator::Requests())) << mode;
     }
 
     // Graph refusing later (a tenant that lets EWS in again) brings the user back.
@@ -696,6 +688,27 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     EXPECT_EQ(4u, CountEws(GroupsSimulator::Requests()));
     EXPECT_EQ(std::optional<std::wstring>(L"EWS"), ReadUserText(LSAutoGroupSource::RememberedSetting));
+
+    // The user's setting changed or deleted counts at the next pass, in the same process.
+    struct Case
+    {
+        const wchar_t* remembered; // nullptr: deleted
+        size_t ewsRequests;
+    };
+    for (const Case& c : {Case{L"graph", 0}, Case{nullptr, 4}, Case{L"Graph", 0}, Case{L"EWS", 4}})
+    {
+        if (c.remembered)
+            m_autoBackend.SetString(c.remembered);
+        else
+            m_autoBackend.Delete();
+        GroupsSimulator::Reset();
+        GroupsSimulator::SetGroups(Dataset());
+        ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+        EXPECT_EQ(c.ewsRequests, CountEws(GroupsSimulator::Requests())) << (c.remembered ? c.remembered : L"deleted");
+        // Nothing to save: the service asked first produced the list.
+        EXPECT_EQ(c.remembered ? std::optional<std::wstring>(c.remembered) : std::nullopt,
+                  ReadUserText(LSAutoGroupSource::RememberedSetting));
+    }
 }
 
 // Only a refused listing makes the switch: any other failure fails the pass
