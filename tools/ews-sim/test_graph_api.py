@@ -151,6 +151,16 @@ class GraphDrive(GraphTestCase):
             resp, answer = self.graph("GET", f"groups/{group_id}/drive?$select=webUrl")
             self.assertEqual(resp.status, 404, group_id)
             self.assertIn(answer["error"]["code"], ("itemNotFound", "Request_ResourceNotFound"))
+        # A library still being provisioned, per group, until reset; the others answer as usual.
+        self.control("POST", "graph", {"provisioning": [group["id"]]})
+        self.control("POST", "graph", {"provisioning": "all"}, expect=400)
+        self.assertEqual(self.control("GET", "graph")["provisioning"], [group["id"]])
+        resp, answer = self.graph("GET", f"groups/{group['id']}/drive?$select=webUrl")
+        self.assertEqual((resp.status, answer["error"]["code"], answer["error"]["message"]),
+                         (404, "itemNotFound", "Resource provisioning is in progress. Please try again."))
+        self.assertEqual(self.graph("GET", f"groups/{BUILTIN[0]['id']}/drive")[0].status, 200)
+        self.control("POST", "reset")
+        self.assertEqual(self.graph("GET", f"groups/{group['id']}/drive")[0].status, 200)
 
     def test_percent_encoded_group_id(self):
         self.control("POST", "dataset", {"groups": [
