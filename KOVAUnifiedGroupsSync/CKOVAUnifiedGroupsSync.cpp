@@ -187,6 +187,12 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::IsDeleted(BSTR key, LONG flag)
         if (GuidToRegistryText(group.id) == wanted)
             return S_FALSE;
     }
+    // A group still waiting for its library keeps the folder it has.
+    for (const LSUnifiedGroups::LSWaitingGroup& group : m_waiting)
+    {
+        if (GuidToRegistryText(group.id) == wanted)
+            return S_FALSE;
+    }
     return S_OK;
     LS_COM_BOUNDARY_END("CKOVAUnifiedGroupsSync::raw_IsDeleted")
 }

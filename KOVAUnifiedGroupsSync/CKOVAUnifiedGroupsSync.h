@@ -88,6 +88,8 @@ private:
     const Group& GroupAt(USHORT index) const;
 
     std::vector<Group> m_groups;
+    // Listed groups without their library yet: no items, but not deleted.
+    std::vector<LSUnifiedGroups::LSWaitingGroup> m_waiting;
     bool m_hasGroupList = false; // a folder update has succeeded on this object
     bool m_folderUpdateRunning = false;
     ILSShutdownInformerPtr m_shutdownInformer;

@@ -48,7 +48,7 @@ LSAutoGroupSource::LSAutoGroupSource(std::unique_ptr<LSGroupSource> ews, std::un
 {
 }
 
-std::vector<LSAutoGroupSource::Group> LSAutoGroupSource::GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer)
+LSAutoGroupSource::GroupList LSAutoGroupSource::GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer)
 {
     const std::wstring remembered = RememberedService();
     const bool graphFirst = remembered == GraphService;
@@ -74,10 +74,10 @@ std::vector<LSAutoGroupSource::Group> LSAutoGroupSource::GetCurrentGroups(ILSShu
     }
 }
 
-std::vector<LSAutoGroupSource::Group> LSAutoGroupSource::Ask(LSGroupSource& source, const std::wstring& remembered,
-                                                             ILSShutdownInformerPtr& shutdownInformer)
+LSAutoGroupSource::GroupList LSAutoGroupSource::Ask(LSGroupSource& source, const std::wstring& remembered,
+                                                    ILSShutdownInformerPtr& shutdownInformer)
 {
-    std::vector<Group> groups = source.GetCurrentGroups(shutdownInformer);
+    GroupList groups = source.GetCurrentGroups(shutdownInformer);
     m_service = source.Service();
     Remember(remembered, m_service);
     return groups;

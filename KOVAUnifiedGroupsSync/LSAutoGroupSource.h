@@ -14,14 +14,14 @@ class LSAutoGroupSource : public LSGroupSource
 public:
     LSAutoGroupSource(std::unique_ptr<LSGroupSource> ews, std::unique_ptr<LSGroupSource> graph);
 
-    std::vector<Group> GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer) override;
+    GroupList GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer) override;
     std::wstring Service() const override { return m_service; }
 
     // The user setting that carries the remembered service across processes.
     static constexpr const wchar_t* RememberedSetting = L"KOVAUnifiedGroups.AutoBackend";
 
 private:
-    std::vector<Group> Ask(LSGroupSource& source, const std::wstring& remembered,
+    GroupList Ask(LSGroupSource& source, const std::wstring& remembered,
                            ILSShutdownInformerPtr& shutdownInformer);
 
     std::unique_ptr<LSGroupSource> m_ews;

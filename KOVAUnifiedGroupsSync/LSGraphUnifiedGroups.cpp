@@ -124,8 +124,9 @@ std::wstring LSGraphUnifiedGroups::RootWithSlash(const std::wstring& graphRoot)
     return graphRoot.empty() || graphRoot.back() != L'/' ? graphRoot + L'/' : graphRoot;
 }
 
-std::vector<LSGraphUnifiedGroups::LSUnifiedGroup> LSGraphUnifiedGroups::GetCurrentGroups(
-    const std::wstring& graphRoot, const std::wstring& resourceName, ILSShutdownInformerPtr& shutdownInformer)
+LSGraphUnifiedGroups::LSGroupList LSGraphUnifiedGroups::GetCurrentGroups(const std::wstring& graphRoot,
+                                                                         const std::wstring& resourceName,
+                                                                         ILSShutdownInformerPtr& shutdownInformer)
 {
     if (graphRoot.empty() || resourceName.empty())
         throw hresult_exception(E_INVALIDARG, "GetCurrentGroups");
@@ -150,19 +151,31 @@ std::vector<LSGraphUnifiedGroups::LSUnifiedGroup> LSGraphUnifiedGroups::GetCurre
         throw _com_error(E_POINTER);
 
     // Every id is a GUID before any of them goes into a request address.
-    std::vector<LSUnifiedGroup> groups;
-    groups.reserve(listed.size());
+    std::vector<GUID> guids;
+    guids.reserve(listed.size());
     std::vector<std::wstring> ids;
     ids.reserve(listed.size());
-    for (ListedGroup& group : listed)
+    for (const ListedGroup& group : listed)
     {
-        groups.push_back({LSUnifiedGroups::GuidFromText(L"{" + group.idText + L"}"), std::move(group.displayName),
-                          std::wstring()});
-        ids.push_back(std::move(group.idText));
+        guids.push_back(LSUnifiedGroups::GuidFromText(L"{" + group.idText + L"}"));
+        ids.push_back(group.idText);
     }
-    std::vector<std::wstring> urls = LSGraphDrives::DocumentLibraryUrls(root, authorization, ids, shutdownInformer);
-    for (size_t i = 0; i < groups.size(); ++i)
-        groups[i].url = std::move(urls[i]);
-    LS_DIAG_LOG << "Microsoft Graph listed " << groups.size() << " Unified groups";
-    return groups;
+    const std::vector<LSGraphDrives::Drive> drives =
+        LSGraphDrives::DocumentLibraries(root, authorization, ids, shutdownInformer);
+    LSGroupList list;
+    list.groups.reserve(listed.size());
+    for (size_t i = 0; i < listed.size(); ++i)
+    {
+        if (!drives[i].missing)
+        {
+            list.groups.push_back({guids[i], std::move(listed[i].displayName), drives[i].webUrl});
+            continue;
+        }
+        LS_WARNING_LOG << "Group \"" << ToLogText(listed[i].displayName) << "\" {" << ToLogText(ids[i])
+                       << "} waits for its document library: " << ToLogText(drives[i].message);
+        list.waiting.push_back({guids[i], std::move(listed[i].displayName), drives[i].message});
+    }
+    LS_DIAG_LOG << "Microsoft Graph listed " << list.groups.size() << " Unified groups, " << list.waiting.size()
+                << " waiting for their document library";
+    return list;
 }

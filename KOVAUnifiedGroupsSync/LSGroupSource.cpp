@@ -15,6 +15,17 @@ const wchar_t* const AutoBackend = L"Auto";
 const wchar_t* const ServiceRootSetting = L"KOVAUnifiedGroups.Resource";
 const wchar_t* const GraphRootSetting = L"KOVAUnifiedGroups.GraphRoot";
 
+// Over EWS no group waits: a group without the resource fails the pass.
+LSGroupSource::GroupList AsGroupList(std::vector<LSGroupSource::Group> groups)
+{
+    return {std::move(groups), {}};
+}
+
+LSGroupSource::GroupList AsGroupList(LSGroupSource::GroupList list)
+{
+    return list;
+}
+
 // One service's client over the settings. The client is made when it is
 // asked, so a service that is never asked never creates its token library
 // object.
@@ -28,12 +39,12 @@ public:
     {
     }
 
-    std::vector<Group> GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer) override
+    GroupList GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer) override
     {
         // Tokens for the cloud the root lies in.
         Client client(m_settings.clientId, m_settings.cacheFilePath,
                       LSGetAuthTokens::ScopeForRoot(m_settings.*m_root));
-        return client.GetCurrentGroups(m_settings.*m_root, m_settings.resourceName, shutdownInformer);
+        return AsGroupList(client.GetCurrentGroups(m_settings.*m_root, m_settings.resourceName, shutdownInformer));
     }
     std::wstring Service() const override { return m_service; }
 

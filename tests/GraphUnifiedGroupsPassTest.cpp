@@ -341,16 +341,76 @@ TEST_F(GraphPassTest, AGroupThrottledFiveTimesFailsThePassAfterFiveAttempts)
     ExpectUnifiedItems(Dataset());
 }
 
-TEST_F(GraphPassTest, AGroupWithoutADriveOrAnUnexpectedAnswerFailsThePassAndKeepsThePreviousList)
+// A new group's library comes minutes to hours after the group: until then
+// its drive answers 404 (or 403). The group waits: no item, its folder kept,
+// and the next pass asks again; the other groups are items as usual.
+TEST_F(GraphPassTest, AGroupWhoseLibraryIsNotThereYetWaitsForItAndKeepsItsFolder)
+{
+    const std::vector<SimGroup> six = ManyGroups(6);
+    const std::vector<SimGroup> others = {six[0], six[1], six[3], six[4], six[5]};
+    const auto isDeleted = [this](const SimGroup& group) {
+        return ILSManualDeletionsSyncFilterPtr(m_filter)->IsDeleted(_bstr_t(RegistryForm(group.id).c_str()), 0);
+    };
+    GroupsSimulator::SetGroups(six);
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    ExpectUnifiedItems(six);
+    struct Case
+    {
+        const wchar_t* graphSettings;
+        const char* message;
+    };
+    const Case cases[] = {
+        {L"{\"provisioning\": [\"%ls\"]}", "Resource provisioning is in progress. Please try again."},
+        {L"{\"throttle\": [{\"groupId\": \"%ls\", \"status\": 403}]}", "The service is temporarily unavailable."},
+    };
+    for (const Case& c : cases)
+    {
+        GroupsSimulator::Reset();
+        GroupsSimulator::SetGroups(six);
+        GroupsSimulator::SetGraph(CStdStr::Format(c.graphSettings, six[2].id.c_str()));
+        ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+        ExpectUnifiedItems(others);
+        EXPECT_EQ(S_FALSE, isDeleted(six[2]));
+        EXPECT_EQ(S_FALSE, isDeleted(six[0]));
+        EXPECT_EQ(S_OK, isDeleted(Dataset()[0]));
+        EXPECT_TRUE(m_log.Contains("Group \"Group 2\" {" + Utf8(six[2].id) + "} waits for its document library: " +
+                                   c.message))
+            << m_log.All();
+        EXPECT_EQ(google::GLOG_WARNING, m_log.Matching("waits for its document library").at(0).severity);
+
+        // The next pass asks again.
+        GroupsSimulator::Reset();
+        GroupsSimulator::SetGroups(six);
+        ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+        ExpectUnifiedItems(six);
+        m_log.Clear();
+    }
+
+    // Any other failure of a drive fails the pass and keeps the list.
+    GroupsSimulator::Reset();
+    GroupsSimulator::SetGroups(six);
+    GroupsSimulator::SetGraph(L"{\"throttle\": [{\"groupId\": \"" + six[1].id + L"\", \"status\": 500}]}");
+    EXPECT_EQ(E_FAIL, RunPass());
+    EXPECT_TRUE(m_log.Contains("Drive of group " + Utf8(six[1].id) + " not available: status 500")) << m_log.All();
+    ExpectUnifiedItems(six);
+
+    // Every group waits: the pass succeeds with no item and deletes nothing.
+    GroupsSimulator::Reset();
+    GroupsSimulator::SetGroups(six);
+    std::wstring all;
+    for (const SimGroup& group : six)
+        all += (all.empty() ? L"\"" : L", \"") + group.id + L"\"";
+    GroupsSimulator::SetGraph(L"{\"provisioning\": [" + all + L"]}");
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    EXPECT_EQ(0u, ItemCount());
+    for (const SimGroup& group : six)
+        EXPECT_EQ(S_FALSE, isDeleted(group)) << Utf8(group.id);
+    EXPECT_EQ(6u, m_log.Count("waits for its document library"));
+}
+
+TEST_F(GraphPassTest, AnUnexpectedAnswerFailsThePassAndKeepsThePreviousList)
 {
     ASSERT_EQ(S_OK, RunPass());
-    std::vector<SimGroup> noDrive = ManyGroups(3);
-    noDrive[1].resources.pop_back();
-    GroupsSimulator::Reset();
-    GroupsSimulator::SetGroups(noDrive);
-    EXPECT_EQ(E_FAIL, RunPass());
-    EXPECT_TRUE(m_log.Contains("Drive of group " + Utf8(noDrive[1].id) + " not available: status 404")) << m_log.All();
-    ExpectUnifiedItems(Dataset());
 
     // An answer that is not JSON, a next page on another host (which must not
     // receive the token), an error answered with 200, and a page without its
@@ -888,12 +948,13 @@ TEST_F(GraphPassTest, OneFailedBatchAmongOverlappedOnesFailsThePassAndKeepsTheLi
 {
     ASSERT_EQ(S_OK, RunPass());
     std::vector<SimGroup> groups = ManyGroups(100);
-    groups[65].resources.pop_back(); // no drive, in the fourth of five batches
     GroupsSimulator::Reset();
     GroupsSimulator::SetGroups(groups);
+    // A failed drive in the fourth of five batches.
+    GroupsSimulator::SetGraph(L"{\"throttle\": [{\"groupId\": \"" + groups[65].id + L"\", \"status\": 500}]}");
     DelayBatches(100);
     EXPECT_EQ(E_FAIL, RunPass());
-    EXPECT_TRUE(m_log.Contains("Drive of group " + Utf8(groups[65].id) + " not available: status 404")) << m_log.All();
+    EXPECT_TRUE(m_log.Contains("Drive of group " + Utf8(groups[65].id) + " not available: status 500")) << m_log.All();
     ExpectUnifiedItems(Dataset());
     EXPECT_TRUE(PumpMessagesUntil(NoneKept, 8000));
 }
