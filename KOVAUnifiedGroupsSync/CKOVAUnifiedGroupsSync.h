@@ -21,7 +21,8 @@ class CKOVAUnifiedGroupsSync : public LSComObjectRoot,
                                public ILSDeleteableSyncFilter,
                                public LSSyncFilter2Dispatch,
                                public ILSManualDeletionsSyncFilter,
-                               public ILSNeedsShutdownInfo
+                               public ILSNeedsShutdownInfo,
+                               public IKOVAWaitingGroups
 {
 public:
     using Group = LSUnifiedGroups::LSUnifiedGroup;
@@ -72,6 +73,10 @@ public:
     // ILSNeedsShutdownInfo
     STDMETHODIMP GetShutdownInformer(ILSShutdownInformer** informer) override;
     STDMETHODIMP SetShutdownInformer(ILSShutdownInformer* informer) override;
+
+    // IKOVAWaitingGroups
+    STDMETHODIMP GetWaitingCount(LONG* count) override;
+    STDMETHODIMP GetWaitingGroup(LONG index, BSTR* id, BSTR* name, BSTR* message) override;
 
 protected:
     ~CKOVAUnifiedGroupsSync() override = default;

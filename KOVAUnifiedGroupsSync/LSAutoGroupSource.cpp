@@ -24,9 +24,10 @@ void Remember(const std::wstring& remembered, const std::wstring& service)
 {
     if (remembered == service)
         return;
-    if (!LSSetting::GetInstance().SaveUserString(LSAutoGroupSource::RememberedSetting, service, L""))
-        LS_ERROR_LOG << "Could not save " << ToLogText(LSAutoGroupSource::RememberedSetting) << " = \""
-                     << ToLogText(service) << "\": the next pass asks " << ToLogText(remembered) << " first again";
+    if (LSSetting::GetInstance().SaveUserString(LSAutoGroupSource::RememberedSetting, service, L""))
+        return;
+    LS_ERROR_LOG << "Could not save " << ToLogText(LSAutoGroupSource::RememberedSetting) << " = \""
+                 << ToLogText(service) << "\": the next pass asks " << ToLogText(remembered) << " first again";
 }
 
 const char* DisplayName(const std::wstring& service)

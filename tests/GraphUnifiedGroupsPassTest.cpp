@@ -420,7 +420,7 @@ TEST_F(GraphPassTest, AnUnexpectedAnswerFailsThePassAndKeepsThePreviousList)
                              "{\"@odata.context\": \"https://graph.microsoft.com/v1.0/$metadata#groups\"}"})
     {
         GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(noDrive);
+        GroupsSimulator::SetGroups(ManyGroups(3));
         EwsSimClient::Script(std::string("{\"match\": {\"operation\": \"GraphMemberOf\"}, \"body\": ") +
                              JsonQuote(body) + ", \"headers\": {\"Content-Type\": \"application/json\"}}");
         EXPECT_EQ(InvalidData, RunPass()) << body;
