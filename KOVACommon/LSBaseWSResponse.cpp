@@ -266,13 +266,21 @@ void LogFailureHeaders(ILSHttpRequest& request)
 }
 
 // Exchange Online says why it refuses EWS in this header; a status alone
-// proves nothing. Cut to a log line's worth: the answer is not trusted.
+// proves nothing. Cut to a log line's worth: the answer is not trusted. An
+// unreadable header is no reason, and must not hide the status.
 std::wstring PolicyReason(ILSHttpRequest& request)
 {
     constexpr size_t LongestReason = 512;
-    CStdStr reason(request.GetResponseHeader(L"X-EWS-Policy-Reason"));
-    reason.Trim();
-    return reason.substr(0, LongestReason);
+    try
+    {
+        CStdStr reason(request.GetResponseHeader(L"X-EWS-Policy-Reason"));
+        reason.Trim();
+        return reason.substr(0, LongestReason);
+    }
+    catch (const _com_error&)
+    {
+        return std::wstring();
+    }
 }
 
 [[noreturn]] void ThrowHttpFailure(ILSHttpRequest& request, uint32_t status, const std::wstring& jsonBody,

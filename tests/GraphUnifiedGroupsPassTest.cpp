@@ -26,6 +26,8 @@
 #include <cwctype>
 #include <wininet.h>
 
+_COM_SMARTPTR_TYPEDEF(IKOVAWaitingGroups, __uuidof(IKOVAWaitingGroups));
+
 namespace {
 
 const std::wstring FirstToken = L"graph-first-token-51c0";
@@ -377,6 +379,24 @@ TEST_F(GraphPassTest, AGroupWhoseLibraryIsNotThereYetWaitsForItAndKeepsItsFolder
                                    c.message))
             << m_log.All();
         EXPECT_EQ(google::GLOG_WARNING, m_log.Matching("waits for its document library").at(0).severity);
+        // What the host harness reads.
+        IKOVAWaitingGroupsPtr waiting(m_filter);
+        ASSERT_TRUE(waiting);
+        LONG count = 0;
+        EXPECT_EQ(S_OK, waiting->GetWaitingCount(&count));
+        EXPECT_EQ(1, count);
+        BSTR id = nullptr;
+        BSTR name = nullptr;
+        BSTR message = nullptr;
+        ASSERT_EQ(S_OK, waiting->GetWaitingGroup(0, &id, &name, &message));
+        const _bstr_t idText(id, false), nameText(name, false), messageText(message, false);
+        EXPECT_EQ(RegistryForm(six[2].id), std::wstring(idText));
+        EXPECT_EQ(L"Group 2", std::wstring(nameText));
+        EXPECT_EQ(Utf8(std::wstring(messageText)), c.message);
+        EXPECT_EQ(E_INVALIDARG, waiting->GetWaitingGroup(1, &id, &name, &message));
+        EXPECT_EQ(nullptr, id);
+        EXPECT_EQ(E_POINTER, waiting->GetWaitingGroup(0, &id, nullptr, &message));
+        EXPECT_EQ(E_POINTER, waiting->GetWaitingCount(nullptr));
 
         // The next pass asks again.
         GroupsSimulator::Reset();
@@ -642,7 +662,8 @@ TEST_F(GraphPassTest, TokensAreAskedForTheOriginOfTheServiceRoot)
         {L"Graph", nullptr, L"https://graph.microsoft.com/.default"},
         {L"Graph", L"https://graph.microsoft.us/v1.0/", L"https://graph.microsoft.us/.default"},
         {L"Graph", L"https://dod-graph.microsoft.us/v1.0/", L"https://dod-graph.microsoft.us/.default"},
-        {L"Graph", L"https://MicrosoftGraph.ChinaCloudApi.cn/v1.0", L"https://microsoftgraph.chinacloudapi.cn/.default"},
+        {L"Graph", L"https://MicrosoftGraph.ChinaCloudApi.cn/v1.0",
+         L"https://microsoftgraph.chinacloudapi.cn/.default"},
         {L"EWS", nullptr, L"https://outlook.office365.com/.default"},
         {L"EWS", L"https://outlook.office365.us/", L"https://outlook.office365.us/.default"},
         {L"EWS", L"https://webmail.apps.mil", L"https://webmail.apps.mil/.default"},
@@ -822,7 +843,8 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
     GroupsSimulator::Reset();
     GroupsSimulator::SetGroups(Dataset());
     EwsSimClient::Script("{\"match\": {\"operation\": \"GetUserUnifiedGroups\"}, \"status\": 403, \"times\": 2, "
-                         "\"headers\": {\"X-EWS-Policy-Reason\": \" EWS is blocked by policy for this user or tenant \"}}");
+                         "\"headers\": {\"X-EWS-Policy-Reason\": "
+                         "\" EWS is blocked by policy for this user or tenant \"}}");
     EwsSimClient::Script("{\"match\": {\"operation\": \"GraphMemberOf\"}, \"status\": 403, \"times\": 2}");
     EXPECT_EQ(E_FAIL, RunPass());
     EXPECT_TRUE(HasLine(m_log, "Group listing over EWS refused with HTTP status 403 (EWS is blocked by policy for "
