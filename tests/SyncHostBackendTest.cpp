@@ -84,13 +84,14 @@ TEST_F(SyncHostBackend, EwsAndGraphRunsReportTheSameItemsAndTheSettingsComeBack)
     for (char& c : registryId)
         c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
     const char* const message = "Resource provisioning is in progress. Please try again.";
-    for (const wchar_t* form : {L"", L" --json"})
+    const std::wstring tableForm = common.substr(std::wstring(L"--json ").size());
+    for (bool json : {false, true})
     {
         EwsSimClient::Reset();
         GroupsSimulator::SetGraph(L"{\"provisioning\": [\"" + std::wstring(id.begin(), id.end()) + L"\"]}");
-        const ProcessResult waiting = RunSyncHost(common + L" --backend graph" + form);
+        const ProcessResult waiting = RunSyncHost((json ? common : tableForm) + L" --backend graph");
         ASSERT_EQ(0u, waiting.exitCode) << waiting.errors;
-        if (*form)
+        if (json)
         {
             const JsonValue report = JsonValue::Parse(waiting.output);
             EXPECT_EQ(4, report["itemCount"].Number());
