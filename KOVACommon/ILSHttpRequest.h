@@ -1,7 +1,7 @@
 #pragma once
 // The one abstract HTTP request every web-service exchange goes through.
-// Implementations: LSHttpRequest (platform XMLHTTP), and the recording and
-// replaying requests of LSHttpRequestMocks.
+// Implementations: LSHttpRequest (the platform's WinHTTP or XMLHTTP object),
+// and the recording and replaying requests of LSHttpRequestMocks.
 #include "KOVASyncBasicsPtrs.h"
 
 #include <windows.h>

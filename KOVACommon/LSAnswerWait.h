@@ -18,16 +18,17 @@ uint64_t NoAnswerLimitMs();
 // Test seam: the setting is read again on the next use.
 void ForgetNoAnswerLimitForTest();
 
-// Wine's XMLHTTP never completes a request whose connection fails (refused,
-// or a TLS handshake that fails on an untrusted certificate or a wrong host
-// name), nor one answered only with 1xx or with a body it cannot decode: it
-// stays in the sent state, with nothing that tells these apart from a server
-// that is still working (no state change, no status, no event). Writes the
-// error line and throws the platform's time-out.
+// A request whose answer is not complete within the limit: a server that
+// accepted it and never answers, or stopped half-way. (Wine's XMLHTTP also
+// never completes a request whose connection fails, refused or a failed TLS
+// handshake; WinHTTP's object reports those at once.) Writes the error line
+// and throws the platform's time-out.
 [[noreturn]] void AbandonUnanswered(const std::wstring& url);
 
+// How long one step of a wait may pause, after waitedMs of waiting.
+DWORD StepMs(uint64_t waitedMs);
 // Dispatches one waiting message, or waits up to one step for input to arrive.
-void PumpOrWait();
+void PumpOrWait(DWORD stepMs = StepMs(0));
 
 // One request sent with StartSend and not yet finished.
 struct Pending

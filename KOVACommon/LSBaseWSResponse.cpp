@@ -265,6 +265,24 @@ void LogFailureHeaders(ILSHttpRequest& request)
     throw LSHttpError(status, message, jsonBody, retryAfter);
 }
 
+// Exchange Online says why it refuses EWS in this header; a status alone
+// proves nothing. Cut to a log line's worth: the answer is not trusted. An
+// unreadable header is no reason, and must not hide the status.
+std::wstring PolicyReason(ILSHttpRequest& request)
+{
+    constexpr size_t LongestReason = 512;
+    try
+    {
+        CStdStr reason(request.GetResponseHeader(L"X-EWS-Policy-Reason"));
+        reason.Trim();
+        return reason.substr(0, LongestReason);
+    }
+    catch (const _com_error&)
+    {
+        return std::wstring();
+    }
+}
+
 [[noreturn]] void ThrowHttpFailure(ILSHttpRequest& request, uint32_t status, const std::wstring& jsonBody,
                                    uint32_t retryAfter)
 {
@@ -279,7 +297,7 @@ void LogFailureHeaders(ILSHttpRequest& request)
     catch (...)
     {
     }
-    throw LSHttpError(status, message, jsonBody, retryAfter);
+    throw LSHttpError(status, message, jsonBody, retryAfter).WithPolicyReason(PolicyReason(request));
 }
 
 void CheckFrontPageRpcStatus(ILSHttpRequest& request, uint32_t status)

@@ -9,6 +9,8 @@
 
 #include <ole2.h>
 
+#include <algorithm>
+
 namespace {
 
 constexpr DWORD PollIntervalMs = 50;
@@ -124,6 +126,19 @@ std::wstring LSGetAuthTokens::RedactedToken(const std::wstring& token)
         text.AppendFormat(L", ending %ls", token.substr(token.size() - ShownTail).c_str());
     text += L"]";
     return text;
+}
+
+std::wstring LSGetAuthTokens::ScopeForRoot(const std::wstring& serviceRoot)
+{
+    const size_t schemeEnd = serviceRoot.find(L"://");
+    const size_t hostStart = schemeEnd == std::wstring::npos ? 0 : schemeEnd + 3;
+    const size_t hostEnd = std::min(serviceRoot.find_first_of(L"/?#", hostStart), serviceRoot.size());
+    std::wstring origin = serviceRoot.substr(0, hostEnd);
+    const size_t portStart = std::min(origin.find(L':', hostStart), origin.size());
+    for (size_t i = 0; i < portStart; ++i)
+        if (origin[i] >= L'A' && origin[i] <= L'Z')
+            origin[i] = static_cast<wchar_t>(origin[i] - L'A' + L'a');
+    return origin + L"/.default";
 }
 
 bool LSGetAuthTokens::CallWithAccessToken(TokenCallback callback, ILSShutdownInformerPtr& shutdownInformer)

@@ -30,6 +30,10 @@ public:
 
     // How a token appears in log lines: never the credential itself.
     static std::wstring RedactedToken(const std::wstring& token);
+    // The scope of tokens for a service root: the root's origin (scheme and
+    // host in lower case, port as written) followed by "/.default", so a
+    // national cloud's root gets that cloud's tokens.
+    static std::wstring ScopeForRoot(const std::wstring& serviceRoot);
 
 private:
     using LibraryCall = std::function<void(IAuthTokenLibraryPtr& library)>;

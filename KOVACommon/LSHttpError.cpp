@@ -23,6 +23,12 @@ LSHttpError::LSHttpError(uint32_t status, std::wstring message, std::wstring jso
     m_throttled = throttled;
 }
 
+LSHttpError& LSHttpError::WithPolicyReason(std::wstring reason)
+{
+    m_policyReason = std::move(reason);
+    return *this;
+}
+
 std::wstring LSHttpError::ToString() const
 {
     return CStdStr::Format(L"%d\t%ls", static_cast<int>(m_status), m_message.c_str());

@@ -18,6 +18,10 @@ public:
     uint32_t RetryAfter() const { return m_retryAfter; }
     const std::wstring& JsonBody() const { return m_jsonBody; }
     bool Throttled() const { return m_throttled; }
+    // Why the service refused, in its own words (Exchange Online's
+    // X-EWS-Policy-Reason header); empty when the answer gave none.
+    const std::wstring& PolicyReason() const { return m_policyReason; }
+    LSHttpError& WithPolicyReason(std::wstring reason);
 
     // "%d\t%s": status, one TAB, message.
     std::wstring ToString() const;
@@ -31,4 +35,5 @@ private:
     uint32_t m_retryAfter;
     std::wstring m_jsonBody;
     bool m_throttled = false;
+    std::wstring m_policyReason;
 };

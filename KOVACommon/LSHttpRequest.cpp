@@ -1,17 +1,18 @@
 #include "LSHttpRequest.h"
 
 #include "CStdStr.h"
+#include "LSAnswerLimits.h"
 #include "LSAnswerWait.h"
 #include "LSBaseWS.h"
-#include "LSInFlightRequests.h"
+#include "LSHttpError.h"
 #include "LSLog.h"
 #include "LSTiming.h"
+#include "LSWinHttpPlatformRequest.h"
+#include "LSXmlHttpPlatformRequest.h"
+#include "MsxmlPtrs.h"
 #include "hresult_exception.h"
 
-#include <ole2.h>
-
 namespace {
-
 
 // Exact comparison over the full length; a null text equals an empty one.
 bool SameText(const _bstr_t& left, const _bstr_t& right)
@@ -26,30 +27,31 @@ void LSHttpRequest::ForgetNoAnswerLimitForTest()
     LSAnswerWait::ForgetNoAnswerLimitForTest();
 }
 
-LSHttpRequest::LSHttpRequest()
+LSHttpRequest::LSHttpRequest() : LSHttpRequest(LSHttpClientChoice::Configured())
+{
+}
+
+LSHttpRequest::LSHttpRequest(LSHttpClient client) : m_client(client)
 {
     Recreate();
 }
 
-LSHttpRequest::~LSHttpRequest()
-{
-    LSInFlightRequests::Release(m_request);
-}
+LSHttpRequest::~LSHttpRequest() = default;
 
 void LSHttpRequest::Configure(const std::wstring&)
 {
 }
 
-IXMLHTTPRequest& LSHttpRequest::Platform() const
+ILSPlatformRequest& LSHttpRequest::Platform() const
 {
-    if (!m_request)
+    if (!m_platform)
         throw _com_error(E_POINTER);
-    return *m_request;
+    return *m_platform;
 }
 
-void LSHttpRequest::CheckPlatformResult(HRESULT hr) const
+IUnknown* LSHttpRequest::PlatformIdentity() const
 {
-    ThrowIfFailedCom(hr, m_request, IID_IXMLHTTPRequest);
+    return m_platform ? m_platform->Identity() : nullptr;
 }
 
 HRESULT LSHttpRequest::Open(const _bstr_t& method, const _bstr_t& url, const _variant_t& async,
@@ -61,13 +63,13 @@ HRESULT LSHttpRequest::Open(const _bstr_t& method, const _bstr_t& url, const _va
     m_open.user = user;
     m_open.password = password;
     m_open.present = true;
-    return Platform().open(method, url, async, user, password);
+    return Platform().Open(method, url, async, user, password);
 }
 
 HRESULT LSHttpRequest::SetRequestHeader(const _bstr_t& name, const _bstr_t& value)
 {
     m_headers.emplace_back(name, value);
-    return Platform().setRequestHeader(name, value);
+    return Platform().SetRequestHeader(name, value);
 }
 
 _bstr_t LSHttpRequest::GetRequestHeader(const _bstr_t& name)
@@ -80,50 +82,37 @@ _bstr_t LSHttpRequest::GetRequestHeader(const _bstr_t& name)
 
 _bstr_t LSHttpRequest::GetResponseHeader(const _bstr_t& name)
 {
-    BSTR value = nullptr;
-    CheckPlatformResult(Platform().getResponseHeader(name, &value));
-    return _bstr_t(value, false);
+    return Platform().ResponseHeader(name);
 }
 
 _bstr_t LSHttpRequest::GetAllResponseHeaders()
 {
-    BSTR headers = nullptr;
-    CheckPlatformResult(Platform().getAllResponseHeaders(&headers));
-    return _bstr_t(headers, false);
+    return Platform().AllResponseHeaders();
 }
 
 _variant_t LSHttpRequest::GetResponseBody()
 {
-    _variant_t body;
-    CheckPlatformResult(Platform().get_responseBody(&body));
-    return body;
+    return Platform().ResponseBody();
 }
 
 _variant_t LSHttpRequest::GetResponseStream()
 {
-    _variant_t stream;
-    CheckPlatformResult(Platform().get_responseStream(&stream));
-    return stream;
+    return Platform().ResponseStream();
 }
 
 _bstr_t LSHttpRequest::GetResponseText()
 {
-    BSTR text = nullptr;
-    CheckPlatformResult(Platform().get_responseText(&text));
-    return _bstr_t(text, false);
+    return Platform().ResponseText();
 }
 
 IDispatchPtr LSHttpRequest::GetResponseXML()
 {
-    IDispatch* document = nullptr;
-    CheckPlatformResult(Platform().get_responseXML(&document));
-    return IDispatchPtr(document, false);
+    return Platform().ResponseXML();
 }
 
 long LSHttpRequest::GetStatus()
 {
-    long status = 0;
-    CheckPlatformResult(Platform().get_status(&status));
+    long status = Platform().Status();
     // The platform reports a 204 answer as 1223 in some configurations.
     if (status == 1223)
     {
@@ -135,9 +124,7 @@ long LSHttpRequest::GetStatus()
 
 _bstr_t LSHttpRequest::GetStatusText()
 {
-    BSTR text = nullptr;
-    CheckPlatformResult(Platform().get_statusText(&text));
-    return _bstr_t(text, false);
+    return Platform().StatusText();
 }
 
 void LSHttpRequest::Recreate()
@@ -150,27 +137,17 @@ void LSHttpRequest::Recreate()
 
 void LSHttpRequest::CreatePlatformObject()
 {
-    CLSID classId;
-    HRESULT hr = CLSIDFromProgID(L"msxml2.XMLHTTP", &classId);
-    LSInFlightRequests::Release(m_request);
-    IUnknownPtr object;
-    if (SUCCEEDED(hr))
-        hr = CoCreateInstance(classId, nullptr, CLSCTX_ALL, IID_IUnknown, reinterpret_cast<void**>(&object));
-    if (SUCCEEDED(hr))
-        hr = OleRun(object);
-    if (SUCCEEDED(hr))
-        hr = object->QueryInterface(IID_IXMLHTTPRequest, reinterpret_cast<void**>(&m_request));
-    if (FAILED(hr))
-    {
-        m_request = nullptr;
-        LS_ERROR_LOG << "Failed to create IXMLHttpRequest " << LogHex(hr);
-        ThrowHr(hr);
-    }
+    m_platform.reset();
+    m_declaredLengthChecked = false;
+    if (m_client == LSHttpClient::XmlHttp)
+        m_platform = std::make_unique<LSXmlHttpPlatformRequest>();
+    else
+        m_platform = std::make_unique<LSWinHttpPlatformRequest>();
 }
 
 void LSHttpRequest::Reopen()
 {
-    const HRESULT hr = m_request->open(m_open.method, m_open.url, m_open.async, m_open.user, m_open.password);
+    const HRESULT hr = m_platform->Open(m_open.method, m_open.url, m_open.async, m_open.user, m_open.password);
     if (FAILED(hr))
     {
         LS_ERROR_LOG << "Failed to reopen IXMLHttpRequest " << LogHex(hr);
@@ -182,7 +159,7 @@ void LSHttpRequest::ReapplyHeaders()
 {
     for (const Header& header : m_headers)
     {
-        const HRESULT hr = m_request->setRequestHeader(header.first, header.second);
+        const HRESULT hr = m_platform->SetRequestHeader(header.first, header.second);
         if (FAILED(hr))
         {
             LS_ERROR_LOG << "Failed to set header IXMLHttpRequest " << LogHex(hr);
@@ -191,10 +168,21 @@ void LSHttpRequest::ReapplyHeaders()
     }
 }
 
-long LSHttpRequest::ReadyState() const
+long LSHttpRequest::AnswerReadyState()
 {
-    long state = 0;
-    CheckPlatformResult(Platform().get_readyState(&state));
+    return ReadyState();
+}
+
+long LSHttpRequest::ReadyState()
+{
+    const long state = Platform().ReadyState();
+    // A declared length above the limit ends the exchange before the body is in.
+    if (state == XmlHttpReadyState::Receiving && !m_declaredLengthChecked)
+    {
+        m_declaredLengthChecked = true;
+        LSAnswerLimits::CheckDeclaredLength(CStdStr::FromBSTR(m_open.url),
+                                            CStdStr(Platform().ResponseHeader(L"Content-Length")));
+    }
     return state;
 }
 
@@ -204,15 +192,39 @@ void LSHttpRequest::WaitUntilComplete(const std::wstring& url, ILSShutdownInform
     const uint64_t limitMs = LSAnswerWait::NoAnswerLimitMs();
     for (;;)
     {
-        LSAnswerWait::PumpOrWait();
+        LSAnswerWait::PumpOrWait(LSAnswerWait::StepMs(LSTiming::TickCount64() - start));
         if (CLSBaseWS::ShutdownRequested(shutdownInformer))
             ThrowHr(E_ABORT);
-        const long state = ReadyState();
-        if (state == XmlHttpReadyState::Completed)
+        if (ReadyState() == XmlHttpReadyState::Completed)
             return;
-        if (state < XmlHttpReadyState::Receiving && LSTiming::TickCount64() - start >= limitMs)
+        // Also an answer that stopped half-way.
+        if (LSTiming::TickCount64() - start >= limitMs)
             LSAnswerWait::AbandonUnanswered(url);
     }
+}
+
+void LSHttpRequest::RefuseRedirect(const std::wstring& url)
+{
+    const long status = Platform().Status();
+    if (status < 300 || status > 399)
+        return;
+    const CStdStr location(Platform().ResponseHeader(L"Location"));
+    LS_ERROR_LOG << "Redirect refused: " << ToLogText(url) << " answered HTTP " << status << " with Location "
+                 << ToLogText(location) << "; requests carrying the access token do not follow redirects";
+    throw LSHttpError(static_cast<uint32_t>(status),
+                      CStdStr::Format(L"Redirect refused: HTTP %ld to ", status) + location);
+}
+
+void LSHttpRequest::CheckEndedExchange(const std::wstring& url)
+{
+    ILSPlatformRequest& platform = Platform();
+    platform.ThrowIfExchangeFailed(url);
+    // A transfer coding makes any Content-Length meaningless.
+    const bool chunked = !CStdStr(platform.ResponseHeader(L"Transfer-Encoding")).empty();
+    const CStdStr contentLength(chunked ? _bstr_t(L"") : platform.ResponseHeader(L"Content-Length"));
+    LSAnswerLimits::CheckReceivedLength(url, contentLength, CStdStr(platform.ResponseHeader(L"Content-Encoding")),
+                                        platform.ResponseBodyLength());
+    RefuseRedirect(url);
 }
 
 void LSHttpRequest::SendAndWait(const std::wstring& url, const _variant_t& body, bool checkFpRpcStatus,
@@ -220,15 +232,17 @@ void LSHttpRequest::SendAndWait(const std::wstring& url, const _variant_t& body,
                                 bool logResponseBody)
 {
     LS_DIAG_LOG << "Sending " << ToLogText(url);
-    CheckPlatformResult(Platform().send(body));
+    Platform().Send(body);
     if (synchronous)
     {
-        ReadyState();
+        Platform().ReadyState();
+        CheckEndedExchange(url);
         CLSBaseWS::ThrowErrorMessage(*this, checkFpRpcStatus, shutdownInformer, tolerate404, true);
         return;
     }
     WaitUntilComplete(url, shutdownInformer);
     LS_DIAG_LOG << "Back from " << ToLogText(url);
+    CheckEndedExchange(url);
     CLSBaseWS::ThrowErrorMessage(*this, checkFpRpcStatus, shutdownInformer, tolerate404, logResponseBody);
 }
 
@@ -251,16 +265,12 @@ void LSHttpRequest::PerformAsyncVariantSend(const std::wstring& url, const _vari
 void LSHttpRequest::StartSend(const std::wstring& url, const _variant_t& body, ILSShutdownInformerPtr&)
 {
     LS_DIAG_LOG << "Sending " << ToLogText(url);
-    CheckPlatformResult(Platform().send(body));
-}
-
-long LSHttpRequest::AnswerReadyState()
-{
-    return ReadyState();
+    Platform().Send(body);
 }
 
 void LSHttpRequest::FinishSend(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer)
 {
     LS_DIAG_LOG << "Back from " << ToLogText(url);
+    CheckEndedExchange(url);
     CLSBaseWS::ThrowErrorMessage(*this, false, shutdownInformer, false, true);
 }

@@ -1,10 +1,15 @@
 #pragma once
-// The production request: the platform's msxml2.XMLHTTP object. It remembers
-// how it was opened and every header set, so that a repeated attempt can run
-// on a fresh platform object that looks exactly like the first.
+// The production request over the platform object KOVA.Http.Client chooses
+// (WinHTTP's request object with redirects off, or XMLHTTP). It remembers how
+// it was opened and every header set, so that a repeated attempt can run on a
+// fresh platform object that looks exactly like the first. Before an answer
+// reaches the exchange's error translation, the platform's own failure, the
+// answer's size and any redirect end the exchange.
 #include "ILSHttpRequest.h"
-#include "MsxmlPtrs.h"
+#include "ILSPlatformRequest.h"
+#include "LSHttpClientChoice.h"
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +18,7 @@ class LSHttpRequest : public ILSHttpRequest
 {
 public:
     LSHttpRequest();
+    explicit LSHttpRequest(LSHttpClient client);
     ~LSHttpRequest() override;
     LSHttpRequest(const LSHttpRequest&) = delete;
     LSHttpRequest& operator=(const LSHttpRequest&) = delete;
@@ -37,6 +43,7 @@ public:
     long AnswerReadyState() override;
     void FinishSend(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer) override;
 
+    LSHttpClient Client() const { return m_client; }
     // Test seam: KOVA.Http.NoAnswerSeconds is read again on the next wait.
     static void ForgetNoAnswerLimitForTest();
 
@@ -49,8 +56,10 @@ protected:
     void SendAndWait(const std::wstring& url, const _variant_t& body, bool checkFpRpcStatus,
                      ILSShutdownInformerPtr& shutdownInformer, bool synchronous, bool tolerate404,
                      bool logResponseBody);
-    // The current platform object; null only after a failed creation.
-    const IXMLHTTPRequestPtr& PlatformRequest() const { return m_request; }
+    // The current platform object; E_POINTER after a failed creation.
+    ILSPlatformRequest& Platform() const;
+    // The platform's own object, so tests can tell one attempt's from the next.
+    IUnknown* PlatformIdentity() const;
 
 private:
     struct OpenArguments
@@ -64,15 +73,21 @@ private:
     };
     using Header = std::pair<_bstr_t, _bstr_t>;
 
-    IXMLHTTPRequest& Platform() const;
-    void CheckPlatformResult(HRESULT hr) const;
     void CreatePlatformObject();
     void Reopen();
     void ReapplyHeaders();
     void WaitUntilComplete(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer);
-    long ReadyState() const;
+    // The platform's state; a declared length above the limit ends the
+    // exchange as soon as the answer starts to arrive.
+    long ReadyState();
+    // Once the platform says the exchange has ended: its own failure, the
+    // answer's size, a redirect.
+    void CheckEndedExchange(const std::wstring& url);
+    void RefuseRedirect(const std::wstring& url);
 
+    LSHttpClient m_client;
     OpenArguments m_open;
     std::vector<Header> m_headers;
-    IXMLHTTPRequestPtr m_request;
+    std::unique_ptr<ILSPlatformRequest> m_platform;
+    bool m_declaredLengthChecked = false;
 };

@@ -85,17 +85,11 @@ void LSHttpRequestRecorder::WriteErrorResponse(const std::wstring& path, const s
 
 void LSHttpRequestRecorder::WriteSuccessResponse(const std::wstring& path)
 {
-    IXMLHTTPRequest& platform = *PlatformRequest();
-    long status = 0;
-    ThrowIfFailedCom(platform.get_status(&status));
-    BSTR rawText = nullptr;
-    ThrowIfFailedCom(platform.get_statusText(&rawText));
-    const _bstr_t statusText(rawText, false);
-    BSTR rawHeaders = nullptr;
-    ThrowIfFailedCom(platform.getAllResponseHeaders(&rawHeaders));
-    const _bstr_t headerText(rawHeaders, false);
-    _variant_t body;
-    ThrowIfFailedCom(platform.get_responseBody(&body));
+    ILSPlatformRequest& platform = Platform();
+    const long status = platform.Status();
+    const _bstr_t statusText = platform.StatusText();
+    const _bstr_t headerText = platform.AllResponseHeaders();
+    const _variant_t body = platform.ResponseBody();
 
     const std::wstring text = CStdStr::Format(L"HTTP/1.1 %ld ", status) + CStdStr(statusText) + L"\n" +
                               FormatResponseHeaders(ParseResponseHeaders(CStdStr(headerText)));

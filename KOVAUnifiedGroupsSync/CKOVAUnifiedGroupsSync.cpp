@@ -49,6 +49,8 @@ void* CKOVAUnifiedGroupsSync::FindInterface(REFIID riid)
         return static_cast<ILSManualDeletionsSyncFilter*>(this);
     if (IsEqualIID(riid, __uuidof(ILSNeedsShutdownInfo)))
         return static_cast<ILSNeedsShutdownInfo*>(this);
+    if (IsEqualIID(riid, __uuidof(IKOVAWaitingGroups)))
+        return static_cast<IKOVAWaitingGroups*>(this);
     return nullptr;
 }
 
@@ -187,8 +189,41 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::IsDeleted(BSTR key, LONG flag)
         if (GuidToRegistryText(group.id) == wanted)
             return S_FALSE;
     }
+    // A group still waiting for its library keeps the folder it has.
+    for (const LSUnifiedGroups::LSWaitingGroup& group : m_waiting)
+    {
+        if (GuidToRegistryText(group.id) == wanted)
+            return S_FALSE;
+    }
     return S_OK;
     LS_COM_BOUNDARY_END("CKOVAUnifiedGroupsSync::raw_IsDeleted")
+}
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::GetWaitingCount(LONG* count)
+{
+    if (!count)
+        return E_POINTER;
+    *count = static_cast<LONG>(m_waiting.size());
+    return S_OK;
+}
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::GetWaitingGroup(LONG index, BSTR* id, BSTR* name, BSTR* message)
+{
+    LS_COM_BOUNDARY_BEGIN
+    if (!id || !name || !message)
+        return E_POINTER;
+    *id = *name = *message = nullptr;
+    if (index < 0 || static_cast<size_t>(index) >= m_waiting.size())
+        return E_INVALIDARG;
+    const LSUnifiedGroups::LSWaitingGroup& group = m_waiting[static_cast<size_t>(index)];
+    _bstr_t idText(GuidToRegistryText(group.id).c_str());
+    _bstr_t nameText(group.displayName.c_str());
+    _bstr_t messageText(group.message.c_str());
+    *id = idText.Detach();
+    *name = nameText.Detach();
+    *message = messageText.Detach();
+    return S_OK;
+    LS_COM_BOUNDARY_END("CKOVAUnifiedGroupsSync::GetWaitingGroup")
 }
 
 STDMETHODIMP CKOVAUnifiedGroupsSync::GetShutdownInformer(ILSShutdownInformer** informer)

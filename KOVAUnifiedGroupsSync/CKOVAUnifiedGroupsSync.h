@@ -21,7 +21,8 @@ class CKOVAUnifiedGroupsSync : public LSComObjectRoot,
                                public ILSDeleteableSyncFilter,
                                public LSSyncFilter2Dispatch,
                                public ILSManualDeletionsSyncFilter,
-                               public ILSNeedsShutdownInfo
+                               public ILSNeedsShutdownInfo,
+                               public IKOVAWaitingGroups
 {
 public:
     using Group = LSUnifiedGroups::LSUnifiedGroup;
@@ -73,6 +74,10 @@ public:
     STDMETHODIMP GetShutdownInformer(ILSShutdownInformer** informer) override;
     STDMETHODIMP SetShutdownInformer(ILSShutdownInformer* informer) override;
 
+    // IKOVAWaitingGroups
+    STDMETHODIMP GetWaitingCount(LONG* count) override;
+    STDMETHODIMP GetWaitingGroup(LONG index, BSTR* id, BSTR* name, BSTR* message) override;
+
 protected:
     ~CKOVAUnifiedGroupsSync() override = default;
     void* FindInterface(REFIID riid) override;
@@ -88,6 +93,8 @@ private:
     const Group& GroupAt(USHORT index) const;
 
     std::vector<Group> m_groups;
+    // Listed groups without their library yet: no items, but not deleted.
+    std::vector<LSUnifiedGroups::LSWaitingGroup> m_waiting;
     bool m_hasGroupList = false; // a folder update has succeeded on this object
     bool m_folderUpdateRunning = false;
     ILSShutdownInformerPtr m_shutdownInformer;

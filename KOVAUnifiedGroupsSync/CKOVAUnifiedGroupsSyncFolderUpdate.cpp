@@ -127,6 +127,9 @@ void CKOVAUnifiedGroupsSync::RefreshGroups()
     const std::unique_ptr<LSGroupSource> source = LSGroupSource::Create(kind, settings);
     // The informer held now serves the whole query, even if the host swaps it meanwhile.
     ILSShutdownInformerPtr shutdownInformer = m_shutdownInformer;
-    m_groups = source->GetCurrentGroups(shutdownInformer);
-    LS_DIAG_LOG << "Group list of " << m_groups.size() << " from " << ToLogText(source->Service());
+    LSGroupSource::GroupList list = source->GetCurrentGroups(shutdownInformer);
+    m_groups = std::move(list.groups);
+    m_waiting = std::move(list.waiting);
+    LS_DIAG_LOG << "Group list of " << m_groups.size() << " from " << ToLogText(source->Service()) << ", "
+                << m_waiting.size() << " waiting for their library";
 }

@@ -5,55 +5,29 @@
 #include "LSLog.h"
 #include "LSSetting.h"
 
-#include <mutex>
-#include <optional>
-
 namespace {
 
-struct RememberedService
+// Read from the user's settings at every pass (one registry read), so a
+// changed or deleted value counts from the next pass on. Nothing saved, or
+// anything but "Graph", means EWS: the service a user starts with.
+std::wstring RememberedService()
 {
-    std::mutex mutex;
-    std::optional<std::wstring> service;
-};
-
-RememberedService& Remembered()
-{
-    static RememberedService instance;
-    return instance;
-}
-
-// Read from the user's settings on first use. Nothing saved, or anything but
-// "Graph", means EWS: the service a user starts with.
-std::wstring& RememberedLocked(RememberedService& remembered)
-{
-    if (!remembered.service)
-    {
-        const CStdStr saved =
-            LSSetting::GetInstance().GetUserStringConfigDetails(LSAutoGroupSource::RememberedSetting, L"").value;
-        remembered.service = saved.EqualsNoCase(LSGroupSource::GraphService) ? LSGroupSource::GraphService
-                                                                             : LSGroupSource::EwsService;
-    }
-    return *remembered.service;
-}
-
-std::wstring RememberedServiceName()
-{
-    RememberedService& remembered = Remembered();
-    std::lock_guard<std::mutex> lock(remembered.mutex);
-    return RememberedLocked(remembered);
+    const CStdStr saved =
+        LSSetting::GetInstance().GetUserStringConfigDetails(LSAutoGroupSource::RememberedSetting, L"").value;
+    return saved.EqualsNoCase(LSGroupSource::GraphService) ? LSGroupSource::GraphService : LSGroupSource::EwsService;
 }
 
 // Saved only when it changes, so a steady state (and a user who never left
-// EWS) writes nothing.
-void Remember(const std::wstring& service)
+// EWS) writes nothing. The list is good either way: a failed save only means
+// the next pass asks the other service first again.
+void Remember(const std::wstring& remembered, const std::wstring& service)
 {
-    RememberedService& remembered = Remembered();
-    std::lock_guard<std::mutex> lock(remembered.mutex);
-    std::wstring& current = RememberedLocked(remembered);
-    if (current == service)
+    if (remembered == service)
         return;
-    current = service;
-    LSSetting::GetInstance().SaveUserString(LSAutoGroupSource::RememberedSetting, service, L"");
+    if (LSSetting::GetInstance().SaveUserString(LSAutoGroupSource::RememberedSetting, service, L""))
+        return;
+    LS_ERROR_LOG << "Could not save " << ToLogText(LSAutoGroupSource::RememberedSetting) << " = \""
+                 << ToLogText(service) << "\": the next pass asks " << ToLogText(remembered) << " first again";
 }
 
 const char* DisplayName(const std::wstring& service)
@@ -63,8 +37,9 @@ const char* DisplayName(const std::wstring& service)
 
 void LogRefusal(const LSGroupSource& source, const LSListingRefused& refusal)
 {
+    const std::wstring reason = refusal.PolicyReason().empty() ? std::wstring() : L" (" + refusal.PolicyReason() + L")";
     LS_ERROR_LOG << "Group listing over " << DisplayName(source.Service()) << " refused with HTTP status "
-                 << refusal.Status();
+                 << refusal.Status() << ToLogText(reason);
 }
 
 } // namespace
@@ -74,14 +49,15 @@ LSAutoGroupSource::LSAutoGroupSource(std::unique_ptr<LSGroupSource> ews, std::un
 {
 }
 
-std::vector<LSAutoGroupSource::Group> LSAutoGroupSource::GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer)
+LSAutoGroupSource::GroupList LSAutoGroupSource::GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer)
 {
-    const bool graphFirst = RememberedServiceName() == GraphService;
+    const std::wstring remembered = RememberedService();
+    const bool graphFirst = remembered == GraphService;
     LSGroupSource& first = graphFirst ? *m_graph : *m_ews;
     LSGroupSource& second = graphFirst ? *m_ews : *m_graph;
     try
     {
-        return Ask(first, shutdownInformer);
+        return Ask(first, remembered, shutdownInformer);
     }
     catch (const LSListingRefused& refusal)
     {
@@ -90,7 +66,7 @@ std::vector<LSAutoGroupSource::Group> LSAutoGroupSource::GetCurrentGroups(ILSShu
     LS_ERROR_LOG << "Asking " << DisplayName(second.Service()) << " for the group list instead";
     try
     {
-        return Ask(second, shutdownInformer);
+        return Ask(second, remembered, shutdownInformer);
     }
     catch (const LSListingRefused& refusal)
     {
@@ -99,18 +75,11 @@ std::vector<LSAutoGroupSource::Group> LSAutoGroupSource::GetCurrentGroups(ILSShu
     }
 }
 
-std::vector<LSAutoGroupSource::Group> LSAutoGroupSource::Ask(LSGroupSource& source,
-                                                             ILSShutdownInformerPtr& shutdownInformer)
+LSAutoGroupSource::GroupList LSAutoGroupSource::Ask(LSGroupSource& source, const std::wstring& remembered,
+                                                    ILSShutdownInformerPtr& shutdownInformer)
 {
-    std::vector<Group> groups = source.GetCurrentGroups(shutdownInformer);
+    GroupList groups = source.GetCurrentGroups(shutdownInformer);
     m_service = source.Service();
-    Remember(m_service);
+    Remember(remembered, m_service);
     return groups;
-}
-
-void LSAutoGroupSource::ForgetRememberedForTest()
-{
-    RememberedService& remembered = Remembered();
-    std::lock_guard<std::mutex> lock(remembered.mutex);
-    remembered.service.reset();
 }

@@ -3,8 +3,8 @@
 // this user (EWS when none did), and the other one in the same pass when the
 // first refuses the listing outright (blocked or switched off for the
 // tenant). Any other failure fails the pass with no switch. The service that
-// produced the list is remembered for the process and in the user's
-// settings, so the next process asks it first.
+// produced the list is remembered in the user's settings, read at every pass,
+// so the next pass (in this process or another) asks it first.
 #include "LSGroupSource.h"
 
 #include <memory>
@@ -14,16 +14,15 @@ class LSAutoGroupSource : public LSGroupSource
 public:
     LSAutoGroupSource(std::unique_ptr<LSGroupSource> ews, std::unique_ptr<LSGroupSource> graph);
 
-    std::vector<Group> GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer) override;
+    GroupList GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer) override;
     std::wstring Service() const override { return m_service; }
 
     // The user setting that carries the remembered service across processes.
     static constexpr const wchar_t* RememberedSetting = L"KOVAUnifiedGroups.AutoBackend";
-    // Test seam: the remembered service is read from the settings again.
-    static void ForgetRememberedForTest();
 
 private:
-    std::vector<Group> Ask(LSGroupSource& source, ILSShutdownInformerPtr& shutdownInformer);
+    GroupList Ask(LSGroupSource& source, const std::wstring& remembered,
+                           ILSShutdownInformerPtr& shutdownInformer);
 
     std::unique_ptr<LSGroupSource> m_ews;
     std::unique_ptr<LSGroupSource> m_graph;

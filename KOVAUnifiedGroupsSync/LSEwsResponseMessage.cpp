@@ -11,9 +11,6 @@ namespace LSEwsResponseMessage {
 namespace {
 
 const wchar_t* const ServerBusyCode = L"ErrorServerBusy";
-// Unprefixed names, as the group queries use them: the parser's default
-// selection language matches them against the names as written.
-const wchar_t* const BackOffQuery = L"MessageXml/Value[@Name='BackOffMilliseconds']";
 
 struct Message
 {
@@ -23,22 +20,84 @@ struct Message
     uint32_t backOffSeconds = 0;
 };
 
-IXMLDOMNodePtr SelectSingle(IXMLDOMNode* context, const std::wstring& query)
+std::wstring LocalName(IXMLDOMNode* node)
 {
-    IXMLDOMNodePtr node;
-    const HRESULT hr = context->selectSingleNode(_bstr_t(query.c_str()), &node);
-    if (FAILED(hr))
-        _com_issue_errorex(hr, context, IID_IXMLDOMNode);
-    return node;
+    BSTR raw = nullptr;
+    if (FAILED(node->get_baseName(&raw)))
+        return std::wstring();
+    return CStdStr(_bstr_t(raw, false));
 }
 
-std::wstring TextOf(IXMLDOMNode* context, const std::wstring& query)
+bool IsElementNamed(IXMLDOMNode* node, const std::wstring& localName)
 {
-    IXMLDOMNodePtr node = SelectSingle(context, query);
+    DOMNodeType type = NODE_INVALID;
+    return node && SUCCEEDED(node->get_nodeType(&type)) && type == NODE_ELEMENT && LocalName(node) == localName;
+}
+
+// The first element of the document with that local name, in document order.
+// The message comes before the groups of a listing, so the walk stops early.
+IXMLDOMNodePtr FirstElementNamed(IXMLDOMDocument2* document, const std::wstring& localName)
+{
+    IXMLDOMNodeListPtr nodes;
+    const HRESULT hr = document->selectNodes(_bstr_t(L"//*"), &nodes);
+    if (FAILED(hr))
+        _com_issue_errorex(hr, document, IID_IXMLDOMDocument2);
+    for (IXMLDOMNodePtr node; nodes && nodes->nextNode(&node) == S_OK && node; node = nullptr)
+    {
+        if (IsElementNamed(node, localName))
+            return node;
+    }
+    return nullptr;
+}
+
+// The first child element with that local name.
+IXMLDOMNodePtr ChildNamed(IXMLDOMNode* parent, const std::wstring& localName)
+{
+    IXMLDOMNodePtr child;
+    if (!parent || FAILED(parent->get_firstChild(&child)))
+        return nullptr;
+    while (child && !IsElementNamed(child, localName))
+    {
+        IXMLDOMNodePtr next;
+        if (FAILED(child->get_nextSibling(&next)))
+            return nullptr;
+        child = next;
+    }
+    return child;
+}
+
+std::wstring TextOf(IXMLDOMNode* node)
+{
     BSTR raw = nullptr;
     if (!node || FAILED(node->get_text(&raw)))
         return std::wstring();
     return CStdStr(_bstr_t(raw, false));
+}
+
+bool IsBackOffValue(IXMLDOMNode* node)
+{
+    IXMLDOMElementPtr element = node;
+    _variant_t name;
+    return IsElementNamed(node, L"Value") && element &&
+           element->getAttribute(_bstr_t(L"Name"), &name) == S_OK && name.vt == VT_BSTR &&
+           CStdStr(name.bstrVal) == L"BackOffMilliseconds";
+}
+
+// MessageXml/Value[@Name='BackOffMilliseconds'], by local names.
+std::wstring BackOffText(IXMLDOMNode* message)
+{
+    IXMLDOMNodePtr messageXml = ChildNamed(message, L"MessageXml");
+    IXMLDOMNodePtr child;
+    if (!messageXml || FAILED(messageXml->get_firstChild(&child)))
+        return std::wstring();
+    while (child && !IsBackOffValue(child))
+    {
+        IXMLDOMNodePtr next;
+        if (FAILED(child->get_nextSibling(&next)))
+            return std::wstring();
+        child = next;
+    }
+    return TextOf(child);
 }
 
 std::wstring ResponseClass(IXMLDOMNode* message)
@@ -55,9 +114,9 @@ Message Read(IXMLDOMNode* node)
 {
     Message message;
     message.responseClass = ResponseClass(node);
-    message.code = TextOf(node, L"ResponseCode");
-    message.text = TextOf(node, L"MessageText");
-    message.backOffSeconds = CLSBaseWS::BackOffSeconds(TextOf(node, BackOffQuery));
+    message.code = TextOf(ChildNamed(node, L"ResponseCode"));
+    message.text = TextOf(ChildNamed(node, L"MessageText"));
+    message.backOffSeconds = CLSBaseWS::BackOffSeconds(BackOffText(node));
     return message;
 }
 
@@ -80,19 +139,21 @@ Message Read(IXMLDOMNode* node)
 
 } // namespace
 
-void Check(IXMLDOMDocument2* document, const std::wstring& operation, bool required)
+void Check(IXMLDOMDocument2* document, const std::wstring& operation, Expect expect)
 {
-    IXMLDOMNodePtr node = SelectSingle(document, L"//" + operation + L"ResponseMessage");
+    IXMLDOMNodePtr node = FirstElementNamed(document, operation + L"ResponseMessage");
     if (!node)
     {
-        if (required)
+        if (expect == Expect::WholeList)
             ThrowMissing(operation);
         return;
     }
     const Message message = Read(node);
     if (message.responseClass == L"Success")
         return;
-    if (message.responseClass == L"Warning")
+    // A partial list taken as the whole one would delete the folders of the
+    // groups it leaves out.
+    if (message.responseClass == L"Warning" && expect == Expect::Record)
     {
         LS_WARNING_LOG << "EWS " << ToLogText(operation) << " answered with a warning: ResponseCode \""
                        << ToLogText(message.code) << "\", MessageText \"" << ToLogText(message.text) << "\"";

@@ -8,11 +8,21 @@
 
 namespace LSEwsResponseMessage {
 
-// Passes when the answer's <operation>ResponseMessage says "Success", or
-// "Warning" (logged). ErrorServerBusy throws a throttling LSHttpError with
-// the server's back-off; any other class fails with an error line naming the
-// operation, class, code and text. A missing message fails too when
-// required, and passes otherwise.
-void Check(IXMLDOMDocument2* document, const std::wstring& operation, bool required);
+// What the answer's response message must say.
+enum class Expect
+{
+    // The whole list: the message is required, and a "Warning" (a partial
+    // answer, such as ErrorPartialResult) fails like an error.
+    WholeList,
+    // One record: a missing message passes, a "Warning" is logged and passes.
+    Record,
+};
+
+// Passes when the answer's <operation>ResponseMessage says "Success" (or
+// "Warning" for a record). ErrorServerBusy throws a throttling LSHttpError
+// with the server's back-off; any other class fails with an error line naming
+// the operation, class, code and text. The message and its members are found
+// by local name, whatever prefix the server gave them.
+void Check(IXMLDOMDocument2* document, const std::wstring& operation, Expect expect);
 
 } // namespace LSEwsResponseMessage

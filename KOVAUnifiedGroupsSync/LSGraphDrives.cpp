@@ -100,13 +100,27 @@ std::wstring WebUrl(const Json& response, const std::string& context)
     return Wide(url);
 }
 
+// A group's library that is not made yet (a new group's site comes minutes
+// to hours later) or not reachable yet: 404 or 403.
+bool IsMissingLibrary(uint32_t status)
+{
+    return status == 404 || status == 403;
+}
+
+// The service's message of a failed sub-answer, or the status when it has none.
+std::wstring SubAnswerMessage(const Json& response, uint32_t status)
+{
+    const Json* body = LSGraphJson::Find(response, "body");
+    const Json* error = body && body->is_object() ? LSGraphJson::Find(*body, "error") : nullptr;
+    const Json* message = error && error->is_object() ? LSGraphJson::Find(*error, "message") : nullptr;
+    return message && message->is_string() ? Wide(message->get<std::string>())
+                                           : CStdStr::Format(L"HTTP status %u", status);
+}
+
 [[noreturn]] void ThrowSubRequestFailure(const Json& response, uint32_t status, const std::wstring& groupId)
 {
     const Json* body = LSGraphJson::Find(response, "body");
-    const Json* error = body ? LSGraphJson::Find(*body, "error") : nullptr;
-    const Json* message = error ? LSGraphJson::Find(*error, "message") : nullptr;
-    const std::wstring text = message && message->is_string() ? Wide(message->get<std::string>())
-                                                              : CStdStr::Format(L"HTTP status %u", status);
+    const std::wstring text = SubAnswerMessage(response, status);
     LS_ERROR_LOG << "Drive of group " << ToLogText(groupId) << " not available: status " << status << " - "
                  << ToLogText(text);
     throw LSHttpError(status, text, body ? Wide(body->dump()) : std::wstring(), 0);
@@ -115,7 +129,7 @@ std::wstring WebUrl(const Json& response, const std::string& context)
 // Records the drives answered, fails on any failed sub-request, and returns
 // the throttled ones, in request order.
 BatchOutcome TakeAnswers(const Json& answer, const std::vector<std::wstring>& groupIds,
-                         const std::vector<size_t>& pending, std::vector<std::wstring>& urls)
+                         const std::vector<size_t>& pending, std::vector<LSGraphDrives::Drive>& drives)
 {
     std::map<std::string, size_t> unanswered;
     for (size_t index : pending)
@@ -132,7 +146,12 @@ BatchOutcome TakeAnswers(const Json& answer, const std::vector<std::wstring>& gr
         const std::string context = "the drive answer for group " + Utf8(groupIds[index]);
         const uint32_t status = SubStatus(response, context);
         if (status >= 200 && status < 300)
-            urls[index] = WebUrl(response, context);
+            drives[index].webUrl = WebUrl(response, context);
+        else if (IsMissingLibrary(status))
+        {
+            drives[index].missing = true;
+            drives[index].message = SubAnswerMessage(response, status);
+        }
         else if (IsThrottling(status))
         {
             outcome.throttled.push_back(index);
@@ -168,7 +187,7 @@ struct BatchJob
     std::wstring batchUrl;
     const std::wstring& authorization;
     const std::vector<std::wstring>& groupIds;
-    std::vector<std::wstring>& urls;
+    std::vector<LSGraphDrives::Drive>& drives;
     ILSShutdownInformerPtr& shutdownInformer;
 };
 
@@ -249,7 +268,7 @@ void CompleteBatch(BatchJob& job, OpenBatch& first)
         const bool answered = firstAttempt;
         firstAttempt = false;
         const Json answer = answered ? ReadBatch(job, first) : ExchangeAlone(job, pending);
-        const BatchOutcome outcome = TakeAnswers(answer, job.groupIds, pending, job.urls);
+        const BatchOutcome outcome = TakeAnswers(answer, job.groupIds, pending, job.drives);
         if (outcome.throttled.empty())
             return;
         pending = outcome.throttled;
@@ -261,13 +280,13 @@ void CompleteBatch(BatchJob& job, OpenBatch& first)
 
 } // namespace
 
-std::vector<std::wstring> LSGraphDrives::DocumentLibraryUrls(const std::wstring& graphRoot,
-                                                             const std::wstring& authorization,
-                                                             const std::vector<std::wstring>& groupIds,
-                                                             ILSShutdownInformerPtr& shutdownInformer)
+std::vector<LSGraphDrives::Drive> LSGraphDrives::DocumentLibraries(const std::wstring& graphRoot,
+                                                                   const std::wstring& authorization,
+                                                                   const std::vector<std::wstring>& groupIds,
+                                                                   ILSShutdownInformerPtr& shutdownInformer)
 {
-    std::vector<std::wstring> urls(groupIds.size());
-    BatchJob job{graphRoot + BatchPath, authorization, groupIds, urls, shutdownInformer};
+    std::vector<Drive> drives(groupIds.size());
+    BatchJob job{graphRoot + BatchPath, authorization, groupIds, drives, shutdownInformer};
     const size_t inFlight = BatchesInFlight();
     std::vector<OpenBatch> open;
     size_t next = 0; // the first group of the next batch
@@ -292,5 +311,5 @@ std::vector<std::wstring> LSGraphDrives::DocumentLibraryUrls(const std::wstring&
         CompleteBatch(job, batch);
         fill();
     }
-    return urls;
+    return drives;
 }

@@ -17,10 +17,19 @@ public:
     // The service's limit of sub-requests in one batch.
     static constexpr size_t MaxRequestsPerBatch = 20;
 
-    // The drive webUrl of each group, in the order of groupIds, as received.
-    // All or nothing: a failed sub-request throws its LSHttpError, an answer
-    // without the expected shape fails as unexpected.
-    static std::vector<std::wstring> DocumentLibraryUrls(const std::wstring& graphRoot,
+    // One group's answer: its library's webUrl, or (when the service answered
+    // 404 or 403: a library not provisioned yet) the service's message.
+    struct Drive
+    {
+        std::wstring webUrl;
+        bool missing = false;
+        std::wstring message;
+    };
+
+    // The drive of each group, in the order of groupIds, as received. Any
+    // other failed sub-request throws its LSHttpError, an answer without the
+    // expected shape fails as unexpected.
+    static std::vector<Drive> DocumentLibraries(const std::wstring& graphRoot,
                                                          const std::wstring& authorization,
                                                          const std::vector<std::wstring>& groupIds,
                                                          ILSShutdownInformerPtr& shutdownInformer);

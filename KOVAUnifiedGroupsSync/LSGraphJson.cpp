@@ -17,10 +17,15 @@ void SetHeader(ILSHttpRequestPtr& request, const wchar_t* name, const std::wstri
     ThrowIfFailedCom(request->SetRequestHeader(_bstr_t(name), _bstr_t(value.c_str())));
 }
 
+struct TooDeep
+{
+};
+
 // Graph says in its error body what went wrong; the transport's message is generic.
 void LogGraphError(const std::wstring& url, const LSHttpError& error)
 {
-    const Json body = Json::parse(Utf8(error.JsonBody()), nullptr, false);
+    bool tooDeep = false;
+    const Json body = ParseLimited(Utf8(error.JsonBody()), tooDeep);
     const Json* details = Find(body, "error");
     const Json* code = details ? Find(*details, "code") : nullptr;
     const Json* message = details ? Find(*details, "message") : nullptr;
@@ -57,13 +62,39 @@ void LoggingGraphErrors(const std::wstring& url, Send send)
 
 Json ParsedAnswer(ILSHttpRequest& request, const std::wstring& url)
 {
-    Json answer = Json::parse(Utf8(CStdStr(request.GetResponseText())), nullptr, false);
+    bool tooDeep = false;
+    Json answer = ParseLimited(Utf8(CStdStr(request.GetResponseText())), tooDeep);
+    if (tooDeep)
+        ThrowInvalidAnswer("the answer from " + Utf8(url) + " nests deeper than " + std::to_string(MaxDepth) +
+                           " levels");
     if (answer.is_discarded())
         ThrowInvalidAnswer("the answer from " + Utf8(url) + " is not JSON");
     return answer;
 }
 
 } // namespace
+
+Json ParseLimited(const std::string& text, bool& tooDeep)
+{
+    tooDeep = false;
+    // The callback sees each object and array as it opens, at the depth of
+    // its parent; the parser itself keeps its own stack, not the thread's.
+    const Json::parser_callback_t limit = [](int depth, Json::parse_event_t event, Json&) {
+        if ((event == Json::parse_event_t::object_start || event == Json::parse_event_t::array_start) &&
+            depth >= MaxDepth)
+            throw TooDeep();
+        return true;
+    };
+    try
+    {
+        return Json::parse(text, limit, false);
+    }
+    catch (const TooDeep&)
+    {
+        tooDeep = true;
+        return Json(Json::value_t::discarded);
+    }
+}
 
 Json Exchange(const std::wstring& url, const std::wstring& method, const std::wstring& authorization,
               const std::string& body, ILSShutdownInformerPtr& shutdownInformer)

@@ -27,6 +27,14 @@ ILSHttpRequestPtr StartExchange(const std::wstring& url, const std::wstring& met
                                 ILSShutdownInformerPtr& shutdownInformer);
 Json FinishExchange(ILSHttpRequest& request, const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer);
 
+// JSON answers nest at most this many levels; deeper ones are refused while
+// they are parsed, so nothing (error paths included) walks an unbounded depth.
+constexpr int MaxDepth = 64;
+
+// The text parsed with the nesting limit: discarded when it is not JSON or
+// nests deeper, and then tooDeep says which.
+Json ParseLimited(const std::string& text, bool& tooDeep);
+
 // Error line naming what was wrong, then hresult_exception with
 // HRESULT_FROM_WIN32(ERROR_INVALID_DATA).
 [[noreturn]] void ThrowInvalidAnswer(const std::string& what);

@@ -5,6 +5,7 @@
 #include "LSGraphJson.h"
 #include "LSListingRefused.h"
 #include "LSLog.h"
+#include "LSSecureAddress.h"
 #include "hresult_exception.h"
 
 #include <set>
@@ -19,6 +20,11 @@ const wchar_t* const ListingPath = L"me/memberOf/microsoft.graph.group?$select=i
 const wchar_t* const BearerPrefix = L"Bearer ";
 const wchar_t* const DocumentLibraryName = L"Files";
 const char* const UnifiedGroupType = "Unified";
+const wchar_t* const GraphRootSetting = L"KOVAUnifiedGroups.GraphRoot";
+// A server that hands out a new next link on every page would be followed for
+// ever; no real listing comes near these. The host counts items in 16 bits.
+constexpr size_t MostListingPages = 100;
+constexpr size_t MostListedGroups = 65535;
 
 struct ListedGroup
 {
@@ -73,7 +79,18 @@ std::wstring NextPageUrl(const Json& link, const std::wstring& root, std::set<st
         LSGraphJson::ThrowInvalidAnswer("@odata.nextLink " + Utf8(url) + " leads outside " + Utf8(root));
     if (!followed.insert(url).second)
         LSGraphJson::ThrowInvalidAnswer("@odata.nextLink " + Utf8(url) + " repeats an earlier page");
+    if (followed.size() > MostListingPages)
+        LSGraphJson::ThrowInvalidAnswer("the group listing goes on beyond " + std::to_string(MostListingPages) +
+                                        " pages");
+    LSSecureAddress::Require(url, L"@odata.nextLink of a group listing page");
     return url;
+}
+
+void RequireGroupCountWithinLimit(const std::vector<ListedGroup>& groups)
+{
+    if (groups.size() > MostListedGroups)
+        LSGraphJson::ThrowInvalidAnswer("the group listing holds more than " + std::to_string(MostListedGroups) +
+                                        " groups");
 }
 
 std::vector<ListedGroup> ListUnifiedGroups(const std::wstring& root, const std::wstring& authorization,
@@ -86,6 +103,7 @@ std::vector<ListedGroup> ListUnifiedGroups(const std::wstring& root, const std::
     {
         const Json page = LSGraphJson::Exchange(url, L"GET", authorization, std::string(), shutdownInformer);
         AppendUnifiedGroups(page, groups);
+        RequireGroupCountWithinLimit(groups);
         const Json* next = LSGraphJson::Find(page, "@odata.nextLink");
         if (!next || next->is_null())
             return groups;
@@ -95,9 +113,9 @@ std::vector<ListedGroup> ListUnifiedGroups(const std::wstring& root, const std::
 
 } // namespace
 
-LSGraphUnifiedGroups::LSGraphUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath)
-    : LSGetAuthTokens(clientId, LSAuthRegistrations::NativeClientRedirectAddress, cacheFilePath,
-                      LSAuthRegistrations::GraphScope)
+LSGraphUnifiedGroups::LSGraphUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath,
+                                           const std::wstring& scope)
+    : LSGetAuthTokens(clientId, LSAuthRegistrations::NativeClientRedirectAddress, cacheFilePath, scope)
 {
 }
 
@@ -106,12 +124,14 @@ std::wstring LSGraphUnifiedGroups::RootWithSlash(const std::wstring& graphRoot)
     return graphRoot.empty() || graphRoot.back() != L'/' ? graphRoot + L'/' : graphRoot;
 }
 
-std::vector<LSGraphUnifiedGroups::LSUnifiedGroup> LSGraphUnifiedGroups::GetCurrentGroups(
-    const std::wstring& graphRoot, const std::wstring& resourceName, ILSShutdownInformerPtr& shutdownInformer)
+LSGraphUnifiedGroups::LSGroupList LSGraphUnifiedGroups::GetCurrentGroups(const std::wstring& graphRoot,
+                                                                         const std::wstring& resourceName,
+                                                                         ILSShutdownInformerPtr& shutdownInformer)
 {
     if (graphRoot.empty() || resourceName.empty())
         throw hresult_exception(E_INVALIDARG, "GetCurrentGroups");
     RequireDocumentLibrary(resourceName);
+    LSSecureAddress::Require(graphRoot, GraphRootSetting);
     const std::wstring root = RootWithSlash(graphRoot);
 
     // The drive batches reuse the authorization of the listing that succeeded.
@@ -131,19 +151,31 @@ std::vector<LSGraphUnifiedGroups::LSUnifiedGroup> LSGraphUnifiedGroups::GetCurre
         throw _com_error(E_POINTER);
 
     // Every id is a GUID before any of them goes into a request address.
-    std::vector<LSUnifiedGroup> groups;
-    groups.reserve(listed.size());
+    std::vector<GUID> guids;
+    guids.reserve(listed.size());
     std::vector<std::wstring> ids;
     ids.reserve(listed.size());
-    for (ListedGroup& group : listed)
+    for (const ListedGroup& group : listed)
     {
-        groups.push_back({LSUnifiedGroups::GuidFromText(L"{" + group.idText + L"}"), std::move(group.displayName),
-                          std::wstring()});
-        ids.push_back(std::move(group.idText));
+        guids.push_back(LSUnifiedGroups::GuidFromText(L"{" + group.idText + L"}"));
+        ids.push_back(group.idText);
     }
-    std::vector<std::wstring> urls = LSGraphDrives::DocumentLibraryUrls(root, authorization, ids, shutdownInformer);
-    for (size_t i = 0; i < groups.size(); ++i)
-        groups[i].url = std::move(urls[i]);
-    LS_DIAG_LOG << "Microsoft Graph listed " << groups.size() << " Unified groups";
-    return groups;
+    const std::vector<LSGraphDrives::Drive> drives =
+        LSGraphDrives::DocumentLibraries(root, authorization, ids, shutdownInformer);
+    LSGroupList list;
+    list.groups.reserve(listed.size());
+    for (size_t i = 0; i < listed.size(); ++i)
+    {
+        if (!drives[i].missing)
+        {
+            list.groups.push_back({guids[i], std::move(listed[i].displayName), drives[i].webUrl});
+            continue;
+        }
+        LS_WARNING_LOG << "Group \"" << ToLogText(listed[i].displayName) << "\" {" << ToLogText(ids[i])
+                       << "} waits for its document library: " << ToLogText(drives[i].message);
+        list.waiting.push_back({guids[i], std::move(listed[i].displayName), drives[i].message});
+    }
+    LS_DIAG_LOG << "Microsoft Graph listed " << list.groups.size() << " Unified groups, " << list.waiting.size()
+                << " waiting for their document library";
+    return list;
 }

@@ -14,14 +14,18 @@ class LSGraphUnifiedGroups : public LSGetAuthTokens
 {
 public:
     using LSUnifiedGroup = LSUnifiedGroups::LSUnifiedGroup;
+    using LSGroupList = LSUnifiedGroups::LSGroupList;
 
-    LSGraphUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath);
+    // scope: what the tokens are asked for (see ScopeForRoot).
+    LSGraphUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath,
+                         const std::wstring& scope = LSAuthRegistrations::GraphScope);
 
     // graphRoot: the service root, e.g. "https://graph.microsoft.com/v1.0/".
     // Only the document library ("Files") is available over Graph: any other
-    // resource name fails with E_INVALIDARG.
-    std::vector<LSUnifiedGroup> GetCurrentGroups(const std::wstring& graphRoot, const std::wstring& resourceName,
-                                                 ILSShutdownInformerPtr& shutdownInformer);
+    // resource name fails with E_INVALIDARG. A group whose library the
+    // service does not have yet waits for it, with a warning line.
+    LSGroupList GetCurrentGroups(const std::wstring& graphRoot, const std::wstring& resourceName,
+                                 ILSShutdownInformerPtr& shutdownInformer);
 
     // The root with a "/" appended unless it ends with one.
     static std::wstring RootWithSlash(const std::wstring& graphRoot);

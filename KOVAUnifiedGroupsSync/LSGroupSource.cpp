@@ -4,6 +4,7 @@
 #include "LSAutoGroupSource.h"
 #include "LSGraphUnifiedGroups.h"
 #include "LSLog.h"
+#include "LSSecureAddress.h"
 #include "LSSetting.h"
 #include "hresult_exception.h"
 
@@ -11,6 +12,19 @@ namespace {
 
 const wchar_t* const BackendSetting = L"KOVAUnifiedGroups.Backend";
 const wchar_t* const AutoBackend = L"Auto";
+const wchar_t* const ServiceRootSetting = L"KOVAUnifiedGroups.Resource";
+const wchar_t* const GraphRootSetting = L"KOVAUnifiedGroups.GraphRoot";
+
+// Over EWS no group waits: a group without the resource fails the pass.
+LSGroupSource::GroupList AsGroupList(std::vector<LSGroupSource::Group> groups)
+{
+    return {std::move(groups), {}};
+}
+
+LSGroupSource::GroupList AsGroupList(LSGroupSource::GroupList list)
+{
+    return list;
+}
 
 // One service's client over the settings. The client is made when it is
 // asked, so a service that is never asked never creates its token library
@@ -25,10 +39,12 @@ public:
     {
     }
 
-    std::vector<Group> GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer) override
+    GroupList GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer) override
     {
-        Client client(m_settings.clientId, m_settings.cacheFilePath);
-        return client.GetCurrentGroups(m_settings.*m_root, m_settings.resourceName, shutdownInformer);
+        // Tokens for the cloud the root lies in.
+        Client client(m_settings.clientId, m_settings.cacheFilePath,
+                      LSGetAuthTokens::ScopeForRoot(m_settings.*m_root));
+        return AsGroupList(client.GetCurrentGroups(m_settings.*m_root, m_settings.resourceName, shutdownInformer));
     }
     std::wstring Service() const override { return m_service; }
 
@@ -68,6 +84,12 @@ LSGroupSource::Kind LSGroupSource::ConfiguredKind()
 
 std::unique_ptr<LSGroupSource> LSGroupSource::Create(Kind kind, const LSGroupSourceSettings& settings)
 {
+    // Every root the pass may send the token to, before any token is asked
+    // for. (An empty one fails in its client, before any request.)
+    if (kind != Kind::Graph && !settings.ewsServiceRoot.empty())
+        LSSecureAddress::Require(settings.ewsServiceRoot, ServiceRootSetting);
+    if (kind != Kind::Ews && !settings.graphRoot.empty())
+        LSSecureAddress::Require(settings.graphRoot, GraphRootSetting);
     switch (kind)
     {
     case Kind::Ews:

@@ -21,12 +21,14 @@ class LSGroupSource
 {
 public:
     using Group = LSUnifiedGroups::LSUnifiedGroup;
+    using GroupList = LSUnifiedGroups::LSGroupList;
     enum class Kind { Auto, Ews, Graph };
 
     virtual ~LSGroupSource() = default;
 
-    // The whole list, or an exception; never part of one.
-    virtual std::vector<Group> GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer) = 0;
+    // The whole list (with the groups that wait for their library), or an
+    // exception; never part of one.
+    virtual GroupList GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer) = 0;
     // The service that produced the last list: "EWS" or "Graph".
     virtual std::wstring Service() const = 0;
 

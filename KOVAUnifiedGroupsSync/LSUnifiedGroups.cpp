@@ -5,6 +5,7 @@
 #include "LSEwsResponseMessage.h"
 #include "LSHttpError.h"
 #include "LSListingRefused.h"
+#include "LSSecureAddress.h"
 #include "hresult_exception.h"
 
 namespace {
@@ -43,6 +44,7 @@ const wchar_t* const EndpointSuffix = L"EWS/Exchange.asmx";
 const wchar_t* const Method = L"POST";
 const wchar_t* const AuthorizationHeader = L"Authorization";
 const wchar_t* const BearerPrefix = L"Bearer ";
+const wchar_t* const ServiceRootSetting = L"KOVAUnifiedGroups.Resource";
 // Unprefixed names: the parser's default selection language (XSL Patterns)
 // matches them against the names as written in the answer.
 const wchar_t* const GroupQuery = L"//UnifiedGroup";
@@ -100,8 +102,8 @@ bool IsBusyResponseMessage(const LSHttpError& error)
 // One POST to the endpoint with the bearer value; the answer as a document,
 // once its response message says the operation succeeded.
 IXMLDOMDocument2Ptr Exchange(const std::wstring& endpoint, const std::wstring& authorization,
-                             const std::wstring& envelope, const wchar_t* operation, bool messageRequired,
-                             ILSShutdownInformerPtr& shutdownInformer)
+                             const std::wstring& envelope, const wchar_t* operation,
+                             LSEwsResponseMessage::Expect expect, ILSShutdownInformerPtr& shutdownInformer)
 {
     IXMLDOMDocument2Ptr document;
     CLSBaseWS::RetryOnServerUnavailable(
@@ -112,7 +114,7 @@ IXMLDOMDocument2Ptr Exchange(const std::wstring& endpoint, const std::wstring& a
                 request->SetRequestHeader(_bstr_t(AuthorizationHeader), _bstr_t(authorization.c_str())));
             CLSBaseWS::PerformAsyncSend(request, endpoint, envelope, shutdownInformer);
             document = CLSBaseWS::SanitiseXMLDocument(*request);
-            LSEwsResponseMessage::Check(Require(document), operation, messageRequired);
+            LSEwsResponseMessage::Check(Require(document), operation, expect);
         },
         IsBusyResponseMessage);
     return document;
@@ -137,15 +139,16 @@ std::wstring ResourceUrl(const std::wstring& endpoint, const std::wstring& autho
 {
     IXMLDOMDocument2Ptr details =
         Exchange(endpoint, authorization, CStdStr::Format(DetailsEnvelopeFormat, idText.c_str()), DetailsOperation,
-                 false, shutdownInformer);
+                 LSEwsResponseMessage::Expect::Record, shutdownInformer);
     const CStdStr query = CStdStr::Format(ResourceUrlQueryFormat, resourceName.c_str());
     return ElementText(AsElement(SelectSingle(details, query)));
 }
 
 } // namespace
 
-LSUnifiedGroups::LSUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath)
-    : LSGetAuthTokens(clientId, LSAuthRegistrations::NativeClientRedirectAddress, cacheFilePath)
+LSUnifiedGroups::LSUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath,
+                                 const std::wstring& scope)
+    : LSGetAuthTokens(clientId, LSAuthRegistrations::NativeClientRedirectAddress, cacheFilePath, scope)
 {
 }
 
@@ -173,6 +176,7 @@ std::vector<LSUnifiedGroups::LSUnifiedGroup> LSUnifiedGroups::GetCurrentGroups(
 {
     if (serviceAddress.empty() || resourceName.empty())
         throw hresult_exception(E_INVALIDARG, "GetCurrentGroups");
+    LSSecureAddress::Require(serviceAddress, ServiceRootSetting);
     const std::wstring endpoint = EndpointFor(serviceAddress);
 
     // The details requests reuse the authorization of the listing that succeeded.
@@ -182,8 +186,8 @@ std::vector<LSUnifiedGroups::LSUnifiedGroup> LSUnifiedGroups::GetCurrentGroups(
         CallWithAccessToken(
             [&](const std::wstring& token) {
                 authorization = BearerPrefix + token;
-                IXMLDOMDocument2Ptr listing =
-                    Exchange(endpoint, authorization, ListingEnvelope, ListingOperation, true, shutdownInformer);
+                IXMLDOMDocument2Ptr listing = Exchange(endpoint, authorization, ListingEnvelope, ListingOperation,
+                                                       LSEwsResponseMessage::Expect::WholeList, shutdownInformer);
                 groupNodes = SelectGroups(listing);
             },
             shutdownInformer);

@@ -16,8 +16,24 @@ public:
         std::wstring displayName;
         std::wstring url;
     };
+    // A group whose document library does not exist yet (Graph answered 404
+    // or 403 for its drive): no item in this pass, and not deleted either.
+    struct LSWaitingGroup
+    {
+        GUID id;
+        std::wstring displayName;
+        std::wstring message; // the service's own words
+    };
+    // One pass's answer: the groups that are items, and those that wait.
+    struct LSGroupList
+    {
+        std::vector<LSUnifiedGroup> groups;
+        std::vector<LSWaitingGroup> waiting;
+    };
 
-    LSUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath);
+    // scope: what the tokens are asked for (see ScopeForRoot).
+    LSUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath,
+                    const std::wstring& scope = LSAuthRegistrations::ExchangeOnlineScope);
 
     std::vector<LSUnifiedGroup> GetCurrentGroups(const std::wstring& serviceAddress,
                                                  const std::wstring& resourceName,

@@ -265,7 +265,8 @@ class PolicyTemplates(unittest.TestCase):
                                 for name in self.reads.kinds), f"{entry} is no longer read")
         self.assertTrue({"KOVAUnifiedGroups.Backend", "KOVAUnifiedGroups.GraphRoot", "KOVAUnifiedGroups.Resource",
                          "KOVAUnifiedGroups.ClientId", "KOVAUnifiedGroups.GroupResourceName",
-                         "KOVAUnifiedGroups.GraphBatchesInFlight", "KOVA.Http.NoAnswerSeconds", "KOVA.Log.Error",
+                         "KOVAUnifiedGroups.GraphBatchesInFlight", "KOVA.Http.NoAnswerSeconds", "KOVA.Http.Client",
+                         "KOVA.Log.Error",
                          "KOVA.Log.Diag", "KOVA.Log.Perf", "KOVA.LogDir", "KOVA.Log.DeleteLogsAfterMins",
                          "SharePointSync.HealthScoreThreshold", "OverrideAppDataPath"} <= set(self.reads.kinds))
 
@@ -303,6 +304,14 @@ class PolicyTemplates(unittest.TestCase):
         self.assertEqual(len(listed), len(set(listed)))
         self.assertEqual(set(listed), accepted_backends())
         self.assertEqual(accepted_backends(), {"Auto", "EWS", "Graph"})
+
+    def test_the_http_client_lists_exactly_the_values_the_code_accepts(self):
+        enum = self.admx.find(".//p:enum[@valueName='KOVA.Http.Client']", NS)
+        listed = {s.text for s in enum.iterfind("p:item/p:value/p:string", NS)}
+        with open(os.path.join(ROOT, "KOVACommon", "LSHttpClientChoice.cpp"), encoding="utf-8") as f:
+            constants = dict(re.findall(r'(\w+Name)\s*=\s*L"([^"]*)"', f.read()))
+        self.assertEqual(listed, set(constants.values()))
+        self.assertEqual(listed, {"WinHTTP", "XMLHTTP"})
 
 
 if __name__ == "__main__":

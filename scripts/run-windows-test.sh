@@ -4,7 +4,9 @@
 # EWS_SIM_PORT) and three HTTPS listeners of the same simulator, with this
 # run's test certificates (scripts/test-tls.sh): EWS_SIM_HTTPS_PORT (trusted,
 # localhost), EWS_SIM_HTTPS_UNTRUSTED_PORT (CA not trusted) and
-# EWS_SIM_HTTPS_WRONG_NAME_PORT (certificate for another host name).
+# EWS_SIM_HTTPS_WRONG_NAME_PORT (certificate for another host name); and a
+# second plain HTTP simulator with its own request log, EWS_SIM_SECOND_PORT
+# (where redirects point).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=$1; shift
@@ -30,10 +32,12 @@ if [ -f "$here/tools/ews-sim/ews_sim.py" ]; then
            --also-https "$tls/untrusted.pem" "$tls/untrusted.key" "$ports/untrusted"
            --also-https "$tls/wrong-name.pem" "$tls/wrong-name.key" "$ports/wrong-name")
   fi
-  python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$ports/plain" --lifetime 1800 "${https[@]}" &
+  python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$ports/plain" --lifetime 1800 \
+    --second-http "$ports/second" "${https[@]}" &
   sim_pid=$!
   for _ in $(seq 100); do [ -s "$ports/plain" ] && break; sleep 0.1; done
   export EWS_SIM_PORT=$(cat "$ports/plain")
+  export EWS_SIM_SECOND_PORT=$(cat "$ports/second")
   if [ $tls_ready = 1 ]; then
     export EWS_SIM_HTTPS_PORT=$(cat "$ports/trusted")
     export EWS_SIM_HTTPS_UNTRUSTED_PORT=$(cat "$ports/untrusted")

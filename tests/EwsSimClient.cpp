@@ -61,9 +61,30 @@ std::wstring EwsSimClient::EwsUrl()
     return BaseUrl() + L"/EWS/Exchange.asmx";
 }
 
+std::wstring EwsSimClient::SecondBaseUrl()
+{
+    return L"http://127.0.0.1:" + std::to_wstring(PortFrom("EWS_SIM_SECOND_PORT"));
+}
+
+void EwsSimClient::ResetSecond()
+{
+    CallAt(SecondBaseUrl(), L"POST", L"/_sim/reset", std::string());
+}
+
+std::vector<SimRequest> EwsSimClient::SecondRequests()
+{
+    return RequestsAt(SecondBaseUrl());
+}
+
 JsonValue EwsSimClient::Call(const wchar_t* method, const std::wstring& path, const std::string& body)
 {
-    if (Port() == 0)
+    return CallAt(BaseUrl(), method, path, body);
+}
+
+JsonValue EwsSimClient::CallAt(const std::wstring& base, const wchar_t* method, const std::wstring& path,
+                               const std::string& body)
+{
+    if (Port() == 0 || PortFrom("EWS_SIM_SECOND_PORT") == 0)
         throw std::runtime_error("EWS_SIM_PORT is not set: run the tests through scripts/run-windows-test.sh");
     CLSID classId;
     Check(CLSIDFromProgID(L"msxml2.XMLHTTP", &classId), "CLSIDFromProgID");
@@ -72,7 +93,7 @@ JsonValue EwsSimClient::Call(const wchar_t* method, const std::wstring& path, co
                            reinterpret_cast<void**>(&request)),
           "CoCreateInstance");
     const _variant_t missing(DISP_E_PARAMNOTFOUND, VT_ERROR);
-    Check(request->open(_bstr_t(method), _bstr_t((BaseUrl() + path).c_str()), _variant_t(false), missing, missing),
+    Check(request->open(_bstr_t(method), _bstr_t((base + path).c_str()), _variant_t(false), missing, missing),
           "open");
     Check(request->setRequestHeader(_bstr_t(L"Content-Type"), _bstr_t(L"application/json")), "setRequestHeader");
     const _variant_t content = body.empty() ? missing : _variant_t(MultiByteToWide(body, CP_UTF8).c_str());
@@ -102,6 +123,11 @@ void EwsSimClient::SetEwsMode(const std::string& mode)
     Call(L"POST", L"/_sim/ews", "{\"mode\": \"" + mode + "\"}");
 }
 
+void EwsSimClient::SetPrefixedMessages(bool prefixed)
+{
+    Call(L"POST", L"/_sim/ews", std::string("{\"prefixed\": ") + (prefixed ? "true" : "false") + "}");
+}
+
 size_t EwsSimClient::PendingScriptEntries()
 {
     return Call(L"GET", L"/_sim/script", std::string()).Size();
@@ -109,8 +135,13 @@ size_t EwsSimClient::PendingScriptEntries()
 
 std::vector<SimRequest> EwsSimClient::Requests()
 {
+    return RequestsAt(BaseUrl());
+}
+
+std::vector<SimRequest> EwsSimClient::RequestsAt(const std::wstring& base)
+{
     std::vector<SimRequest> requests;
-    const JsonValue log = Call(L"GET", L"/_sim/requests", std::string());
+    const JsonValue log = CallAt(base, L"GET", L"/_sim/requests", std::string());
     for (const JsonValue& item : log.Array())
     {
         SimRequest request;

@@ -32,6 +32,10 @@ public:
     static int PortFrom(const char* variable);
     static std::wstring BaseUrl();
     static std::wstring EwsUrl(); // the EWS endpoint
+    // The second simulator (its own request log): where redirects point.
+    static std::wstring SecondBaseUrl();
+    static void ResetSecond();
+    static std::vector<SimRequest> SecondRequests();
 
     static void Reset();
     // Appends one entry or an array of entries (JSON text) to the script queue.
@@ -39,8 +43,13 @@ public:
     static std::vector<SimRequest> Requests();
     // "normal", "blocked" (403 to every EWS request) or "gone" (404).
     static void SetEwsMode(const std::string& mode);
+    // Response messages with the "m:" prefix (true) or under a default namespace.
+    static void SetPrefixedMessages(bool prefixed);
     static size_t PendingScriptEntries();
 
 private:
     static JsonValue Call(const wchar_t* method, const std::wstring& path, const std::string& body);
+    static JsonValue CallAt(const std::wstring& base, const wchar_t* method, const std::wstring& path,
+                            const std::string& body);
+    static std::vector<SimRequest> RequestsAt(const std::wstring& base);
 };

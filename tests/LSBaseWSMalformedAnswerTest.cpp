@@ -1,9 +1,11 @@
 // Every kind of broken answer the simulator can produce ends in the
-// documented exception (or a plain success), never in a crash or a hang.
+// documented exception (or a plain success), never in a crash or a hang,
+// with the default client (WinHTTP's request object).
 #include "TransportTestSupport.h"
 
 #include "LSBaseWS.h"
 #include "LSHttpError.h"
+#include "hresult_exception.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +16,8 @@ enum class Outcome
     Success,     // the exchange returns; the XML may or may not parse
     HttpError,   // LSHttpError with the given status
     Abandoned,   // the platform never completes: the no-answer limit ends it
+    Refused,     // the answer's size or length is refused before it is read
+    Failed,      // the platform reports the exchange failed (a COM error)
 };
 
 struct MalformedCase
@@ -32,9 +36,10 @@ TEST_P(LSBaseWSMalformedAnswerTest, EndsInTheDocumentedWay)
 {
     const MalformedCase& c = GetParam();
     EwsSimClient::Script(c.script);
-    // Reads of the clock advance it 10 s, so the no-answer limit comes after a
-    // dozen passes of the wait; retries and health-score waits are virtual too.
-    VirtualClock clock(10000);
+    // Reads of the clock advance it 100 ms, so the no-answer limit comes after
+    // some hundreds of (short) steps of the wait, a second or two; retries and
+    // health-score waits are virtual too.
+    VirtualClock clock(100);
     try
     {
         ILSHttpRequestPtr request = Exchange();
@@ -56,23 +61,28 @@ TEST_P(LSBaseWSMalformedAnswerTest, EndsInTheDocumentedWay)
     }
     catch (const _com_error& error)
     {
-        EXPECT_EQ(Outcome::Abandoned, c.outcome) << std::hex << error.Error();
-        EXPECT_EQ(HRESULT_FROM_WIN32(12002), error.Error());
+        const Outcome outcome = error.Error() == HRESULT_FROM_WIN32(12002) ? Outcome::Abandoned : Outcome::Failed;
+        EXPECT_EQ(c.outcome, outcome) << std::hex << error.Error();
+    }
+    catch (const hresult_exception& error)
+    {
+        EXPECT_EQ(Outcome::Refused, c.outcome) << error.what();
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_DATA), error.hr());
     }
 }
 
 const MalformedCase MalformedCases[] = {
     {"LongerContentLengthThanBody", R"({"status": 200, "headers": {"Content-Length": "1000"}, "body": "<r>cut"})",
-     Outcome::Success, 0},
+     Outcome::Refused, 0},
     {"ShorterContentLengthThanBody", R"({"status": 200, "headers": {"Content-Length": "3"}, "body": "<r>more</r>"})",
-     Outcome::Success, 0},
+     Outcome::Refused, 0},
     {"NoContentLength", R"({"status": 200, "headers": {"Content-Length": null}, "body": "<r/>"})", Outcome::Success,
      0},
     {"NonNumericContentLength", R"({"status": 200, "headers": {"Content-Length": "lots"}, "body": "<r/>"})",
      Outcome::Success, 0},
     {"ChunkedHeaderOverPlainBody", R"({"status": 200, "headers": {"Transfer-Encoding": "chunked"}, "body": "<r/>"})",
      Outcome::Success, 0},
-    {"BrokenGzip", R"({"status": 200, "headers": {"Content-Encoding": "gzip"}, "body": "<r/>"})", Outcome::Abandoned,
+    {"BrokenGzip", R"({"status": 200, "headers": {"Content-Encoding": "gzip"}, "body": "<r/>"})", Outcome::Success,
      0},
     {"GarbageXml", R"({"status": 200, "body": "<a><b></a>"})", Outcome::Success, 0},
     {"BinaryBody", R"({"status": 200, "bodyBase64": "AAECAwQFBgcICf/+/fw="})", Outcome::Success, 0},
@@ -82,7 +92,7 @@ const MalformedCase MalformedCases[] = {
      500},
     {"TruncatedFault",
      R"({"status": 500, "headers": {"Content-Length": "5000"}, "body": "<s:Envelope><s:Body><faultstring>cut"})",
-     Outcome::HttpError, 500},
+     Outcome::Refused, 0},
     {"ThrottlingThatClosesTheConnection", R"({"status": 503, "headers": {"Connection": "close"}, "times": 5})",
      Outcome::HttpError, 503},
     {"RetryAfterNotANumber", R"({"status": 503, "headers": {"Retry-After": "soon"}, "times": 5})",
@@ -101,13 +111,20 @@ const MalformedCase MalformedCases[] = {
     {"StatusNotModified", R"({"status": 304})", Outcome::HttpError, 304},
     {"StatusBelow200", R"({"status": 199, "body": "x"})", Outcome::HttpError, 199},
     {"StatusUnknown", R"({"status": 999, "reason": "", "body": "x"})", Outcome::HttpError, 999},
-    {"InformationalOnly", R"({"status": 100})", Outcome::Abandoned, 0},
-    {"SwitchingProtocols", R"({"status": 101})", Outcome::Abandoned, 0},
+    {"InformationalOnly", R"({"status": 100})", Outcome::Failed, 0},
+    {"SwitchingProtocols", R"({"status": 101})", Outcome::HttpError, 101},
     {"EmptyStatusText", R"({"status": 502, "reason": "", "body": ""})", Outcome::HttpError, 502},
     {"LongDavError", R"({"status": 409, "headers": {"X-MSDAVEXT_Error": "%41%42%43)" "%20long%20text%20"
                      R"(%20long%20text%20%20long%20text%20%20long%20text%20%20long%20text%20"}})",
      Outcome::HttpError, 409},
     {"JsonWithoutJsonContentType", R"({"status": 400, "body": "{\"error\": 1}"})", Outcome::HttpError, 400},
+    {"DeclaredLengthAboveTheLimit",
+     R"({"status": 200, "headers": {"Content-Length": "33554433"}, "body": "<r/>"})", Outcome::Refused, 0},
+    {"BodyAboveTheLimitWithoutALength",
+     R"({"status": 200, "headers": {"Content-Length": null}, "bodyRepeat": {"text": "<r>0123456789abcdef</r>",)"
+     R"( "count": 1460000}})", Outcome::Refused, 0},
+    {"Redirect", R"({"status": 302, "headers": {"Location": "http://127.0.0.1:9/elsewhere"}})", Outcome::HttpError,
+     302},
     {"JsonContentTypeOnSuccess",
      R"({"status": 200, "headers": {"Content-Type": "application/json"}, "body": "{\"value\": []}"})",
      Outcome::Success, 0},

@@ -1,12 +1,16 @@
-// The platform request over the real msxml2.XMLHTTP against the simulator.
+// The platform request over the real WinHTTP request object (and the XMLHTTP
+// fallback) against the simulator.
 #include "TransportTestSupport.h"
 
 #include "LSBaseWS.h"
 #include "LSHttpError.h"
 #include "LSHttpRequest.h"
 #include "LSHttpRequestFactory.h"
+#include "CStdStr.h"
 #include "LSInFlightRequests.h"
 #include "LSResourceLibraries.h"
+#include "LSSecureAddress.h"
+#include "hresult_exception.h"
 #include "LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +23,7 @@ namespace {
 class ObservedRequest : public LSHttpRequest
 {
 public:
-    using LSHttpRequest::PlatformRequest;
+    using LSHttpRequest::PlatformIdentity;
 };
 
 using HeaderList = std::vector<std::pair<std::string, std::string>>;
@@ -93,13 +97,13 @@ TEST_F(LSHttpRequestTest, RequestHeaderListKeepsEveryValueAndFindsTheFirstByExac
 TEST_F(LSHttpRequestTest, FirstAttemptUsesTheConstructedObject)
 {
     ObservedRequest request;
-    const IXMLHTTPRequestPtr constructed = request.PlatformRequest();
+    IUnknown* const constructed = request.PlatformIdentity();
     OpenForSimulator(request);
     request.SetRequestHeader(L"Authorization", L"Bearer a");
     ILSShutdownInformerPtr none;
     request.PerformAsyncVariantSend(EwsSimClient::EwsUrl(), _variant_t(L"<GetUserUnifiedGroups/>"), false, none,
                                     false, false, true);
-    EXPECT_EQ(constructed.GetInterfacePtr(), request.PlatformRequest().GetInterfacePtr());
+    EXPECT_EQ(constructed, request.PlatformIdentity());
     EXPECT_EQ(200, request.GetStatus());
 }
 
@@ -113,15 +117,12 @@ TEST_F(LSHttpRequestTest, RepeatedAttemptRunsOnAFreshObjectWithTheSameOpenArgume
     request.SetRequestHeader(L"X-Twice", L"first");
     request.SetRequestHeader(L"X-Twice", L"second");
     request.SetRequestHeader(L"X-Last", L"z");
-    const IXMLHTTPRequestPtr firstObject = request.PlatformRequest();
+    IUnknownPtr firstObject(request.PlatformIdentity());
     ILSShutdownInformerPtr none;
     request.PerformAsyncVariantSend(EwsSimClient::EwsUrl(), _variant_t(L"<GetUserUnifiedGroups/>"), false, none,
                                     false, false, true);
 
-    EXPECT_NE(firstObject.GetInterfacePtr(), request.PlatformRequest().GetInterfacePtr());
-    long firstStatus = 0;
-    firstObject->get_status(&firstStatus);
-    EXPECT_EQ(503, firstStatus);
+    EXPECT_NE(firstObject.GetInterfacePtr(), request.PlatformIdentity());
     EXPECT_EQ(200, request.GetStatus());
     EXPECT_EQ(3000u, clock.TotalSleptMs());
 
@@ -137,6 +138,8 @@ TEST_F(LSHttpRequestTest, RepeatedAttemptRunsOnAFreshObjectWithTheSameOpenArgume
 
 TEST_F(LSHttpRequestTest, Status1223ReadsAs204WithItsDiagnosticLine)
 {
+    // XMLHTTP's quirk; WinHTTP takes a four-digit status on the wire for an invalid answer.
+    HttpClientOverride xmlHttp(L"XMLHTTP");
     EwsSimClient::Script(R"({"status": 1223})");
     LogCapture capture;
     ILSHttpRequestPtr request = Exchange();
@@ -174,6 +177,7 @@ bool NoneKept()
 TEST_F(LSHttpRequestTest, ObjectLeftInFlightIsKeptUntilItsAnswerArrives)
 {
     ASSERT_TRUE(PumpMessagesUntil(NoneKept, 8000)) << "an earlier case left a request that never completes";
+    HttpClientOverride xmlHttp(L"XMLHTTP");
     EwsSimClient::Script(R"({"status": 200, "delayMs": 500, "body": "<late/>"})");
     TestInformer informer;
     informer.Host().SetShutdownRequested(true);
@@ -189,16 +193,34 @@ TEST_F(LSHttpRequestTest, ObjectLeftInFlightIsKeptUntilItsAnswerArrives)
     EXPECT_TRUE(PumpMessagesUntil(NoneKept, 5000));
 }
 
-TEST_F(LSHttpRequestTest, ARequestThatIsNeverAnsweredIsAbandoned)
+TEST_F(LSHttpRequestTest, ARequestThatIsNeverAnsweredOrStopsHalfWayIsAbandoned)
 {
     UserSettingGuard limit(L"KOVA.Http.NoAnswerSeconds");
-    // The default, then the setting; each read once until forgotten.
-    for (const uint32_t seconds : {0u, 30u})
+    // The default, then the setting (each read once until forgotten); no
+    // answer, then one that stops half-way; both clients.
+    struct Case
     {
+        uint32_t seconds;
+        const char* script;
+        const wchar_t* client;
+        const char* causes;
+    };
+    const char* const silent = R"({"status": 200, "delayMs": 3000, "body": "<late/>"})";
+    const char* const halfWay = R"({"status": 200, "headers": {"Content-Length": "900"}, "body": "<r>half",
+                                    "stallMs": 3000})";
+    const char* const winHttpCauses = "the server does not answer or stopped half-way";
+    const char* const xmlHttpCauses = "the connection was refused, the TLS handshake failed (certificate not trusted "
+                                      "or not issued to this host name), or the server does not answer or stopped "
+                                      "half-way";
+    for (const Case& c : {Case{0, silent, nullptr, winHttpCauses}, Case{30, halfWay, nullptr, winHttpCauses},
+                          Case{30, silent, L"XMLHTTP", xmlHttpCauses}, Case{30, halfWay, L"XMLHTTP", xmlHttpCauses}})
+    {
+        const uint32_t seconds = c.seconds;
+        HttpClientOverride client(c.client);
         if (seconds)
             limit.SetDword(seconds);
         LSHttpRequest::ForgetNoAnswerLimitForTest();
-        EwsSimClient::Script(R"({"status": 200, "delayMs": 3000, "body": "<late/>"})");
+        EwsSimClient::Script(c.script);
         LogCapture capture;
         ILSHttpRequestPtr request = OpenEws();
         const uint64_t start = GetTickCount64();
@@ -211,14 +233,97 @@ TEST_F(LSHttpRequestTest, ARequestThatIsNeverAnsweredIsAbandoned)
         }
         EXPECT_LT(GetTickCount64() - start, 2500u);
         EXPECT_TRUE(capture.Contains("No answer from " + Utf8(EwsSimClient::EwsUrl()) + " within " +
-                                     std::to_string(seconds ? seconds : 120) +
-                                     " s (KOVA.Http.NoAnswerSeconds): the connection was refused, the TLS handshake "
-                                     "failed (certificate not trusted or not issued to this host name), or the "
-                                     "server does not answer"))
+                                     std::to_string(seconds ? seconds : 120) + " s (KOVA.Http.NoAnswerSeconds): " +
+                                     c.causes))
             << capture.All();
         EXPECT_FALSE(capture.Contains("Response:"));
     }
     LSHttpRequest::ForgetNoAnswerLimitForTest();
+}
+
+// The token must not follow a redirect: every 3xx ends the exchange with its
+// status, the error line names where it pointed, and nothing goes there.
+TEST_F(LSHttpRequestTest, ARedirectFailsTheExchangeAndNothingGoesWhereItPoints)
+{
+    EwsSimClient::ResetSecond();
+    const std::string target = Utf8(EwsSimClient::SecondBaseUrl()) + "/EWS/Exchange.asmx";
+    for (const int status : {301, 302, 303, 307, 308})
+    {
+        EwsSimClient::Script("{\"status\": " + std::to_string(status) + ", \"headers\": {\"Location\": \"" + target +
+                             "\"}}");
+        LogCapture capture;
+        try
+        {
+            Exchange();
+            ADD_FAILURE() << status << " was followed";
+        }
+        catch (const LSHttpError& error)
+        {
+            EXPECT_EQ(uint32_t(status), error.Status());
+        }
+        EXPECT_TRUE(capture.Contains("Redirect refused: " + Utf8(EwsSimClient::EwsUrl()) + " answered HTTP " +
+                                     std::to_string(status) + " with Location " + target))
+            << capture.All();
+    }
+    EXPECT_TRUE(EwsSimClient::SecondRequests().empty());
+}
+
+// The token goes only over TLS, or to this machine; look-alike hosts do not pass.
+TEST(LSSecureAddressTest, OnlyHttpsOrLoopbackAddressesMayCarryTheToken)
+{
+    const std::pair<const wchar_t*, bool> rows[] = {
+        {L"https://graph.microsoft.com/v1.0/", true},  {L"HTTPS://outlook.office365.com/", true},
+        {L"http://localhost:8080/", true},             {L"http://LocalHost/", true},
+        {L"http://127.0.0.1:9/EWS/Exchange.asmx", true}, {L"http://127.255.0.254/", true},
+        {L"http://[::1]:80/", true},                   {L"http://groups.invalid/", false},
+        {L"http://127.0.0.1.evil.example/", false},    {L"http://localhost@evil.example/", false},
+        {L"http://localhost.evil.example/", false},    {L"http://128.0.0.1/", false},
+        {L"http://127.0.0.256/", false},               {L"http://[::2]/", false},
+        {L"ftp://localhost/", false},                  {L"graph.microsoft.com/v1.0/", false},
+        {L"", false},                                  {L"https:///nohost", false},
+    };
+    for (const auto& [url, allowed] : rows)
+    {
+        EXPECT_EQ(allowed, LSSecureAddress::IsAllowed(url)) << Utf8(url);
+        LogCapture capture;
+        EXPECT_EQ(allowed ? S_OK : E_ACCESSDENIED, [&] {
+            try
+            {
+                LSSecureAddress::Require(url, L"Test.Setting");
+                return S_OK;
+            }
+            catch (const hresult_exception& e)
+            {
+                return e.hr();
+            }
+        }()) << Utf8(url);
+        EXPECT_EQ(!allowed, capture.Contains("Refusing to send the access token to " + Utf8(url) +
+                                             " (from Test.Setting)"))
+            << Utf8(url);
+    }
+}
+
+// A text body goes out as UTF-8 whichever client sends it, and an answer
+// reads back the same through both.
+TEST_F(LSHttpRequestTest, BothClientsSendAndReadTheSameText)
+{
+    const std::wstring text = L"<r>\u00e9\u65e5 \U0001F600</r>";
+    for (const wchar_t* client : {L"WinHTTP", L"XMLHTTP"})
+    {
+        HttpClientOverride choice(client);
+        EwsSimClient::Reset();
+        EwsSimClient::Script(R"({"status": 200, "headers": {"Content-Type": "text/xml; charset=utf-8"}, )"
+                             R"("body": "<r>\u00e9\u65e5 \ud83d\ude00</r>"})");
+        ILSHttpRequestPtr request = Exchange(text);
+        EXPECT_EQ(Utf8(text), OnlyRequest().body) << Utf8(client);
+        EXPECT_EQ(text, CStdStr(request->GetResponseText())) << Utf8(client);
+        const IXMLDOMDocument2Ptr document = CLSBaseWS::SanitiseXMLDocument(*request);
+        BSTR raw = nullptr;
+        ASSERT_EQ(S_OK, document->get_text(&raw));
+        EXPECT_EQ(L"\u00e9\u65e5 \U0001F600", CStdStr(_bstr_t(raw, false))) << Utf8(client);
+        EXPECT_EQ(200, request->GetStatus());
+        EXPECT_TRUE(CStdStr(request->GetAllResponseHeaders()).Contains(L"Content-Type: text/xml; charset=utf-8"));
+    }
 }
 
 TEST_F(LSHttpRequestTest, SynchronousSendReadsTheAnswerAtOnce)
@@ -260,6 +365,26 @@ TEST_F(LSHttpRequestFactoryTest, OutsideATestRunnerAlwaysBuildsThePlatformReques
     m_mock.SetDword(3);
     ILSHttpRequestPtr request = GetHttpRequestFactory().Create();
     EXPECT_NE(nullptr, dynamic_cast<LSHttpRequest*>(request.get()));
+}
+
+TEST_F(LSHttpRequestFactoryTest, KovaHttpClientChoosesThePlatformObjectAndDefaultsToWinHttp)
+{
+    LSDiag::SetProcessFactsForTest(false, false);
+    const std::vector<std::pair<const wchar_t*, LSHttpClient>> rows = {
+        {nullptr, LSHttpClient::WinHttp}, {L"xmlhttp", LSHttpClient::XmlHttp}, {L"WinHTTP", LSHttpClient::WinHttp},
+        {L"curl", LSHttpClient::WinHttp}};
+    for (const auto& [value, expected] : rows)
+    {
+        HttpClientOverride choice(value);
+        LogCapture capture;
+        ILSHttpRequestPtr request = GetHttpRequestFactory().Create();
+        const LSHttpRequest* platform = dynamic_cast<LSHttpRequest*>(request.get());
+        ASSERT_NE(nullptr, platform);
+        EXPECT_EQ(expected, platform->Client()) << (value ? Utf8(value) : "absent");
+        EXPECT_EQ(value && std::wstring(value) == L"curl",
+                  capture.Contains("Unknown KOVA.Http.Client value \"curl\": expected \"WinHTTP\" or \"XMLHTTP\"; "
+                                   "WinHTTP used"));
+    }
 }
 
 TEST_F(LSHttpRequestFactoryTest, InATestRunnerTheSettingSelectsTheImplementation)

@@ -5,6 +5,7 @@
 
 #include "ComponentRegistration.h"
 #include "EwsSimClient.h"
+#include "GroupsSimulator.h"
 #include "LSSetting.h"
 #include "RegistrySnapshot.h"
 #include "TestFiles.h"
@@ -74,6 +75,39 @@ TEST_F(SyncHostBackend, EwsAndGraphRunsReportTheSameItemsAndTheSettingsComeBack)
     EXPECT_EQ(ewsItems, graph.output);
     EXPECT_EQ(L"Before", UserText(L"KOVAUnifiedGroups.Backend"));
     EXPECT_EQ(L"<absent>", UserText(L"KOVAUnifiedGroups.GraphRoot"));
+
+    // A group whose library is still being made waits, in both output forms.
+    const std::string& batch = requests[1].body;
+    const size_t idStart = batch.find("groups/") + 7;
+    const std::string id = batch.substr(idStart, batch.find("/drive", idStart) - idStart);
+    std::string registryId = "{" + id + "}";
+    for (char& c : registryId)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    const char* const message = "Resource provisioning is in progress. Please try again.";
+    const std::wstring tableForm = common.substr(std::wstring(L"--json ").size());
+    for (bool json : {false, true})
+    {
+        EwsSimClient::Reset();
+        GroupsSimulator::SetGraph(L"{\"provisioning\": [\"" + std::wstring(id.begin(), id.end()) + L"\"]}");
+        const ProcessResult waiting = RunSyncHost((json ? common : tableForm) + L" --backend graph");
+        ASSERT_EQ(0u, waiting.exitCode) << waiting.errors;
+        if (json)
+        {
+            const JsonValue report = JsonValue::Parse(waiting.output);
+            EXPECT_EQ(4, report["itemCount"].Number());
+            ASSERT_EQ(1u, report["waiting"].Size()) << waiting.output;
+            EXPECT_EQ(registryId, report["waiting"][0]["id"].String());
+            EXPECT_FALSE(report["waiting"][0]["name"].String().empty());
+            EXPECT_EQ(message, report["waiting"][0]["message"].String());
+            continue;
+        }
+        EXPECT_NE(std::string::npos, waiting.output.find("4 groups listed over Microsoft Graph")) << waiting.output;
+        const size_t line = waiting.output.find("\nwaiting for a document library: ");
+        ASSERT_NE(std::string::npos, line) << waiting.output;
+        EXPECT_NE(std::string::npos, waiting.output.find(" " + registryId + ": " + message + "\n", line))
+            << waiting.output;
+    }
+    EXPECT_EQ(0u, JsonValue::Parse(graph.output)["waiting"].Size());
 
     const ProcessResult bad = RunSyncHost(L"--backend rest");
     EXPECT_EQ(2u, bad.exitCode);

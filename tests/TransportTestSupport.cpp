@@ -2,6 +2,7 @@
 
 #include "CStdStr.h"
 #include "LSBaseWS.h"
+#include "LSHttpClientChoice.h"
 #include "LSHttpError.h"
 #include "LSSetting.h"
 #include "LSTiming.h"
@@ -24,6 +25,20 @@ VirtualClock::VirtualClock(uint64_t tickStep) : m_tickStep(tickStep)
 VirtualClock::~VirtualClock()
 {
     LSTiming::SetClockForTest(nullptr, nullptr);
+}
+
+HttpClientOverride::HttpClientOverride(const wchar_t* value)
+{
+    if (value)
+        m_setting.SetString(value);
+    else
+        m_setting.Delete();
+    LSHttpClientChoice::ForgetForTest();
+}
+
+HttpClientOverride::~HttpClientOverride()
+{
+    LSHttpClientChoice::ForgetForTest();
 }
 
 std::optional<std::wstring> ReadUserText(const std::wstring& name)

@@ -47,6 +47,18 @@ private:
     ILSShutdownInformerPtr m_pointer;
 };
 
+// KOVA.Http.Client for the life of the object (null: absent, the default),
+// read again by the process at once and after.
+class HttpClientOverride
+{
+public:
+    explicit HttpClientOverride(const wchar_t* value);
+    ~HttpClientOverride();
+
+private:
+    UserSettingGuard m_setting{L"KOVA.Http.Client"};
+};
+
 // Reads a user text value straight from the registry; nullopt when absent.
 std::optional<std::wstring> ReadUserText(const std::wstring& name);
 // Resets the simulator, the once-read settings and the clock around each case.

@@ -243,6 +243,33 @@ TEST_F(GroupsPassTest, APassListsEveryGroupWithTheAddressOfItsFilesLibrary)
     ExpectNoTokenInLog();
 }
 
+// An answer above 32 MB, or one cut short of its Content-Length, fails the
+// pass within seconds, says what was wrong and keeps the list.
+TEST_F(GroupsPassTest, AnOversizedOrCutListingFailsThePassWithinSecondsAndKeepsTheList)
+{
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    const std::pair<const char*, const char*> cases[] = {
+        {R"({"match": {"operation": "GetUserUnifiedGroups"}, "headers": {"Content-Type": "text/xml; charset=utf-8"},)"
+         R"( "bodyRepeat": {"text": "<x>0123456789abcdef</x>", "count": 1500000}})",
+         "its Content-Length of 34500000 bytes exceeds the limit of 33554432 bytes"},
+        {R"({"match": {"operation": "GetUnifiedGroupDetails"}, "headers": {"Content-Length": "9000"},)"
+         R"( "body": "<s:Envelope>cut"})",
+         "its body of 15 bytes differs from its Content-Length of 9000 bytes"},
+    };
+    for (const auto& [script, line] : cases)
+    {
+        m_sim.Reset();
+        m_sim.SetGroups(SimGroups(2));
+        EwsSimClient::Script(script);
+        LogCapture log;
+        const uint64_t start = GetTickCount64();
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_DATA), RunPass()) << line;
+        EXPECT_LT(GetTickCount64() - start, 5000u) << line;
+        EXPECT_TRUE(log.Contains(line)) << log.All();
+        ExpectItemsOfDataset(3);
+    }
+}
+
 TEST_F(GroupsPassTest, TheThirdFieldOfTheFolderLocationOverridesTheClientId)
 {
     m_clientId.SetString(L"client-from-setting");
@@ -444,13 +471,19 @@ TEST_F(GroupsPassTest, AnErrorAnswerFailsThePassAndKeepsEveryItemOfThePreviousPa
     struct Case
     {
         const char* operation;
+        const char* responseClass;
         const char* code;
+        bool prefixed; // m:...ResponseMessage, m:ResponseCode
         size_t requests; // the failing answer is the last one sent
     };
     const Case cases[] = {
-        {"GetUserUnifiedGroups", "ErrorMailboxStoreUnavailable", 1},
-        {"GetUserUnifiedGroups", "ErrorAccessDenied", 1},
-        {"GetUnifiedGroupDetails", "ErrorInternalServerTransientError", 2},
+        {"GetUserUnifiedGroups", "Error", "ErrorMailboxStoreUnavailable", false, 1},
+        {"GetUserUnifiedGroups", "Error", "ErrorAccessDenied", true, 1},
+        {"GetUnifiedGroupDetails", "Error", "ErrorInternalServerTransientError", false, 2},
+        {"GetUnifiedGroupDetails", "Error", "ErrorInternalServerTransientError", true, 2},
+        // A partial list is never the whole list.
+        {"GetUserUnifiedGroups", "Warning", "ErrorPartialResult", false, 1},
+        {"GetUserUnifiedGroups", "Warning", "ErrorPartialResult", true, 1},
     };
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     for (const Case& c : cases)
@@ -458,12 +491,14 @@ TEST_F(GroupsPassTest, AnErrorAnswerFailsThePassAndKeepsEveryItemOfThePreviousPa
         m_sim.Reset();
         m_sim.SetGroups(SimGroups());
         EwsSimClient::Script(std::string("{\"match\": {\"operation\": \"") + c.operation +
-                             "\"}, \"responseMessage\": {\"class\": \"Error\", \"code\": \"" + c.code +
-                             "\", \"text\": \"Try again \u00e0 la fin.\"}}");
+                             "\"}, \"responseMessage\": {\"class\": \"" + c.responseClass + "\", \"code\": \"" +
+                             c.code + "\", \"text\": \"Try again \u00e0 la fin.\", \"prefixed\": " +
+                             (c.prefixed ? "true" : "false") + "}}");
         EXPECT_EQ(E_FAIL, RunPass()) << c.code;
         EXPECT_EQ(c.requests, m_sim.Requests().size()) << c.code;
-        EXPECT_TRUE(m_log.Contains(std::string("EWS ") + c.operation + " failed: ResponseClass \"Error\", "
-                                   "ResponseCode \"" + c.code + "\", MessageText \"Try again \u00e0 la fin.\""))
+        EXPECT_TRUE(m_log.Contains(std::string("EWS ") + c.operation + " failed: ResponseClass \"" +
+                                   c.responseClass + "\", ResponseCode \"" + c.code +
+                                   "\", MessageText \"Try again \u00e0 la fin.\""))
             << m_log.All();
         ExpectItemsOfDataset(3);
     }
@@ -478,14 +513,15 @@ TEST_F(GroupsPassTest, AnErrorAnswerFailsThePassAndKeepsEveryItemOfThePreviousPa
         << m_log.All();
     ExpectItemsOfDataset(3);
 
-    // A warning still delivers the listing, here an empty one.
-    m_sim.Reset();
-    EwsSimClient::Script("{\"responseMessage\": {\"class\": \"Warning\", \"code\": \"ErrorPartialResult\", "
-                         "\"text\": \"Partial\"}}");
-    EXPECT_EQ(S_OK, RunPass()) << m_log.All();
-    EXPECT_TRUE(m_log.Contains("EWS GetUserUnifiedGroups answered with a warning: ResponseCode "
-                               "\"ErrorPartialResult\", MessageText \"Partial\"")) << m_log.All();
-    EXPECT_EQ(0u, ItemCount());
+    // Whole passes with response messages as Exchange commonly writes them.
+    for (bool prefixed : {true, false})
+    {
+        m_sim.Reset();
+        m_sim.SetGroups(SimGroups());
+        EwsSimClient::SetPrefixedMessages(prefixed);
+        EXPECT_EQ(S_OK, RunPass()) << prefixed << m_log.All();
+        ExpectItemsOfDataset(3);
+    }
 }
 
 // ErrorServerBusy is throttling, as a 500 fault (the usual form) or as a

@@ -216,31 +216,50 @@ class GroupView:
         return "<UnifiedGroup>" + "".join(parts) + "</UnifiedGroup>"
 
 
-def listing_body(groups, limit=None):
+class MessageTags:
+    """Names for a response message and its members in the messages namespace:
+    unprefixed under a default namespace, or with the "m:" prefix Exchange
+    commonly writes."""
+
+    def __init__(self, prefixed):
+        self.p = "m:" if prefixed else ""
+        self.declaration = f'xmlns:m="{NS_MESSAGES}"' if prefixed else f'xmlns="{NS_MESSAGES}"'
+
+    def open(self, operation, response_class):
+        return f"<{self.p}{operation}ResponseMessage ResponseClass={quoteattr(response_class)} {self.declaration}>"
+
+    def close(self, operation):
+        return f"</{self.p}{operation}ResponseMessage>"
+
+    def text(self, tag, value):
+        return _text(self.p + tag, value)
+
+
+def listing_body(groups, limit=None, prefixed=False):
     unified = [g for g in groups if g["unified"]]
     shown = unified if limit is None else unified[:limit]
     entries = "".join(GroupView(g).listing_entry() for g in shown)
+    m = MessageTags(prefixed)
     return _envelope(
-        f'<GetUserUnifiedGroupsResponseMessage ResponseClass="Success" xmlns="{NS_MESSAGES}">'
-        "<ResponseCode>NoError</ResponseCode><GroupsSets>"
+        m.open(OP_LISTING, "Success") + m.text("ResponseCode", "NoError") + f"<{m.p}GroupsSets>"
         f'<UnifiedGroupsSet xmlns="{NS_TYPES}"><FilterType>All</FilterType>'
         f"<TotalGroups>{len(unified)}</TotalGroups><Groups>{entries}</Groups>"
-        "</UnifiedGroupsSet></GroupsSets></GetUserUnifiedGroupsResponseMessage>")
+        f"</UnifiedGroupsSet></{m.p}GroupsSets>" + m.close(OP_LISTING))
 
 
-def details_body(group):
+def details_body(group, prefixed=False):
     view = GroupView(group)
     resources = "".join(
         "<Resource>" + _text("Name", r["name"]) + _text("Url", r["url"]) + "</Resource>"
         for r in group["resources"])
+    m = MessageTags(prefixed)
     return _envelope(
-        f'<GetUnifiedGroupDetailsResponseMessage ResponseClass="Success" xmlns="{NS_MESSAGES}">'
-        f'<ResponseCode>NoError</ResponseCode><GroupDetails xmlns="{NS_TYPES}">'
+        m.open(OP_DETAILS, "Success") + m.text("ResponseCode", "NoError") + f'<GroupDetails xmlns="{NS_TYPES}">'
         + _text("SmtpAddress", view.smtp) + _text("DisplayName", group["displayName"])
         + _text("ExternalDirectoryObjectId", group["id"]) + _text("AccessType", view.access)
         + _text("ExternalMemberCount", group.get("externalMemberCount", 0))
         + f"<Resources>{resources}</Resources></GroupDetails>"
-        "</GetUnifiedGroupDetailsResponseMessage>")
+        + m.close(OP_DETAILS))
 
 
 # Fault members a test may ask for, in the order they are written.
@@ -280,18 +299,21 @@ def ews_error_fault(response_code, message, back_off_ms=None):
 def response_message_body(operation, fields):
     """An answer of HTTP 200 whose response message reports the class, code and
     text asked for: how EWS reports most failures of an operation."""
+    m = MessageTags(fields.get("prefixed", False))
     back_off = ""
     if fields.get("backOffMs") is not None:
-        back_off = (f'<MessageXml><Value Name="BackOffMilliseconds" xmlns="{NS_TYPES}">{fields["backOffMs"]}'
+        back_off = (f'<{m.p}MessageXml><t:Value Name="BackOffMilliseconds" xmlns:t="{NS_TYPES}">'
+                    f'{fields["backOffMs"]}</t:Value></{m.p}MessageXml>' if m.p else
+                    f'<MessageXml><Value Name="BackOffMilliseconds" xmlns="{NS_TYPES}">{fields["backOffMs"]}'
                     "</Value></MessageXml>")
     return _envelope(
-        f'<{operation}ResponseMessage ResponseClass={quoteattr(fields.get("class", "Error"))} xmlns="{NS_MESSAGES}">'
-        + _text("MessageText", fields.get("text", "")) + _text("ResponseCode", fields.get("code", "ErrorInternalServerError"))
-        + f"<DescriptiveLinkKey>0</DescriptiveLinkKey>{back_off}</{operation}ResponseMessage>")
+        m.open(operation, fields.get("class", "Error"))
+        + m.text("MessageText", fields.get("text", "")) + m.text("ResponseCode", fields.get("code", "ErrorInternalServerError"))
+        + m.text("DescriptiveLinkKey", 0) + back_off + m.close(operation))
 
 
 # Members of the "responseMessage" and "ewsFault" script entries.
-EWS_ANSWER_FIELDS = {"class", "code", "text", "backOffMs"}
+EWS_ANSWER_FIELDS = {"class", "code", "text", "backOffMs", "prefixed"}
 
 
 def _check_ews_answer(name, fields):
@@ -303,6 +325,7 @@ def _check_ews_answer(name, fields):
     back_off = fields.get("backOffMs")
     _require(back_off is None or (isinstance(back_off, int) and not isinstance(back_off, bool)),
              f"{name}.backOffMs must be an integer")
+    _require(isinstance(fields.get("prefixed", False), bool), f"{name}.prefixed must be true or false")
     return fields
 
 
@@ -353,6 +376,8 @@ class Reply:
         self.content_type = content_type
         self.headers = list(headers)
         self.reason = reason
+        # Written, then the connection held open this long before anything else.
+        self.stall_ms = 0
 
 
 def _check_header_list(raw):
@@ -394,6 +419,15 @@ def _entry_body(raw):
         unit = rep["text"].encode("utf-8", "surrogatepass")
         _require(len(unit) * rep["count"] <= MAX_SCRIPTED_BODY, "bodyRepeat too large")
         return unit * rep["count"]
+    if "bodyParts" in raw:
+        parts = raw["bodyParts"]
+        _require(isinstance(parts, list) and all(isinstance(p, dict) and isinstance(p.get("text"), str)
+                                                 and isinstance(p.get("count", 1), int) and p.get("count", 1) >= 0
+                                                 for p in parts),
+                 'bodyParts needs [{"text": string, "count": integer >= 0}, ...]')
+        units = [(p["text"].encode("utf-8", "surrogatepass"), p.get("count", 1)) for p in parts]
+        _require(sum(len(u) * n for u, n in units) <= MAX_SCRIPTED_BODY, "bodyParts too large")
+        return b"".join(u * n for u, n in units)
     if "fault" in raw:
         fields = raw["fault"]
         _require(isinstance(fields, dict) and fields, "fault must be a non-empty object")
@@ -410,8 +444,8 @@ def _entry_body(raw):
     return b""
 
 
-BODY_SOURCES = ("body", "bodyBase64", "bodyRepeat", "fault", "ewsFault", "responseMessage")
-ENTRY_FIELDS = {"match", "status", "reason", "headers", "delayMs", "times", "passThrough"} | set(BODY_SOURCES)
+BODY_SOURCES = ("body", "bodyBase64", "bodyRepeat", "bodyParts", "fault", "ewsFault", "responseMessage")
+ENTRY_FIELDS = {"match", "status", "reason", "headers", "delayMs", "stallMs", "times", "passThrough"} | set(BODY_SOURCES)
 MATCH_FIELDS = {"operation", "path", "method"}
 
 
@@ -441,6 +475,9 @@ class ScriptEntry:
         self.delay = raw.get("delayMs", 0)
         _require(isinstance(self.delay, (int, float)) and not isinstance(self.delay, bool) and self.delay >= 0,
                  "delayMs must be a number >= 0")
+        self.stall = raw.get("stallMs", 0)
+        _require(isinstance(self.stall, (int, float)) and not isinstance(self.stall, bool) and self.stall >= 0,
+                 "stallMs must be a number >= 0")
         self.times = raw.get("times", 1)
         _require(isinstance(self.times, int) and not isinstance(self.times, bool) and self.times >= 1,
                  "times must be an integer >= 1")
@@ -460,7 +497,9 @@ class ScriptEntry:
             body = response_message_body(self.match.get("operation", operation or OP_LISTING),
                                          self.response_message).encode("utf-8", "surrogatepass")
         content_type = SOAP_CONTENT_TYPE if self.fault or self.response_message is not None else None
-        return Reply(self.status, body, content_type, self.headers, self.reason)
+        reply = Reply(self.status, body, content_type, self.headers, self.reason)
+        reply.stall_ms = self.stall
+        return reply
 
     def describe(self):
         out = dict(self.raw)
@@ -475,6 +514,9 @@ class ScriptEntry:
 # request, as Exchange Online does since October 2026); as a tenant where EWS
 # is switched off (404). Graph is served normally in every mode.
 EWS_MODES = {"normal": None, "blocked": 403, "gone": 404}
+# Why Exchange Online refuses EWS, in the header it says so with.
+POLICY_REASON_HEADER = "X-EWS-Policy-Reason"
+BLOCKED_REASON = "EWS is disabled for this user or tenant"
 
 
 class SimState:
@@ -485,6 +527,8 @@ class SimState:
         _require(ews_mode in EWS_MODES, f"EWS mode must be one of {sorted(EWS_MODES)}")
         self.startup_ews_mode = ews_mode
         self.ews_mode = ews_mode
+        # Response messages written with the "m:" prefix.
+        self.ews_prefixed = False
         self.startup_dataset = check_dataset(dataset)
         self.dataset = copy.deepcopy(self.startup_dataset)
         self.script = []
@@ -499,6 +543,7 @@ class SimState:
         with self.lock:
             self.dataset = copy.deepcopy(self.startup_dataset)
             self.ews_mode = self.startup_ews_mode
+            self.ews_prefixed = False
             self.script.clear()
             self.refusals.clear()
             self.requests.clear()
@@ -532,10 +577,18 @@ class SimState:
         with self.lock:
             self.dataset = checked
 
-    def set_ews_mode(self, mode):
-        _require(mode in EWS_MODES, f"EWS mode must be one of {sorted(EWS_MODES)}")
+    def set_ews_mode(self, mode, prefixed=None):
+        _require(mode is None or mode in EWS_MODES, f"EWS mode must be one of {sorted(EWS_MODES)}")
+        _require(prefixed is None or isinstance(prefixed, bool), "prefixed must be true or false")
         with self.lock:
-            self.ews_mode = mode
+            if mode is not None:
+                self.ews_mode = mode
+            if prefixed is not None:
+                self.ews_prefixed = prefixed
+
+    def prefixed_messages(self):
+        with self.lock:
+            return self.ews_prefixed
 
     def current_ews_mode(self):
         with self.lock:
@@ -737,7 +790,8 @@ class SimHandler(http.server.BaseHTTPRequestHandler):
             return Reply(404, b"Not Found", "text/plain; charset=utf-8")
         refusal = EWS_MODES[self.state.current_ews_mode()]
         if refusal:
-            return Reply(refusal, http.HTTPStatus(refusal).phrase.encode(), "text/plain; charset=utf-8")
+            reason = [(POLICY_REASON_HEADER, BLOCKED_REASON)] if refusal == 403 else []
+            return Reply(refusal, http.HTTPStatus(refusal).phrase.encode(), "text/plain; charset=utf-8", reason)
         if self.command != "POST":
             return Reply(405, b"", None, [("Allow", "POST")])
         auth = self.headers.get("Authorization")
@@ -758,15 +812,16 @@ class SimHandler(http.server.BaseHTTPRequestHandler):
 
     def ews_answer(self, text, operation):
         groups = self.state.groups()
+        prefixed = self.state.prefixed_messages()
         if operation == OP_LISTING:
-            body = listing_body(groups, requested_limit(text))
+            body = listing_body(groups, requested_limit(text), prefixed)
         elif operation == OP_DETAILS:
             wanted = requested_group_id(text)
             group = find_group(groups, wanted) if wanted is not None else None
             if group is None:
                 body = ews_error_fault("ErrorItemNotFound", f"The group {wanted!r} was not found.")
                 return Reply(500, body.encode("utf-8", "surrogatepass"), SOAP_CONTENT_TYPE)
-            body = details_body(group)
+            body = details_body(group, prefixed)
         else:
             body = ews_error_fault("ErrorInvalidRequest", "The request is invalid: unknown operation.")
             return Reply(500, body.encode("utf-8"), SOAP_CONTENT_TYPE)
@@ -801,8 +856,11 @@ class SimHandler(http.server.BaseHTTPRequestHandler):
         payload = head if self.command == "HEAD" else head + reply.body
         try:
             self.wfile.write(payload)
+            self.wfile.flush()
         except OSError:
             self.close_connection = True
+        if reply.stall_ms:
+            self.server.stopping.wait(reply.stall_ms / 1000.0)
         self.log_request(reply.status, len(reply.body))
 
     def must_close(self, headers, body, no_body):
@@ -901,10 +959,11 @@ class ControlApi:
             raise SimError(str(e)) from e
 
     def ews(self, obj):
-        _require(isinstance(obj, dict) and isinstance(obj.get("mode"), str),
-                 'ews needs {"mode": "normal"|"blocked"|"gone"}')
-        self.state.set_ews_mode(obj["mode"])
-        return {"ok": True, "mode": obj["mode"]}
+        _require(isinstance(obj, dict) and ("mode" in obj or "prefixed" in obj)
+                 and set(obj) <= {"mode", "prefixed"} and isinstance(obj.get("mode", ""), str),
+                 'ews needs {"mode": "normal"|"blocked"|"gone", "prefixed": true|false} (either or both)')
+        self.state.set_ews_mode(obj.get("mode"), obj.get("prefixed"))
+        return {"ok": True, "mode": self.state.current_ews_mode(), "prefixed": self.state.prefixed_messages()}
 
     def get_graph(self, _):
         return self.server.graph.settings()
@@ -1008,7 +1067,7 @@ class EwsSimulator:
 
     def __init__(self, dataset=None, port=0, lifetime=900.0, verbose=False,
                  graph_page_size=graph_api.DEFAULT_PAGE_SIZE, graph_prefix=graph_api.DEFAULT_PREFIX,
-                 answer_delay_ms=0, ews_mode="normal", tls=None, extra_https=()):
+                 answer_delay_ms=0, ews_mode="normal", tls=None, extra_https=(), second_http=False):
         if not lifetime > 0:
             raise SimError("lifetime must be positive")
         self.state = SimState(dataset if dataset is not None else builtin_dataset(), ews_mode)
@@ -1020,6 +1079,14 @@ class EwsSimulator:
         contexts = [tls_context(*pair) for pair in extra_https]
         self.server = SimServer(self.state, port, verbose, graph, tls_context(*tls) if tls else None)
         self.extra = [SimServer(self.state, 0, verbose, graph, context) for context in contexts]
+        # Its own state (request log, script queue) over the same dataset: a
+        # different server on another port, such as the target of a redirect.
+        self.second = None
+        if second_http:
+            second_state = SimState(copy.deepcopy(self.state.startup_dataset), ews_mode)
+            second_graph = graph_api.GraphApi(graph_prefix, graph_page_size, reserved=(CONTROL_PREFIX, EWS_PATH))
+            self.second = SimServer(second_state, 0, verbose, second_graph)
+            self.extra.append(self.second)
         self.server.peers = self.extra
         self.lifetime = lifetime
         self.thread = None
@@ -1031,7 +1098,11 @@ class EwsSimulator:
 
     @property
     def extra_ports(self):
-        return [server.port for server in self.extra]
+        return [server.port for server in self.extra if server is not self.second]
+
+    @property
+    def second_port(self):
+        return self.second.port if self.second else None
 
     def serve(self):
         timer = threading.Timer(self.lifetime, self.server.request_stop)
@@ -1092,6 +1163,8 @@ def parse_args(argv):
                    help="wait this long before every answer outside the control API (0)")
     p.add_argument("--tls-cert", help="PEM certificate (chain): the main listener speaks HTTPS (with --tls-key)")
     p.add_argument("--tls-key", help="PEM private key of --tls-cert")
+    p.add_argument("--second-http", metavar="PORT_FILE",
+                   help="one more plain HTTP listener with its own request log and script queue; port to PORT_FILE")
     p.add_argument("--also-https", nargs=3, action="append", default=[], metavar=("CERT", "KEY", "PORT_FILE"),
                    help="one more HTTPS listener with this certificate, same state; its port goes to PORT_FILE")
     return p.parse_args(argv)
@@ -1110,13 +1183,16 @@ def main(argv=None):
             raise SimError("--tls-cert and --tls-key go together")
         tls = (args.tls_cert, args.tls_key) if args.tls_cert else None
         sim = EwsSimulator(dataset, args.port, args.lifetime, args.verbose, args.graph_page_size, args.graph_prefix,
-                           args.answer_delay_ms, args.ews_mode, tls, [(cert, key) for cert, key, _ in args.also_https])
+                           args.answer_delay_ms, args.ews_mode, tls, [(cert, key) for cert, key, _ in args.also_https],
+                           bool(args.second_http))
     except (SimError, OSError) as e:
         sys.stderr.write(f"ews-sim: {e}\n")
         return 2
     # Extra listeners first: a caller waiting for the main port file finds them all.
     for (_, _, port_file), port in zip(args.also_https, sim.extra_ports):
         write_port_file(port_file, port)
+    if args.second_http:
+        write_port_file(args.second_http, sim.second_port)
     if args.port_file:
         write_port_file(args.port_file, sim.port)
     if args.verbose:

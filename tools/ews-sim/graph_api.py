@@ -150,7 +150,9 @@ class Throttle:
                 "retryAfter": self.retry_after}
 
 
-SETTING_FIELDS = {"pageSize", "batchOrder", "seed", "throttle"}
+SETTING_FIELDS = {"pageSize", "batchOrder", "seed", "throttle", "endlessPaging", "provisioning"}
+# How Graph answers for a group whose SharePoint site is still being made.
+PROVISIONING_MESSAGE = "Resource provisioning is in progress. Please try again."
 
 
 class GraphApi:
@@ -172,6 +174,8 @@ class GraphApi:
             self.seed = 0
             self.rng = random.Random(0)
             self.throttles = []
+            self.endless_paging = False
+            self.provisioning = set()
 
     def configure(self, obj):
         """Checks every member before applying any, so a typo changes nothing."""
@@ -184,6 +188,11 @@ class GraphApi:
             _require(obj["batchOrder"] in BATCH_ORDERS, f"batchOrder must be one of {list(BATCH_ORDERS)}")
         if "seed" in obj:
             _require(_is_int(obj["seed"]), "seed must be an integer")
+        if "endlessPaging" in obj:
+            _require(isinstance(obj["endlessPaging"], bool), "endlessPaging must be a boolean")
+        if "provisioning" in obj:
+            _require(isinstance(obj["provisioning"], list) and all(isinstance(i, str) for i in obj["provisioning"]),
+                     "provisioning must be an array of group ids")
         throttles = None
         if "throttle" in obj:
             _require(isinstance(obj["throttle"], list), "throttle must be an array")
@@ -196,12 +205,16 @@ class GraphApi:
                 self.rng = random.Random(self.seed)
             if throttles is not None:
                 self.throttles = throttles
+            self.endless_paging = obj.get("endlessPaging", self.endless_paging)
+            if "provisioning" in obj:
+                self.provisioning = set(obj["provisioning"])
         return self.settings()
 
     def settings(self):
         with self.lock:
             return {"ok": True, "prefix": self.prefix, "pageSize": self.page_size, "batchOrder": self.batch_order,
-                    "seed": self.seed, "throttle": [t.describe() for t in self.throttles]}
+                    "seed": self.seed, "throttle": [t.describe() for t in self.throttles],
+                    "endlessPaging": self.endless_paging, "provisioning": sorted(self.provisioning)}
 
     def take_throttle(self, group_id):
         with self.lock:
@@ -285,10 +298,11 @@ class GraphApi:
             return error(400, "Invalid skip token.")
         with self.lock:
             size = self.page_size if top is None else min(int(top), self.page_size)
+            endless = self.endless_paging
         groups = req.groups
         body = {"@odata.context": f"{req.base_url}{self.prefix}$metadata#groups(id,displayName,groupTypes)",
                 "value": [_listing_entry(g) for g in groups[offset:offset + size]]}
-        if offset + size < len(groups):
+        if offset + size < len(groups) or endless:
             kept = [p for p in query.split("&")
                     if p and urllib.parse.unquote(p.split("=", 1)[0]).lower() != "$skiptoken"]
             kept.append("$skiptoken=" + encode_skiptoken(offset + size))
@@ -303,6 +317,10 @@ class GraphApi:
         if group is None:
             return error(404, f"Resource '{group_id}' does not exist or one of its queried reference-property "
                               "objects are not present.", code="Request_ResourceNotFound")
+        with self.lock:
+            provisioning = group_id in self.provisioning
+        if provisioning:
+            return error(404, PROVISIONING_MESSAGE, code="itemNotFound")
         files = next((r["url"] for r in group.get("resources", []) if r.get("name") == "Files"), None)
         if files is None:
             return error(404, "The requested drive was not found.")

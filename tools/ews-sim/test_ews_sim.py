@@ -136,9 +136,35 @@ class EwsAnswers(SimTestCase):
             resp, _ = self.request("GET", "/v1.0/me/memberOf/microsoft.graph.group", headers={"Authorization": "Bearer t"})
             self.assertEqual(resp.status, 200, mode)
         self.control("POST", "ews", {"mode": "blocked"})
+        resp, _ = self.ews(LISTING)
+        self.assertEqual(resp.getheader("X-EWS-Policy-Reason"), "EWS is disabled for this user or tenant")
         self.control("POST", "reset")
-        self.assertEqual(self.ews(LISTING)[0].status, 200)
+        resp, _ = self.ews(LISTING)
+        self.assertEqual((resp.status, resp.getheader("X-EWS-Policy-Reason")), (200, None))
         self.control("POST", "ews", {"mode": "sideways"}, expect=400)
+        self.control("POST", "ews", {"prefixed": "yes"}, expect=400)
+        self.control("POST", "ews", {"colour": "red"}, expect=400)
+
+    def test_prefixed_response_messages(self):
+        self.control("POST", "ews", {"prefixed": True})
+        for body, operation in ((LISTING, "GetUserUnifiedGroups"),
+                                (DETAILS % BUILTIN[0]["id"], "GetUnifiedGroupDetails")):
+            resp, data = self.ews(body)
+            self.assertEqual(resp.status, 200)
+            self.assertIn(b"<m:" + operation.encode() + b"ResponseMessage ", data)
+            self.assertIn(b"<m:ResponseCode>NoError</m:ResponseCode>", data)
+            message = find_all(ET.fromstring(data), operation + "ResponseMessage")[0]
+            self.assertEqual(message.get("ResponseClass"), "Success")
+        self.assertEqual(len(find_all(ET.fromstring(self.ews(LISTING)[1]), "UnifiedGroup")),
+                         len([g for g in BUILTIN if g.get("unified", True)]))
+        self.control("POST", "script", [{"responseMessage": {"class": "Warning", "code": "ErrorPartialResult",
+                                                             "backOffMs": 5, "prefixed": True}}])
+        self.control("POST", "script", [{"responseMessage": {"prefixed": 1}}], expect=400)
+        resp, data = self.ews(LISTING)
+        self.assertIn(b"<m:ResponseCode>ErrorPartialResult</m:ResponseCode>", data)
+        self.assertIn(b"<m:MessageXml><t:Value", data)
+        self.control("POST", "reset")
+        self.assertNotIn(b"<m:", self.ews(LISTING)[1])
 
     def test_authorization(self):
         self.assertEqual(self.ews(LISTING, token=None)[0].status, 401)
@@ -235,6 +261,22 @@ class ScriptQueue(SimTestCase):
         conn = self.connect()
         resp, data = self.request("GET", "/x", conn=conn)
         self.assertEqual((data, resp.getheader("Connection")), (b"long", "close"))
+
+    def test_body_parts_and_a_stalled_short_answer(self):
+        self.control("POST", "script", [
+            {"bodyParts": [{"text": "{\"a\":"}, {"text": "[", "count": 3}, {"text": "]", "count": 3},
+                           {"text": "}"}]},
+            {"body": "half", "headers": {"Content-Length": "100"}, "stallMs": 300}])
+        self.assertEqual(self.request("GET", "/x")[1], b'{"a":[[[]]]}')
+        conn = self.connect()
+        start = time.monotonic()
+        conn.request("GET", "/x")
+        resp = conn.getresponse()
+        self.assertEqual(resp.read(4), b"half")
+        with self.assertRaises(http.client.IncompleteRead):
+            resp.read()
+        self.assertGreaterEqual(time.monotonic() - start, 0.25)
+        self.control("POST", "script", {"bodyParts": [{"text": "x", "count": -1}]}, expect=400)
 
     def test_delay(self):
         self.control("POST", "script", [{"passThrough": True, "delayMs": 200}])
@@ -338,6 +380,32 @@ class RequestLogAndConnections(SimTestCase):
 
 
 @unittest.skipUnless(shutil.which("openssl"), "needs the openssl command")
+class SecondListener(unittest.TestCase):
+    def test_second_listener_keeps_its_own_log_and_script(self):
+        sim = ews_sim.EwsSimulator(lifetime=30, second_http=True).start()
+        self.addCleanup(sim.stop)
+        self.assertNotIn(sim.second_port, (None, sim.port))
+        self.assertEqual(sim.extra_ports, [])
+
+        def call(port, method, path, obj=None):
+            conn = http.client.HTTPConnection("127.0.0.1", port, timeout=5)
+            self.addCleanup(conn.close)
+            conn.request(method, path, None if obj is None else json.dumps(obj),
+                         {"Authorization": "Bearer t"})
+            resp = conn.getresponse()
+            return resp, resp.read()
+
+        call(sim.port, "POST", "/_sim/script", {"status": 302, "headers": {
+            "Location": f"http://127.0.0.1:{sim.second_port}/EWS/Exchange.asmx"}})
+        resp, _ = call(sim.port, "POST", "/EWS/Exchange.asmx")
+        self.assertEqual((resp.status, resp.getheader("Location")),
+                         (302, f"http://127.0.0.1:{sim.second_port}/EWS/Exchange.asmx"))
+        self.assertEqual(json.loads(call(sim.second_port, "GET", "/_sim/requests")[1]), [])
+        self.assertEqual(call(sim.second_port, "GET", "/v1.0/me/memberOf/microsoft.graph.group")[0].status, 200)
+        self.assertEqual(len(json.loads(call(sim.second_port, "GET", "/_sim/requests")[1])), 1)
+        self.assertEqual(len(json.loads(call(sim.port, "GET", "/_sim/requests")[1])), 1)
+
+
 class Https(unittest.TestCase):
     """A TLS main listener and an extra one share one state; a handshake the
     client refuses records nothing and leaves the listener serving."""

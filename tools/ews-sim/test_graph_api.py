@@ -85,6 +85,20 @@ class GraphListing(GraphTestCase):
                          [2, 2, 2, 1])
         self.assertEqual([len(p["value"]) for p in self.pages(MEMBER_OF)], [7])
 
+    def test_endless_paging_hands_out_a_new_next_link_on_every_page(self):
+        self.control("POST", "graph", {"pageSize": 5, "endlessPaging": True})
+        url, links = MEMBER_OF, []
+        for _ in range(4):
+            resp, page = self.graph("GET", url)
+            self.assertEqual(resp.status, 200, page)
+            url = page["@odata.nextLink"]
+            links.append(url)
+        self.assertEqual(len(set(links)), 4)
+        self.assertEqual(page["value"], [])
+        self.control("POST", "graph", {"endlessPaging": 1}, expect=400)
+        self.control("POST", "reset")
+        self.assertFalse(self.control("GET", "graph")["endlessPaging"])
+
     def test_dataset_group_types_and_omitted_members(self):
         self.control("POST", "dataset", {"groups": [
             {"id": "dyn", "displayName": "Dynamic", "unified": False, "groupTypes": ["DynamicMembership"]},
@@ -137,6 +151,16 @@ class GraphDrive(GraphTestCase):
             resp, answer = self.graph("GET", f"groups/{group_id}/drive?$select=webUrl")
             self.assertEqual(resp.status, 404, group_id)
             self.assertIn(answer["error"]["code"], ("itemNotFound", "Request_ResourceNotFound"))
+        # A library still being provisioned, per group, until reset; the others answer as usual.
+        self.control("POST", "graph", {"provisioning": [group["id"]]})
+        self.control("POST", "graph", {"provisioning": "all"}, expect=400)
+        self.assertEqual(self.control("GET", "graph")["provisioning"], [group["id"]])
+        resp, answer = self.graph("GET", f"groups/{group['id']}/drive?$select=webUrl")
+        self.assertEqual((resp.status, answer["error"]["code"], answer["error"]["message"]),
+                         (404, "itemNotFound", "Resource provisioning is in progress. Please try again."))
+        self.assertEqual(self.graph("GET", f"groups/{BUILTIN[0]['id']}/drive")[0].status, 200)
+        self.control("POST", "reset")
+        self.assertEqual(self.graph("GET", f"groups/{group['id']}/drive")[0].status, 200)
 
     def test_percent_encoded_group_id(self):
         self.control("POST", "dataset", {"groups": [

@@ -1,12 +1,15 @@
 #include "SyncHostPass.h"
 
 #include "KOVASyncBasicsPtrs.h"
+#include "KOVAUnifiedGroupsSync_h.h"
 #include "CStdStr.h"
 #include "LSPropertyNames.h"
 #include "LSSetting.h"
 #include "hresult_exception.h"
 
 #include <set>
+
+_COM_SMARTPTR_TYPEDEF(IKOVAWaitingGroups, __uuidof(IKOVAWaitingGroups));
 
 namespace {
 
@@ -72,6 +75,32 @@ std::wstring ListingService()
     return remembered.EqualsNoCase(L"Graph") ? L"Graph" : L"EWS";
 }
 
+// The filter's groups that wait for their library; none from a filter that
+// does not say.
+std::vector<WaitingGroup> WaitingGroups(const ILSSyncFilter2Ptr& filter)
+{
+    std::vector<WaitingGroup> waiting;
+    IKOVAWaitingGroups* raw = nullptr;
+    if (filter->QueryInterface(__uuidof(IKOVAWaitingGroups), reinterpret_cast<void**>(&raw)) != S_OK || !raw)
+        return waiting;
+    const IKOVAWaitingGroupsPtr groups(raw, false);
+    LONG count = 0;
+    Check(L"GetWaitingCount", groups->GetWaitingCount(&count));
+    for (LONG i = 0; i < count; ++i)
+    {
+        BSTR id = nullptr;
+        BSTR name = nullptr;
+        BSTR message = nullptr;
+        const HRESULT hr = groups->GetWaitingGroup(i, &id, &name, &message);
+        const _bstr_t idText(id, false);
+        const _bstr_t nameText(name, false);
+        const _bstr_t messageText(message, false);
+        Check(L"GetWaitingGroup", hr);
+        waiting.push_back({CStdStr(idText), CStdStr(nameText), CStdStr(messageText)});
+    }
+    return waiting;
+}
+
 void RunSteps(const SyncHostOptions& options, LSHostShutdownInformer& informer,
               const AroundCreation& aroundCreation, SyncPassReport& report)
 {
@@ -89,6 +118,7 @@ void RunSteps(const SyncHostOptions& options, LSHostShutdownInformer& informer,
     report.itemCount = count;
     for (USHORT index = 0; index < count; ++index)
         report.items.push_back(DescribeItem(filter, index));
+    report.waiting = WaitingGroups(filter);
 
     if (options.startPoint)
     {

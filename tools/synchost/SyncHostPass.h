@@ -24,6 +24,14 @@ struct ItemProperties
     PropertyList full;
 };
 
+// A listed group that waits for its document library: no item this pass.
+struct WaitingGroup
+{
+    std::wstring id;
+    std::wstring name;
+    std::wstring message;
+};
+
 struct SyncPassReport
 {
     HRESULT hr = S_OK;
@@ -31,6 +39,7 @@ struct SyncPassReport
     std::wstring backend; // "EWS" or "Graph": the service that produced the list
     std::optional<unsigned> itemCount;
     std::vector<ItemProperties> items;
+    std::vector<WaitingGroup> waiting;
     std::optional<ItemProperties> topFolder;
 };
 

@@ -129,6 +129,8 @@ std::string FormatTable(const SyncPassReport& report, const SyncHostOptions& opt
                         TextOf(item.full, L"ows-Location")});
     }
     out += Table(rows);
+    for (const WaitingGroup& group : report.waiting)
+        out += Utf8(L"waiting for a document library: " + group.name + L" " + group.id + L": " + group.message) + "\n";
     if (report.topFolder)
     {
         out += "\nTop folder\n";
@@ -152,6 +154,15 @@ std::string FormatJson(const SyncPassReport& report)
     for (size_t i = 0; i < report.items.size(); ++i)
         out += (i ? "," : "") + JsonItem(report.items[i]);
     out += "]";
+    if (report.itemCount)
+    {
+        out += ",\"waiting\":[";
+        for (size_t i = 0; i < report.waiting.size(); ++i)
+            out += std::string(i ? "," : "") + "{\"id\":" + JsonString(report.waiting[i].id) +
+                   ",\"name\":" + JsonString(report.waiting[i].name) +
+                   ",\"message\":" + JsonString(report.waiting[i].message) + "}";
+        out += "]";
+    }
     if (report.topFolder)
         out += ",\"topFolder\":" + JsonItem(*report.topFolder);
     return out + "}\n";
