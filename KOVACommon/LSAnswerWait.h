@@ -1,7 +1,9 @@
 #pragma once
-// Waiting for answers on the host's thread: the platform's request object
-// completes through window messages, so the wait pumps them, one step at a
-// time, and looks at the host's shutdown informer after every step.
+// Waiting for answers on the host's thread: the wait pumps the thread's
+// window messages (through which XMLHTTP completes, and which the host's own
+// objects need) one step at a time, looks at the requests after every step
+// (WinHTTP's object completes on a thread of its own) and at the host's
+// shutdown informer.
 #include "ILSHttpRequest.h"
 
 #include <cstdint>

@@ -566,6 +566,9 @@ TEST_F(GraphPassTest, HostileAnswersFailThePassWithinSecondsAndKeepTheList)
         std::string script;
         const char* graphSettings;
         const char* line;
+        // WinHTTP's object takes in a whole answer before it shows any of it:
+        // an oversized one is refused once it is in, at Wine's pace.
+        uint64_t mostMs = 5000;
     };
     const Case cases[] = {
         {"deep JSON in a failed drive answer",
@@ -576,7 +579,7 @@ TEST_F(GraphPassTest, HostileAnswersFailThePassWithinSecondsAndKeepTheList)
          nullptr, "nests deeper than 64 levels"},
         {"50 MB listing",
          answer("GraphMemberOf", {{"{\"value\": [], \"x\": \"", 1}, {"aaaaaaaaaa", 5000000}, {"\"}", 1}}),
-         nullptr, "exceeds the limit of 33554432 bytes"},
+         nullptr, "exceeds the limit of 33554432 bytes", 10000},
         {"short body", answer("GraphMemberOf", {{"{\"value\": []", 1}}, ", \"Content-Length\": \"5000\""),
          nullptr, "differs from its Content-Length of 5000 bytes"},
         {"endless next links", "", "{\"pageSize\": 1, \"endlessPaging\": true}", "goes on beyond 100 pages"},
@@ -592,7 +595,7 @@ TEST_F(GraphPassTest, HostileAnswersFailThePassWithinSecondsAndKeepTheList)
         LogCapture log;
         const uint64_t start = GetTickCount64();
         EXPECT_NE(S_OK, RunPass()) << c.name;
-        EXPECT_LT(GetTickCount64() - start, 5000u) << c.name;
+        EXPECT_LT(GetTickCount64() - start, c.mostMs) << c.name;
         EXPECT_TRUE(log.Contains(c.line)) << c.name << log.All();
         ExpectUnifiedItems(Dataset());
     }

@@ -250,8 +250,8 @@ TEST_F(GroupsPassTest, AnOversizedOrCutListingFailsThePassWithinSecondsAndKeepsT
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     const std::pair<const char*, const char*> cases[] = {
         {R"({"match": {"operation": "GetUserUnifiedGroups"}, "headers": {"Content-Type": "text/xml; charset=utf-8"},)"
-         R"( "bodyRepeat": {"text": "<x>0123456789abcdef</x>", "count": 1500000}})",
-         "its Content-Length of 34500000 bytes exceeds the limit of 33554432 bytes"},
+         R"( "bodyRepeat": {"text": "<x>0123456789abcdef</x>", "count": 1460000}})",
+         "its Content-Length of 33580000 bytes exceeds the limit of 33554432 bytes"},
         {R"({"match": {"operation": "GetUnifiedGroupDetails"}, "headers": {"Content-Length": "9000"},)"
          R"( "body": "<s:Envelope>cut"})",
          "its body of 15 bytes differs from its Content-Length of 9000 bytes"},
