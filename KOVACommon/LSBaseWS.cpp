@@ -7,6 +7,7 @@
 #include "LSHttpRequestFactory.h"
 #include "LSLog.h"
 #include "LSResourceLibraries.h"
+#include "LSRetryAfter.h"
 #include "LSSetting.h"
 #include "LSSyncHelper.h"
 #include "LSTiming.h"
@@ -27,9 +28,6 @@ const wchar_t SharePointSoapNamespace[] = L"http://schemas.microsoft.com/sharepo
 constexpr uint32_t MaxAttempts = 5;
 constexpr uint32_t FirstBackOffSeconds = 30;
 constexpr uint32_t BackOffCeilingSeconds = 120;
-// A server's Retry-After beyond this is taken as this: longer waits would
-// look like a hang, and the host's delay call takes milliseconds in 32 bits.
-constexpr uint32_t LongestRetryAfterSeconds = 3600;
 constexpr DWORD DelayStepMs = 100;
 
 _variant_t MissingParameter()
@@ -74,15 +72,6 @@ void DelayBeforeRetry(ILSShutdownInformerPtr& shutdownInformer, uint32_t seconds
 bool IsThrottling(const LSHttpError& error)
 {
     return error.Status() == 503 || error.Status() == 429 || error.Throttled();
-}
-
-uint32_t BackOffSeconds(const std::wstring& milliseconds)
-{
-    const CStdStr text = CStdStr(milliseconds).Trim();
-    if (text.empty() || text.size() > 19 || text.find_first_not_of(L"0123456789") != std::wstring::npos)
-        return 0;
-    const uint64_t seconds = (std::stoull(text) + 999) / 1000;
-    return static_cast<uint32_t>(std::min<uint64_t>(seconds, UINT32_MAX));
 }
 
 void CheckInformerResult(ILSShutdownInformerPtr& shutdownInformer, HRESULT hr)
@@ -189,7 +178,15 @@ void RetryOnServerUnavailable(ILSShutdownInformerPtr& shutdownInformer, const st
                 LS_ERROR_LOG << "Server unavailable - exceeded retries";
                 throw;
             }
-            uint32_t delaySeconds = std::min(error.RetryAfter(), LongestRetryAfterSeconds);
+            // A longer wait would hold the host's thread for minutes: the
+            // answer stands, and the host's next pass tries again.
+            if (error.RetryAfter() > LSRetryAfter::LongestWaitSeconds)
+            {
+                LS_ERROR_LOG << "Server unavailable - asked to wait " << error.RetryAfter()
+                             << " seconds, more than " << LSRetryAfter::LongestWaitSeconds << "; not retrying";
+                throw;
+            }
+            uint32_t delaySeconds = error.RetryAfter();
             if (delaySeconds == 0)
             {
                 delaySeconds = backOffSeconds;

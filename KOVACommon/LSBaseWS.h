@@ -31,9 +31,6 @@ bool IsThrottling(const LSHttpError& error);
 // isThrottling picks (at most five attempts in all, light-sync mode on).
 void RetryOnServerUnavailable(ILSShutdownInformerPtr& shutdownInformer, const std::function<void()>& attempt,
                               bool (*isThrottling)(const LSHttpError&) = IsThrottling);
-// An EWS BackOffMilliseconds text as whole seconds, rounded up; 0 when it is
-// not a number.
-uint32_t BackOffSeconds(const std::wstring& milliseconds);
 void InterruptibleDelay(ILSShutdownInformerPtr& shutdownInformer, uint64_t milliseconds);
 void CheckHealthScore(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdownInformer);
 

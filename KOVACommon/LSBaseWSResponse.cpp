@@ -8,6 +8,7 @@
 #include "LSLog.h"
 #include "LSOnceValue.h"
 #include "LSResourceLibraries.h"
+#include "LSRetryAfter.h"
 #include "LSSetting.h"
 #include "LSSyncHelper.h"
 #include "LogLongText.h"
@@ -101,12 +102,7 @@ std::wstring JsonBody(ILSHttpRequest& request)
 
 uint32_t RetryAfterSeconds(ILSHttpRequest& request)
 {
-    const CStdStr retryAfter(request.GetResponseHeader(L"Retry-After"));
-    if (retryAfter.empty())
-        return 0;
-    const int seconds = ReadDecimal(retryAfter);
-    // A negative wait means nothing; the back-off applies instead.
-    return seconds > 0 ? static_cast<uint32_t>(seconds) : 0;
+    return LSRetryAfter::Seconds(CStdStr(request.GetResponseHeader(L"Retry-After")));
 }
 
 // The text of the first node the path selects. A failing selection counts as
@@ -204,7 +200,7 @@ bool IsServerBusyFault(const IXMLDOMDocument2Ptr& document, uint32_t& backOffSec
         _variant_t name;
         if (value->getAttribute(_bstr_t(L"Name"), &name) == S_OK && name.vt == VT_BSTR &&
             CStdStr(name.bstrVal) == L"BackOffMilliseconds")
-            backOffSeconds = BackOffSeconds(ElementText(value));
+            backOffSeconds = LSRetryAfter::FromMilliseconds(ElementText(value));
     }
     return true;
 }

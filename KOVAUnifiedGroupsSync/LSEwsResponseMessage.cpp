@@ -4,6 +4,7 @@
 #include "LSBaseWS.h"
 #include "LSHttpError.h"
 #include "LSLog.h"
+#include "LSRetryAfter.h"
 #include "hresult_exception.h"
 
 namespace LSEwsResponseMessage {
@@ -116,7 +117,7 @@ Message Read(IXMLDOMNode* node)
     message.responseClass = ResponseClass(node);
     message.code = TextOf(ChildNamed(node, L"ResponseCode"));
     message.text = TextOf(ChildNamed(node, L"MessageText"));
-    message.backOffSeconds = CLSBaseWS::BackOffSeconds(BackOffText(node));
+    message.backOffSeconds = LSRetryAfter::FromMilliseconds(BackOffText(node));
     return message;
 }
 

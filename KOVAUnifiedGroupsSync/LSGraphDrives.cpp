@@ -6,11 +6,11 @@
 #include "LSAnswerWait.h"
 #include "LSHttpError.h"
 #include "LSLog.h"
+#include "LSRetryAfter.h"
 #include "LSSetting.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <exception>
 #include <map>
 #include <numeric>
@@ -62,8 +62,8 @@ bool EqualsNoCaseAscii(const std::string& a, const char* b)
            });
 }
 
-// Seconds from the sub-answer's Retry-After header (text or number); 0 when
-// absent or unreadable, so the back-off applies.
+// Seconds from the sub-answer's Retry-After header (text or number), read as
+// an HTTP answer's; 0 when absent or unusable, so the back-off applies.
 uint32_t RetryAfterSeconds(const Json& response)
 {
     const Json* headers = LSGraphJson::Find(response, "headers");
@@ -75,10 +75,9 @@ uint32_t RetryAfterSeconds(const Json& response)
             continue;
         const Json& value = header.value();
         if (value.is_number_unsigned())
-            return static_cast<uint32_t>(std::min<uint64_t>(value.get<uint64_t>(), UINT32_MAX));
+            return LSRetryAfter::Seconds(std::to_wstring(value.get<uint64_t>()));
         if (value.is_string())
-            return static_cast<uint32_t>(std::min<unsigned long>(std::strtoul(value.get<std::string>().c_str(),
-                                                                               nullptr, 10), UINT32_MAX));
+            return LSRetryAfter::Seconds(Wide(value.get<std::string>()));
     }
     return 0;
 }

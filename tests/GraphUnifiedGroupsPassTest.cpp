@@ -343,6 +343,39 @@ TEST_F(GraphPassTest, AGroupThrottledFiveTimesFailsThePassAfterFiveAttempts)
     ExpectUnifiedItems(Dataset());
 }
 
+// A sub-answer's Retry-After is read as an HTTP answer's: unusable counts as
+// absent (the back-off), a date is waited for, beyond 180 s the pass fails at
+// once with the list kept.
+TEST_F(GraphPassTest, ASubAnswersRetryAfterIsReadLikeAnHttpAnswers)
+{
+    ASSERT_EQ(S_OK, RunPass());
+    const struct
+    {
+        std::wstring retryAfter;
+        HRESULT result;
+        uint64_t leastSleptMs, mostSleptMs;
+    } cases[] = {
+        {L"\"-1\"", S_OK, 30000, 30000},
+        {L"\"" + HttpDateFromNow(2) + L"\"", S_OK, 1000, 2000},
+        {L"999999", E_FAIL, 0, 0},
+    };
+    for (const auto& c : cases)
+    {
+        VirtualClock clock;
+        m_lightSyncEnd.Delete();
+        GroupsSimulator::Reset();
+        GroupsSimulator::SetGroups(Dataset());
+        GroupsSimulator::SetGraph(L"{\"throttle\": [{\"groupId\": \"" + Dataset()[0].id +
+                                  L"\", \"retryAfter\": " + c.retryAfter + L"}]}");
+        EXPECT_EQ(c.result, RunPass()) << Utf8(c.retryAfter) << m_log.All();
+        EXPECT_GE(clock.TotalSleptMs(), c.leastSleptMs) << Utf8(c.retryAfter);
+        EXPECT_LE(clock.TotalSleptMs(), c.mostSleptMs) << Utf8(c.retryAfter);
+        EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value());
+        ExpectUnifiedItems(Dataset());
+    }
+    EXPECT_TRUE(m_log.Contains("asked to wait 999999 seconds")) << m_log.All();
+}
+
 // A new group's library comes minutes to hours after the group: until then
 // its drive answers 404 (or 403). The group waits: no item, its folder kept,
 // and the next pass asks again; the other groups are items as usual.

@@ -5,7 +5,9 @@
 #include "LSBaseWS.h"
 #include "LSHttpError.h"
 #include "LSResourceLibraries.h"
+#include "LSRetryAfter.h"
 #include "LogCapture.h"
+#include "UserSettingGuard.h"
 #include "hresult_exception.h"
 
 #include <gtest/gtest.h>
@@ -91,15 +93,75 @@ TEST_F(LSBaseWSExchangeTest, RetryAfterOfOneSecondWaitsForReal)
 
 TEST_F(LSBaseWSExchangeTest, UnusableRetryAfterFallsBackToTheBackOff)
 {
-    // Not a number, negative, and far beyond any sensible wait.
-    EwsSimClient::Script(R"([{"status": 503, "headers": {"Retry-After": "Wed, 21 Oct 2026 07:28:00 GMT"}},
-                             {"status": 503, "headers": {"Retry-After": "-5"}},
-                             {"status": 503, "headers": {"Retry-After": "99999999"}}])");
+    // A date gone by, negative, and beyond 32 bits: none asks for a wait.
+    EwsSimClient::Script(R"([{"status": 503, "headers": {"Retry-After": "Wed, 21 Oct 2015 07:28:00 GMT"}},
+                             {"status": 503, "headers": {"Retry-After": "-1"}},
+                             {"status": 503, "headers": {"Retry-After": "99999999999"}}])");
     VirtualClock clock;
     TestInformer informer;
     ILSHttpRequestPtr request = Exchange(L"<GetUserUnifiedGroups/>", informer.Pointer());
     EXPECT_EQ(200, request->GetStatus());
-    EXPECT_EQ((std::vector<long>{30000, 60000, 3600000}), informer.Host().BeginDelayArguments());
+    EXPECT_EQ((std::vector<long>{30000, 60000, 120000}), informer.Host().BeginDelayArguments());
+}
+
+TEST_F(LSBaseWSExchangeTest, RetryAfterAsADateWaitsUntilThenAndBeyond180SecondsFailsAtOnce)
+{
+    {
+        EwsSimClient::Script("{\"status\": 503, \"headers\": {\"Retry-After\": \"" +
+                             Utf8(HttpDateFromNow(2)) + "\"}}");
+        VirtualClock clock;
+        ILSHttpRequestPtr request = Exchange();
+        EXPECT_EQ(200, request->GetStatus());
+        // The clock may tick over a second between the header and its reading.
+        EXPECT_GE(clock.TotalSleptMs(), 1000u);
+        EXPECT_LE(clock.TotalSleptMs(), 2000u);
+    }
+    for (const char* retryAfter : {"180", "181", "999999"})
+    {
+        UserSettingGuard lightSyncEnd{L"SharepointSync.HealthScoreLightSyncEndTime"};
+        lightSyncEnd.Delete();
+        EwsSimClient::Script(std::string("{\"status\": 429, \"headers\": {\"Retry-After\": \"") + retryAfter +
+                             "\"}}");
+        VirtualClock clock;
+        LogCapture capture;
+        const bool honoured = std::string(retryAfter) == "180";
+        if (honoured)
+            EXPECT_EQ(200, Exchange()->GetStatus());
+        else
+            EXPECT_EQ(429u, FailedExchange().Status()) << retryAfter;
+        EXPECT_EQ(honoured ? 180000u : 0u, clock.TotalSleptMs()) << retryAfter;
+        EXPECT_EQ(!honoured, capture.Contains(std::string("asked to wait ") + retryAfter + " seconds"))
+            << capture.All();
+        EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value()) << retryAfter;
+    }
+}
+
+TEST(LSRetryAfterTest, ReadsSecondsDatesAndMillisecondsAndNothingElse)
+{
+    const int64_t now = 1445412478; // Wed, 21 Oct 2015 07:27:58 GMT
+    const struct
+    {
+        const wchar_t* value;
+        uint32_t seconds;
+    } headers[] = {
+        {L"7", 7}, {L" 12 ", 12}, {L"0", 0}, {L"4294967295", 4294967295u},
+        {L"Wed, 21 Oct 2015 07:28:00 GMT", 2}, {L"Thu, 22 Oct 2015 07:27:58 GMT", 86400},
+        {L"Wed, 21 Oct 2015 07:27:00 GMT", 0}, // gone by
+        {L"", 0}, {L"-1", 0}, {L"+5", 0}, {L"1.5", 0}, {L"5s", 0}, {L"4294967296", 0},
+        {L"99999999999999999999999", 0}, {L"Wed, 21 Oct 2015 07:28:00 UTC", 0},
+        {L"Wed, 21 Foo 2015 07:28:00 GMT", 0}, {L"Wed, 21 Oct 2015 25:28:00 GMT", 0},
+    };
+    for (const auto& h : headers)
+        EXPECT_EQ(h.seconds, LSRetryAfter::Seconds(h.value, now)) << Utf8(h.value);
+
+    const struct
+    {
+        const wchar_t* value;
+        uint32_t seconds;
+    } backOffs[] = {{L"1000", 1}, {L"1001", 2}, {L"120500", 121}, {L"0", 0}, {L"", 0}, {L"-1000", 0},
+                    {L"1e3", 0}, {L"99999999999", 100000000}, {L"99999999999999999999", 0}};
+    for (const auto& b : backOffs)
+        EXPECT_EQ(b.seconds, LSRetryAfter::FromMilliseconds(b.value)) << Utf8(b.value);
 }
 
 TEST_F(LSBaseWSExchangeTest, ServerErrorIsNotRetried)

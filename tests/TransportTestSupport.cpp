@@ -8,6 +8,8 @@
 #include "LSTiming.h"
 #include "UniqueHandles.h"
 
+#include <ctime>
+
 VirtualClock::VirtualClock(uint64_t tickStep) : m_tickStep(tickStep)
 {
     LSTiming::SetClockForTest(
@@ -136,6 +138,15 @@ HRESULT ComErrorOf(const std::function<void()>& action)
 std::string Utf8(const std::wstring& text)
 {
     return WideToMultiByte(text, CP_UTF8);
+}
+
+std::wstring HttpDateFromNow(int seconds)
+{
+    const time_t at = time(nullptr) + seconds;
+    const tm* utc = gmtime(&at);
+    wchar_t text[64] = {};
+    wcsftime(text, 64, L"%a, %d %b %Y %H:%M:%S GMT", utc);
+    return text;
 }
 
 bool PumpMessagesUntil(const std::function<bool()>& condition, uint64_t milliseconds)

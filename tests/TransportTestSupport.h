@@ -88,6 +88,8 @@ HRESULT BareHresultOf(const std::function<void()>& action);
 // The same for _com_error.
 HRESULT ComErrorOf(const std::function<void()>& action);
 std::string Utf8(const std::wstring& text);
+// An HTTP date (IMF-fixdate) that many seconds from now.
+std::wstring HttpDateFromNow(int seconds);
 // Dispatches this thread's messages until the condition holds or the time is
 // up; returns the condition's last answer.
 bool PumpMessagesUntil(const std::function<bool()>& condition, uint64_t milliseconds);

@@ -550,7 +550,7 @@ TEST_F(GroupsPassTest, AServerBusyAnswerIsRetriedAfterItsBackOffInLightSyncMode)
         // 120.5 s rounds up to 121 s.
         {"\"responseMessage\": {\"code\": \"ErrorServerBusy\", \"text\": \"Busy\", \"backOffMs\": 120500}", 121000},
         {"\"ewsFault\": {\"text\": \"Busy\"}", 30000}, // no back-off: the first step of the retry's own
-        {"\"ewsFault\": {\"text\": \"Busy\", \"backOffMs\": 99999999999}", 3600000}, // capped like Retry-After
+        {"\"ewsFault\": {\"text\": \"Busy\", \"backOffMs\": 179001}", 180000}, // the longest wait honoured
     };
     for (const Case& c : cases)
     {
@@ -579,6 +579,24 @@ TEST_F(GroupsPassTest, AServerBusyAnswerIsRetriedAfterItsBackOffInLightSyncMode)
         EXPECT_TRUE(m_log.Contains("Server unavailable - exceeded retries"));
         ExpectItemsOfDataset(3);
     }
+
+    // Asked to wait beyond 180 s: no wait, the pass fails at once, list kept.
+    for (const char* busyAnswer : {"\"ewsFault\": {\"text\": \"Busy\", \"backOffMs\": 180001}",
+                                   "\"responseMessage\": {\"code\": \"ErrorServerBusy\", \"backOffMs\": 99999999999}"})
+    {
+        VirtualClock clock;
+        m_lightSyncEnd.Delete();
+        m_sim.Reset();
+        m_sim.SetGroups(SimGroups(1));
+        EwsSimClient::Script(std::string("{\"times\": 6, ") + busyAnswer + "}");
+        EXPECT_EQ(E_FAIL, RunPass()) << busyAnswer;
+        EXPECT_EQ(1u, m_sim.Requests().size()) << busyAnswer;
+        EXPECT_EQ(0u, clock.TotalSleptMs()) << busyAnswer;
+        EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value()) << busyAnswer;
+        ExpectItemsOfDataset(3);
+    }
+    EXPECT_TRUE(m_log.Contains("asked to wait 181 seconds")) << m_log.All();
+    EXPECT_TRUE(m_log.Contains("asked to wait 100000000 seconds"));
 }
 
 TEST(SplitOnSeparatorTest, KeepsEveryEmptyField)

@@ -137,8 +137,10 @@ class Throttle:
         self.status = raw.get("status", 429)
         _require(_is_int(self.status) and 400 <= self.status <= 599, "throttle status must be 400-599")
         self.retry_after = raw.get("retryAfter", 1)
-        _require(self.retry_after is None or (_is_int(self.retry_after) and self.retry_after >= 0),
-                 "retryAfter must be an integer >= 0 or null")
+        # A string goes out as it stands, so clients meet dates and nonsense too.
+        _require(self.retry_after is None or isinstance(self.retry_after, str) or
+                 (_is_int(self.retry_after) and self.retry_after >= 0),
+                 "retryAfter must be an integer >= 0, a string or null")
 
     def answer(self):
         headers = {} if self.retry_after is None else {"Retry-After": str(self.retry_after)}
