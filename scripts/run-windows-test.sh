@@ -9,8 +9,9 @@
 # (where redirects point).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build=$1; shift
-program=$1; shift
+# Both made absolute: the program runs from inside the build folder.
+build=$(cd "$1" && pwd); shift
+program=$(cd "$(dirname "$1")" && pwd)/$(basename "$1"); shift
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
 
 sim_pid=
