@@ -53,12 +53,6 @@ const wchar_t* const DisplayNameQuery = L"DisplayName";
 const wchar_t* const ResourceUrlQueryFormat = L"//Resource[Name='%s']/Url";
 const wchar_t* const BracedGuidFormat = L"{%s}";
 
-// A failing DOM call becomes a COM error with the DOM's error information.
-void CheckDom(HRESULT hr, IUnknown* object, REFIID iid)
-{
-    ThrowIfFailedCom(hr, object, iid);
-}
-
 // A query or element view that found nothing ends the listing.
 template <typename Pointer>
 Pointer& Require(Pointer& pointer)
@@ -79,7 +73,7 @@ IXMLDOMElementPtr AsElement(IXMLDOMNodePtr node)
 IXMLDOMNodePtr SelectSingle(IXMLDOMNode* context, const std::wstring& query)
 {
     IXMLDOMNodePtr node;
-    CheckDom(context->selectSingleNode(_bstr_t(query.c_str()), &node), context, IID_IXMLDOMNode);
+    ThrowIfFailedCom(context->selectSingleNode(_bstr_t(query.c_str()), &node), context, IID_IXMLDOMNode);
     return node;
 }
 
@@ -88,7 +82,7 @@ std::wstring ElementText(IXMLDOMElementPtr element)
     BSTR raw = nullptr;
     HRESULT hr = element->get_text(&raw);
     _bstr_t text(raw, false);
-    CheckDom(hr, element, IID_IXMLDOMElement);
+    ThrowIfFailedCom(hr, element, IID_IXMLDOMElement);
     return CStdStr::FromBSTR(text.GetBSTR());
 }
 
@@ -123,14 +117,14 @@ IXMLDOMDocument2Ptr Exchange(const std::wstring& endpoint, const std::wstring& a
 IXMLDOMNodeListPtr SelectGroups(IXMLDOMDocument2Ptr& document)
 {
     IXMLDOMNodeListPtr groups;
-    CheckDom(document->selectNodes(_bstr_t(GroupQuery), &groups), document, IID_IXMLDOMDocument2);
+    ThrowIfFailedCom(document->selectNodes(_bstr_t(GroupQuery), &groups), document, IID_IXMLDOMDocument2);
     return Require(groups);
 }
 
 IXMLDOMNodePtr GroupNodeAt(IXMLDOMNodeListPtr& groups, long index)
 {
     IXMLDOMNodePtr node;
-    CheckDom(groups->get_item(index, &node), groups, IID_IXMLDOMNodeList);
+    ThrowIfFailedCom(groups->get_item(index, &node), groups, IID_IXMLDOMNodeList);
     return node;
 }
 
@@ -195,7 +189,7 @@ std::vector<LSUnifiedGroups::LSUnifiedGroup> LSUnifiedGroups::GetCurrentGroups(
     Require(groupNodes); // sign-in needed: no listing was sent
 
     long count = 0;
-    CheckDom(groupNodes->get_length(&count), groupNodes, IID_IXMLDOMNodeList);
+    ThrowIfFailedCom(groupNodes->get_length(&count), groupNodes, IID_IXMLDOMNodeList);
     std::vector<LSUnifiedGroup> groups;
     std::vector<std::wstring> idTexts;
     if (count != 0)
