@@ -18,12 +18,6 @@ constexpr unsigned PollsPerProgressLine = 100;
 constexpr DWORD AnyServerContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER |
                                    CLSCTX_REMOTE_SERVER; // 0x17
 
-// A failure HRESULT of the library becomes a COM error with its error information.
-void CheckLibraryResult(HRESULT hr, IAuthTokenLibrary* library)
-{
-    ThrowIfFailedCom(hr, library, __uuidof(IAuthTokenLibrary));
-}
-
 IAuthTokenLibrary& Require(IAuthTokenLibraryPtr& library)
 {
     if (!library)
@@ -109,9 +103,9 @@ LSGetAuthTokens::LSGetAuthTokens(const std::wstring& clientId, const std::wstrin
         throw hresult_exception(E_INVALIDARG, "LSGetAuthTokens");
     m_library = CreateLibraryObject();
     LogAssemblyError(QueryLibrary(m_library), [&](IAuthTokenLibraryPtr& library) {
-        CheckLibraryResult(Require(library).Initialise(_bstr_t(clientId.c_str()), _bstr_t(redirectAddress.c_str()),
-                                                       _bstr_t(cacheFilePath.c_str())),
-                           library);
+        ThrowIfFailedCom(Require(library).Initialise(_bstr_t(clientId.c_str()), _bstr_t(redirectAddress.c_str()),
+                                                     _bstr_t(cacheFilePath.c_str())),
+                         library, __uuidof(IAuthTokenLibrary));
     });
 }
 
@@ -179,7 +173,8 @@ std::wstring LSGetAuthTokens::GetAccessToken(const std::wstring& scope, bool ret
     {
         LogAssemblyError(library, [&](IAuthTokenLibraryPtr& lib) {
             const LONG owner = OwnerWindow(shutdownInformer);
-            CheckLibraryResult(Require(lib).StartAcquire(_bstr_t(scope.c_str()), retry ? 1 : 0, owner, 0), lib);
+            ThrowIfFailedCom(Require(lib).StartAcquire(_bstr_t(scope.c_str()), retry ? 1 : 0, owner, 0), lib,
+                             __uuidof(IAuthTokenLibrary));
         });
         _bstr_t token;
         for (unsigned polls = 0;;)
@@ -191,7 +186,7 @@ std::wstring LSGetAuthTokens::GetAccessToken(const std::wstring& scope, bool ret
                 BSTR text = nullptr;
                 HRESULT hr = Require(lib).PollResult(&text, &done);
                 token = TakeText(text);
-                CheckLibraryResult(hr, lib);
+                ThrowIfFailedCom(hr, lib, __uuidof(IAuthTokenLibrary));
             });
             if (done != VARIANT_FALSE)
                 break;
@@ -216,7 +211,9 @@ void LSGetAuthTokens::CancelAcquisition(IAuthTokenLibraryPtr& library)
 {
     try
     {
-        LogAssemblyError(library, [](IAuthTokenLibraryPtr& lib) { CheckLibraryResult(Require(lib).Cancel(), lib); });
+        LogAssemblyError(library, [](IAuthTokenLibraryPtr& lib) {
+            ThrowIfFailedCom(Require(lib).Cancel(), lib, __uuidof(IAuthTokenLibrary));
+        });
     }
     catch (...)
     {
@@ -249,11 +246,11 @@ std::wstring LSGetAuthTokens::ExtractError(IAuthTokenLibraryPtr& library)
             BSTR raw = nullptr;
             HRESULT hr = library->GetLastErrorMessage(&raw);
             _bstr_t message = TakeText(raw);
-            CheckLibraryResult(hr, library);
+            ThrowIfFailedCom(hr, library, __uuidof(IAuthTokenLibrary));
             raw = nullptr;
             hr = library->GetLastErrorStack(&raw);
             _bstr_t stack = TakeText(raw);
-            CheckLibraryResult(hr, library);
+            ThrowIfFailedCom(hr, library, __uuidof(IAuthTokenLibrary));
             text = CStdStr::Format(L"Err: %ls\nStack: %ls", CStdStr::FromBSTR(message.GetBSTR()).c_str(),
                                    CStdStr::FromBSTR(stack.GetBSTR()).c_str());
         }
