@@ -191,9 +191,9 @@ def not_policy(name):
 
 def accepted_backends():
     """The values LSGroupSource::ConfiguredKind compares the setting with."""
-    with open(os.path.join(ROOT, "KOVAUnifiedGroupsSync", "LSGroupSource.h"), encoding="utf-8") as f:
+    with open(os.path.join(ROOT, "KOVAUnifiedGroupsSync", "GroupSources", "LSGroupSource.h"), encoding="utf-8") as f:
         header = f.read()
-    with open(os.path.join(ROOT, "KOVAUnifiedGroupsSync", "LSGroupSource.cpp"), encoding="utf-8") as f:
+    with open(os.path.join(ROOT, "KOVAUnifiedGroupsSync", "GroupSources", "LSGroupSource.cpp"), encoding="utf-8") as f:
         source = f.read()
     constants = dict(re.findall(r'(\w+)\s*=\s*L"([^"]*)"', header + source))
     body = source[source.index("LSGroupSource::ConfiguredKind()"):]
