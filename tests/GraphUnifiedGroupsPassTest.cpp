@@ -904,7 +904,7 @@ protected:
     void TearDown() override
     {
         GraphPassTest::TearDown();
-        LSHttpRequest::ForgetNoAnswerLimitForTest();
+        LSTransportSettingsAccess::Forget();
     }
 
     UserSettingGuard m_noAnswerSeconds{L"KOVA.Http.NoAnswerSeconds"};
@@ -913,7 +913,7 @@ protected:
 TEST_F(HttpsPassTest, EwsAndGraphPassesGiveTheSameItemsOverHttps)
 {
     m_noAnswerSeconds.SetDword(10); // a broken trust set-up fails in seconds, not minutes
-    LSHttpRequest::ForgetNoAnswerLimitForTest();
+    LSTransportSettingsAccess::Forget();
     const std::wstring root = GroupsSimulator::HttpsRoot(SimHttps::Trusted);
     UseRoot(root);
     for (const wchar_t* backend : {L"EWS", L"Graph"})
@@ -939,7 +939,7 @@ TEST_F(HttpsPassTest, AnUntrustedOrMisnamedCertificateFailsThePassAtOnceWithoutS
 {
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     m_noAnswerSeconds.Delete();
-    LSHttpRequest::ForgetNoAnswerLimitForTest();
+    LSTransportSettingsAccess::Forget();
     for (const SimHttps listener : {SimHttps::UntrustedCa, SimHttps::WrongName})
         for (const wchar_t* backend : {L"EWS", L"Graph"})
         {

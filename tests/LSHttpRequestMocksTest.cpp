@@ -159,7 +159,7 @@ TEST_F(RecordPlaybackTest, AReplayOfAnotherRequestFails)
     LogCapture capture;
     ILSShutdownInformerPtr none;
     EXPECT_EQ(E_FAIL, BareHresultOf([&] { request->PerformAsyncVariantSend(L"", _variant_t(), false, none,
-                                                                             false, false, false); }));
+                                                                             false, false); }));
     EXPECT_TRUE(capture.Contains("Expected request not found can't replay request from recording"));
 }
 
@@ -172,7 +172,7 @@ TEST_F(RecordPlaybackTest, AGetMatchesWithoutItsQuery)
     ILSHttpRequestPtr request = GetHttpRequestFactory().Create();
     request->Open(L"GET", L"http://h/files/list.aspx?x=2", false, _variant_t(), _variant_t());
     ILSShutdownInformerPtr none;
-    request->PerformAsyncVariantSend(L"", _variant_t(), false, none, false, false, false);
+    request->PerformAsyncVariantSend(L"", _variant_t(), false, none, false, false);
     EXPECT_EQ(1223, request->GetStatus());
     EXPECT_EQ(VT_EMPTY, request->GetResponseBody().vt);
     EXPECT_EQ(_bstr_t(L""), request->GetResponseText());
@@ -181,7 +181,7 @@ TEST_F(RecordPlaybackTest, AGetMatchesWithoutItsQuery)
     // A NUL inside a replayed body is part of its text.
     WriteText(File(n + 1, L"req", L"GET_list_aspx"), "GET\nhttp://h/files/list.aspx\n\n");
     WriteText(File(n + 1, L"res", L"GET_list_aspx"), std::string("HTTP/1.1 200 OK\nA: b\n\na\0b", 25));
-    request->PerformAsyncVariantSend(L"", _variant_t(), false, none, false, false, false);
+    request->PerformAsyncVariantSend(L"", _variant_t(), false, none, false, false);
     EXPECT_EQ(std::wstring(L"a\0b", 3), CStdStr(request->GetResponseText()));
 }
 
