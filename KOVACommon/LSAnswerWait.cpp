@@ -42,6 +42,16 @@ void AbandonUnansweredOf(std::vector<Pending>& pending, uint64_t stepMs)
     }
 }
 
+bool DispatchOneMessage()
+{
+    MSG message;
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        return false;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+    return true;
+}
+
 } // namespace
 
 bool ShutdownRequested(ILSShutdownInformerPtr& shutdownInformer)
@@ -107,16 +117,17 @@ DWORD StepMs(uint64_t waitedMs)
 
 void PumpOrWait(DWORD stepMs)
 {
-    MSG message;
-    if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-    {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
+    if (DispatchOneMessage())
         return;
-    }
     // Should the wait itself fail, a plain pause keeps the loop from spinning.
     if (MsgWaitForMultipleObjectsEx(0, nullptr, stepMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_FAILED)
         LSTiming::Sleep(stepMs);
+}
+
+void PumpThenSleep(DWORD milliseconds)
+{
+    DispatchOneMessage();
+    LSTiming::Sleep(milliseconds);
 }
 
 size_t WaitForFirst(std::vector<Pending>& pending, ILSShutdownInformerPtr& shutdownInformer)

@@ -44,6 +44,9 @@ uint64_t NoAnswerLimitMs();
 DWORD StepMs(uint64_t waitedMs);
 // Dispatches one waiting message, or waits up to one step for input to arrive.
 void PumpOrWait(DWORD stepMs = StepMs(0));
+// Dispatches one waiting message if there is one, then sleeps (LSTiming): a
+// poll of a fixed pace that keeps this thread's windows responsive.
+void PumpThenSleep(DWORD milliseconds);
 
 // One request sent with StartSend and not yet finished.
 struct Pending

@@ -42,19 +42,6 @@ LONG OwnerWindow(ILSShutdownInformerPtr& informer)
     return owner;
 }
 
-// Between two polls: windows of this thread (a sign-in window among them)
-// stay responsive.
-void PumpThenPause(DWORD milliseconds)
-{
-    MSG message;
-    if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-    {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-    LSTiming::Sleep(milliseconds);
-}
-
 IUnknownPtr CreateLibraryObject()
 {
     IUnknownPtr object;
@@ -183,7 +170,8 @@ std::wstring LSGetAuthTokens::GetAccessToken(const std::wstring& scope, bool ret
                 return false;
             },
             [&](uint64_t) {
-                PumpThenPause(PollIntervalMs);
+                // Windows of this thread (a sign-in window among them) stay responsive.
+                LSAnswerWait::PumpThenSleep(PollIntervalMs);
                 if (++polls % PollsPerProgressLine == 0)
                 {
                     LS_DIAG_LOG << "Waiting for auth " << polls;
