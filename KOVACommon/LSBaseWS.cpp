@@ -141,9 +141,9 @@ void PerformAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const
     const bool timed = LSDiag::PerfEnabled();
     std::wstring action = timed ? ActionName(*request, url) : std::wstring();
 
-    StartAsyncSend(request, url, body, shutdownInformer);
-    LSAnswerWait::WaitForAnswer(*request, url, shutdownInformer);
-    request->FinishSend(url, shutdownInformer, LSAnswerChecks{});
+    const _variant_t bodyVariant = LoggedBody(body);
+    PrepareSend(request, shutdownInformer);
+    request->PerformAsyncVariantSend(url, bodyVariant, false, shutdownInformer, false, true);
 
     if (timed)
     {
