@@ -6,11 +6,10 @@
 #include "CStdStr.h"
 #include "LSHttpError.h"
 #include "LSLog.h"
-#include "LSOnceValue.h"
 #include "LSResourceLibraries.h"
 #include "LSRetryAfter.h"
 #include "LSSetting.h"
-#include "LSSyncHelper.h"
+#include "LSTransportSettings.h"
 #include "LogLongText.h"
 #include "hresult_exception.h"
 
@@ -26,20 +25,6 @@ constexpr uint32_t IdsHttpFailure = 4042;
 constexpr uint32_t IdsFpRpcFailureMarker = 4043;
 constexpr uint32_t IdsFpRpcFailure = 4044;
 constexpr uint32_t IdsBadRequest = 4265;
-constexpr uint64_t BytesPerMiB = 1048576;
-
-LSOnceValue<uint64_t>& LargestLoggedResponse()
-{
-    static LSOnceValue<uint64_t> instance;
-    return instance;
-}
-
-uint64_t LargestLoggedResponseBytes()
-{
-    return LargestLoggedResponse().Get([] {
-        return BytesPerMiB * LSSetting::GetInstance().GetUserDwordConfigDetails(L"MaxFileSizeToLogMb", 10).value;
-    });
-}
 
 bool LogResponses()
 {
@@ -324,7 +309,7 @@ void LogSuccessfulResponse(ILSHttpRequest& request, bool logResponseBody)
         LS_LOG_LONG_DIAG(CStdStr(request.GetAllResponseHeaders()));
         if (!logResponseBody)
             return;
-        if (LargestLoggedResponseBytes() <= GetContentLength(request))
+        if (LSTransportSettings::LargestLoggedResponseBytes() <= GetContentLength(request))
         {
             LS_DIAG_LOG << "Response too large to log.";
             return;
@@ -361,12 +346,6 @@ void ThrowErrorMessage(ILSHttpRequest& request, bool checkFpRpcStatus, ILSShutdo
     if (status == 500 || status == 400)
         ThrowSoapFault(request, status, jsonBody, retryAfter);
     ThrowHttpFailure(request, status, jsonBody, retryAfter);
-}
-
-void ForgetOnceSettingsForTest()
-{
-    LargestLoggedResponse().Forget();
-    LSSyncHelper::ForgetSettingsForTest();
 }
 
 } // namespace CLSBaseWS

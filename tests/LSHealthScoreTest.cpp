@@ -165,7 +165,7 @@ TEST_F(LSHealthScoreTest, ThresholdSettings)
                 value.first->Delete();
             else
                 value.first->SetDword(value.second);
-        CLSBaseWS::ForgetOnceSettingsForTest();
+        LSTransportSettingsAccess::Forget();
         VirtualClock clock;
         LogCapture capture;
         ExchangeWithScore(c.score);
@@ -176,7 +176,7 @@ TEST_F(LSHealthScoreTest, ThresholdSettings)
             EXPECT_TRUE(capture.Contains(c.line)) << capture.All();
         }
     }
-    CLSBaseWS::ForgetOnceSettingsForTest();
+    LSTransportSettingsAccess::Forget();
 }
 
 TEST_F(LSHealthScoreTest, SettingsAreReadOnceUntilForgotten)
@@ -190,11 +190,11 @@ TEST_F(LSHealthScoreTest, SettingsAreReadOnceUntilForgotten)
         noDelay.SetDword(0);
         ExchangeWithScore("9");
         EXPECT_EQ(10000u, clock.TotalSleptMs());
-        CLSBaseWS::ForgetOnceSettingsForTest();
+        LSTransportSettingsAccess::Forget();
         ExchangeWithScore("9");
         EXPECT_EQ(10000u, clock.TotalSleptMs());
     }
-    CLSBaseWS::ForgetOnceSettingsForTest();
+    LSTransportSettingsAccess::Forget();
 }
 
 TEST(LSSyncHelper, FormatsUtcTimesWithAnUnpaddedYear)

@@ -62,12 +62,12 @@ void SimulatorTest::SetUp()
 {
     ASSERT_NE(0, EwsSimClient::Port()) << "EWS_SIM_PORT is not set: run through scripts/run-windows-test.sh";
     EwsSimClient::Reset();
-    CLSBaseWS::ForgetOnceSettingsForTest();
+    LSTransportSettingsAccess::Forget();
 }
 
 void SimulatorTest::TearDown()
 {
-    CLSBaseWS::ForgetOnceSettingsForTest();
+    LSTransportSettingsAccess::Forget();
     EwsSimClient::Reset();
 }
 
@@ -80,9 +80,7 @@ ILSHttpRequestPtr SimulatorTest::OpenEws()
 
 ILSHttpRequestPtr SimulatorTest::Exchange(const std::wstring& body, ILSShutdownInformerPtr informer)
 {
-    ILSHttpRequestPtr request = OpenEws();
-    CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), body, informer);
-    return request;
+    return CLSBaseWS::Exchange([this] { return OpenEws(); }, EwsSimClient::EwsUrl(), body, informer);
 }
 
 SimRequest SimulatorTest::OnlyRequest()

@@ -5,6 +5,8 @@
 #include "EwsSimClient.h"
 #include "ILSHttpRequest.h"
 #include "LSHostShutdownInformer.h"
+#include "LSSyncHelper.h"
+#include "LSTransportSettings.h"
 #include "UserSettingGuard.h"
 
 #include <gtest/gtest.h>
@@ -59,6 +61,19 @@ private:
     UserSettingGuard m_setting{L"KOVA.Http.Client"};
 };
 
+// Test access to the transport's once-per-process settings.
+class LSTransportSettingsAccess
+{
+public:
+    // They, and the health score's, are read again on their next use.
+    static void Forget()
+    {
+        LSTransportSettings::CachedNoAnswerSeconds().Forget();
+        LSTransportSettings::CachedLargestLoggedResponse().Forget();
+        LSSyncHelper::ForgetSettingsForTest();
+    }
+};
+
 // Reads a user text value straight from the registry; nullopt when absent.
 std::optional<std::wstring> ReadUserText(const std::wstring& name);
 // Resets the simulator, the once-read settings and the clock around each case.
@@ -70,8 +85,9 @@ protected:
 
     // Opens a SOAP POST to the simulator's endpoint with a bearer header.
     ILSHttpRequestPtr OpenEws();
-    // Opens, sends body through CLSBaseWS::PerformAsyncSend and returns the
-    // request after a successful exchange; exceptions pass.
+    // One exchange through CLSBaseWS::Exchange (throttling retried, a fresh
+    // request each attempt); returns the request that carried the answer;
+    // exceptions pass.
     ILSHttpRequestPtr Exchange(const std::wstring& body = L"<GetUserUnifiedGroups/>",
                                ILSShutdownInformerPtr informer = nullptr);
     // The one request the simulator received.

@@ -86,31 +86,27 @@ std::wstring ElementText(IXMLDOMElementPtr element)
     return CStdStr::FromBSTR(text.GetBSTR());
 }
 
-// The transport retries the HTTP-level throttling itself; what is left here
-// is a busy response message inside a 200 answer.
-bool IsBusyResponseMessage(const LSHttpError& error)
-{
-    return error.Status() == 200 && error.Throttled();
-}
-
 // One POST to the endpoint with the bearer value; the answer as a document,
-// once its response message says the operation succeeded.
+// once its response message says the operation succeeded. Every form of
+// "busy" (429, 503, the busy fault, the busy response message) is retried
+// under the exchange's one retry, on a fresh request each time.
 IXMLDOMDocument2Ptr Exchange(const std::wstring& endpoint, const std::wstring& authorization,
                              const std::wstring& envelope, const wchar_t* operation,
                              LSEwsResponseMessage::Expect expect, ILSShutdownInformerPtr& shutdownInformer)
 {
     IXMLDOMDocument2Ptr document;
-    CLSBaseWS::RetryOnServerUnavailable(
-        shutdownInformer,
-        [&]() {
+    CLSBaseWS::Exchange(
+        [&] {
             ILSHttpRequestPtr request = CLSBaseWS::OpenRequest(endpoint, Method, true);
             ThrowIfFailedCom(
                 request->SetRequestHeader(_bstr_t(AuthorizationHeader), _bstr_t(authorization.c_str())));
-            CLSBaseWS::PerformAsyncSend(request, endpoint, envelope, shutdownInformer);
-            document = CLSBaseWS::SanitiseXMLDocument(*request);
-            LSEwsResponseMessage::Check(Require(document), operation, expect);
+            return request;
         },
-        IsBusyResponseMessage);
+        endpoint, envelope, shutdownInformer,
+        [&](ILSHttpRequest& request) {
+            document = CLSBaseWS::SanitiseXMLDocument(request);
+            LSEwsResponseMessage::Check(Require(document), operation, expect);
+        });
     return document;
 }
 
