@@ -2,6 +2,7 @@
 // The one abstract HTTP request every web-service exchange goes through.
 // Implementations: LSHttpRequest (the platform's WinHTTP or XMLHTTP object),
 // and the recording and replaying requests of LSHttpRequestMocks.
+#include "ILSResponse.h"
 #include "KOVASyncBasicsPtrs.h"
 
 #include <windows.h>
@@ -26,16 +27,19 @@ public:
     virtual HRESULT Open(const _bstr_t& method, const _bstr_t& url, const _variant_t& async,
                          const _variant_t& user, const _variant_t& password) = 0;
     virtual HRESULT SetRequestHeader(const _bstr_t& name, const _bstr_t& value) = 0;
-    virtual _bstr_t GetResponseHeader(const _bstr_t& name) = 0;
-    virtual _bstr_t GetAllResponseHeaders() = 0;
     // Null when the header was never set.
     virtual _bstr_t GetRequestHeader(const _bstr_t& name) = 0;
-    virtual _variant_t GetResponseBody() = 0;
-    virtual _variant_t GetResponseStream() = 0;
-    virtual _bstr_t GetResponseText() = 0;
-    virtual IDispatchPtr GetResponseXML() = 0;
-    virtual long GetStatus() = 0;
-    virtual _bstr_t GetStatusText() = 0;
+
+    // The answer of the last attempt.
+    virtual ILSResponse& Response() = 0;
+    _bstr_t GetResponseHeader(const _bstr_t& name) { return Response().ResponseHeader(name); }
+    _bstr_t GetAllResponseHeaders() { return Response().AllResponseHeaders(); }
+    _variant_t GetResponseBody() { return Response().ResponseBody(); }
+    _variant_t GetResponseStream() { return Response().ResponseStream(); }
+    _bstr_t GetResponseText() { return Response().ResponseText(); }
+    IDispatchPtr GetResponseXML() { return Response().ResponseXML(); }
+    virtual long GetStatus() { return Response().Status(); }
+    _bstr_t GetStatusText() { return Response().StatusText(); }
     // One attempt in three steps, so several can be in flight: StartSend
     // sends and returns at once; the caller waits (LSAnswerWait) until
     // AnswerReadyState is 4; FinishSend then inspects the answer and throws

@@ -2,12 +2,13 @@
 // The platform object under LSHttpRequest: WinHTTP's request object (the
 // default) or MSXML's XMLHTTP (KOVA.Http.Client "XMLHTTP"). One object serves
 // one exchange; a repeated attempt gets a new one.
+#include "ILSResponse.h"
 #include "KOVASyncBasicsPtrs.h"
 
 #include <cstdint>
 #include <string>
 
-class ILSPlatformRequest
+class ILSPlatformRequest : public ILSResponse
 {
 public:
     virtual ~ILSPlatformRequest() = default;
@@ -25,14 +26,6 @@ public:
     // and the COM error exception.
     virtual void ThrowIfExchangeFailed(const std::wstring& url) = 0;
 
-    virtual _bstr_t ResponseHeader(const _bstr_t& name) = 0;
-    virtual _bstr_t AllResponseHeaders() = 0;
-    virtual long Status() = 0;
-    virtual _bstr_t StatusText() = 0;
-    virtual _variant_t ResponseBody() = 0;
-    virtual _variant_t ResponseStream() = 0;
-    virtual _bstr_t ResponseText() = 0;
-    virtual IDispatchPtr ResponseXML() = 0;
     // Bytes of the body received, read without copying it where the platform allows.
     virtual uint64_t ResponseBodyLength() = 0;
 

@@ -63,51 +63,20 @@ _bstr_t LSHttpRequest::GetRequestHeader(const _bstr_t& name)
     return _bstr_t();
 }
 
-_bstr_t LSHttpRequest::GetResponseHeader(const _bstr_t& name)
+ILSResponse& LSHttpRequest::Response()
 {
-    return Platform().ResponseHeader(name);
-}
-
-_bstr_t LSHttpRequest::GetAllResponseHeaders()
-{
-    return Platform().AllResponseHeaders();
-}
-
-_variant_t LSHttpRequest::GetResponseBody()
-{
-    return Platform().ResponseBody();
-}
-
-_variant_t LSHttpRequest::GetResponseStream()
-{
-    return Platform().ResponseStream();
-}
-
-_bstr_t LSHttpRequest::GetResponseText()
-{
-    return Platform().ResponseText();
-}
-
-IDispatchPtr LSHttpRequest::GetResponseXML()
-{
-    return Platform().ResponseXML();
+    return Platform();
 }
 
 long LSHttpRequest::GetStatus()
 {
     long status = Platform().Status();
-    // The platform reports a 204 answer as 1223 in some configurations.
     if (status == 1223)
     {
         LS_DIAG_LOG << "Status code 1223->204";
         status = 204;
     }
     return status;
-}
-
-_bstr_t LSHttpRequest::GetStatusText()
-{
-    return Platform().StatusText();
 }
 
 void LSHttpRequest::CreatePlatformObject()

@@ -14,15 +14,8 @@ public:
     HRESULT Open(const _bstr_t& method, const _bstr_t& url, const _variant_t& async, const _variant_t& user,
                  const _variant_t& password) override;
     HRESULT SetRequestHeader(const _bstr_t& name, const _bstr_t& value) override;
-    _bstr_t GetResponseHeader(const _bstr_t& name) override;
-    _bstr_t GetAllResponseHeaders() override;
     _bstr_t GetRequestHeader(const _bstr_t& name) override;
-    _variant_t GetResponseBody() override;
-    _variant_t GetResponseStream() override;
-    _bstr_t GetResponseText() override;
-    IDispatchPtr GetResponseXML() override;
-    long GetStatus() override;
-    _bstr_t GetStatusText() override;
+    ILSResponse& Response() override { return m_answer; }
     // Checks the request against the next recorded one.
     void StartSend(const std::wstring& url, const _variant_t& body, ILSShutdownInformerPtr& shutdownInformer) override;
     // 4 once sent: a recorded answer is there at once.
@@ -33,7 +26,6 @@ public:
 
 private:
     bool MatchesRecording(const RequestRecord& recorded) const;
-    bool BodyIsByteArray() const;
 
     LSResponseFake m_answer;
     RequestFileNames m_files;

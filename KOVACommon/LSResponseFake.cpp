@@ -1,6 +1,7 @@
 #include "LSResponseFake.h"
 
 #include "CStdStr.h"
+#include "LSBaseWS.h"
 #include "LSHttpError.h"
 #include "LSLog.h"
 #include "LSRecordingFiles.h"
@@ -120,6 +121,71 @@ void LSResponseFake::ReadFromFile(const std::wstring& path, LSResponseFake& answ
     LS_ERROR_LOG << "Unexpected text header in recording";
     LS_LOG_LONG_ERROR(text);
     ThrowHr(E_FAIL);
+}
+
+_bstr_t LSResponseFake::ResponseHeader(const _bstr_t& name)
+{
+    if (headers.empty())
+        ThrowHr(E_FAIL);
+    const CStdStr wanted(name);
+    for (const auto& header : headers)
+        if (wanted.EqualsNoCase(header.first))
+            return _bstr_t(header.second.c_str());
+    return _bstr_t();
+}
+
+_bstr_t LSResponseFake::AllResponseHeaders()
+{
+    if (headers.empty())
+        ThrowHr(E_FAIL);
+    return _bstr_t(FormatResponseHeaders(headers).c_str());
+}
+
+_variant_t LSResponseFake::ResponseBody()
+{
+    if (headers.empty())
+        ThrowHr(E_PENDING);
+    return body;
+}
+
+bool LSResponseFake::BodyIsByteArray() const
+{
+    return body.vt == (VT_ARRAY | VT_UI1) && body.parray &&
+           SafeArrayGetDim(body.parray) == 1;
+}
+
+_variant_t LSResponseFake::ResponseStream()
+{
+    if (body.vt == VT_EMPTY || BodyIsByteArray())
+        return body;
+    LS_ERROR_LOG << "Only expecting array of bytes for response stream ";
+    ThrowHr(E_NOTIMPL);
+}
+
+_bstr_t LSResponseFake::ResponseText()
+{
+    if (!BodyIsByteArray())
+        return _bstr_t(L"");
+    SAFEARRAY* array = body.parray;
+    const SafeArrayData data(array);
+    const std::string bytes(static_cast<const char*>(data.Get()), array->rgsabound[0].cElements);
+    // With its length: a body may hold NUL characters.
+    return CStdStr(MultiByteToWide(bytes, CP_UTF8)).ToBstr();
+}
+
+IDispatchPtr LSResponseFake::ResponseXML()
+{
+    return IDispatchPtr(CLSBaseWS::CreateDOMDocument(CStdStr(ResponseText())));
+}
+
+long LSResponseFake::Status()
+{
+    return static_cast<long>(status);
+}
+
+_bstr_t LSResponseFake::StatusText()
+{
+    return _bstr_t(statusText.c_str());
 }
 
 } // namespace LSHttpRequestMocks

@@ -1,7 +1,7 @@
 #pragma once
 // A recorded answer, loaded from a response file.
-#include <windows.h>
-#include <comdef.h>
+#include "ILSResponse.h"
+
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -17,9 +17,18 @@ ResponseHeaders ParseResponseHeaders(const std::wstring& text);
 // One "name: value" line per header, then an empty line.
 std::wstring FormatResponseHeaders(const ResponseHeaders& headers);
 
-class LSResponseFake
+class LSResponseFake : public ILSResponse
 {
 public:
+    _bstr_t ResponseHeader(const _bstr_t& name) override;
+    _bstr_t AllResponseHeaders() override;
+    long Status() override;
+    _bstr_t StatusText() override;
+    _variant_t ResponseBody() override;
+    _variant_t ResponseStream() override;
+    _bstr_t ResponseText() override;
+    IDispatchPtr ResponseXML() override;
+
     uint32_t status = 0;
     std::wstring statusText;
     ResponseHeaders headers;
@@ -30,6 +39,7 @@ public:
     static void ReadFromFile(const std::wstring& path, LSResponseFake& answer);
 
 private:
+    bool BodyIsByteArray() const;
     void Clear();
     void LoadSuccess(const std::wstring& text, const std::string& body);
 };
