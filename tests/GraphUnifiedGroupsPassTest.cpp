@@ -12,9 +12,9 @@
 #include "LSHostShutdownInformer.h"
 #include "LSInFlightRequests.h"
 #include "LSHttpRequest.h"
-#include "LSOutlookInfo.h"
+#include "LSOutlookInfoAccess.h"
 #include "LSPropertyNames.h"
-#include "LSResourceLibraries.h"
+#include "LSResourceLibrariesAccess.h"
 #include "LogCapture.h"
 #include "ScratchFolder.h"
 #include "TokenLibraryStandIn.h"
@@ -72,11 +72,11 @@ std::vector<SimGroup> ManyGroups(size_t count)
 std::vector<std::string> SubRequestUrls(const SimRequest& batch)
 {
     std::vector<std::string> urls;
-    const JsonValue body = JsonValue::Parse(batch.body);
-    for (const JsonValue& request : body["requests"].Array())
+    const nlohmann::json body = nlohmann::json::parse(batch.body);
+    for (const nlohmann::json& request : body.at("requests"))
     {
-        EXPECT_EQ("GET", request["method"].String());
-        urls.push_back(request["url"].String());
+        EXPECT_EQ("GET", request.at("method").get<std::string>());
+        urls.push_back(request.at("url").get<std::string>());
     }
     return urls;
 }
@@ -141,7 +141,7 @@ class GraphPassTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        LSOutlookInfo::ResetForTest();
+        LSOutlookInfoAccess::Reset();
         LSResourceLibraries::LoadAtProcessAttach(nullptr);
         m_resource.SetString(GroupsSimulator::ServiceRoot());
         m_graphRoot.SetString(GroupsSimulator::GraphRoot());
@@ -168,8 +168,8 @@ protected:
     {
         if (!LSOutlookInfo::GetProfileFilePath(L"").empty())
             RemoveTree(LSOutlookInfo::GetProfileFilePath(L""));
-        LSOutlookInfo::ResetForTest();
-        LSResourceLibraries::ResetForTest();
+        LSOutlookInfoAccess::Reset();
+        LSResourceLibrariesAccess::Reset();
         GroupsSimulator::Reset();
     }
 

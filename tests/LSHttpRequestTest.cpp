@@ -11,6 +11,7 @@
 #include "LSResourceLibraries.h"
 #include "LSSecureAddress.h"
 #include "hresult_exception.h"
+#include "LSDiagAccess.h"
 #include "LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -350,7 +351,7 @@ TEST_F(LSHttpRequestTest, SynchronousSendReadsTheAnswerAtOnce)
 class LSHttpRequestFactoryTest : public testing::Test
 {
 protected:
-    void TearDown() override { LSDiag::SetProcessFactsForTest(m_office, m_testRunner); }
+    void TearDown() override { LSDiagAccess::SetProcessFacts(m_office, m_testRunner); }
     UserSettingGuard m_mock{L"Mock.ILSHttpRequest"};
     UserSettingGuard m_config{L"Mock.ILSHttpRequest.Config"};
 
@@ -361,7 +362,7 @@ private:
 
 TEST_F(LSHttpRequestFactoryTest, OutsideATestRunnerAlwaysBuildsThePlatformRequest)
 {
-    LSDiag::SetProcessFactsForTest(false, false);
+    LSDiagAccess::SetProcessFacts(false, false);
     m_mock.SetDword(3);
     ILSHttpRequestPtr request = GetHttpRequestFactory().Create();
     EXPECT_NE(nullptr, dynamic_cast<LSHttpRequest*>(request.get()));
@@ -369,7 +370,7 @@ TEST_F(LSHttpRequestFactoryTest, OutsideATestRunnerAlwaysBuildsThePlatformReques
 
 TEST_F(LSHttpRequestFactoryTest, KovaHttpClientChoosesThePlatformObjectAndDefaultsToWinHttp)
 {
-    LSDiag::SetProcessFactsForTest(false, false);
+    LSDiagAccess::SetProcessFacts(false, false);
     const std::vector<std::pair<const wchar_t*, LSHttpClient>> rows = {
         {nullptr, LSHttpClient::WinHttp}, {L"xmlhttp", LSHttpClient::XmlHttp}, {L"WinHTTP", LSHttpClient::WinHttp},
         {L"curl", LSHttpClient::WinHttp}};
@@ -389,7 +390,7 @@ TEST_F(LSHttpRequestFactoryTest, KovaHttpClientChoosesThePlatformObjectAndDefaul
 
 TEST_F(LSHttpRequestFactoryTest, InATestRunnerTheSettingSelectsTheImplementation)
 {
-    LSDiag::SetProcessFactsForTest(false, true);
+    LSDiagAccess::SetProcessFacts(false, true);
     m_mock.Delete();
     EXPECT_NE(nullptr, dynamic_cast<LSHttpRequest*>(GetHttpRequestFactory().Create().get()));
     m_mock.SetDword(0);
