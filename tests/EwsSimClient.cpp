@@ -144,6 +144,18 @@ size_t EwsSimClient::PendingScriptEntries()
     return Call(L"GET", L"/_sim/script", std::string()).size();
 }
 
+bool EwsSimClient::WaitUntilQuiet(unsigned waitMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + waitMs;
+    while (Call(L"GET", L"/_sim/health", std::string()).at("open").get<int>() != 0)
+    {
+        if (GetTickCount64() >= deadline)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
+
 std::vector<SimRequest> EwsSimClient::Requests()
 {
     return RequestsAt(BaseUrl());

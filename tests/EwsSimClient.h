@@ -47,6 +47,10 @@ public:
     // Response messages with the "m:" prefix (true) or under a default namespace.
     static void SetPrefixedMessages(bool prefixed);
     static size_t PendingScriptEntries();
+    // Waits (at most waitMs) until the simulator is answering no request, so
+    // a case does not count what an earlier one left open; false when it
+    // never got quiet.
+    static bool WaitUntilQuiet(unsigned waitMs);
     // One request to the control API; its answer's text. Throws unless it
     // answers 200.
     static std::string Control(const wchar_t* method, const std::wstring& path, const std::string& body);
