@@ -14,8 +14,6 @@ public:
     static uint64_t LargestLoggedResponseBytes();
 
 private:
-    friend class LSTransportSettingsAccess;
-
     static LSOnceValue<uint32_t>& CachedNoAnswerSeconds();
     static LSOnceValue<uint64_t>& CachedLargestLoggedResponse();
 };

@@ -3,6 +3,7 @@
 // The host must see the same items as over EWS; the request log shows the
 // listing pages and the drive batches that went over the wire.
 #include "CKOVAUnifiedGroupsSync.h"
+#include "LSOnceValueAccess.h"
 
 #include "GroupsSimulator.h"
 #include "LSAuthRegistrations.h"
@@ -12,9 +13,9 @@
 #include "LSHostShutdownInformer.h"
 #include "LSInFlightRequests.h"
 #include "LSHttpRequest.h"
-#include "LSOutlookInfo.h"
+#include "LSOutlookInfoAccess.h"
 #include "LSPropertyNames.h"
-#include "LSResourceLibraries.h"
+#include "LSResourceLibrariesAccess.h"
 #include "LogCapture.h"
 #include "ScratchFolder.h"
 #include "TokenLibraryStandIn.h"
@@ -72,11 +73,11 @@ std::vector<SimGroup> ManyGroups(size_t count)
 std::vector<std::string> SubRequestUrls(const SimRequest& batch)
 {
     std::vector<std::string> urls;
-    const JsonValue body = JsonValue::Parse(batch.body);
-    for (const JsonValue& request : body["requests"].Array())
+    const nlohmann::json body = nlohmann::json::parse(batch.body);
+    for (const nlohmann::json& request : body.at("requests"))
     {
-        EXPECT_EQ("GET", request["method"].String());
-        urls.push_back(request["url"].String());
+        EXPECT_EQ("GET", request.at("method").get<std::string>());
+        urls.push_back(request.at("url").get<std::string>());
     }
     return urls;
 }
@@ -141,7 +142,7 @@ class GraphPassTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        LSOutlookInfo::ResetForTest();
+        LSOutlookInfoAccess::Reset();
         LSResourceLibraries::LoadAtProcessAttach(nullptr);
         m_resource.SetString(GroupsSimulator::ServiceRoot());
         m_graphRoot.SetString(GroupsSimulator::GraphRoot());
@@ -168,8 +169,8 @@ protected:
     {
         if (!LSOutlookInfo::GetProfileFilePath(L"").empty())
             RemoveTree(LSOutlookInfo::GetProfileFilePath(L""));
-        LSOutlookInfo::ResetForTest();
-        LSResourceLibraries::ResetForTest();
+        LSOutlookInfoAccess::Reset();
+        LSResourceLibrariesAccess::Reset();
         GroupsSimulator::Reset();
     }
 
@@ -939,7 +940,7 @@ protected:
     void TearDown() override
     {
         GraphPassTest::TearDown();
-        LSTransportSettingsAccess::Forget();
+        LSOnceValueAccess::ForgetAll();
     }
 
     UserSettingGuard m_noAnswerSeconds{L"KOVA.Http.NoAnswerSeconds"};
@@ -948,7 +949,7 @@ protected:
 TEST_F(HttpsPassTest, EwsAndGraphPassesGiveTheSameItemsOverHttps)
 {
     m_noAnswerSeconds.SetDword(10); // a broken trust set-up fails in seconds, not minutes
-    LSTransportSettingsAccess::Forget();
+    LSOnceValueAccess::ForgetAll();
     const std::wstring root = GroupsSimulator::HttpsRoot(SimHttps::Trusted);
     UseRoot(root);
     for (const wchar_t* backend : {L"EWS", L"Graph"})
@@ -974,7 +975,7 @@ TEST_F(HttpsPassTest, AnUntrustedOrMisnamedCertificateFailsThePassAtOnceWithoutS
 {
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     m_noAnswerSeconds.Delete();
-    LSTransportSettingsAccess::Forget();
+    LSOnceValueAccess::ForgetAll();
     for (const SimHttps listener : {SimHttps::UntrustedCa, SimHttps::WrongName})
         for (const wchar_t* backend : {L"EWS", L"Graph"})
         {

@@ -2,7 +2,7 @@
 #include "TransportTestSupport.h"
 
 #include "LSBaseWS.h"
-#include "LSDiag.h"
+#include "LSDiagAccess.h"
 #include "LSHttpError.h"
 #include "LSHttpRequestFactory.h"
 #include "LogCapture.h"
@@ -22,7 +22,7 @@ protected:
     void SetUp() override
     {
         SimulatorTest::SetUp();
-        LSDiag::SetProcessFactsForTest(m_office, true);
+        LSDiagAccess::SetProcessFacts(m_office, true);
         m_base.SetString(m_folder.Path());
         m_config.Delete();
     }
@@ -44,7 +44,7 @@ protected:
 
     void TearDown() override
     {
-        LSDiag::SetProcessFactsForTest(m_office, m_testRunner);
+        LSDiagAccess::SetProcessFacts(m_office, m_testRunner);
         SimulatorTest::TearDown();
     }
 

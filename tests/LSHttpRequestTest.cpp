@@ -1,6 +1,7 @@
 // The platform request over the real WinHTTP request object (and the XMLHTTP
 // fallback) against the simulator.
 #include "TransportTestSupport.h"
+#include "LSOnceValueAccess.h"
 
 #include "LSBaseWS.h"
 #include "LSHttpError.h"
@@ -11,6 +12,7 @@
 #include "LSResourceLibraries.h"
 #include "LSSecureAddress.h"
 #include "hresult_exception.h"
+#include "LSDiagAccess.h"
 #include "LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -224,7 +226,7 @@ TEST_F(LSHttpRequestTest, ARequestThatIsNeverAnsweredOrStopsHalfWayIsAbandoned)
         HttpClientOverride client(c.client);
         if (seconds)
             limit.SetDword(seconds);
-        LSTransportSettingsAccess::Forget();
+        LSOnceValueAccess::ForgetAll();
         EwsSimClient::Script(c.script);
         LogCapture capture;
         ILSHttpRequestPtr request = OpenEws();
@@ -243,7 +245,7 @@ TEST_F(LSHttpRequestTest, ARequestThatIsNeverAnsweredOrStopsHalfWayIsAbandoned)
             << capture.All();
         EXPECT_FALSE(capture.Contains("Response:"));
     }
-    LSTransportSettingsAccess::Forget();
+    LSOnceValueAccess::ForgetAll();
 }
 
 // The token must not follow a redirect: every 3xx ends the exchange with its
@@ -355,7 +357,7 @@ TEST_F(LSHttpRequestTest, SynchronousSendReadsTheAnswerAtOnce)
 class LSHttpRequestFactoryTest : public testing::Test
 {
 protected:
-    void TearDown() override { LSDiag::SetProcessFactsForTest(m_office, m_testRunner); }
+    void TearDown() override { LSDiagAccess::SetProcessFacts(m_office, m_testRunner); }
     UserSettingGuard m_mock{L"Mock.ILSHttpRequest"};
     UserSettingGuard m_config{L"Mock.ILSHttpRequest.Config"};
 
@@ -366,7 +368,7 @@ private:
 
 TEST_F(LSHttpRequestFactoryTest, OutsideATestRunnerAlwaysBuildsThePlatformRequest)
 {
-    LSDiag::SetProcessFactsForTest(false, false);
+    LSDiagAccess::SetProcessFacts(false, false);
     m_mock.SetDword(3);
     ILSHttpRequestPtr request = GetHttpRequestFactory().Create();
     EXPECT_NE(nullptr, dynamic_cast<LSHttpRequest*>(request.get()));
@@ -374,7 +376,7 @@ TEST_F(LSHttpRequestFactoryTest, OutsideATestRunnerAlwaysBuildsThePlatformReques
 
 TEST_F(LSHttpRequestFactoryTest, KovaHttpClientChoosesThePlatformObjectAndDefaultsToWinHttp)
 {
-    LSDiag::SetProcessFactsForTest(false, false);
+    LSDiagAccess::SetProcessFacts(false, false);
     const std::vector<std::pair<const wchar_t*, LSHttpClient>> rows = {
         {nullptr, LSHttpClient::WinHttp}, {L"xmlhttp", LSHttpClient::XmlHttp}, {L"WinHTTP", LSHttpClient::WinHttp},
         {L"curl", LSHttpClient::WinHttp}};
@@ -394,7 +396,7 @@ TEST_F(LSHttpRequestFactoryTest, KovaHttpClientChoosesThePlatformObjectAndDefaul
 
 TEST_F(LSHttpRequestFactoryTest, InATestRunnerTheSettingSelectsTheImplementation)
 {
-    LSDiag::SetProcessFactsForTest(false, true);
+    LSDiagAccess::SetProcessFacts(false, true);
     m_mock.Delete();
     EXPECT_NE(nullptr, dynamic_cast<LSHttpRequest*>(GetHttpRequestFactory().Create().get()));
     m_mock.SetDword(0);

@@ -5,8 +5,6 @@
 #include "EwsSimClient.h"
 #include "ILSHttpRequest.h"
 #include "LSHostShutdownInformer.h"
-#include "LSSyncHelper.h"
-#include "LSTransportSettings.h"
 #include "UserSettingGuard.h"
 
 #include <gtest/gtest.h>
@@ -59,19 +57,6 @@ public:
 
 private:
     UserSettingGuard m_setting{L"KOVA.Http.Client"};
-};
-
-// Test access to the transport's once-per-process settings.
-class LSTransportSettingsAccess
-{
-public:
-    // They, and the health score's, are read again on their next use.
-    static void Forget()
-    {
-        LSTransportSettings::CachedNoAnswerSeconds().Forget();
-        LSTransportSettings::CachedLargestLoggedResponse().Forget();
-        LSSyncHelper::ForgetSettingsForTest();
-    }
 };
 
 // Reads a user text value straight from the registry; nullopt when absent.

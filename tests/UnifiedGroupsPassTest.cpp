@@ -8,12 +8,12 @@
 #include "GroupsSimulator.h"
 #include "LSHostPropertyMap.h"
 #include "LSHostShutdownInformer.h"
-#include "LSDiag.h"
+#include "LSDiagAccess.h"
 #include "LSHttpError.h"
 #include "LSHttpRequestMockBase.h"
-#include "LSOutlookInfo.h"
+#include "LSOutlookInfoAccess.h"
 #include "LSPropertyNames.h"
-#include "LSResourceLibraries.h"
+#include "LSResourceLibrariesAccess.h"
 #include "LSSetting.h"
 #include "LogCapture.h"
 #include "ScratchFolder.h"
@@ -106,7 +106,7 @@ class GroupsPassTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        LSOutlookInfo::ResetForTest();
+        LSOutlookInfoAccess::Reset();
         // The product's resource libraries name the profile sub-folder.
         LSResourceLibraries::LoadAtProcessAttach(nullptr);
         m_resource.SetString(GroupsSimulator::ServiceRoot());
@@ -135,8 +135,8 @@ protected:
     {
         if (!LSOutlookInfo::GetProfileFilePath(L"").empty())
             RemoveTree(LSOutlookInfo::GetProfileFilePath(L""));
-        LSOutlookInfo::ResetForTest();
-        LSResourceLibraries::ResetForTest();
+        LSOutlookInfoAccess::Reset();
+        LSResourceLibrariesAccess::Reset();
         m_sim.Reset();
     }
 
@@ -625,8 +625,8 @@ TEST_F(GroupsPassTest, ARecordedPassReplaysWithoutTheServer)
     {
         const bool office = LSDiag::IsOfficeProcess();
         const bool testRunner = LSDiag::IsTestRunnerProcess();
-        TestRunnerFacts() { LSDiag::SetProcessFactsForTest(office, true); }
-        ~TestRunnerFacts() { LSDiag::SetProcessFactsForTest(office, testRunner); }
+        TestRunnerFacts() { LSDiagAccess::SetProcessFacts(office, true); }
+        ~TestRunnerFacts() { LSDiagAccess::SetProcessFacts(office, testRunner); }
     } facts;
     ScratchFolder folder(L"RecordedPass");
     UserSettingGuard mode(L"Mock.ILSHttpRequest");

@@ -6,6 +6,7 @@
 #include "LSHttpError.h"
 #include "LSListingRefused.h"
 #include "LSSecureAddress.h"
+#include "LSXmlNodes.h"
 #include "hresult_exception.h"
 
 namespace {
@@ -70,20 +71,10 @@ IXMLDOMElementPtr AsElement(IXMLDOMNodePtr node)
     return Require(element);
 }
 
-IXMLDOMNodePtr SelectSingle(IXMLDOMNode* context, const std::wstring& query)
+// The text of the element the query selects; a missing one ends the listing.
+std::wstring RequiredText(IXMLDOMNode* context, const std::wstring& query)
 {
-    IXMLDOMNodePtr node;
-    ThrowIfFailedCom(context->selectSingleNode(_bstr_t(query.c_str()), &node), context, IID_IXMLDOMNode);
-    return node;
-}
-
-std::wstring ElementText(IXMLDOMElementPtr element)
-{
-    BSTR raw = nullptr;
-    HRESULT hr = element->get_text(&raw);
-    _bstr_t text(raw, false);
-    ThrowIfFailedCom(hr, element, IID_IXMLDOMElement);
-    return CStdStr::FromBSTR(text.GetBSTR());
+    return LSXmlNodes::TextOf(AsElement(LSXmlNodes::SelectSingle(context, query)));
 }
 
 // One POST to the endpoint with the bearer value; the answer as a document,
@@ -131,7 +122,7 @@ std::wstring ResourceUrl(const std::wstring& endpoint, const std::wstring& autho
         Exchange(endpoint, authorization, CStdStr::Format(DetailsEnvelopeFormat, idText.c_str()), DetailsOperation,
                  LSEwsResponseMessage::Expect::Record, shutdownInformer);
     const CStdStr query = CStdStr::Format(ResourceUrlQueryFormat, resourceName.c_str());
-    return ElementText(AsElement(SelectSingle(details, query)));
+    return RequiredText(details, query);
 }
 
 } // namespace
@@ -196,9 +187,9 @@ std::vector<LSUnifiedGroups::LSUnifiedGroup> LSUnifiedGroups::GetCurrentGroups(
     for (long i = 0; i < count; ++i)
     {
         IXMLDOMElementPtr group = AsElement(GroupNodeAt(groupNodes, i));
-        const std::wstring idText = ElementText(AsElement(SelectSingle(group, IdQuery)));
+        const std::wstring idText = RequiredText(group, IdQuery);
         const CStdStr bracedId = CStdStr::Format(BracedGuidFormat, idText.c_str());
-        std::wstring displayName = ElementText(AsElement(SelectSingle(group, DisplayNameQuery)));
+        std::wstring displayName = RequiredText(group, DisplayNameQuery);
         groups.push_back({GuidFromText(bracedId), std::move(displayName), std::wstring()});
         idTexts.push_back(idText);
     }
