@@ -2,9 +2,10 @@
 # Benchmarks of the Unified Groups filter against the local EWS simulator,
 # printed as one table: sync pass against the network floor (no server delay),
 # CPU per exchange, the same passes over Graph and over HTTPS, start-up to the
-# first request, passes at 100 ms per answer against their latency floor, XML
-# cleaning throughput, private bytes over many passes. Figures only: nothing
-# here fails on a timing.
+# first request, passes at 100 ms per answer against their latency floor, the
+# first and repeated passes with remembered libraries and the tenant model
+# computed from them, XML cleaning throughput, private bytes over many passes.
+# Figures only: nothing here fails on a timing.
 #
 #   scripts/bench.sh    (BENCH_PASSES=5 BENCH_LATENCY_PASSES=3 BENCH_LATENCY_MS=100 BENCH_SYNCHOST_RUNS=5
 #                        BENCH_MEMORY_PASSES=200 BENCH_MEMORY_GROUPS=20 BENCH_UNLOAD_CYCLES=200)

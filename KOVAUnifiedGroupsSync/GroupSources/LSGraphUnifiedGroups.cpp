@@ -199,7 +199,6 @@ LSGraphUnifiedGroups::LSGroupList LSGraphUnifiedGroups::GetCurrentGroups(const s
     LSLibraryCache::Pass libraries = LSLibraryCache::Instance().Begin(
         {LSGroupSource::GraphService, root, m_tokenCachePath, resourceName}, guids);
     const std::vector<LSGraphDrives::Drive> drives = Drives(root, authorization, ids, libraries, shutdownInformer);
-    libraries.Commit();
     LSGroupList list;
     list.groups.reserve(listed.size());
     for (size_t i = 0; i < listed.size(); ++i)
@@ -213,6 +212,7 @@ LSGraphUnifiedGroups::LSGroupList LSGraphUnifiedGroups::GetCurrentGroups(const s
                        << "} waits for its document library: " << ToLogText(drives[i].message);
         list.waiting.push_back({guids[i], std::move(listed[i].displayName), drives[i].message});
     }
+    libraries.Commit();
     LS_DIAG_LOG << "Microsoft Graph listed " << list.groups.size() << " Unified groups, " << list.waiting.size()
                 << " waiting for their document library, " << libraries.FreshCount() << " libraries remembered";
     return list;
