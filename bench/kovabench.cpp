@@ -206,16 +206,20 @@ int Repeat(const std::wstring& url, int passes)
     const Timed first = Time([&] { pass.Run(); });
     const unsigned long firstRequests = pass.Requests();
     std::vector<Timed> repeated;
+    std::vector<double> refresh, handOver;
     unsigned long mostRequests = 0;
     unsigned items = 0;
     for (int i = 0; i < passes; ++i)
     {
         repeated.push_back(Time([&] { items = pass.Run(); }));
+        refresh.push_back(pass.RefreshMs());
+        handOver.push_back(pass.ItemsMs());
         mostRequests = std::max(mostRequests, pass.Requests());
     }
-    char figures[160];
-    std::snprintf(figures, sizeof(figures), "first_requests=%lu\nfirst_ms=%.2f\nrepeat_requests=%lu\n", firstRequests,
-                  first.wallMs, mostRequests);
+    char figures[200];
+    std::snprintf(figures, sizeof(figures),
+                  "first_requests=%lu\nfirst_ms=%.2f\nrepeat_requests=%lu\nrefresh_ms=%.2f\nitems_ms=%.2f\n",
+                  firstRequests, first.wallMs, mostRequests, Median(refresh), Median(handOver));
     PrintPasses(repeated, items, figures);
     return 0;
 }
