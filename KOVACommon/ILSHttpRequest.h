@@ -9,6 +9,15 @@
 #include <memory>
 #include <string>
 
+// What FinishSend checks beyond the status.
+struct LSAnswerChecks
+{
+    bool checkFpRpcStatus = false;
+    // A 404 answer without an error header passes.
+    bool tolerate404 = false;
+    bool logResponseBody = true;
+};
+
 class ILSHttpRequest
 {
 public:
@@ -27,22 +36,21 @@ public:
     virtual IDispatchPtr GetResponseXML() = 0;
     virtual long GetStatus() = 0;
     virtual _bstr_t GetStatusText() = 0;
-    virtual void PerformAsyncVariantSend(const std::wstring& url, const _variant_t& body, bool checkFpRpcStatus,
-                                         ILSShutdownInformerPtr& shutdownInformer, bool synchronous,
-                                         bool tolerate404, bool logResponseBody) = 0;
-
-    // Overlapped exchanges, one attempt each and no throttling retry:
-    // StartSend sends and returns at once; the caller pumps messages until
-    // AnswerReadyState is 4, then FinishSend inspects the answer as a completed
-    // PerformAsyncVariantSend would. These defaults, for requests that cannot
-    // overlap, run the whole exchange in StartSend.
-    virtual void StartSend(const std::wstring& url, const _variant_t& body, ILSShutdownInformerPtr& shutdownInformer)
-    {
-        PerformAsyncVariantSend(url, body, false, shutdownInformer, false, false, true);
-    }
+    // One attempt in three steps, so several can be in flight: StartSend
+    // sends and returns at once; the caller waits (LSAnswerWait) until
+    // AnswerReadyState is 4; FinishSend then inspects the answer and throws
+    // LSHttpError for an unsuccessful one. No retry here: an exchange that
+    // tries again does so on a fresh request.
+    virtual void StartSend(const std::wstring& url, const _variant_t& body,
+                           ILSShutdownInformerPtr& shutdownInformer) = 0;
     // 4 once the answer is complete, 3 while it arrives, less before.
-    virtual long AnswerReadyState() { return 4; }
-    virtual void FinishSend(const std::wstring& /*url*/, ILSShutdownInformerPtr& /*shutdownInformer*/) {}
+    virtual long AnswerReadyState() = 0;
+    virtual void FinishSend(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer,
+                            const LSAnswerChecks& checks) = 0;
+
+    // The three steps in one: the wait is for the first of one.
+    void PerformAsyncVariantSend(const std::wstring& url, const _variant_t& body, bool checkFpRpcStatus,
+                                 ILSShutdownInformerPtr& shutdownInformer, bool tolerate404, bool logResponseBody);
 };
 
 using ILSHttpRequestPtr = std::unique_ptr<ILSHttpRequest>;

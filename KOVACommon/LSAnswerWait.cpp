@@ -1,11 +1,10 @@
 #include "LSAnswerWait.h"
 
-#include "LSBaseWS.h"
 #include "LSHttpClientChoice.h"
 #include "LSLog.h"
-#include "LSOnceValue.h"
-#include "LSSetting.h"
+#include "MsxmlPtrs.h"
 #include "LSTiming.h"
+#include "LSTransportSettings.h"
 #include "hresult_exception.h"
 
 #include <wininet.h>
@@ -22,7 +21,6 @@ namespace {
 constexpr DWORD WaitStepMs = 50;
 constexpr DWORD FirstPollStepMs = 1;
 constexpr DWORD LongestPollStepMs = 4;
-constexpr uint32_t DefaultNoAnswerSeconds = 120;
 
 // Index of the first completed request, or pending.size().
 size_t FirstCompleted(std::vector<Pending>& pending)
@@ -44,32 +42,54 @@ void AbandonUnansweredOf(std::vector<Pending>& pending, uint64_t stepMs)
     }
 }
 
-LSOnceValue<uint32_t>& CachedNoAnswerSeconds()
+bool DispatchOneMessage()
 {
-    static LSOnceValue<uint32_t> instance;
-    return instance;
-}
-
-uint32_t NoAnswerSeconds()
-{
-    return CachedNoAnswerSeconds().Get([] {
-        const uint32_t seconds =
-            LSSetting::GetInstance().GetUserDwordConfigDetails(L"KOVA.Http.NoAnswerSeconds", DefaultNoAnswerSeconds)
-                .value;
-        return seconds == 0 ? 1u : seconds; // zero would abandon every request at the first look
-    });
+    MSG message;
+    if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+        return false;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+    return true;
 }
 
 } // namespace
 
-uint64_t NoAnswerLimitMs()
+bool ShutdownRequested(ILSShutdownInformerPtr& shutdownInformer)
 {
-    return uint64_t(NoAnswerSeconds()) * 1000;
+    if (!shutdownInformer)
+        return false;
+    VARIANT_BOOL requested = VARIANT_FALSE;
+    ThrowIfFailedCom(shutdownInformer->IsShutdownRequested(&requested), shutdownInformer,
+                     __uuidof(ILSShutdownInformer));
+    return requested != VARIANT_FALSE;
 }
 
-void ForgetNoAnswerLimitForTest()
+void ThrowIfShutdownRequested(ILSShutdownInformerPtr& shutdownInformer)
 {
-    CachedNoAnswerSeconds().Forget();
+    if (ShutdownRequested(shutdownInformer))
+        ThrowHr(E_ABORT);
+}
+
+void WaitUntil(ILSShutdownInformerPtr& shutdownInformer, const std::function<bool(uint64_t lastPauseMs)>& done,
+               const std::function<void(uint64_t waitedMs)>& pause)
+{
+    uint64_t waited = 0;
+    uint64_t lastPause = 0;
+    for (;;)
+    {
+        ThrowIfShutdownRequested(shutdownInformer);
+        if (done(lastPause))
+            return;
+        const uint64_t pauseStart = LSTiming::TickCount64();
+        pause(waited);
+        lastPause = LSTiming::TickCount64() - pauseStart;
+        waited += lastPause;
+    }
+}
+
+uint64_t NoAnswerLimitMs()
+{
+    return uint64_t(LSTransportSettings::NoAnswerSeconds()) * 1000;
 }
 
 void AbandonUnanswered(const std::wstring& url)
@@ -80,7 +100,7 @@ void AbandonUnanswered(const std::wstring& url)
                                      "not issued to this host name), or the server does not answer or stopped "
                                      "half-way"
                                    : "the server does not answer or stopped half-way";
-    LS_ERROR_LOG << "No answer from " << ToLogText(url) << " within " << NoAnswerSeconds()
+    LS_ERROR_LOG << "No answer from " << ToLogText(url) << " within " << LSTransportSettings::NoAnswerSeconds()
                  << " s (KOVA.Http.NoAnswerSeconds): " << causes;
     throw _com_error(HRESULT_FROM_WIN32(ERROR_INTERNET_TIMEOUT));
 }
@@ -97,36 +117,39 @@ DWORD StepMs(uint64_t waitedMs)
 
 void PumpOrWait(DWORD stepMs)
 {
-    MSG message;
-    if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-    {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
+    if (DispatchOneMessage())
         return;
-    }
     // Should the wait itself fail, a plain pause keeps the loop from spinning.
     if (MsgWaitForMultipleObjectsEx(0, nullptr, stepMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_FAILED)
         LSTiming::Sleep(stepMs);
+}
+
+void PumpThenSleep(DWORD milliseconds)
+{
+    DispatchOneMessage();
+    LSTiming::Sleep(milliseconds);
 }
 
 size_t WaitForFirst(std::vector<Pending>& pending, ILSShutdownInformerPtr& shutdownInformer)
 {
     if (pending.empty())
         throw hresult_exception(E_UNEXPECTED, "no request to wait for");
-    uint64_t waitedHere = 0;
-    for (;;)
-    {
-        const size_t completed = FirstCompleted(pending);
-        if (completed < pending.size())
-            return completed;
-        if (CLSBaseWS::ShutdownRequested(shutdownInformer))
-            ThrowHr(E_ABORT);
-        const uint64_t stepStart = LSTiming::TickCount64();
-        PumpOrWait(StepMs(waitedHere));
-        const uint64_t stepMs = LSTiming::TickCount64() - stepStart;
-        waitedHere += stepMs;
-        AbandonUnansweredOf(pending, stepMs);
-    }
+    size_t completed = pending.size();
+    WaitUntil(
+        shutdownInformer,
+        [&](uint64_t lastPauseMs) {
+            AbandonUnansweredOf(pending, lastPauseMs);
+            completed = FirstCompleted(pending);
+            return completed < pending.size();
+        },
+        [](uint64_t waitedMs) { PumpOrWait(StepMs(waitedMs)); });
+    return completed;
+}
+
+void WaitForAnswer(ILSHttpRequest& request, const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer)
+{
+    std::vector<Pending> one{{&request, url, 0}};
+    WaitForFirst(one, shutdownInformer);
 }
 
 } // namespace LSAnswerWait

@@ -1,8 +1,9 @@
-// Opening and sending web-service requests, the throttling retry and the
-// interruptible delay between attempts.
+// Opening and sending web-service requests, the one throttling retry of an
+// exchange and the interruptible delay between attempts.
 #include "LSBaseWS.h"
 
 #include "CStdStr.h"
+#include "LSAnswerWait.h"
 #include "LSHttpError.h"
 #include "LSHttpRequestFactory.h"
 #include "LSLog.h"
@@ -48,12 +49,27 @@ std::wstring ActionName(ILSHttpRequest& request, const std::wstring& url)
     return action.empty() ? url : action;
 }
 
+// A timer callback on the host's UI thread must not be held up.
+void RefuseOnTimer(ILSShutdownInformerPtr& shutdownInformer)
+{
+    if (!shutdownInformer)
+        return;
+    VARIANT_BOOL onTimer = VARIANT_FALSE;
+    ThrowIfFailedCom(shutdownInformer->IsOnTimer(&onTimer), shutdownInformer, __uuidof(ILSShutdownInformer));
+    if (onTimer != VARIANT_FALSE)
+    {
+        LS_ERROR_LOG << "Shutdown informer is on a timer, possibly on the UI thread. Aborting";
+        ThrowHr(E_ABORT);
+    }
+}
+
 // The host learns about the wait, so it can tell the user why nothing moves.
 void DelayBeforeRetry(ILSShutdownInformerPtr& shutdownInformer, uint32_t seconds)
 {
     const uint64_t milliseconds = uint64_t(seconds) * 1000;
     if (shutdownInformer)
-        CheckInformerResult(shutdownInformer, shutdownInformer->BeginDelay(static_cast<long>(milliseconds)));
+        ThrowIfFailedCom(shutdownInformer->BeginDelay(static_cast<long>(milliseconds)), shutdownInformer,
+                         __uuidof(ILSShutdownInformer));
     try
     {
         InterruptibleDelay(shutdownInformer, milliseconds);
@@ -65,7 +81,7 @@ void DelayBeforeRetry(ILSShutdownInformerPtr& shutdownInformer, uint32_t seconds
         throw;
     }
     if (shutdownInformer)
-        CheckInformerResult(shutdownInformer, shutdownInformer->EndDelay());
+        ThrowIfFailedCom(shutdownInformer->EndDelay(), shutdownInformer, __uuidof(ILSShutdownInformer));
 }
 
 } // namespace
@@ -73,20 +89,6 @@ void DelayBeforeRetry(ILSShutdownInformerPtr& shutdownInformer, uint32_t seconds
 bool IsThrottling(const LSHttpError& error)
 {
     return error.Status() == 503 || error.Status() == 429 || error.Throttled();
-}
-
-void CheckInformerResult(ILSShutdownInformerPtr& shutdownInformer, HRESULT hr)
-{
-    ThrowIfFailedCom(hr, shutdownInformer, __uuidof(ILSShutdownInformer));
-}
-
-bool ShutdownRequested(ILSShutdownInformerPtr& shutdownInformer)
-{
-    if (!shutdownInformer)
-        return false;
-    VARIANT_BOOL requested = VARIANT_FALSE;
-    CheckInformerResult(shutdownInformer, shutdownInformer->IsShutdownRequested(&requested));
-    return requested != VARIANT_FALSE;
 }
 
 ILSHttpRequestPtr OpenRequest(const std::wstring& url, const std::wstring& method, bool setSoapContentType)
@@ -126,12 +128,6 @@ void PrepareSend(ILSHttpRequestPtr& request, ILSShutdownInformerPtr& shutdownInf
 
 } // namespace
 
-void PerformAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body,
-                      ILSShutdownInformerPtr& shutdownInformer)
-{
-    PerformAsyncVariantSend(request, url, LoggedBody(body), shutdownInformer);
-}
-
 void StartAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body,
                     ILSShutdownInformerPtr& shutdownInformer)
 {
@@ -140,16 +136,16 @@ void StartAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const s
     request->StartSend(url, bodyVariant, shutdownInformer);
 }
 
-void PerformAsyncVariantSend(ILSHttpRequestPtr& request, const std::wstring& url, const _variant_t& body,
-                             ILSShutdownInformerPtr& shutdownInformer)
+void PerformAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body,
+                      ILSShutdownInformerPtr& shutdownInformer)
 {
-    PrepareSend(request, shutdownInformer);
-
     const uint64_t start = GetTickCount64();
     const bool timed = LSDiag::PerfEnabled();
     std::wstring action = timed ? ActionName(*request, url) : std::wstring();
 
-    request->PerformAsyncVariantSend(url, body, false, shutdownInformer, false, false, true);
+    const _variant_t bodyVariant = LoggedBody(body);
+    PrepareSend(request, shutdownInformer);
+    request->PerformAsyncVariantSend(url, bodyVariant, false, shutdownInformer, false, true);
 
     if (timed)
     {
@@ -159,8 +155,21 @@ void PerformAsyncVariantSend(ILSHttpRequestPtr& request, const std::wstring& url
     }
 }
 
-void RetryOnServerUnavailable(ILSShutdownInformerPtr& shutdownInformer, const std::function<void()>& attempt,
-                              bool (*isThrottling)(const LSHttpError&))
+ILSHttpRequestPtr Exchange(const RequestOpener& open, const std::wstring& url, const std::wstring& body,
+                           ILSShutdownInformerPtr& shutdownInformer, const AnswerReader& read)
+{
+    ILSHttpRequestPtr answered;
+    RetryOnServerUnavailable(shutdownInformer, [&] {
+        ILSHttpRequestPtr request = open();
+        PerformAsyncSend(request, url, body, shutdownInformer);
+        if (read)
+            read(*request);
+        answered = std::move(request);
+    });
+    return answered;
+}
+
+void RetryOnServerUnavailable(ILSShutdownInformerPtr& shutdownInformer, const std::function<void()>& attempt)
 {
     uint32_t backOffSeconds = FirstBackOffSeconds;
     for (uint32_t retryCount = 0;; ++retryCount)
@@ -172,7 +181,7 @@ void RetryOnServerUnavailable(ILSShutdownInformerPtr& shutdownInformer, const st
         }
         catch (const LSHttpError& error)
         {
-            if (!isThrottling(error))
+            if (!IsThrottling(error))
                 throw;
             LSSyncHelper::EnableLightSync();
             if (retryCount + 1 >= MaxAttempts)
@@ -202,25 +211,25 @@ void RetryOnServerUnavailable(ILSShutdownInformerPtr& shutdownInformer, const st
 
 void InterruptibleDelay(ILSShutdownInformerPtr& shutdownInformer, uint64_t milliseconds)
 {
-    if (shutdownInformer)
+    RefuseOnTimer(shutdownInformer);
+    uint64_t waited = 0;
+    try
     {
-        VARIANT_BOOL onTimer = VARIANT_FALSE;
-        CheckInformerResult(shutdownInformer, shutdownInformer->IsOnTimer(&onTimer));
-        if (onTimer != VARIANT_FALSE)
-        {
-            LS_ERROR_LOG << "Shutdown informer is on a timer, possibly on the UI thread. Aborting";
-            ThrowHr(E_ABORT);
-        }
+        LSAnswerWait::WaitUntil(
+            shutdownInformer,
+            [&](uint64_t lastPauseMs) {
+                waited += lastPauseMs;
+                return waited >= milliseconds;
+            },
+            [](uint64_t) { LSTiming::Sleep(DelayStepMs); });
     }
-    const uint64_t start = LSTiming::TickCount64();
-    while (LSTiming::TickCount64() - start < milliseconds)
+    catch (HRESULT hr)
     {
-        if (ShutdownRequested(shutdownInformer))
+        if (hr == E_ABORT)
         {
             LS_ERROR_LOG << "Interrupting delay - aborting ";
-            ThrowHr(E_ABORT);
         }
-        LSTiming::Sleep(DelayStepMs);
+        throw;
     }
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // The request/response cycle of every web-service call: open with the SOAP
 // content type, send and wait (pumping messages, honouring shutdown), retry
-// throttling answers, turn unsuccessful answers into LSHttpError, and parse
-// XML answers.
+// throttling answers once per exchange, turn unsuccessful answers into
+// LSHttpError, and parse XML answers.
 #include "ILSHttpRequest.h"
 #include "MsxmlPtrs.h"
 
@@ -15,29 +15,37 @@ class LSHttpError;
 namespace CLSBaseWS {
 
 ILSHttpRequestPtr OpenRequest(const std::wstring& url, const std::wstring& method, bool setSoapContentType);
+// Opens a request ready to send: every attempt of an exchange gets a fresh one.
+using RequestOpener = std::function<ILSHttpRequestPtr()>;
+// Reads a successful answer; may still throw LSHttpError (a busy answer in
+// the body is throttling too).
+using AnswerReader = std::function<void(ILSHttpRequest&)>;
+
+// One exchange: a fresh request from open for every attempt, sent with body
+// and waited for, its answer checked and read; throttling retried under
+// RetryOnServerUnavailable. Returns the request that carried the answer.
+ILSHttpRequestPtr Exchange(const RequestOpener& open, const std::wstring& url, const std::wstring& body,
+                           ILSShutdownInformerPtr& shutdownInformer, const AnswerReader& read = nullptr);
+// One attempt, start to finish: no retry.
 void PerformAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body,
                       ILSShutdownInformerPtr& shutdownInformer);
-void PerformAsyncVariantSend(ILSHttpRequestPtr& request, const std::wstring& url, const _variant_t& body,
-                             ILSShutdownInformerPtr& shutdownInformer);
 // One attempt that does not wait: wait with LSAnswerWait, then call the
-// request's FinishSend. No throttling retry: the caller decides.
+// request's FinishSend.
 void StartAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body,
                     ILSShutdownInformerPtr& shutdownInformer);
 void ThrowErrorMessage(ILSHttpRequest& request, bool checkFpRpcStatus, ILSShutdownInformerPtr& shutdownInformer,
                        bool tolerate404, bool logResponseBody);
-// 503, 429, or a server's own "busy" answer.
+// 503, 429, or a server's own "busy" answer (an EWS busy fault or busy
+// response message, a throttled Graph batch).
 bool IsThrottling(const LSHttpError& error);
-// Runs attempt until it succeeds, retrying the throttling answers that
-// isThrottling picks (at most five attempts in all, light-sync mode on).
-void RetryOnServerUnavailable(ILSShutdownInformerPtr& shutdownInformer, const std::function<void()>& attempt,
-                              bool (*isThrottling)(const LSHttpError&) = IsThrottling);
+// The one retry policy: runs attempt until it succeeds, retrying throttling
+// answers (at most five attempts in all, light-sync mode on at each) after
+// the back-off asked for, or our own (30 s doubling to 120 s) when none is
+// usable. A server asking for more than 180 s is not retried.
+void RetryOnServerUnavailable(ILSShutdownInformerPtr& shutdownInformer, const std::function<void()>& attempt);
+// The one delay: 100 ms steps, ended by the host's shutdown request.
 void InterruptibleDelay(ILSShutdownInformerPtr& shutdownInformer, uint64_t milliseconds);
 void CheckHealthScore(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdownInformer);
-
-// The host's informer: a failed call becomes a COM error carrying the
-// informer's own error information. No informer: no shutdown.
-void CheckInformerResult(ILSShutdownInformerPtr& shutdownInformer, HRESULT hr);
-bool ShutdownRequested(ILSShutdownInformerPtr& shutdownInformer);
 
 // XML answers
 IXMLDOMDocument2Ptr CreateDOMDocument(const std::wstring& text);
@@ -46,9 +54,5 @@ IXMLDOMDocument2Ptr SanitiseXMLDocument(const std::wstring& text);
 std::wstring CleanXmlText(const std::wstring& text);
 std::wstring decodeFPRpcString(const std::wstring& text);
 uint64_t GetContentLength(ILSHttpRequest& request);
-
-// Test seam: the once-per-process settings of the exchange and of the health
-// score are read again on their next use.
-void ForgetOnceSettingsForTest();
 
 } // namespace CLSBaseWS

@@ -6,11 +6,11 @@
 #include "CStdStr.h"
 #include "LSHttpError.h"
 #include "LSLog.h"
-#include "LSOnceValue.h"
 #include "LSResourceLibraries.h"
 #include "LSRetryAfter.h"
 #include "LSSetting.h"
-#include "LSSyncHelper.h"
+#include "LSTransportSettings.h"
+#include "LSXmlNodes.h"
 #include "LogLongText.h"
 #include "hresult_exception.h"
 
@@ -26,20 +26,6 @@ constexpr uint32_t IdsHttpFailure = 4042;
 constexpr uint32_t IdsFpRpcFailureMarker = 4043;
 constexpr uint32_t IdsFpRpcFailure = 4044;
 constexpr uint32_t IdsBadRequest = 4265;
-constexpr uint64_t BytesPerMiB = 1048576;
-
-LSOnceValue<uint64_t>& LargestLoggedResponse()
-{
-    static LSOnceValue<uint64_t> instance;
-    return instance;
-}
-
-uint64_t LargestLoggedResponseBytes()
-{
-    return LargestLoggedResponse().Get([] {
-        return BytesPerMiB * LSSetting::GetInstance().GetUserDwordConfigDetails(L"MaxFileSizeToLogMb", 10).value;
-    });
-}
 
 bool LogResponses()
 {
@@ -105,20 +91,25 @@ uint32_t RetryAfterSeconds(ILSHttpRequest& request)
     return LSRetryAfter::Seconds(CStdStr(request.GetResponseHeader(L"Retry-After")));
 }
 
-// The text of the first node the path selects. A failing selection counts as
-// none found, so the answer's status still reaches the caller.
+// The text of the first node the path selects. This describes a failed
+// answer: a selection that fails counts as none found, so the answer's status
+// still reaches the caller.
 bool SelectText(const IXMLDOMDocument2Ptr& document, const wchar_t* path, std::wstring& text)
 {
     if (!document)
         return false;
-    IXMLDOMNodePtr node;
-    if (document->selectSingleNode(_bstr_t(path), &node) != S_OK || !node)
+    try
+    {
+        const IXMLDOMNodePtr node = LSXmlNodes::SelectSingle(document, path);
+        if (!node)
+            return false;
+        text = LSXmlNodes::TextOf(node);
+        return true;
+    }
+    catch (const _com_error&)
+    {
         return false;
-    BSTR value = nullptr;
-    if (FAILED(node->get_text(&value)))
-        return false;
-    text = CStdStr(_bstr_t(value, false));
-    return true;
+    }
 }
 
 bool SelectFirstText(const IXMLDOMDocument2Ptr& document, std::initializer_list<const wchar_t*> paths,
@@ -150,59 +141,40 @@ std::wstring SoapFaultMessage(const IXMLDOMDocument2Ptr& document, uint32_t stat
     return message;
 }
 
-// The elements of the document with that local name: EWS fault details carry
-// prefixes of the server's choosing.
-std::vector<IXMLDOMElementPtr> ElementsNamed(const IXMLDOMDocument2Ptr& document, const wchar_t* localName)
-{
-    std::vector<IXMLDOMElementPtr> found;
-    IXMLDOMNodeListPtr nodes;
-    long count = 0;
-    if (!document || document->selectNodes(_bstr_t(L"//*"), &nodes) != S_OK || !nodes ||
-        FAILED(nodes->get_length(&count)))
-        return found;
-    for (long i = 0; i < count; ++i)
-    {
-        IXMLDOMNodePtr node;
-        BSTR raw = nullptr;
-        if (FAILED(nodes->get_item(i, &node)) || !node || FAILED(node->get_baseName(&raw)))
-            continue;
-        const _bstr_t name(raw, false);
-        IXMLDOMElementPtr element = node;
-        if (element && CStdStr(name) == localName)
-            found.push_back(element);
-    }
-    return found;
-}
-
-std::wstring ElementText(const IXMLDOMElementPtr& element)
-{
-    BSTR raw = nullptr;
-    const HRESULT hr = element->get_text(&raw);
-    const _bstr_t text(raw, false);
-    return SUCCEEDED(hr) ? CStdStr(text) : std::wstring();
-}
-
 bool EndsWith(const std::wstring& text, const std::wstring& end)
 {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 // EWS throttling comes as a 500 fault whose code ends in ErrorServerBusy; its
-// detail may say how long to back off.
-bool IsServerBusyFault(const IXMLDOMDocument2Ptr& document, uint32_t& backOffSeconds)
+// detail may say how long to back off. Fault details carry prefixes of the
+// server's choosing, hence local names.
+bool IsServerBusyFault(IXMLDOMDocument2* document, uint32_t& backOffSeconds)
 {
-    const std::vector<IXMLDOMElementPtr> codes = ElementsNamed(document, L"faultcode");
-    if (codes.empty() || !EndsWith(CStdStr(ElementText(codes.front())).Trim(), L"ErrorServerBusy"))
+    const std::vector<IXMLDOMElementPtr> codes = LSXmlNodes::ElementsNamed(document, L"faultcode", 1);
+    if (codes.empty() || !EndsWith(CStdStr(LSXmlNodes::TextOf(codes.front())).Trim(), L"ErrorServerBusy"))
         return false;
     backOffSeconds = 0;
-    for (const IXMLDOMElementPtr& value : ElementsNamed(document, L"Value"))
+    for (const IXMLDOMElementPtr& value : LSXmlNodes::ElementsNamed(document, L"Value"))
     {
-        _variant_t name;
-        if (value->getAttribute(_bstr_t(L"Name"), &name) == S_OK && name.vt == VT_BSTR &&
-            CStdStr(name.bstrVal) == L"BackOffMilliseconds")
-            backOffSeconds = LSRetryAfter::FromMilliseconds(ElementText(value));
+        if (LSXmlNodes::AttributeText(value, L"Name") == L"BackOffMilliseconds")
+            backOffSeconds = LSRetryAfter::FromMilliseconds(LSXmlNodes::TextOf(value));
     }
     return true;
+}
+
+// A fault that cannot be read is no busy fault: the status still reaches the
+// caller.
+bool IsReadableServerBusyFault(const IXMLDOMDocument2Ptr& document, uint32_t& backOffSeconds)
+{
+    try
+    {
+        return document && IsServerBusyFault(document, backOffSeconds);
+    }
+    catch (const _com_error&)
+    {
+        return false;
+    }
 }
 
 std::wstring DocumentXml(const IXMLDOMDocument2Ptr& document)
@@ -253,7 +225,7 @@ void LogFailureHeaders(ILSHttpRequest& request)
     LS_ERROR_LOG << "Error is : " << ToLogText(message) << ": entire contents: ";
     LS_LOG_LONG_ERROR(DocumentXml(document));
     uint32_t backOffSeconds = 0;
-    if (status == 500 && IsServerBusyFault(document, backOffSeconds))
+    if (status == 500 && IsReadableServerBusyFault(document, backOffSeconds))
     {
         LS_ERROR_LOG << "EWS server busy: back off " << backOffSeconds << " s";
         throw LSHttpError(status, message, jsonBody, backOffSeconds ? backOffSeconds : retryAfter, true);
@@ -324,7 +296,7 @@ void LogSuccessfulResponse(ILSHttpRequest& request, bool logResponseBody)
         LS_LOG_LONG_DIAG(CStdStr(request.GetAllResponseHeaders()));
         if (!logResponseBody)
             return;
-        if (LargestLoggedResponseBytes() <= GetContentLength(request))
+        if (LSTransportSettings::LargestLoggedResponseBytes() <= GetContentLength(request))
         {
             LS_DIAG_LOG << "Response too large to log.";
             return;
@@ -361,12 +333,6 @@ void ThrowErrorMessage(ILSHttpRequest& request, bool checkFpRpcStatus, ILSShutdo
     if (status == 500 || status == 400)
         ThrowSoapFault(request, status, jsonBody, retryAfter);
     ThrowHttpFailure(request, status, jsonBody, retryAfter);
-}
-
-void ForgetOnceSettingsForTest()
-{
-    LargestLoggedResponse().Forget();
-    LSSyncHelper::ForgetSettingsForTest();
 }
 
 } // namespace CLSBaseWS

@@ -1,6 +1,7 @@
 #include "LSGetAuthTokens.h"
 
 #include "HandleInterfaceException.h"
+#include "LSAnswerWait.h"
 #include "LSAuthRegistrations.h"
 #include "LSHttpError.h"
 #include "LSLog.h"
@@ -33,38 +34,12 @@ bool IsSignInMarker(const std::wstring& token)
     return CStdStr(token).EqualsNoCase(LSAuthRegistrations::SignInMarker);
 }
 
-bool ShutdownRequested(ILSShutdownInformerPtr& informer)
-{
-    if (!informer)
-        return false;
-    VARIANT_BOOL requested = VARIANT_FALSE;
-    informer->IsShutdownRequested(&requested);
-    return requested != VARIANT_FALSE;
-}
-
-void ThrowIfShutdownRequested(ILSShutdownInformerPtr& informer)
-{
-    if (ShutdownRequested(informer))
-        ThrowHr(E_ABORT);
-}
-
 LONG OwnerWindow(ILSShutdownInformerPtr& informer)
 {
     LONG owner = 0;
     if (informer)
         informer->GetOwnerWindow(&owner);
     return owner;
-}
-
-// Keeps windows of this thread (a sign-in window among them) responsive.
-void PumpOneMessage()
-{
-    MSG message;
-    if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-    {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
 }
 
 IUnknownPtr CreateLibraryObject()
@@ -167,7 +142,7 @@ IAuthTokenLibraryPtr LSGetAuthTokens::Library() const { return QueryLibrary(m_li
 std::wstring LSGetAuthTokens::GetAccessToken(const std::wstring& scope, bool retry,
                                              ILSShutdownInformerPtr& shutdownInformer)
 {
-    ThrowIfShutdownRequested(shutdownInformer);
+    LSAnswerWait::ThrowIfShutdownRequested(shutdownInformer);
     IAuthTokenLibraryPtr library = Library();
     try
     {
@@ -177,27 +152,31 @@ std::wstring LSGetAuthTokens::GetAccessToken(const std::wstring& scope, bool ret
                              __uuidof(IAuthTokenLibrary));
         });
         _bstr_t token;
-        for (unsigned polls = 0;;)
-        {
-            ThrowIfShutdownRequested(shutdownInformer);
-            VARIANT_BOOL done = VARIANT_FALSE;
-            LogAssemblyError(library, [&](IAuthTokenLibraryPtr& lib) {
+        unsigned polls = 0;
+        LSAnswerWait::WaitUntil(
+            shutdownInformer,
+            [&](uint64_t) {
+                VARIANT_BOOL done = VARIANT_FALSE;
+                LogAssemblyError(library, [&](IAuthTokenLibraryPtr& lib) {
+                    token = _bstr_t();
+                    BSTR text = nullptr;
+                    HRESULT hr = Require(lib).PollResult(&text, &done);
+                    token = TakeText(text);
+                    ThrowIfFailedCom(hr, lib, __uuidof(IAuthTokenLibrary));
+                });
+                if (done != VARIANT_FALSE)
+                    return true;
                 token = _bstr_t();
-                BSTR text = nullptr;
-                HRESULT hr = Require(lib).PollResult(&text, &done);
-                token = TakeText(text);
-                ThrowIfFailedCom(hr, lib, __uuidof(IAuthTokenLibrary));
+                return false;
+            },
+            [&](uint64_t) {
+                // Windows of this thread (a sign-in window among them) stay responsive.
+                LSAnswerWait::PumpThenSleep(PollIntervalMs);
+                if (++polls % PollsPerProgressLine == 0)
+                {
+                    LS_DIAG_LOG << "Waiting for auth " << polls;
+                }
             });
-            if (done != VARIANT_FALSE)
-                break;
-            PumpOneMessage();
-            LSTiming::Sleep(PollIntervalMs);
-            if (++polls % PollsPerProgressLine == 0)
-            {
-                LS_DIAG_LOG << "Waiting for auth " << polls;
-            }
-            token = _bstr_t();
-        }
         return CStdStr::FromBSTR(token.GetBSTR());
     }
     catch (...)

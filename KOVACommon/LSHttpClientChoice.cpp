@@ -45,9 +45,4 @@ const wchar_t* Name(LSHttpClient client)
     return client == LSHttpClient::XmlHttp ? XmlHttpName : WinHttpName;
 }
 
-void ForgetForTest()
-{
-    Cached().Forget();
-}
-
 } // namespace LSHttpClientChoice

@@ -17,7 +17,5 @@ namespace LSHttpClientChoice {
 
 LSHttpClient Configured();
 const wchar_t* Name(LSHttpClient client);
-// Test seam: the setting is read again on the next use.
-void ForgetForTest();
 
 } // namespace LSHttpClientChoice

@@ -2,11 +2,9 @@
 
 #include "CStdStr.h"
 #include "LSAnswerLimits.h"
-#include "LSAnswerWait.h"
 #include "LSBaseWS.h"
 #include "LSHttpError.h"
 #include "LSLog.h"
-#include "LSTiming.h"
 #include "LSWinHttpPlatformRequest.h"
 #include "LSXmlHttpPlatformRequest.h"
 #include "MsxmlPtrs.h"
@@ -22,18 +20,13 @@ bool SameText(const _bstr_t& left, const _bstr_t& right)
 
 } // namespace
 
-void LSHttpRequest::ForgetNoAnswerLimitForTest()
-{
-    LSAnswerWait::ForgetNoAnswerLimitForTest();
-}
-
 LSHttpRequest::LSHttpRequest() : LSHttpRequest(LSHttpClientChoice::Configured())
 {
 }
 
 LSHttpRequest::LSHttpRequest(LSHttpClient client) : m_client(client)
 {
-    Recreate();
+    CreatePlatformObject();
 }
 
 LSHttpRequest::~LSHttpRequest() = default;
@@ -49,20 +42,10 @@ ILSPlatformRequest& LSHttpRequest::Platform() const
     return *m_platform;
 }
 
-IUnknown* LSHttpRequest::PlatformIdentity() const
-{
-    return m_platform ? m_platform->Identity() : nullptr;
-}
-
 HRESULT LSHttpRequest::Open(const _bstr_t& method, const _bstr_t& url, const _variant_t& async,
                             const _variant_t& user, const _variant_t& password)
 {
-    m_open.method = method;
-    m_open.url = url;
-    m_open.async = async;
-    m_open.user = user;
-    m_open.password = password;
-    m_open.present = true;
+    m_url = url;
     return Platform().Open(method, url, async, user, password);
 }
 
@@ -127,45 +110,12 @@ _bstr_t LSHttpRequest::GetStatusText()
     return Platform().StatusText();
 }
 
-void LSHttpRequest::Recreate()
-{
-    CreatePlatformObject();
-    if (m_open.present)
-        Reopen();
-    ReapplyHeaders();
-}
-
 void LSHttpRequest::CreatePlatformObject()
 {
-    m_platform.reset();
-    m_declaredLengthChecked = false;
     if (m_client == LSHttpClient::XmlHttp)
         m_platform = std::make_unique<LSXmlHttpPlatformRequest>();
     else
         m_platform = std::make_unique<LSWinHttpPlatformRequest>();
-}
-
-void LSHttpRequest::Reopen()
-{
-    const HRESULT hr = m_platform->Open(m_open.method, m_open.url, m_open.async, m_open.user, m_open.password);
-    if (FAILED(hr))
-    {
-        LS_ERROR_LOG << "Failed to reopen IXMLHttpRequest " << LogHex(hr);
-        ThrowHr(hr);
-    }
-}
-
-void LSHttpRequest::ReapplyHeaders()
-{
-    for (const Header& header : m_headers)
-    {
-        const HRESULT hr = m_platform->SetRequestHeader(header.first, header.second);
-        if (FAILED(hr))
-        {
-            LS_ERROR_LOG << "Failed to set header IXMLHttpRequest " << LogHex(hr);
-            ThrowHr(hr);
-        }
-    }
 }
 
 long LSHttpRequest::AnswerReadyState()
@@ -180,27 +130,10 @@ long LSHttpRequest::ReadyState()
     if (state == XmlHttpReadyState::Receiving && !m_declaredLengthChecked)
     {
         m_declaredLengthChecked = true;
-        LSAnswerLimits::CheckDeclaredLength(CStdStr::FromBSTR(m_open.url),
+        LSAnswerLimits::CheckDeclaredLength(CStdStr::FromBSTR(m_url),
                                             CStdStr(Platform().ResponseHeader(L"Content-Length")));
     }
     return state;
-}
-
-void LSHttpRequest::WaitUntilComplete(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer)
-{
-    const uint64_t start = LSTiming::TickCount64();
-    const uint64_t limitMs = LSAnswerWait::NoAnswerLimitMs();
-    for (;;)
-    {
-        LSAnswerWait::PumpOrWait(LSAnswerWait::StepMs(LSTiming::TickCount64() - start));
-        if (CLSBaseWS::ShutdownRequested(shutdownInformer))
-            ThrowHr(E_ABORT);
-        if (ReadyState() == XmlHttpReadyState::Completed)
-            return;
-        // Also an answer that stopped half-way.
-        if (LSTiming::TickCount64() - start >= limitMs)
-            LSAnswerWait::AbandonUnanswered(url);
-    }
 }
 
 void LSHttpRequest::RefuseRedirect(const std::wstring& url)
@@ -227,50 +160,17 @@ void LSHttpRequest::CheckEndedExchange(const std::wstring& url)
     RefuseRedirect(url);
 }
 
-void LSHttpRequest::SendAndWait(const std::wstring& url, const _variant_t& body, bool checkFpRpcStatus,
-                                ILSShutdownInformerPtr& shutdownInformer, bool synchronous, bool tolerate404,
-                                bool logResponseBody)
-{
-    LS_DIAG_LOG << "Sending " << ToLogText(url);
-    Platform().Send(body);
-    if (synchronous)
-    {
-        Platform().ReadyState();
-        CheckEndedExchange(url);
-        CLSBaseWS::ThrowErrorMessage(*this, checkFpRpcStatus, shutdownInformer, tolerate404, true);
-        return;
-    }
-    WaitUntilComplete(url, shutdownInformer);
-    LS_DIAG_LOG << "Back from " << ToLogText(url);
-    CheckEndedExchange(url);
-    CLSBaseWS::ThrowErrorMessage(*this, checkFpRpcStatus, shutdownInformer, tolerate404, logResponseBody);
-}
-
-void LSHttpRequest::PerformAsyncVariantSend(const std::wstring& url, const _variant_t& body, bool checkFpRpcStatus,
-                                            ILSShutdownInformerPtr& shutdownInformer, bool synchronous,
-                                            bool tolerate404, bool logResponseBody)
-{
-    bool firstAttempt = true;
-    CLSBaseWS::RetryOnServerUnavailable(shutdownInformer, [&]() {
-        // The first attempt uses the object built at construction; every later
-        // one a fresh object that carries the same open arguments and headers.
-        if (firstAttempt)
-            firstAttempt = false;
-        else
-            Recreate();
-        SendAndWait(url, body, checkFpRpcStatus, shutdownInformer, synchronous, tolerate404, logResponseBody);
-    });
-}
-
 void LSHttpRequest::StartSend(const std::wstring& url, const _variant_t& body, ILSShutdownInformerPtr&)
 {
     LS_DIAG_LOG << "Sending " << ToLogText(url);
     Platform().Send(body);
 }
 
-void LSHttpRequest::FinishSend(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer)
+void LSHttpRequest::FinishSend(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer,
+                               const LSAnswerChecks& checks)
 {
     LS_DIAG_LOG << "Back from " << ToLogText(url);
     CheckEndedExchange(url);
-    CLSBaseWS::ThrowErrorMessage(*this, false, shutdownInformer, false, true);
+    CLSBaseWS::ThrowErrorMessage(*this, checks.checkFpRpcStatus, shutdownInformer, checks.tolerate404,
+                                 checks.logResponseBody);
 }

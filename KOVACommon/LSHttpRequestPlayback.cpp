@@ -3,6 +3,7 @@
 #include "LSBaseWS.h"
 #include "LSLog.h"
 #include "LSRecordingFiles.h"
+#include "MsxmlPtrs.h"
 #include "hresult_exception.h"
 
 namespace LSHttpRequestMocks {
@@ -112,16 +113,25 @@ bool LSHttpRequestPlayback::MatchesRecording(const RequestRecord& recorded) cons
     return recorded.url == m_url;
 }
 
-void LSHttpRequestPlayback::PerformAsyncVariantSend(const std::wstring&, const _variant_t&, bool,
-                                                    ILSShutdownInformerPtr&, bool, bool, bool)
+void LSHttpRequestPlayback::StartSend(const std::wstring&, const _variant_t&, ILSShutdownInformerPtr&)
 {
-    const RequestFileNames files = NextExchangeFiles();
-    if (!MatchesRecording(ReadRequestRecord(files.request)))
+    m_files = NextExchangeFiles();
+    if (!MatchesRecording(ReadRequestRecord(m_files.request)))
     {
         LS_ERROR_LOG << "Expected request not found can't replay request from recording";
         ThrowHr(E_FAIL);
     }
-    LSResponseFake::ReadFromFile(files.response, m_answer);
+    m_sent = true;
+}
+
+long LSHttpRequestPlayback::AnswerReadyState()
+{
+    return m_sent ? XmlHttpReadyState::Completed : XmlHttpReadyState::Opened;
+}
+
+void LSHttpRequestPlayback::FinishSend(const std::wstring&, ILSShutdownInformerPtr&, const LSAnswerChecks&)
+{
+    LSResponseFake::ReadFromFile(m_files.response, m_answer);
 }
 
 } // namespace LSHttpRequestMocks

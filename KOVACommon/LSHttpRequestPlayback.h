@@ -23,15 +23,21 @@ public:
     IDispatchPtr GetResponseXML() override;
     long GetStatus() override;
     _bstr_t GetStatusText() override;
-    void PerformAsyncVariantSend(const std::wstring& url, const _variant_t& body, bool checkFpRpcStatus,
-                                 ILSShutdownInformerPtr& shutdownInformer, bool synchronous, bool tolerate404,
-                                 bool logResponseBody) override;
+    // Checks the request against the next recorded one.
+    void StartSend(const std::wstring& url, const _variant_t& body, ILSShutdownInformerPtr& shutdownInformer) override;
+    // 4 once sent: a recorded answer is there at once.
+    long AnswerReadyState() override;
+    // Takes the recorded answer, or throws the recorded failure.
+    void FinishSend(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer,
+                    const LSAnswerChecks& checks) override;
 
 private:
     bool MatchesRecording(const RequestRecord& recorded) const;
     bool BodyIsByteArray() const;
 
     LSResponseFake m_answer;
+    RequestFileNames m_files;
+    bool m_sent = false;
 };
 
 } // namespace LSHttpRequestMocks

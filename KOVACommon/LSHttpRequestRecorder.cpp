@@ -99,28 +99,31 @@ void LSHttpRequestRecorder::WriteSuccessResponse(const std::wstring& path)
     CloseWritten(file, path);
 }
 
-void LSHttpRequestRecorder::PerformAsyncVariantSend(const std::wstring& url, const _variant_t& body,
-                                                    bool checkFpRpcStatus, ILSShutdownInformerPtr& shutdownInformer,
-                                                    bool synchronous, bool, bool)
+void LSHttpRequestRecorder::StartSend(const std::wstring& url, const _variant_t& body,
+                                      ILSShutdownInformerPtr& shutdownInformer)
 {
-    const RequestFileNames files = NextExchangeFiles();
-    WriteWholeFile(files.request, RequestFileText());
-    ReadRequestRecord(files.request);
+    m_files = NextExchangeFiles();
+    WriteWholeFile(m_files.request, RequestFileText());
+    ReadRequestRecord(m_files.request);
+    LSHttpRequest::StartSend(url, body, shutdownInformer);
+}
 
+void LSHttpRequestRecorder::FinishSend(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer,
+                                       const LSAnswerChecks& checks)
+{
     LSResponseFake scratch;
     try
     {
-        LSHttpRequest::PerformAsyncVariantSend(url, body, checkFpRpcStatus, shutdownInformer, synchronous, false,
-                                               true);
+        LSHttpRequest::FinishSend(url, shutdownInformer, checks);
     }
     catch (const LSHttpError& error)
     {
-        WriteErrorResponse(files.response, error.ToString());
-        LSResponseFake::ReadFromFile(files.response, scratch);
+        WriteErrorResponse(m_files.response, error.ToString());
+        LSResponseFake::ReadFromFile(m_files.response, scratch);
         throw;
     }
-    WriteSuccessResponse(files.response);
-    LSResponseFake::ReadFromFile(files.response, scratch);
+    WriteSuccessResponse(m_files.response);
+    LSResponseFake::ReadFromFile(m_files.response, scratch);
 }
 
 } // namespace LSHttpRequestMocks

@@ -47,10 +47,3 @@ CStdStr LSOutlookInfo::GetProfileFilePath(const std::wstring& fileName)
         return s_profileFolder;
     return s_profileFolder + L"\\" + fileName;
 }
-
-void LSOutlookInfo::ResetForTest()
-{
-    s_profileName.clear();
-    s_profileFolder.clear();
-    s_majorVersion = 0;
-}

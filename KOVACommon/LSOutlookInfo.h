@@ -33,10 +33,8 @@ public:
     // component categories.
     static std::vector<LSInstalledOutlook> GetInstalledOutlookVersions();
 
-    // Test seam: forget the cached profile name, version and folder.
-    static void ResetForTest();
-
 private:
+    friend class LSOutlookInfoAccess;
     static CStdStr s_profileName;
     static CStdStr s_profileFolder;
     static uint32_t s_majorVersion; // 0: not found yet

@@ -38,11 +38,6 @@ LSSyncHelper::HealthScoreSettings LSSyncHelper::GetHealthScoreSettings()
     return CachedSettings().Get(ReadSettings);
 }
 
-void LSSyncHelper::ForgetSettingsForTest()
-{
-    CachedSettings().Forget();
-}
-
 std::wstring LSSyncHelper::FormatIsoUtc(const SYSTEMTIME& time)
 {
     return CStdStr::Format(L"%hu-%.2hu-%.2huT%.2hu:%.2hu:%.2huZ", time.wYear, time.wMonth, time.wDay, time.wHour,

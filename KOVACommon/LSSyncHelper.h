@@ -23,7 +23,4 @@ public:
     static bool EnableLightSync();
     static std::wstring LightSyncEndTimeFromNow();
     static std::wstring FormatIsoUtc(const SYSTEMTIME& time);
-
-    // Test seam: the next use reads the settings again.
-    static void ForgetSettingsForTest();
 };

@@ -97,12 +97,12 @@ void LSWinHttpPlatformRequest::Check(HRESULT hr) const
     ThrowIfFailedCom(hr, m_request, IID_IWinHttpRequest);
 }
 
-HRESULT LSWinHttpPlatformRequest::Open(const _bstr_t& method, const _bstr_t& url, const _variant_t& async,
+HRESULT LSWinHttpPlatformRequest::Open(const _bstr_t& method, const _bstr_t& url, const _variant_t&,
                                        const _variant_t&, const _variant_t&)
 {
     // The component's requests carry a bearer token, never a user and password.
-    _variant_t asyncFlag;
-    m_synchronous = FAILED(VariantChangeType(&asyncFlag, const_cast<_variant_t*>(&async), 0, VT_BOOL)) || asyncFlag.boolVal == VARIANT_FALSE;
+    // Always asynchronous: every caller waits for the answer through the one
+    // wait, which pumps messages and bounds the time without an answer.
     const HRESULT hr = Platform().Open(method, url, _variant_t(true));
     if (FAILED(hr))
         return hr;
@@ -134,16 +134,6 @@ void LSWinHttpPlatformRequest::Send(const _variant_t& body)
 {
     Check(Platform().Send(Utf8Body(body)));
     m_sent = true;
-    if (m_synchronous)
-        WaitSynchronously();
-}
-
-// A synchronous caller reads the answer at once: wait here, pumping, as the
-// asynchronous callers do, without a bound the caller did not ask for.
-void LSWinHttpPlatformRequest::WaitSynchronously()
-{
-    while (ReadyState() != 4)
-        LSAnswerWait::PumpOrWait();
 }
 
 long LSWinHttpPlatformRequest::ReadyState()

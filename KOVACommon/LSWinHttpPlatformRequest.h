@@ -47,7 +47,6 @@ private:
     IWinHttpRequest& Platform() const;
     void Check(HRESULT hr) const;
     HRESULT Configure(const std::wstring& url);
-    void WaitSynchronously();
     // The body as received, read from the platform once.
     const _variant_t& Body();
 
@@ -55,6 +54,5 @@ private:
     bool m_sent = false;
     bool m_ended = false;
     HRESULT m_failure = S_OK;
-    bool m_synchronous = false;
     _variant_t m_body;
 };

@@ -16,6 +16,7 @@ _COM_SMARTPTR_TYPEDEF(IXMLHTTPRequest, IID_IXMLHTTPRequest);
 
 // The XMLHTTP object's ready states the component tells apart.
 namespace XmlHttpReadyState {
+constexpr long Opened = 1;
 constexpr long Sent = 2;
 constexpr long Receiving = 3;
 constexpr long Completed = 4;

@@ -50,19 +50,17 @@ public:
     STDMETHODIMP GetContentTypeId(BSTR* id) override;
     STDMETHODIMP SetContentTypeId(BSTR id) override;
 
-    // Nothing in the component fills the list; tests do, to reach the
-    // in-range path of the name lookups.
-    void SetFieldNamesForTest(std::vector<CStdStr> names) { m_fieldNames = std::move(names); }
-
 protected:
     ~CLSUnifiedGroupFieldSetInfo() override = default;
     void* FindInterface(REFIID riid) override;
     IUnknown* PrimaryInterface() override;
 
 private:
+    friend class CLSUnifiedGroupFieldSetInfoAccess;
+
     HRESULT readAllProps(IUnknown* source);
     HRESULT StoreFieldCount(ULONG* count) const;
     HRESULT StoreFieldName(ULONG index, BSTR* name) const;
 
-    std::vector<CStdStr> m_fieldNames;
+    std::vector<CStdStr> m_fieldNames; // nothing in the component fills it yet
 };

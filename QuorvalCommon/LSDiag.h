@@ -16,13 +16,11 @@ public:
     // One-time set-up; later calls return at once.
     static void Initialize(const std::wstring& moduleName);
 
-    // Test seams: the switches and process facts are otherwise written only by
-    // Initialize.
-    static void SetSwitchesForTest(bool diag, bool perf, bool error);
-    static void SetProcessFactsForTest(bool office, bool testRunner);
-
 private:
+    // The switches and process facts are written only by the set-up (and by
+    // the tests' accessor).
     friend class LSDiagSetup;
+    friend class LSDiagAccess;
     static bool s_diagEnabled;
     static bool s_perfEnabled;
     static bool s_errorEnabled;

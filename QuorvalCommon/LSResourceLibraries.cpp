@@ -266,7 +266,11 @@ void SetStringPostProcessor(StringPostProcessor processor)
     Modules().postProcessor = processor;
 }
 
-void ResetForTest()
+} // namespace LSResourceLibraries
+
+using namespace LSResourceLibraries;
+
+void LSResourceLibrariesState::Forget()
 {
     SetResourceModules(nullptr, nullptr, nullptr, nullptr);
     SetStringPostProcessor(nullptr);
@@ -282,10 +286,8 @@ void ResetForTest()
     detail::ResetUserAgent();
 }
 
-void SetInstallFolderForTest(const std::wstring& folder)
+void LSResourceLibrariesState::FixInstallFolder(const std::wstring& folder)
 {
     std::lock_guard<std::mutex> lock(g_installFolderLock);
     g_installFolder = CStdStr(folder);
 }
-
-} // namespace LSResourceLibraries

@@ -40,11 +40,18 @@ void SetResourceModules(HMODULE language, HMODULE own, HMODULE common, HMODULE b
 using StringPostProcessor = void (*)(std::wstring&);
 void SetStringPostProcessor(StringPostProcessor processor);
 
-// Test seams. ResetForTest forgets the once-per-process values (install
-// folder, user-agent text, brand token table), the recorded modules (freeing
-// those LoadAtProcessAttach loaded) and the post-processing step.
-void ResetForTest();
-// Fixes the install folder as if InstallDir had held it.
-void SetInstallFolderForTest(const std::wstring& folder);
-
 } // namespace LSResourceLibraries
+
+// The process-wide state behind the functions above, which only the tests'
+// accessor resets.
+class LSResourceLibrariesState
+{
+    friend class LSResourceLibrariesAccess;
+
+    // Forgets the once-per-process values (install folder, user-agent text,
+    // brand token table), the recorded modules (freeing those
+    // LoadAtProcessAttach loaded) and the post-processing step.
+    static void Forget();
+    // Fixes the install folder as if InstallDir had held it.
+    static void FixInstallFolder(const std::wstring& folder);
+};

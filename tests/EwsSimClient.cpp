@@ -76,13 +76,24 @@ std::vector<SimRequest> EwsSimClient::SecondRequests()
     return RequestsAt(SecondBaseUrl());
 }
 
-JsonValue EwsSimClient::Call(const wchar_t* method, const std::wstring& path, const std::string& body)
+nlohmann::json EwsSimClient::Call(const wchar_t* method, const std::wstring& path, const std::string& body)
 {
     return CallAt(BaseUrl(), method, path, body);
 }
 
-JsonValue EwsSimClient::CallAt(const std::wstring& base, const wchar_t* method, const std::wstring& path,
-                               const std::string& body)
+std::string EwsSimClient::Control(const wchar_t* method, const std::wstring& path, const std::string& body)
+{
+    return Exchange(BaseUrl(), method, path, body);
+}
+
+nlohmann::json EwsSimClient::CallAt(const std::wstring& base, const wchar_t* method, const std::wstring& path,
+                                    const std::string& body)
+{
+    return nlohmann::json::parse(Exchange(base, method, path, body));
+}
+
+std::string EwsSimClient::Exchange(const std::wstring& base, const wchar_t* method, const std::wstring& path,
+                                   const std::string& body)
 {
     if (Port() == 0 || PortFrom("EWS_SIM_SECOND_PORT") == 0)
         throw std::runtime_error("EWS_SIM_PORT is not set: run the tests through scripts/run-windows-test.sh");
@@ -105,7 +116,7 @@ JsonValue EwsSimClient::CallAt(const std::wstring& base, const wchar_t* method, 
     const std::string answer = WideToMultiByte(CStdStr(_bstr_t(text, false)), CP_UTF8);
     if (status != 200)
         throw std::runtime_error("simulator control answered " + std::to_string(status) + ": " + answer);
-    return JsonValue::Parse(answer);
+    return answer;
 }
 
 void EwsSimClient::Reset()
@@ -130,7 +141,19 @@ void EwsSimClient::SetPrefixedMessages(bool prefixed)
 
 size_t EwsSimClient::PendingScriptEntries()
 {
-    return Call(L"GET", L"/_sim/script", std::string()).Size();
+    return Call(L"GET", L"/_sim/script", std::string()).size();
+}
+
+bool EwsSimClient::WaitUntilQuiet(unsigned waitMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + waitMs;
+    while (Call(L"GET", L"/_sim/health", std::string()).at("open").get<int>() != 0)
+    {
+        if (GetTickCount64() >= deadline)
+            return false;
+        Sleep(20);
+    }
+    return true;
 }
 
 std::vector<SimRequest> EwsSimClient::Requests()
@@ -141,18 +164,18 @@ std::vector<SimRequest> EwsSimClient::Requests()
 std::vector<SimRequest> EwsSimClient::RequestsAt(const std::wstring& base)
 {
     std::vector<SimRequest> requests;
-    const JsonValue log = CallAt(base, L"GET", L"/_sim/requests", std::string());
-    for (const JsonValue& item : log.Array())
+    const nlohmann::json log = CallAt(base, L"GET", L"/_sim/requests", std::string());
+    for (const nlohmann::json& item : log)
     {
         SimRequest request;
-        request.method = item["method"].String();
-        request.path = item["path"].String();
-        request.query = item["query"].String();
-        for (const JsonValue& header : item["headers"].Array())
-            request.headers.emplace_back(header[0].String(), header[1].String());
-        request.body = item["body"].String();
-        request.bodyLength = static_cast<size_t>(item["bodyLength"].Number());
-        request.open = static_cast<size_t>(item["open"].Number());
+        request.method = item.at("method").get<std::string>();
+        request.path = item.at("path").get<std::string>();
+        request.query = item.at("query").get<std::string>();
+        for (const nlohmann::json& header : item.at("headers"))
+            request.headers.emplace_back(header.at(0).get<std::string>(), header.at(1).get<std::string>());
+        request.body = item.at("body").get<std::string>();
+        request.bodyLength = item.at("bodyLength").get<size_t>();
+        request.open = item.at("open").get<size_t>();
         requests.push_back(std::move(request));
     }
     return requests;

@@ -2,7 +2,8 @@
 // The tests' side of the EWS simulator's control API (/_sim/): script
 // answers, read back what went on the wire. Talks to it with a synchronous
 // platform XMLHTTP object of its own, not through the code under test.
-#include "MiniJson.h"
+#include <nlohmann/json.hpp>
+
 
 #include <string>
 #include <utility>
@@ -46,10 +47,19 @@ public:
     // Response messages with the "m:" prefix (true) or under a default namespace.
     static void SetPrefixedMessages(bool prefixed);
     static size_t PendingScriptEntries();
+    // Waits (at most waitMs) until the simulator is answering no request, so
+    // a case does not count what an earlier one left open; false when it
+    // never got quiet.
+    static bool WaitUntilQuiet(unsigned waitMs);
+    // One request to the control API; its answer's text. Throws unless it
+    // answers 200.
+    static std::string Control(const wchar_t* method, const std::wstring& path, const std::string& body);
 
 private:
-    static JsonValue Call(const wchar_t* method, const std::wstring& path, const std::string& body);
-    static JsonValue CallAt(const std::wstring& base, const wchar_t* method, const std::wstring& path,
-                            const std::string& body);
+    static nlohmann::json Call(const wchar_t* method, const std::wstring& path, const std::string& body);
+    static nlohmann::json CallAt(const std::wstring& base, const wchar_t* method, const std::wstring& path,
+                                 const std::string& body);
     static std::vector<SimRequest> RequestsAt(const std::wstring& base);
+    static std::string Exchange(const std::wstring& base, const wchar_t* method, const std::wstring& path,
+                                const std::string& body);
 };

@@ -4,6 +4,7 @@
 
 #include "CKOVAUnifiedGroupsSync.h"
 #include "CLSUnifiedGroupFieldSetInfo.h"
+#include "CLSUnifiedGroupFieldSetInfoAccess.h"
 #include "CLSUnifiedGroupsFieldInfo.h"
 #include "LSHostPropertyMap.h"
 #include "LSModuleLock.h"
@@ -103,7 +104,7 @@ TEST(FieldSetDescriptor, NameLookupsInsideTheListCopyTheName)
 {
     CLSUnifiedGroupFieldSetInfo* object = new CLSUnifiedGroupFieldSetInfo(nullptr);
     ILSKOVAFieldSetInfoPtr set(static_cast<ILSKOVAFieldSetInfo*>(object)); // first reference
-    object->SetFieldNamesForTest({L"ows-Title", L"ows-ID"});
+    CLSUnifiedGroupFieldSetInfoAccess::SetFieldNames(*object, {L"ows-Title", L"ows-ID"});
     BSTR name = nullptr;
     ASSERT_EQ(S_OK, set->GetFieldName(1, &name));
     EXPECT_EQ(L"ows-ID", Take(name));

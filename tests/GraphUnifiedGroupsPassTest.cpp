@@ -3,6 +3,7 @@
 // The host must see the same items as over EWS; the request log shows the
 // listing pages and the drive batches that went over the wire.
 #include "CKOVAUnifiedGroupsSync.h"
+#include "LSOnceValueAccess.h"
 
 #include "GroupsSimulator.h"
 #include "LSAuthRegistrations.h"
@@ -13,9 +14,9 @@
 #include "LSInFlightRequests.h"
 #include "LSLibraryCache.h"
 #include "LSHttpRequest.h"
-#include "LSOutlookInfo.h"
+#include "LSOutlookInfoAccess.h"
 #include "LSPropertyNames.h"
-#include "LSResourceLibraries.h"
+#include "LSResourceLibrariesAccess.h"
 #include "LogCapture.h"
 #include "ScratchFolder.h"
 #include "TokenLibraryStandIn.h"
@@ -73,11 +74,11 @@ std::vector<SimGroup> ManyGroups(size_t count)
 std::vector<std::string> SubRequestUrls(const SimRequest& batch)
 {
     std::vector<std::string> urls;
-    const JsonValue body = JsonValue::Parse(batch.body);
-    for (const JsonValue& request : body["requests"].Array())
+    const nlohmann::json body = nlohmann::json::parse(batch.body);
+    for (const nlohmann::json& request : body.at("requests"))
     {
-        EXPECT_EQ("GET", request["method"].String());
-        urls.push_back(request["url"].String());
+        EXPECT_EQ("GET", request.at("method").get<std::string>());
+        urls.push_back(request.at("url").get<std::string>());
     }
     return urls;
 }
@@ -142,7 +143,7 @@ class GraphPassTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        LSOutlookInfo::ResetForTest();
+        LSOutlookInfoAccess::Reset();
         LSResourceLibraries::LoadAtProcessAttach(nullptr);
         m_resource.SetString(GroupsSimulator::ServiceRoot());
         m_graphRoot.SetString(GroupsSimulator::GraphRoot());
@@ -170,8 +171,8 @@ protected:
     {
         if (!LSOutlookInfo::GetProfileFilePath(L"").empty())
             RemoveTree(LSOutlookInfo::GetProfileFilePath(L""));
-        LSOutlookInfo::ResetForTest();
-        LSResourceLibraries::ResetForTest();
+        LSOutlookInfoAccess::Reset();
+        LSResourceLibrariesAccess::Reset();
         GroupsSimulator::Reset();
     }
 
@@ -314,21 +315,56 @@ TEST_F(GraphPassTest, ThreeListingPagesAndShuffledBatchAnswersKeepTheServersOrde
     EXPECT_EQ(5u, SubRequestUrls(requests[3]).size());
 }
 
-TEST_F(GraphPassTest, AThrottledDriveRequestIsSentAgainAloneAfterItsRetryAfter)
+// The throttled sub-requests of every batch go again together, in as few
+// batches as they fill, after one wait for the back-off asked.
+TEST_F(GraphPassTest, ThrottledDriveRequestsOfAllBatchesGoAgainTogetherAfterOneWait)
 {
-    VirtualClock clock;
-    const std::vector<SimGroup> groups = Dataset();
-    GroupsSimulator::SetGraph(L"{\"throttle\": [{\"groupId\": \"" + groups[2].id + L"\", \"retryAfter\": 7}]}");
-    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-    ExpectUnifiedItems(groups);
-    const std::vector<SimRequest> requests = GroupsSimulator::Requests();
-    ASSERT_EQ(3u, requests.size());
-    EXPECT_EQ(3u, SubRequestUrls(requests[1]).size());
-    EXPECT_EQ(std::vector<std::string>{DriveUrl(groups[2])}, SubRequestUrls(requests[2]));
-    EXPECT_EQ(std::vector<long>{7000}, m_informer.Host().BeginDelayArguments());
-    EXPECT_EQ(7000u, clock.TotalSleptMs());
-    EXPECT_TRUE(m_log.Contains("Server unavailable - 0 delaying 7")) << m_log.All();
-    EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value());
+    const struct
+    {
+        std::vector<SimGroup> groups;
+        std::vector<size_t> throttled;
+        int retryAfter;
+    } cases[] = {
+        {Dataset(), {2}, 7},
+        // Ten batches, each with two throttled: one wait, not ten.
+        {ManyGroups(200), {0, 1, 20, 21, 40, 41, 60, 61, 80, 81, 100, 101, 120, 121, 140, 141, 160, 161, 180, 181},
+         1},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.groups.size());
+        VirtualClock clock;
+        m_lightSyncEnd.Delete();
+        GroupsSimulator::Reset();
+        GroupsSimulator::SetGroups(c.groups);
+        std::wstring throttles;
+        std::vector<std::string> again;
+        for (size_t index : c.throttled)
+        {
+            throttles += (throttles.empty() ? L"" : L", ") + std::wstring(L"{\"groupId\": \"") + c.groups[index].id +
+                         L"\", \"retryAfter\": " + std::to_wstring(c.retryAfter) + L"}";
+            again.push_back(DriveUrl(c.groups[index]));
+        }
+        GroupsSimulator::SetGraph(L"{\"throttle\": [" + throttles + L"]}");
+        const std::vector<long> delaysBefore = m_informer.Host().BeginDelayArguments();
+        ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+        ExpectUnifiedItems(c.groups);
+        const std::vector<SimRequest> requests = GroupsSimulator::Requests();
+        const size_t firstRound = (c.groups.size() + 19) / 20;
+        ASSERT_EQ(firstRound + 1, CountPath(requests, BatchPath));
+        std::vector<std::string> sentAgain = SubRequestUrls(requests.back());
+        std::sort(sentAgain.begin(), sentAgain.end());
+        std::sort(again.begin(), again.end());
+        EXPECT_EQ(again, sentAgain);
+        std::vector<long> delays = m_informer.Host().BeginDelayArguments();
+        delays.erase(delays.begin(), delays.begin() + static_cast<std::ptrdiff_t>(delaysBefore.size()));
+        EXPECT_EQ(std::vector<long>{c.retryAfter * 1000L}, delays);
+        EXPECT_EQ(uint64_t(c.retryAfter) * 1000u, clock.TotalSleptMs());
+        EXPECT_EQ(size_t(c.retryAfter) * 10u, clock.SleepCount());
+        EXPECT_TRUE(m_log.Contains("Server unavailable - 0 delaying " + std::to_string(c.retryAfter)))
+            << m_log.All();
+        EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value());
+    }
 }
 
 TEST_F(GraphPassTest, AGroupThrottledFiveTimesFailsThePassAfterFiveAttempts)
@@ -907,7 +943,7 @@ protected:
     void TearDown() override
     {
         GraphPassTest::TearDown();
-        LSHttpRequest::ForgetNoAnswerLimitForTest();
+        LSOnceValueAccess::ForgetAll();
     }
 
     UserSettingGuard m_noAnswerSeconds{L"KOVA.Http.NoAnswerSeconds"};
@@ -916,7 +952,7 @@ protected:
 TEST_F(HttpsPassTest, EwsAndGraphPassesGiveTheSameItemsOverHttps)
 {
     m_noAnswerSeconds.SetDword(10); // a broken trust set-up fails in seconds, not minutes
-    LSHttpRequest::ForgetNoAnswerLimitForTest();
+    LSOnceValueAccess::ForgetAll();
     const std::wstring root = GroupsSimulator::HttpsRoot(SimHttps::Trusted);
     UseRoot(root);
     for (const wchar_t* backend : {L"EWS", L"Graph"})
@@ -942,7 +978,7 @@ TEST_F(HttpsPassTest, AnUntrustedOrMisnamedCertificateFailsThePassAtOnceWithoutS
 {
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     m_noAnswerSeconds.Delete();
-    LSHttpRequest::ForgetNoAnswerLimitForTest();
+    LSOnceValueAccess::ForgetAll();
     for (const SimHttps listener : {SimHttps::UntrustedCa, SimHttps::WrongName})
         for (const wchar_t* backend : {L"EWS", L"Graph"})
         {

@@ -1,9 +1,6 @@
 #include "GroupsSimulator.h"
 
 #include "CStdStr.h"
-#include "MsxmlPtrs.h"
-
-#include <stdexcept>
 
 namespace {
 
@@ -40,12 +37,6 @@ std::wstring GroupJson(const SimGroup& group)
     return json + L"}";
 }
 
-void Check(HRESULT hr, const char* what)
-{
-    if (FAILED(hr))
-        throw std::runtime_error(std::string("simulator dataset: ") + what + " failed");
-}
-
 } // namespace
 
 void GroupsSimulator::SetGroups(const std::vector<SimGroup>& groups)
@@ -71,20 +62,5 @@ void GroupsSimulator::Refuse(const std::wstring& token, int status)
 
 void GroupsSimulator::Post(const std::wstring& path, const std::wstring& json)
 {
-    CLSID classId;
-    Check(CLSIDFromProgID(L"msxml2.XMLHTTP", &classId), "CLSIDFromProgID");
-    IXMLHTTPRequestPtr request;
-    Check(CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLHTTPRequest,
-                           reinterpret_cast<void**>(&request)),
-          "CoCreateInstance");
-    const _variant_t missing(DISP_E_PARAMNOTFOUND, VT_ERROR);
-    Check(request->open(_bstr_t(L"POST"), _bstr_t((EwsSimClient::BaseUrl() + path).c_str()), _variant_t(false),
-                        missing, missing),
-          "open");
-    Check(request->setRequestHeader(_bstr_t(L"Content-Type"), _bstr_t(L"application/json")), "setRequestHeader");
-    Check(request->send(_variant_t(json.c_str())), "send");
-    long status = 0;
-    Check(request->get_status(&status), "status");
-    if (status != 200)
-        throw std::runtime_error("simulator control answered " + std::to_string(status));
+    EwsSimClient::Control(L"POST", path, WideToMultiByte(json, CP_UTF8));
 }

@@ -36,7 +36,7 @@ protected:
     void SendWithTolerate404(ILSHttpRequestPtr& request)
     {
         ILSShutdownInformerPtr none;
-        request->PerformAsyncVariantSend(EwsSimClient::EwsUrl(), _variant_t(L"<x/>"), false, none, false, true, true);
+        request->PerformAsyncVariantSend(EwsSimClient::EwsUrl(), _variant_t(L"<x/>"), false, none, true, true);
     }
 };
 

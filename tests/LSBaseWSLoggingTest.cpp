@@ -72,7 +72,7 @@ TEST_F(LSBaseWSLoggingTest, BodyIsLeftOutWhenTheCallerSaysSo)
     ILSHttpRequestPtr request = OpenEws();
     LogCapture capture;
     ILSShutdownInformerPtr none;
-    request->PerformAsyncVariantSend(EwsSimClient::EwsUrl(), _variant_t(L"<x/>"), false, none, false, false, false);
+    request->PerformAsyncVariantSend(EwsSimClient::EwsUrl(), _variant_t(L"<x/>"), false, none, false, false);
     EXPECT_TRUE(capture.Contains("Log Resp - Headers")) << capture.All();
     EXPECT_FALSE(capture.Contains("<answer-body/>"));
 }

@@ -1,10 +1,11 @@
-// XML answers: cleaning, the sanitising parse, the FrontPage RPC decoder and
-// the response size; the MSXML identifiers the component defines.
+// XML answers: cleaning, the sanitising parse, reading nodes, the FrontPage
+// RPC decoder and the response size; the MSXML identifiers the component defines.
 #include "TransportTestSupport.h"
 
 #include "CStdStr.h"
 #include "LSBaseWS.h"
 #include "LSHttpError.h"
+#include "LSXmlNodes.h"
 #include "LogCapture.h"
 #include "MsxmlPtrs.h"
 
@@ -75,6 +76,31 @@ TEST(CreateDOMDocument, LoadsTextAndIgnoresAFailedLoad)
     parseError->get_errorCode(&code);
     EXPECT_NE(0, code);
     EXPECT_TRUE(CLSBaseWS::CreateDOMDocument(L""));
+}
+
+// Nothing found is no failure: a missing node reads as nothing.
+TEST(LSXmlNodes, ElementsAreFoundByLocalNameAndMissingNodesReadAsNothing)
+{
+    const IXMLDOMDocument2Ptr document = CLSBaseWS::CreateDOMDocument(
+        L"<a:r xmlns:a='urn:a'><a:Code> ErrorServerBusy </a:Code><Value Name='BackOffMilliseconds'>1500</Value>"
+        L"<b:Code xmlns:b='urn:b'>second</b:Code></a:r>");
+    ASSERT_TRUE(document);
+    EXPECT_FALSE(LSXmlNodes::SelectSingle(document, L"//Absent"));
+    EXPECT_EQ(L"", LSXmlNodes::TextOf(nullptr));
+
+    const std::vector<IXMLDOMElementPtr> codes = LSXmlNodes::ElementsNamed(document, L"Code");
+    ASSERT_EQ(2u, codes.size()); // whatever the prefix
+    EXPECT_EQ(L"ErrorServerBusy", LSXmlNodes::TextOf(codes[0]));
+    EXPECT_EQ(L"second", LSXmlNodes::TextOf(codes[1]));
+    EXPECT_EQ(1u, LSXmlNodes::ElementsNamed(document, L"Code", 1).size());
+    EXPECT_TRUE(LSXmlNodes::ElementsNamed(document, L"a:Code").empty());
+
+    const IXMLDOMNodePtr value = LSXmlNodes::SelectSingle(document, L"//Value");
+    ASSERT_TRUE(value);
+    EXPECT_EQ(L"Value", LSXmlNodes::LocalName(value));
+    EXPECT_EQ(L"BackOffMilliseconds", LSXmlNodes::AttributeText(value, L"Name"));
+    EXPECT_EQ(L"", LSXmlNodes::AttributeText(value, L"Missing"));
+    EXPECT_EQ(L"", LSXmlNodes::AttributeText(document, L"Name")); // no element
 }
 
 TEST(MsxmlIdentifiers, EveryInterfaceTheComponentAsksForIsServedUnderWine)

@@ -3,7 +3,7 @@
 #include "LSDiagSetup.h"
 
 #include "KOVAVersion.h"
-#include "LSDiag.h"
+#include "LSDiagAccess.h"
 #include "LSFileSystem.h"
 #include "LSLog.h"
 #include "LSSettingAccess.h"
@@ -31,8 +31,8 @@ public:
     }
     ~DiagStateGuard()
     {
-        LSDiag::SetSwitchesForTest(m_diag, m_perf, m_error);
-        LSDiag::SetProcessFactsForTest(m_office, m_testRunner);
+        LSDiagAccess::SetSwitches(m_diag, m_perf, m_error);
+        LSDiagAccess::SetProcessFacts(m_office, m_testRunner);
         FLAGS_v = m_v;
         FLAGS_logbuflevel = m_logbuflevel;
     }

@@ -2,6 +2,7 @@
 #include "TransportTestSupport.h"
 
 #include "LSBaseWS.h"
+#include "LSOnceValueAccess.h"
 #include "LSSyncHelper.h"
 #include "LogCapture.h"
 #include "UserSettingGuard.h"
@@ -165,7 +166,7 @@ TEST_F(LSHealthScoreTest, ThresholdSettings)
                 value.first->Delete();
             else
                 value.first->SetDword(value.second);
-        CLSBaseWS::ForgetOnceSettingsForTest();
+        LSOnceValueAccess::ForgetAll();
         VirtualClock clock;
         LogCapture capture;
         ExchangeWithScore(c.score);
@@ -176,7 +177,7 @@ TEST_F(LSHealthScoreTest, ThresholdSettings)
             EXPECT_TRUE(capture.Contains(c.line)) << capture.All();
         }
     }
-    CLSBaseWS::ForgetOnceSettingsForTest();
+    LSOnceValueAccess::ForgetAll();
 }
 
 TEST_F(LSHealthScoreTest, SettingsAreReadOnceUntilForgotten)
@@ -190,11 +191,11 @@ TEST_F(LSHealthScoreTest, SettingsAreReadOnceUntilForgotten)
         noDelay.SetDword(0);
         ExchangeWithScore("9");
         EXPECT_EQ(10000u, clock.TotalSleptMs());
-        CLSBaseWS::ForgetOnceSettingsForTest();
+        LSOnceValueAccess::ForgetAll();
         ExchangeWithScore("9");
         EXPECT_EQ(10000u, clock.TotalSleptMs());
     }
-    CLSBaseWS::ForgetOnceSettingsForTest();
+    LSOnceValueAccess::ForgetAll();
 }
 
 TEST(LSSyncHelper, FormatsUtcTimesWithAnUnpaddedYear)

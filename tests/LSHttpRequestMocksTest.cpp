@@ -2,7 +2,7 @@
 #include "TransportTestSupport.h"
 
 #include "LSBaseWS.h"
-#include "LSDiag.h"
+#include "LSDiagAccess.h"
 #include "LSHttpError.h"
 #include "LSHttpRequestFactory.h"
 #include "LogCapture.h"
@@ -22,7 +22,7 @@ protected:
     void SetUp() override
     {
         SimulatorTest::SetUp();
-        LSDiag::SetProcessFactsForTest(m_office, true);
+        LSDiagAccess::SetProcessFacts(m_office, true);
         m_base.SetString(m_folder.Path());
         m_config.Delete();
     }
@@ -44,7 +44,7 @@ protected:
 
     void TearDown() override
     {
-        LSDiag::SetProcessFactsForTest(m_office, m_testRunner);
+        LSDiagAccess::SetProcessFacts(m_office, m_testRunner);
         SimulatorTest::TearDown();
     }
 
@@ -99,15 +99,18 @@ TEST_F(RecordPlaybackTest, ARecordedExchangeReplaysWithoutTheServer)
     EXPECT_EQ(_bstr_t(L"seen"), replayed->GetResponseHeader(L"x-marker"));
 }
 
+// Each attempt is one recorded exchange; a throttled one replays as its error.
 TEST_F(RecordPlaybackTest, ARecorded503ReplaysAtOnceAsTheHttpError)
 {
     Record();
     EwsSimClient::Script(R"({"status": 503, "times": 5})");
     const uint32_t n = LSHttpRequestMockBase::ExchangeCount() + 1;
-    {
-        VirtualClock clock;
-        EXPECT_THROW(Exchange(), LSHttpError);
-    }
+    ILSShutdownInformerPtr none;
+    const auto sendOnce = [&] {
+        ILSHttpRequestPtr request = OpenEws();
+        CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>", none);
+    };
+    EXPECT_THROW(sendOnce(), LSHttpError);
     const std::vector<std::wstring> names = FileNames(m_folder.Path());
     ASSERT_EQ(2u, names.size());
     EXPECT_EQ(0u, ReadWholeFile(m_folder / names[1]).find("!!!HttpError!!!\n503\t"));
@@ -119,7 +122,7 @@ TEST_F(RecordPlaybackTest, ARecorded503ReplaysAtOnceAsTheHttpError)
     VirtualClock clock;
     try
     {
-        Exchange();
+        sendOnce();
         ADD_FAILURE() << "replay did not fail";
     }
     catch (const LSHttpError& error)
@@ -159,7 +162,7 @@ TEST_F(RecordPlaybackTest, AReplayOfAnotherRequestFails)
     LogCapture capture;
     ILSShutdownInformerPtr none;
     EXPECT_EQ(E_FAIL, BareHresultOf([&] { request->PerformAsyncVariantSend(L"", _variant_t(), false, none,
-                                                                             false, false, false); }));
+                                                                             false, false); }));
     EXPECT_TRUE(capture.Contains("Expected request not found can't replay request from recording"));
 }
 
@@ -172,7 +175,11 @@ TEST_F(RecordPlaybackTest, AGetMatchesWithoutItsQuery)
     ILSHttpRequestPtr request = GetHttpRequestFactory().Create();
     request->Open(L"GET", L"http://h/files/list.aspx?x=2", false, _variant_t(), _variant_t());
     ILSShutdownInformerPtr none;
-    request->PerformAsyncVariantSend(L"", _variant_t(), false, none, false, false, false);
+    // The platform request's three steps: sent, then complete, then read.
+    EXPECT_GT(4, request->AnswerReadyState());
+    request->StartSend(L"", _variant_t(), none);
+    EXPECT_EQ(4, request->AnswerReadyState());
+    request->FinishSend(L"", none, LSAnswerChecks{});
     EXPECT_EQ(1223, request->GetStatus());
     EXPECT_EQ(VT_EMPTY, request->GetResponseBody().vt);
     EXPECT_EQ(_bstr_t(L""), request->GetResponseText());
@@ -181,7 +188,7 @@ TEST_F(RecordPlaybackTest, AGetMatchesWithoutItsQuery)
     // A NUL inside a replayed body is part of its text.
     WriteText(File(n + 1, L"req", L"GET_list_aspx"), "GET\nhttp://h/files/list.aspx\n\n");
     WriteText(File(n + 1, L"res", L"GET_list_aspx"), std::string("HTTP/1.1 200 OK\nA: b\n\na\0b", 25));
-    request->PerformAsyncVariantSend(L"", _variant_t(), false, none, false, false, false);
+    request->PerformAsyncVariantSend(L"", _variant_t(), false, none, false, false);
     EXPECT_EQ(std::wstring(L"a\0b", 3), CStdStr(request->GetResponseText()));
 }
 

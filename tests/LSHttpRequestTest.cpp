@@ -1,6 +1,7 @@
 // The platform request over the real WinHTTP request object (and the XMLHTTP
 // fallback) against the simulator.
 #include "TransportTestSupport.h"
+#include "LSOnceValueAccess.h"
 
 #include "LSBaseWS.h"
 #include "LSHttpError.h"
@@ -11,20 +12,13 @@
 #include "LSResourceLibraries.h"
 #include "LSSecureAddress.h"
 #include "hresult_exception.h"
+#include "LSDiagAccess.h"
 #include "LogCapture.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>
 
 namespace {
-
-// Exposes the platform object so tests can tell one attempt's object from
-// the next.
-class ObservedRequest : public LSHttpRequest
-{
-public:
-    using LSHttpRequest::PlatformIdentity;
-};
 
 using HeaderList = std::vector<std::pair<std::string, std::string>>;
 
@@ -94,36 +88,28 @@ TEST_F(LSHttpRequestTest, RequestHeaderListKeepsEveryValueAndFindsTheFirstByExac
     EXPECT_EQ(nullptr, static_cast<const wchar_t*>(request.GetRequestHeader(L"Missing")));
 }
 
-TEST_F(LSHttpRequestTest, FirstAttemptUsesTheConstructedObject)
-{
-    ObservedRequest request;
-    IUnknown* const constructed = request.PlatformIdentity();
-    OpenForSimulator(request);
-    request.SetRequestHeader(L"Authorization", L"Bearer a");
-    ILSShutdownInformerPtr none;
-    request.PerformAsyncVariantSend(EwsSimClient::EwsUrl(), _variant_t(L"<GetUserUnifiedGroups/>"), false, none,
-                                    false, false, true);
-    EXPECT_EQ(constructed, request.PlatformIdentity());
-    EXPECT_EQ(200, request.GetStatus());
-}
-
-TEST_F(LSHttpRequestTest, RepeatedAttemptRunsOnAFreshObjectWithTheSameOpenArgumentsAndHeaders)
+TEST_F(LSHttpRequestTest, RepeatedAttemptRunsOnAFreshRequestWithTheSameOpenArgumentsAndHeaders)
 {
     EwsSimClient::Script(R"({"status": 503, "headers": {"Retry-After": "3"}})");
     VirtualClock clock;
-    ObservedRequest request;
-    OpenForSimulator(request);
-    request.SetRequestHeader(L"Authorization", L"Bearer a");
-    request.SetRequestHeader(L"X-Twice", L"first");
-    request.SetRequestHeader(L"X-Twice", L"second");
-    request.SetRequestHeader(L"X-Last", L"z");
-    IUnknownPtr firstObject(request.PlatformIdentity());
+    std::vector<const ILSHttpRequest*> opened;
+    const auto open = [&] {
+        ILSHttpRequestPtr request = std::make_unique<LSHttpRequest>();
+        OpenForSimulator(*request);
+        request->SetRequestHeader(L"Authorization", L"Bearer a");
+        request->SetRequestHeader(L"X-Twice", L"first");
+        request->SetRequestHeader(L"X-Twice", L"second");
+        request->SetRequestHeader(L"X-Last", L"z");
+        opened.push_back(request.get());
+        return request;
+    };
     ILSShutdownInformerPtr none;
-    request.PerformAsyncVariantSend(EwsSimClient::EwsUrl(), _variant_t(L"<GetUserUnifiedGroups/>"), false, none,
-                                    false, false, true);
+    ILSHttpRequestPtr answered =
+        CLSBaseWS::Exchange(open, EwsSimClient::EwsUrl(), L"<GetUserUnifiedGroups/>", none);
 
-    EXPECT_NE(firstObject.GetInterfacePtr(), request.PlatformIdentity());
-    EXPECT_EQ(200, request.GetStatus());
+    ASSERT_EQ(2u, opened.size());
+    EXPECT_EQ(opened[1], answered.get());
+    EXPECT_EQ(200, answered->GetStatus());
     EXPECT_EQ(3000u, clock.TotalSleptMs());
 
     const std::vector<SimRequest> wire = EwsSimClient::Requests();
@@ -134,6 +120,27 @@ TEST_F(LSHttpRequestTest, RepeatedAttemptRunsOnAFreshObjectWithTheSameOpenArgume
     const HeaderList ours = {{"Authorization", "Bearer a"}, {"X-Twice", "second"}, {"X-Last", "z"}};
     EXPECT_EQ(WireHeadersNamed(wire[0], ours), WireHeadersNamed(wire[1], ours));
     EXPECT_EQ(3u, WireHeadersNamed(wire[1], ours).size());
+}
+
+TEST_F(LSHttpRequestTest, ASingleSendIsOneAttemptWhateverTheAnswer)
+{
+    // The request never retries by itself: a throttled answer is the caller's.
+    EwsSimClient::Script(R"({"status": 429, "headers": {"Retry-After": "1"}})");
+    VirtualClock clock;
+    ILSHttpRequestPtr request = OpenEws();
+    ILSShutdownInformerPtr none;
+    try
+    {
+        CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>", none);
+        ADD_FAILURE() << "no LSHttpError";
+    }
+    catch (const LSHttpError& error)
+    {
+        EXPECT_EQ(429u, error.Status());
+        EXPECT_EQ(1u, error.RetryAfter());
+    }
+    EXPECT_EQ(1u, EwsSimClient::Requests().size());
+    EXPECT_EQ(0u, clock.TotalSleptMs());
 }
 
 TEST_F(LSHttpRequestTest, Status1223ReadsAs204WithItsDiagnosticLine)
@@ -158,9 +165,9 @@ TEST_F(LSHttpRequestTest, ShutdownDuringTheWaitEndsWithEAbortWithoutReadingTheSt
     EXPECT_EQ(E_ABORT, BareHresultOf([&] {
                   CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>", informer.Pointer());
               }));
-    // Ends at the first look at the informer after the request, which the
-    // wait's 50 ms steps bring within a few steps, long before the answer is due.
-    EXPECT_LT(GetTickCount64() - requestedAt, 150u);
+    // Ends at a look at the informer after the request, long before the
+    // answer is due.
+    EXPECT_LT(GetTickCount64() - requestedAt, 1000u);
     EXPECT_FALSE(capture.Contains("Response:")) << capture.All();
     EXPECT_FALSE(capture.Contains("Back from "));
     EXPECT_TRUE(capture.Contains("Sending "));
@@ -219,7 +226,7 @@ TEST_F(LSHttpRequestTest, ARequestThatIsNeverAnsweredOrStopsHalfWayIsAbandoned)
         HttpClientOverride client(c.client);
         if (seconds)
             limit.SetDword(seconds);
-        LSHttpRequest::ForgetNoAnswerLimitForTest();
+        LSOnceValueAccess::ForgetAll();
         EwsSimClient::Script(c.script);
         LogCapture capture;
         ILSHttpRequestPtr request = OpenEws();
@@ -238,7 +245,7 @@ TEST_F(LSHttpRequestTest, ARequestThatIsNeverAnsweredOrStopsHalfWayIsAbandoned)
             << capture.All();
         EXPECT_FALSE(capture.Contains("Response:"));
     }
-    LSHttpRequest::ForgetNoAnswerLimitForTest();
+    LSOnceValueAccess::ForgetAll();
 }
 
 // The token must not follow a redirect: every 3xx ends the exchange with its
@@ -336,7 +343,7 @@ TEST_F(LSHttpRequestTest, SynchronousSendReadsTheAnswerAtOnce)
     ILSShutdownInformerPtr none;
     try
     {
-        request.PerformAsyncVariantSend(EwsSimClient::EwsUrl(), _variant_t(L"<x/>"), false, none, true, false, false);
+        request.PerformAsyncVariantSend(EwsSimClient::EwsUrl(), _variant_t(L"<x/>"), false, none, false, false);
         FAIL() << "no LSHttpError";
     }
     catch (const LSHttpError& error)
@@ -350,7 +357,7 @@ TEST_F(LSHttpRequestTest, SynchronousSendReadsTheAnswerAtOnce)
 class LSHttpRequestFactoryTest : public testing::Test
 {
 protected:
-    void TearDown() override { LSDiag::SetProcessFactsForTest(m_office, m_testRunner); }
+    void TearDown() override { LSDiagAccess::SetProcessFacts(m_office, m_testRunner); }
     UserSettingGuard m_mock{L"Mock.ILSHttpRequest"};
     UserSettingGuard m_config{L"Mock.ILSHttpRequest.Config"};
 
@@ -361,7 +368,7 @@ private:
 
 TEST_F(LSHttpRequestFactoryTest, OutsideATestRunnerAlwaysBuildsThePlatformRequest)
 {
-    LSDiag::SetProcessFactsForTest(false, false);
+    LSDiagAccess::SetProcessFacts(false, false);
     m_mock.SetDword(3);
     ILSHttpRequestPtr request = GetHttpRequestFactory().Create();
     EXPECT_NE(nullptr, dynamic_cast<LSHttpRequest*>(request.get()));
@@ -369,7 +376,7 @@ TEST_F(LSHttpRequestFactoryTest, OutsideATestRunnerAlwaysBuildsThePlatformReques
 
 TEST_F(LSHttpRequestFactoryTest, KovaHttpClientChoosesThePlatformObjectAndDefaultsToWinHttp)
 {
-    LSDiag::SetProcessFactsForTest(false, false);
+    LSDiagAccess::SetProcessFacts(false, false);
     const std::vector<std::pair<const wchar_t*, LSHttpClient>> rows = {
         {nullptr, LSHttpClient::WinHttp}, {L"xmlhttp", LSHttpClient::XmlHttp}, {L"WinHTTP", LSHttpClient::WinHttp},
         {L"curl", LSHttpClient::WinHttp}};
@@ -389,7 +396,7 @@ TEST_F(LSHttpRequestFactoryTest, KovaHttpClientChoosesThePlatformObjectAndDefaul
 
 TEST_F(LSHttpRequestFactoryTest, InATestRunnerTheSettingSelectsTheImplementation)
 {
-    LSDiag::SetProcessFactsForTest(false, true);
+    LSDiagAccess::SetProcessFacts(false, true);
     m_mock.Delete();
     EXPECT_NE(nullptr, dynamic_cast<LSHttpRequest*>(GetHttpRequestFactory().Create().get()));
     m_mock.SetDword(0);

@@ -1,15 +1,16 @@
 #include "LogCapture.h"
+#include "LSDiagAccess.h"
 
 LogCapture::LogCapture(bool diag, bool perf, bool error)
 {
-    LSDiag::SetSwitchesForTest(diag, perf, error);
+    LSDiagAccess::SetSwitches(diag, perf, error);
     google::AddLogSink(this);
 }
 
 LogCapture::~LogCapture()
 {
     google::RemoveLogSink(this);
-    LSDiag::SetSwitchesForTest(false, false, false);
+    LSDiagAccess::SetSwitches(false, false, false);
 }
 
 void LogCapture::send(google::LogSeverity severity, const char*, const char* baseFilename, int line,

@@ -1,7 +1,7 @@
 // The mail-client environment: profile name, per-profile folder and the
 // Office major version, with the settings that steer them.
-#include "LSOutlookInfo.h"
-#include "LSDiag.h"
+#include "LSOutlookInfoAccess.h"
+#include "LSDiagAccess.h"
 #include "LSFileSystem.h"
 #include "LSSetting.h"
 #include "LSLog.h"
@@ -18,14 +18,14 @@ class OutlookInfoTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        LSOutlookInfo::ResetForTest();
+        LSOutlookInfoAccess::Reset();
         m_forced.Delete();
         m_cachedLocation.Delete();
     }
     void TearDown() override
     {
-        LSOutlookInfo::ResetForTest();
-        LSDiag::SetProcessFactsForTest(m_wasOffice, m_wasTestRunner);
+        LSOutlookInfoAccess::Reset();
+        LSDiagAccess::SetProcessFacts(m_wasOffice, m_wasTestRunner);
     }
 
     // Throws when the search fails; returns the HRESULT thrown, S_OK otherwise.
@@ -133,12 +133,12 @@ TEST_F(OutlookInfoTest, FileWithoutVersionFailsAlsoInATestRunnerWhenTheInstaller
     EXPECT_TRUE(LSOutlookInfo::GetInstalledOutlookVersions().empty());
 
     LogCapture capture;
-    LSDiag::SetProcessFactsForTest(false, true);
+    LSDiagAccess::SetProcessFacts(false, true);
     EXPECT_EQ(E_FAIL, MajorVersionFailure());
     EXPECT_TRUE(capture.Contains(
         "LSOutlookInfo::GetOfficeProcessMajorVersion - No installed Outlook found by Windows Installer"))
         << capture.All();
-    LSDiag::SetProcessFactsForTest(false, false);
+    LSDiagAccess::SetProcessFacts(false, false);
     EXPECT_EQ(E_FAIL, MajorVersionFailure());
     EXPECT_TRUE(capture.Contains(
         "LSOutlookInfo::GetOfficeProcessMajorVersion - Failed to get version data from Outlook process"));
@@ -148,7 +148,7 @@ TEST_F(OutlookInfoTest, OfficeProcessReadsItsOwnExecutable)
 {
     // The test program carries the file version 16.0.4711.1000.
     ASSERT_EQ(16, LSFileSystem::GetFileVersion(LSSetting::GetModuleFileNameSafe(nullptr)).major);
-    LSDiag::SetProcessFactsForTest(true, false);
+    LSDiagAccess::SetProcessFacts(true, false);
     LogCapture capture;
     EXPECT_EQ(16u, LSOutlookInfo::GetOfficeProcessMajorVersion());
     EXPECT_TRUE(capture.Contains("got major version from outlook.exe process 16")) << capture.All();

@@ -1,6 +1,6 @@
 // The resource libraries as installed in the test prefix (InstallDir names
 // their folder), loaded through the real loader as the module entry does.
-#include "LSResourceLibraries.h"
+#include "LSResourceLibrariesAccess.h"
 #include "LSResourceLibrariesDetail.h"
 #include "KOVAVersion.h"
 #include "LSLog.h"
@@ -19,11 +19,11 @@ const std::wstring kInstallFolder = L"C:\\Program Files\\Quorval\\KOVA";
 class ResourceLibrariesTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { ResetForTest(); }
+    void SetUp() override { LSResourceLibrariesAccess::Reset(); }
     // Later cases find the libraries as the test program's set-up left them.
     void TearDown() override
     {
-        ResetForTest();
+        LSResourceLibrariesAccess::Reset();
         m_language.Delete();
         LoadAtProcessAttach(GetModuleHandleW(nullptr));
     }
@@ -92,7 +92,7 @@ TEST_F(ResourceLibrariesTest, MissingLanguageLibraryIsNormalAndNoGenericNameIsTr
 TEST_F(ResourceLibrariesTest, FolderWithoutLibrariesLeavesTextsAbsentAndTokensEmpty)
 {
     ScratchFolder empty(L"KOVA-empty-install");
-    SetInstallFolderForTest(empty.Path());
+    LSResourceLibrariesAccess::SetInstallFolder(empty.Path());
     m_language.SetString(L"en");
     LogCapture capture;
     EXPECT_THROW(FindLocalisedFile(L"KOVABrandResources32", L"dll", true, L""), _com_error);
@@ -123,7 +123,7 @@ TEST_F(ResourceLibrariesTest, FolderWithoutLibrariesLeavesTextsAbsentAndTokensEm
 
 TEST_F(ResourceLibrariesTest, EmptyInstallFolderLooksAtTheRootOfTheCurrentDrive)
 {
-    SetInstallFolderForTest(L"");
+    LSResourceLibrariesAccess::SetInstallFolder(L"");
     m_language.SetString(L"en");
     LogCapture capture;
     EXPECT_EQ(L"", FindLocalisedFile(L"KOVAUnifiedGroupsSync64", L"dll", false, L""));
@@ -173,7 +173,7 @@ TEST_F(ResourceLibrariesTest, CustomStoreTokenUsesTheOverrideOrTheShortTitle)
     ReplaceBrandTokens(text);
     EXPECT_EQ(L"KOVA", text);
 
-    ResetForTest();
+    LSResourceLibrariesAccess::Reset();
     UserSettingGuard storeName(L"OverrideMessageStoreName");
     storeName.SetString(L"Team Store");
     AttachWithLanguage(L"en");
@@ -191,7 +191,7 @@ TEST_F(ResourceLibrariesTest, UserAgentIsTheFormattedVersionOnceAndEmptyWhenSwit
     useUserAgent.SetDword(0);
     EXPECT_EQ(expected, GetUserAgent()) << "kept for the process";
 
-    ResetForTest();
+    LSResourceLibrariesAccess::Reset();
     AttachWithLanguage(L"en");
     EXPECT_EQ(L"", GetUserAgent());
 }

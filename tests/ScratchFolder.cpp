@@ -4,12 +4,18 @@
 
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <atomic>
 
 ScratchFolder::ScratchFolder(const std::wstring& name)
 {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    m_path = std::wstring(temp) + name + L"-" + std::to_wstring(GetCurrentProcessId());
+    // A folder of its own even for the same name in the same process: a
+    // repeated case may find the last one's folder still held by a module it
+    // loaded, which stays until the process ends.
+    static std::atomic<unsigned> made{0};
+    m_path = std::wstring(temp) + name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+             std::to_wstring(++made);
     RemoveTree(m_path);
     CreateDirectoryW(m_path.c_str(), nullptr);
 }

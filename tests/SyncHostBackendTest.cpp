@@ -67,9 +67,9 @@ TEST_F(SyncHostBackend, EwsAndGraphRunsReportTheSameItemsAndTheSettingsComeBack)
     EXPECT_EQ("/v1.0/$batch", requests[1].path);
     EXPECT_EQ("Bearer run-token", requests[1].Header("Authorization"));
 
-    EXPECT_EQ(5, JsonValue::Parse(graph.output)["itemCount"].Number());
-    EXPECT_EQ("EWS", JsonValue::Parse(ews.output)["backend"].String());
-    EXPECT_EQ("Graph", JsonValue::Parse(graph.output)["backend"].String());
+    EXPECT_EQ(5, nlohmann::json::parse(graph.output).at("itemCount").get<double>());
+    EXPECT_EQ("EWS", nlohmann::json::parse(ews.output).at("backend").get<std::string>());
+    EXPECT_EQ("Graph", nlohmann::json::parse(graph.output).at("backend").get<std::string>());
     std::string ewsItems = ews.output;
     ewsItems.replace(ewsItems.find("\"backend\":\"EWS\""), 15, "\"backend\":\"Graph\"");
     EXPECT_EQ(ewsItems, graph.output);
@@ -93,12 +93,12 @@ TEST_F(SyncHostBackend, EwsAndGraphRunsReportTheSameItemsAndTheSettingsComeBack)
         ASSERT_EQ(0u, waiting.exitCode) << waiting.errors;
         if (json)
         {
-            const JsonValue report = JsonValue::Parse(waiting.output);
-            EXPECT_EQ(4, report["itemCount"].Number());
-            ASSERT_EQ(1u, report["waiting"].Size()) << waiting.output;
-            EXPECT_EQ(registryId, report["waiting"][0]["id"].String());
-            EXPECT_FALSE(report["waiting"][0]["name"].String().empty());
-            EXPECT_EQ(message, report["waiting"][0]["message"].String());
+            const nlohmann::json report = nlohmann::json::parse(waiting.output);
+            EXPECT_EQ(4, report.at("itemCount").get<double>());
+            ASSERT_EQ(1u, report.at("waiting").size()) << waiting.output;
+            EXPECT_EQ(registryId, report.at("waiting").at(0).at("id").get<std::string>());
+            EXPECT_FALSE(report.at("waiting").at(0).at("name").get<std::string>().empty());
+            EXPECT_EQ(message, report.at("waiting").at(0).at("message").get<std::string>());
             continue;
         }
         EXPECT_NE(std::string::npos, waiting.output.find("4 groups listed over Microsoft Graph")) << waiting.output;
@@ -107,7 +107,7 @@ TEST_F(SyncHostBackend, EwsAndGraphRunsReportTheSameItemsAndTheSettingsComeBack)
         EXPECT_NE(std::string::npos, waiting.output.find(" " + registryId + ": " + message + "\n", line))
             << waiting.output;
     }
-    EXPECT_EQ(0u, JsonValue::Parse(graph.output)["waiting"].Size());
+    EXPECT_EQ(0u, nlohmann::json::parse(graph.output).at("waiting").size());
 
     const ProcessResult bad = RunSyncHost(L"--backend rest");
     EXPECT_EQ(2u, bad.exitCode);
@@ -142,7 +142,7 @@ TEST_F(SyncHostBackend, TheDefaultBackendListsOverGraphWhereEwsIsBlockedAndTheNe
     EwsSimClient::SetEwsMode("blocked");
     const ProcessResult second = RunSyncHost(arguments + L" --json");
     ASSERT_EQ(0u, second.exitCode) << second.errors;
-    EXPECT_EQ("Graph", JsonValue::Parse(second.output)["backend"].String());
+    EXPECT_EQ("Graph", nlohmann::json::parse(second.output).at("backend").get<std::string>());
     requests = EwsSimClient::Requests();
     ASSERT_EQ(2u, requests.size());
     EXPECT_EQ("/v1.0/me/memberOf/microsoft.graph.group", requests[0].path);

@@ -125,26 +125,26 @@ TEST(SyncHost, OnePassAgainstTheSimulatorDescribesItsGroupsAndTheTopFolder)
                                           L"/ --start-point https://contoso.sharepoint.com/sites/top");
     ASSERT_TRUE(run.finished);
     ASSERT_EQ(0u, run.exitCode) << run.errors;
-    const JsonValue report = JsonValue::Parse(run.output);
-    EXPECT_EQ("0x00000000", report["hresult"].String());
-    EXPECT_EQ(5, report["itemCount"].Number());
-    ASSERT_EQ(5u, report["items"].Size());
+    const nlohmann::json report = nlohmann::json::parse(run.output);
+    EXPECT_EQ("0x00000000", report.at("hresult").get<std::string>());
+    EXPECT_EQ(5, report.at("itemCount").get<double>());
+    ASSERT_EQ(5u, report.at("items").size());
     for (size_t i = 0; i < 5; ++i)
     {
         const SimulatorGroup& group = DefaultGroups[i];
-        const JsonValue& item = report["items"][i];
-        EXPECT_EQ(group.id, item["basic"]["UniqueId"].String());
-        EXPECT_EQ(group.name, item["basic"]["DisplayName"].String());
-        EXPECT_EQ(".msg", item["basic"]["Extension"].String());
-        EXPECT_EQ(group.name, item["full"]["ows-Title"].String());
+        const nlohmann::json& item = report.at("items").at(i);
+        EXPECT_EQ(group.id, item.at("basic").at("UniqueId").get<std::string>());
+        EXPECT_EQ(group.name, item.at("basic").at("DisplayName").get<std::string>());
+        EXPECT_EQ(".msg", item.at("basic").at("Extension").get<std::string>());
+        EXPECT_EQ(group.name, item.at("full").at("ows-Title").get<std::string>());
         EXPECT_EQ(std::string("https://contoso.sharepoint.com/sites/") + group.alias + "/Shared%20Documents",
-                  item["full"]["ows-Location"].String());
+                  item.at("full").at("ows-Location").get<std::string>());
     }
-    const JsonValue& top = report["topFolder"];
-    EXPECT_EQ("https://contoso.sharepoint.com/sites/top", top["basic"]["DisplayName"].String());
-    EXPECT_EQ("KOVAUnifiedGroups", top["full"]["Tenbrid.RepositoryType"].String());
-    EXPECT_EQ(1, top["full"]["Tenbrid.MainFolder"].Number()); // numbers stay numbers
-    EXPECT_EQ(255, top["full"]["SPIsList"].Number());
+    const nlohmann::json& top = report.at("topFolder");
+    EXPECT_EQ("https://contoso.sharepoint.com/sites/top", top.at("basic").at("DisplayName").get<std::string>());
+    EXPECT_EQ("KOVAUnifiedGroups", top.at("full").at("Tenbrid.RepositoryType").get<std::string>());
+    EXPECT_EQ(1, top.at("full").at("Tenbrid.MainFolder").get<double>()); // numbers stay numbers
+    EXPECT_EQ(255, top.at("full").at("SPIsList").get<double>());
 
     // The stand-in handed out the run's token: every request carried it.
     const std::vector<SimRequest> requests = EwsSimClient::Requests();

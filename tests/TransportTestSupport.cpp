@@ -2,8 +2,8 @@
 
 #include "CStdStr.h"
 #include "LSBaseWS.h"
-#include "LSHttpClientChoice.h"
 #include "LSHttpError.h"
+#include "LSOnceValueAccess.h"
 #include "LSSetting.h"
 #include "LSTiming.h"
 #include "UniqueHandles.h"
@@ -35,12 +35,12 @@ HttpClientOverride::HttpClientOverride(const wchar_t* value)
         m_setting.SetString(value);
     else
         m_setting.Delete();
-    LSHttpClientChoice::ForgetForTest();
+    LSOnceValueAccess::ForgetAll();
 }
 
 HttpClientOverride::~HttpClientOverride()
 {
-    LSHttpClientChoice::ForgetForTest();
+    LSOnceValueAccess::ForgetAll();
 }
 
 std::optional<std::wstring> ReadUserText(const std::wstring& name)
@@ -62,12 +62,12 @@ void SimulatorTest::SetUp()
 {
     ASSERT_NE(0, EwsSimClient::Port()) << "EWS_SIM_PORT is not set: run through scripts/run-windows-test.sh";
     EwsSimClient::Reset();
-    CLSBaseWS::ForgetOnceSettingsForTest();
+    LSOnceValueAccess::ForgetAll();
 }
 
 void SimulatorTest::TearDown()
 {
-    CLSBaseWS::ForgetOnceSettingsForTest();
+    LSOnceValueAccess::ForgetAll();
     EwsSimClient::Reset();
 }
 
@@ -80,9 +80,7 @@ ILSHttpRequestPtr SimulatorTest::OpenEws()
 
 ILSHttpRequestPtr SimulatorTest::Exchange(const std::wstring& body, ILSShutdownInformerPtr informer)
 {
-    ILSHttpRequestPtr request = OpenEws();
-    CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), body, informer);
-    return request;
+    return CLSBaseWS::Exchange([this] { return OpenEws(); }, EwsSimClient::EwsUrl(), body, informer);
 }
 
 SimRequest SimulatorTest::OnlyRequest()

@@ -72,8 +72,9 @@ protected:
 
     // Opens a SOAP POST to the simulator's endpoint with a bearer header.
     ILSHttpRequestPtr OpenEws();
-    // Opens, sends body through CLSBaseWS::PerformAsyncSend and returns the
-    // request after a successful exchange; exceptions pass.
+    // One exchange through CLSBaseWS::Exchange (throttling retried, a fresh
+    // request each attempt); returns the request that carried the answer;
+    // exceptions pass.
     ILSHttpRequestPtr Exchange(const std::wstring& body = L"<GetUserUnifiedGroups/>",
                                ILSShutdownInformerPtr informer = nullptr);
     // The one request the simulator received.

@@ -5,7 +5,10 @@
 #include "LSHttpError.h"
 #include "LSLog.h"
 #include "LSRetryAfter.h"
+#include "LSXmlNodes.h"
 #include "hresult_exception.h"
+
+#include <vector>
 
 namespace LSEwsResponseMessage {
 
@@ -21,100 +24,54 @@ struct Message
     uint32_t backOffSeconds = 0;
 };
 
-std::wstring LocalName(IXMLDOMNode* node)
-{
-    BSTR raw = nullptr;
-    if (FAILED(node->get_baseName(&raw)))
-        return std::wstring();
-    return CStdStr(_bstr_t(raw, false));
-}
+using LSXmlNodes::TextOf;
 
 bool IsElementNamed(IXMLDOMNode* node, const std::wstring& localName)
 {
+    if (!node)
+        return false;
     DOMNodeType type = NODE_INVALID;
-    return node && SUCCEEDED(node->get_nodeType(&type)) && type == NODE_ELEMENT && LocalName(node) == localName;
+    ThrowIfFailedCom(node->get_nodeType(&type), node, IID_IXMLDOMNode);
+    return type == NODE_ELEMENT && LSXmlNodes::LocalName(node) == localName;
 }
 
-// The first element of the document with that local name, in document order.
-// The message comes before the groups of a listing, so the walk stops early.
-IXMLDOMNodePtr FirstElementNamed(IXMLDOMDocument2* document, const std::wstring& localName)
-{
-    IXMLDOMNodeListPtr nodes;
-    const HRESULT hr = document->selectNodes(_bstr_t(L"//*"), &nodes);
-    if (FAILED(hr))
-        _com_issue_errorex(hr, document, IID_IXMLDOMDocument2);
-    for (IXMLDOMNodePtr node; nodes && nodes->nextNode(&node) == S_OK && node; node = nullptr)
-    {
-        if (IsElementNamed(node, localName))
-            return node;
-    }
-    return nullptr;
-}
-
-// The first child element with that local name.
-IXMLDOMNodePtr ChildNamed(IXMLDOMNode* parent, const std::wstring& localName)
+// The first child of parent that matches; null when none does (or no parent).
+template <typename Match>
+IXMLDOMNodePtr FirstChild(IXMLDOMNode* parent, Match matches)
 {
     IXMLDOMNodePtr child;
-    if (!parent || FAILED(parent->get_firstChild(&child)))
+    if (!parent)
         return nullptr;
-    while (child && !IsElementNamed(child, localName))
+    ThrowIfFailedCom(parent->get_firstChild(&child), parent, IID_IXMLDOMNode);
+    while (child && !matches(child))
     {
         IXMLDOMNodePtr next;
-        if (FAILED(child->get_nextSibling(&next)))
-            return nullptr;
+        ThrowIfFailedCom(child->get_nextSibling(&next), child, IID_IXMLDOMNode);
         child = next;
     }
     return child;
 }
 
-std::wstring TextOf(IXMLDOMNode* node)
+IXMLDOMNodePtr ChildNamed(IXMLDOMNode* parent, const std::wstring& localName)
 {
-    BSTR raw = nullptr;
-    if (!node || FAILED(node->get_text(&raw)))
-        return std::wstring();
-    return CStdStr(_bstr_t(raw, false));
+    return FirstChild(parent, [&](IXMLDOMNode* child) { return IsElementNamed(child, localName); });
 }
 
 bool IsBackOffValue(IXMLDOMNode* node)
 {
-    IXMLDOMElementPtr element = node;
-    _variant_t name;
-    return IsElementNamed(node, L"Value") && element &&
-           element->getAttribute(_bstr_t(L"Name"), &name) == S_OK && name.vt == VT_BSTR &&
-           CStdStr(name.bstrVal) == L"BackOffMilliseconds";
+    return IsElementNamed(node, L"Value") && LSXmlNodes::AttributeText(node, L"Name") == L"BackOffMilliseconds";
 }
 
 // MessageXml/Value[@Name='BackOffMilliseconds'], by local names.
 std::wstring BackOffText(IXMLDOMNode* message)
 {
-    IXMLDOMNodePtr messageXml = ChildNamed(message, L"MessageXml");
-    IXMLDOMNodePtr child;
-    if (!messageXml || FAILED(messageXml->get_firstChild(&child)))
-        return std::wstring();
-    while (child && !IsBackOffValue(child))
-    {
-        IXMLDOMNodePtr next;
-        if (FAILED(child->get_nextSibling(&next)))
-            return std::wstring();
-        child = next;
-    }
-    return TextOf(child);
-}
-
-std::wstring ResponseClass(IXMLDOMNode* message)
-{
-    IXMLDOMElementPtr element;
-    _variant_t value;
-    if (message->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(&element)) != S_OK ||
-        element->getAttribute(_bstr_t(L"ResponseClass"), &value) != S_OK || value.vt != VT_BSTR)
-        return std::wstring();
-    return CStdStr(value.bstrVal);
+    return TextOf(FirstChild(ChildNamed(message, L"MessageXml"), IsBackOffValue));
 }
 
 Message Read(IXMLDOMNode* node)
 {
     Message message;
-    message.responseClass = ResponseClass(node);
+    message.responseClass = LSXmlNodes::AttributeText(node, L"ResponseClass");
     message.code = TextOf(ChildNamed(node, L"ResponseCode"));
     message.text = TextOf(ChildNamed(node, L"MessageText"));
     message.backOffSeconds = LSRetryAfter::FromMilliseconds(BackOffText(node));
@@ -142,14 +99,15 @@ Message Read(IXMLDOMNode* node)
 
 void Check(IXMLDOMDocument2* document, const std::wstring& operation, Expect expect)
 {
-    IXMLDOMNodePtr node = FirstElementNamed(document, operation + L"ResponseMessage");
-    if (!node)
+    // The message comes before the groups of a listing: the walk stops at it.
+    const std::vector<IXMLDOMElementPtr> found = LSXmlNodes::ElementsNamed(document, operation + L"ResponseMessage", 1);
+    if (found.empty())
     {
         if (expect == Expect::WholeList)
             ThrowMissing(operation);
         return;
     }
-    const Message message = Read(node);
+    const Message message = Read(found.front());
     if (message.responseClass == L"Success")
         return;
     // A partial list taken as the whole one would delete the folders of the

@@ -14,6 +14,7 @@
 #include <exception>
 #include <map>
 #include <numeric>
+#include <optional>
 
 namespace {
 
@@ -26,12 +27,20 @@ const wchar_t* const BatchesInFlightSetting = L"KOVAUnifiedGroups.GraphBatchesIn
 constexpr uint32_t DefaultBatchesInFlight = 4;
 constexpr uint32_t MostBatchesInFlight = 8;
 
-// The answer of one batch: which sub-requests must go again, and when.
-struct BatchOutcome
+// The sub-requests of one round that must go again, and the answer that
+// asked for the longest back-off: a whole batch's own failure, or one made
+// for throttled sub-answers.
+struct Throttled
 {
-    std::vector<size_t> throttled;
-    uint32_t throttleStatus = 0;
-    uint32_t retryAfterSeconds = 0;
+    std::vector<size_t> groups;
+    std::optional<LSHttpError> longest;
+
+    void Add(const std::vector<size_t>& more, const LSHttpError& answer)
+    {
+        groups.insert(groups.end(), more.begin(), more.end());
+        if (!longest || answer.RetryAfter() > longest->RetryAfter())
+            longest = answer;
+    }
 };
 
 bool IsThrottling(uint32_t status)
@@ -125,15 +134,14 @@ std::wstring SubAnswerMessage(const Json& response, uint32_t status)
     throw LSHttpError(status, text, body ? Wide(body->dump()) : std::wstring(), 0);
 }
 
-// Records the drives answered, fails on any failed sub-request, and returns
-// the throttled ones, in request order.
-BatchOutcome TakeAnswers(const Json& answer, const std::vector<std::wstring>& groupIds,
-                         const std::vector<size_t>& pending, std::vector<LSGraphDrives::Drive>& drives)
+// Records the drives answered, fails on any failed sub-request, and adds
+// the throttled ones to those of the round.
+void TakeAnswers(const Json& answer, const std::vector<std::wstring>& groupIds, const std::vector<size_t>& pending,
+                 std::vector<LSGraphDrives::Drive>& drives, Throttled& throttled)
 {
     std::map<std::string, size_t> unanswered;
     for (size_t index : pending)
         unanswered.emplace(SubRequestId(index), index);
-    BatchOutcome outcome;
     for (const Json& response : LSGraphJson::RequireArray(answer, "responses", "the batch answer"))
     {
         const std::string id = LSGraphJson::RequireString(response, "id", "a batch answer item");
@@ -152,19 +160,14 @@ BatchOutcome TakeAnswers(const Json& answer, const std::vector<std::wstring>& gr
             drives[index].message = SubAnswerMessage(response, status);
         }
         else if (IsThrottling(status))
-        {
-            outcome.throttled.push_back(index);
-            outcome.throttleStatus = status;
-            outcome.retryAfterSeconds = std::max(outcome.retryAfterSeconds, RetryAfterSeconds(response));
-        }
+            throttled.Add({index}, LSHttpError(status, L"drive requests throttled", std::wstring(),
+                                               RetryAfterSeconds(response)));
         else
             ThrowSubRequestFailure(response, status, groupIds[index]);
     }
     if (!unanswered.empty())
         LSGraphJson::ThrowInvalidAnswer("the batch answer has no item for group " +
                                         Utf8(groupIds[unanswered.begin()->second]));
-    std::sort(outcome.throttled.begin(), outcome.throttled.end());
-    return outcome;
 }
 
 uint32_t BatchesInFlight()
@@ -247,34 +250,54 @@ Json ReadBatch(BatchJob& job, OpenBatch& batch)
     return LSGraphJson::FinishExchange(*batch.request, job.batchUrl, job.shutdownInformer);
 }
 
-// A repeated attempt goes alone: sent and waited for before anything else is read.
-Json ExchangeAlone(BatchJob& job, const std::vector<size_t>& pending)
+// A batch answered: its drives recorded, its throttled sub-requests (all of
+// them when the batch itself was throttled) added to those of the round.
+void ReadBatchInto(BatchJob& job, OpenBatch& batch, Throttled& throttled)
 {
-    std::vector<OpenBatch> one;
-    one.push_back(StartBatch(job, pending));
-    WaitForOne(job, one);
-    return ReadBatch(job, one.front());
+    Json answer;
+    try
+    {
+        answer = ReadBatch(job, batch);
+    }
+    catch (const LSHttpError& error)
+    {
+        if (!CLSBaseWS::IsThrottling(error))
+            throw;
+        throttled.Add(batch.pending, error);
+        return;
+    }
+    TakeAnswers(answer, job.groupIds, batch.pending, job.drives, throttled);
 }
 
-// The first attempt's answer, then the throttled sub-requests (or the whole
-// batch, when the batch itself was throttled) again under the throttling
-// retry, until every drive is known.
-void CompleteBatch(BatchJob& job, OpenBatch& first)
+// One round: the groups in batches, up to inFlight of them open at once;
+// what comes back throttled is gathered for the next round.
+Throttled SendRound(BatchJob& job, const std::vector<size_t>& groups, size_t inFlight)
 {
-    std::vector<size_t> pending = first.pending;
-    bool firstAttempt = true;
-    CLSBaseWS::RetryOnServerUnavailable(job.shutdownInformer, [&] {
-        const bool answered = firstAttempt;
-        firstAttempt = false;
-        const Json answer = answered ? ReadBatch(job, first) : ExchangeAlone(job, pending);
-        const BatchOutcome outcome = TakeAnswers(answer, job.groupIds, pending, job.drives);
-        if (outcome.throttled.empty())
-            return;
-        pending = outcome.throttled;
-        throw LSHttpError(outcome.throttleStatus,
-                          CStdStr::Format(L"%u drive requests throttled", unsigned(pending.size())), std::wstring(),
-                          outcome.retryAfterSeconds);
-    });
+    Throttled throttled;
+    std::vector<OpenBatch> open;
+    size_t next = 0; // the position in groups of the next batch's first
+    const auto fill = [&] {
+        while (open.size() < inFlight && next < groups.size())
+        {
+            const size_t count = std::min(LSGraphDrives::MaxRequestsPerBatch, groups.size() - next);
+            const auto first = groups.begin() + static_cast<std::ptrdiff_t>(next);
+            open.push_back(StartBatch(job, std::vector<size_t>(first, first + static_cast<std::ptrdiff_t>(count))));
+            next += count;
+        }
+    };
+    // All or nothing: the first failure ends the pass; batches still in
+    // flight are let go, their platform objects kept until they complete.
+    fill();
+    while (!open.empty())
+    {
+        const size_t done = WaitForOne(job, open);
+        OpenBatch batch = std::move(open[done]);
+        open.erase(open.begin() + static_cast<std::ptrdiff_t>(done));
+        ReadBatchInto(job, batch, throttled);
+        fill();
+    }
+    std::sort(throttled.groups.begin(), throttled.groups.end());
+    return throttled;
 }
 
 } // namespace
@@ -287,28 +310,15 @@ std::vector<LSGraphDrives::Drive> LSGraphDrives::DocumentLibraries(const std::ws
     std::vector<Drive> drives(groupIds.size());
     BatchJob job{graphRoot + BatchPath, authorization, groupIds, drives, shutdownInformer};
     const size_t inFlight = BatchesInFlight();
-    std::vector<OpenBatch> open;
-    size_t next = 0; // the first group of the next batch
-    const auto fill = [&] {
-        while (open.size() < inFlight && next < groupIds.size())
-        {
-            const size_t count = std::min(MaxRequestsPerBatch, groupIds.size() - next);
-            open.push_back(StartBatch(job, GroupRange(next, count)));
-            next += count;
-        }
-    };
-    // All or nothing: the first failure ends the pass; batches still in
-    // flight are let go, their platform objects kept until they complete.
-    fill();
-    while (!open.empty())
-    {
-        const size_t done = WaitForOne(job, open);
-        OpenBatch batch = std::move(open[done]);
-        open.erase(open.begin() + static_cast<std::ptrdiff_t>(done));
-        // Its slot stays free until it is complete, so a repeated attempt
-        // counts against the limit too.
-        CompleteBatch(job, batch);
-        fill();
-    }
+    std::vector<size_t> pending = GroupRange(0, groupIds.size());
+    // The throttled sub-requests of every batch go again together, after one
+    // wait for the longest back-off asked: one retry for the whole pass.
+    CLSBaseWS::RetryOnServerUnavailable(shutdownInformer, [&] {
+        Throttled throttled = SendRound(job, pending, inFlight);
+        if (throttled.groups.empty())
+            return;
+        pending = std::move(throttled.groups);
+        throw *throttled.longest;
+    });
     return drives;
 }

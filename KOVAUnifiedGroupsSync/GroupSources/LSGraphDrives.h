@@ -2,9 +2,10 @@
 // The document library address of each group, asked over Microsoft Graph in
 // JSON batches, up to KOVAUnifiedGroups.GraphBatchesInFlight (1 to 8, default
 // 4) of them in flight at once on the caller's thread. Sub-requests answered
-// with a throttling status (or a whole batch so answered) are sent again, on
-// their own, after their Retry-After, under the transport's throttling retry
-// (at most 5 attempts per batch, light-sync mode on at each).
+// with a throttling status (all of a batch so answered) are gathered over
+// every batch and sent again together after one wait, the longest back-off
+// asked, under the transport's throttling retry (at most 5 rounds per pass,
+// light-sync mode on at each).
 #include "KOVASyncBasicsPtrs.h"
 
 #include <cstddef>

@@ -99,9 +99,12 @@ Json ParseLimited(const std::string& text, bool& tooDeep)
 Json Exchange(const std::wstring& url, const std::wstring& method, const std::wstring& authorization,
               const std::string& body, ILSShutdownInformerPtr& shutdownInformer)
 {
-    ILSHttpRequestPtr request = OpenJsonRequest(url, method, authorization, body);
-    LoggingGraphErrors(url, [&] { CLSBaseWS::PerformAsyncSend(request, url, Wide(body), shutdownInformer); });
-    return ParsedAnswer(*request, url);
+    Json answer;
+    LoggingGraphErrors(url, [&] {
+        CLSBaseWS::Exchange([&] { return OpenJsonRequest(url, method, authorization, body); }, url, Wide(body),
+                            shutdownInformer, [&](ILSHttpRequest& request) { answer = ParsedAnswer(request, url); });
+    });
+    return answer;
 }
 
 ILSHttpRequestPtr StartExchange(const std::wstring& url, const std::wstring& method,
@@ -115,7 +118,7 @@ ILSHttpRequestPtr StartExchange(const std::wstring& url, const std::wstring& met
 
 Json FinishExchange(ILSHttpRequest& request, const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer)
 {
-    LoggingGraphErrors(url, [&] { request.FinishSend(url, shutdownInformer); });
+    LoggingGraphErrors(url, [&] { request.FinishSend(url, shutdownInformer, LSAnswerChecks{}); });
     return ParsedAnswer(request, url);
 }
 

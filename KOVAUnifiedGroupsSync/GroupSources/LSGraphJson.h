@@ -13,9 +13,11 @@ namespace LSGraphJson {
 
 using Json = nlohmann::json;
 
-// One request carrying the bearer value and "Accept: application/json"; a
-// non-empty body goes out as application/json. HTTP failures pass as
-// LSHttpError; an answer that is not JSON fails through ThrowInvalidAnswer.
+// One exchange, each attempt a fresh request carrying the bearer value and
+// "Accept: application/json"; a non-empty body goes out as application/json.
+// Throttling is retried under the transport's one retry; other HTTP failures
+// pass as LSHttpError; an answer that is not JSON fails through
+// ThrowInvalidAnswer.
 Json Exchange(const std::wstring& url, const std::wstring& method, const std::wstring& authorization,
               const std::string& body, ILSShutdownInformerPtr& shutdownInformer);
 

@@ -9,6 +9,7 @@
 #include "LSListingRefused.h"
 #include "LSLog.h"
 #include "LSSecureAddress.h"
+#include "LSXmlNodes.h"
 #include "hresult_exception.h"
 
 namespace {
@@ -73,47 +74,33 @@ IXMLDOMElementPtr AsElement(IXMLDOMNodePtr node)
     return Require(element);
 }
 
-IXMLDOMNodePtr SelectSingle(IXMLDOMNode* context, const std::wstring& query)
+// The text of the element the query selects; a missing one ends the listing.
+std::wstring RequiredText(IXMLDOMNode* context, const std::wstring& query)
 {
-    IXMLDOMNodePtr node;
-    ThrowIfFailedCom(context->selectSingleNode(_bstr_t(query.c_str()), &node), context, IID_IXMLDOMNode);
-    return node;
-}
-
-std::wstring ElementText(IXMLDOMElementPtr element)
-{
-    BSTR raw = nullptr;
-    HRESULT hr = element->get_text(&raw);
-    _bstr_t text(raw, false);
-    ThrowIfFailedCom(hr, element, IID_IXMLDOMElement);
-    return CStdStr::FromBSTR(text.GetBSTR());
-}
-
-// The transport retries the HTTP-level throttling itself; what is left here
-// is a busy response message inside a 200 answer.
-bool IsBusyResponseMessage(const LSHttpError& error)
-{
-    return error.Status() == 200 && error.Throttled();
+    return LSXmlNodes::TextOf(AsElement(LSXmlNodes::SelectSingle(context, query)));
 }
 
 // One POST to the endpoint with the bearer value; the answer as a document,
-// once its response message says the operation succeeded.
+// once its response message says the operation succeeded. Every form of
+// "busy" (429, 503, the busy fault, the busy response message) is retried
+// under the exchange's one retry, on a fresh request each time.
 IXMLDOMDocument2Ptr Exchange(const std::wstring& endpoint, const std::wstring& authorization,
                              const std::wstring& envelope, const wchar_t* operation,
                              LSEwsResponseMessage::Expect expect, ILSShutdownInformerPtr& shutdownInformer)
 {
     IXMLDOMDocument2Ptr document;
-    CLSBaseWS::RetryOnServerUnavailable(
-        shutdownInformer,
-        [&]() {
+    CLSBaseWS::Exchange(
+        [&] {
             ILSHttpRequestPtr request = CLSBaseWS::OpenRequest(endpoint, Method, true);
             ThrowIfFailedCom(
                 request->SetRequestHeader(_bstr_t(AuthorizationHeader), _bstr_t(authorization.c_str())));
-            CLSBaseWS::PerformAsyncSend(request, endpoint, envelope, shutdownInformer);
-            document = CLSBaseWS::SanitiseXMLDocument(*request);
-            LSEwsResponseMessage::Check(Require(document), operation, expect);
+            return request;
         },
-        IsBusyResponseMessage);
+        endpoint, envelope, shutdownInformer,
+        [&](ILSHttpRequest& request) {
+            document = CLSBaseWS::SanitiseXMLDocument(request);
+            LSEwsResponseMessage::Check(Require(document), operation, expect);
+        });
     return document;
 }
 
@@ -138,7 +125,7 @@ std::wstring ResourceUrl(const std::wstring& endpoint, const std::wstring& autho
         Exchange(endpoint, authorization, CStdStr::Format(DetailsEnvelopeFormat, idText.c_str()), DetailsOperation,
                  LSEwsResponseMessage::Expect::Record, shutdownInformer);
     const CStdStr query = CStdStr::Format(ResourceUrlQueryFormat, resourceName.c_str());
-    return ElementText(AsElement(SelectSingle(details, query)));
+    return RequiredText(details, query);
 }
 
 std::vector<GUID> Ids(const std::vector<LSUnifiedGroups::LSUnifiedGroup>& groups)
@@ -213,9 +200,9 @@ std::vector<LSUnifiedGroups::LSUnifiedGroup> LSUnifiedGroups::GetCurrentGroups(
     for (long i = 0; i < count; ++i)
     {
         IXMLDOMElementPtr group = AsElement(GroupNodeAt(groupNodes, i));
-        const std::wstring idText = ElementText(AsElement(SelectSingle(group, IdQuery)));
+        const std::wstring idText = RequiredText(group, IdQuery);
         const CStdStr bracedId = CStdStr::Format(BracedGuidFormat, idText.c_str());
-        std::wstring displayName = ElementText(AsElement(SelectSingle(group, DisplayNameQuery)));
+        std::wstring displayName = RequiredText(group, DisplayNameQuery);
         groups.push_back({GuidFromText(bracedId), std::move(displayName), std::wstring()});
         idTexts.push_back(idText);
     }

@@ -4,11 +4,6 @@
 
 namespace {
 
-void ThrowOnStatus(LSTATUS status, const char* what)
-{
-    ThrowIfFailed(HRESULT_FROM_WIN32(status), what);
-}
-
 bool IsAbsent(LSTATUS status)
 {
     return status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND;
@@ -19,8 +14,8 @@ bool IsAbsent(LSTATUS status)
 LSRegistryKey LSRegistryKey::Create(HKEY parent, const std::wstring& path)
 {
     HKEY key = nullptr;
-    ThrowOnStatus(RegCreateKeyExW(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                                  nullptr, &key, nullptr),
+    ThrowIfFailed(HRESULT_FROM_WIN32(RegCreateKeyExW(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                                     KEY_ALL_ACCESS, nullptr, &key, nullptr)),
                   "RegCreateKeyExW");
     return LSRegistryKey(key);
 }
@@ -31,15 +26,15 @@ LSRegistryKey LSRegistryKey::OpenIfPresent(HKEY parent, const std::wstring& path
     const LSTATUS status = RegOpenKeyExW(parent, path.c_str(), 0, KEY_ALL_ACCESS, &key);
     if (IsAbsent(status))
         return LSRegistryKey(nullptr);
-    ThrowOnStatus(status, "RegOpenKeyExW");
+    ThrowIfFailed(HRESULT_FROM_WIN32(status), "RegOpenKeyExW");
     return LSRegistryKey(key);
 }
 
 void LSRegistryKey::SetText(const std::wstring& name, const std::wstring& text) const
 {
     const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)); // with the terminating NUL
-    ThrowOnStatus(RegSetValueExW(m_key.Get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
-                                 reinterpret_cast<const BYTE*>(text.c_str()), bytes),
+    ThrowIfFailed(HRESULT_FROM_WIN32(RegSetValueExW(m_key.Get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+                                                    reinterpret_cast<const BYTE*>(text.c_str()), bytes)),
                   "RegSetValueExW");
 }
 
@@ -54,7 +49,7 @@ void LSRegistryKey::DeleteTree(const std::wstring& name) const
 {
     const LSTATUS status = RegDeleteTreeW(m_key.Get(), name.c_str());
     if (!IsAbsent(status))
-        ThrowOnStatus(status, "RegDeleteTreeW");
+        ThrowIfFailed(HRESULT_FROM_WIN32(status), "RegDeleteTreeW");
 }
 
 void LSRegistryKey::DeleteIfLeaf(const std::wstring& name) const
@@ -63,12 +58,12 @@ void LSRegistryKey::DeleteIfLeaf(const std::wstring& name) const
     if (!key)
         return;
     DWORD subkeys = 0;
-    ThrowOnStatus(RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
-                                   nullptr, nullptr, nullptr, nullptr),
+    ThrowIfFailed(HRESULT_FROM_WIN32(RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr,
+                                                      nullptr, nullptr, nullptr, nullptr, nullptr, nullptr)),
                   "RegQueryInfoKeyW");
     if (subkeys != 0)
         return; // something else lives under it
     const LSTATUS status = RegDeleteKeyW(m_key.Get(), name.c_str());
     if (!IsAbsent(status))
-        ThrowOnStatus(status, "RegDeleteKeyW");
+        ThrowIfFailed(HRESULT_FROM_WIN32(status), "RegDeleteKeyW");
 }

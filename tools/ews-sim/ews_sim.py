@@ -572,6 +572,10 @@ class SimState:
         with self.lock:
             self.open_requests -= 1
 
+    def open_count(self):
+        with self.lock:
+            return self.open_requests
+
     def set_dataset(self, obj):
         checked = check_dataset(obj)
         with self.lock:
@@ -978,7 +982,7 @@ class ControlApi:
         return {"ms": self.state.get_answer_delay()}
 
     def health(self, _):
-        return {"ok": True, "port": self.server.port}
+        return {"ok": True, "port": self.server.port, "open": self.state.open_count()}
 
     def stop(self, _):
         # Runs once the answer is written; this is a handler thread, not the serving one.

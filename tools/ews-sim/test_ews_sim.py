@@ -297,7 +297,7 @@ class ScriptQueue(SimTestCase):
             thread.join(5)
         self.assertEqual(results, [200, 200, 200])
         self.assertGreaterEqual(time.monotonic() - start, 0.25)
-        self.control("GET", "health")  # the control API is never delayed nor counted
+        self.assertEqual(self.control("GET", "health")["open"], 0)  # the control API is never delayed nor counted
         log = self.control("GET", "requests")
         self.assertEqual(sorted(r["open"] for r in log), [1, 2, 3])
         self.control("POST", "reset")
@@ -372,7 +372,7 @@ class RequestLogAndConnections(SimTestCase):
         sim = ews_sim.EwsSimulator(lifetime=60).start()
         conn = http.client.HTTPConnection("127.0.0.1", sim.port, timeout=5)
         conn.request("GET", "/_sim/health")
-        self.assertEqual(json.loads(conn.getresponse().read()), {"ok": True, "port": sim.port})
+        self.assertEqual(json.loads(conn.getresponse().read()), {"ok": True, "port": sim.port, "open": 0})
         conn.request("POST", "/_sim/stop")
         self.assertEqual(json.loads(conn.getresponse().read()), {"ok": True})
         conn.close()
