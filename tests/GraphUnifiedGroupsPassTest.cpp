@@ -1118,6 +1118,18 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchWhenTheEwsConnectionIsRefused)
 
 // Remembered libraries: passes on one filter object with
 // KOVAUnifiedGroups.LibraryRefreshHours at its default unless a case sets it.
+// Each case starts from an empty cache.
+class LSLibraryCacheAccess
+{
+public:
+    static void ForgetAll()
+    {
+        LSLibraryCache& cache = LSLibraryCache::Instance();
+        const std::lock_guard<std::mutex> hold(cache.m_lock);
+        cache.m_scopes.clear();
+    }
+};
+
 namespace {
 
 _COM_SMARTPTR_TYPEDEF(IKOVAPassFigures, __uuidof(IKOVAPassFigures));
@@ -1131,12 +1143,12 @@ protected:
     {
         GraphPassTest::SetUp();
         m_libraryRefreshHours.Delete();
-        LSLibraryCache::Instance().ForgetAll();
+        LSLibraryCacheAccess::ForgetAll();
     }
 
     void TearDown() override
     {
-        LSLibraryCache::Instance().ForgetAll();
+        LSLibraryCacheAccess::ForgetAll();
         GraphPassTest::TearDown();
     }
 
@@ -1206,7 +1218,7 @@ TEST_F(LibraryCacheTest, ASecondPassSendsTheListingAloneUnlessEveryLibraryIsAske
     for (const Case& c : cases)
     {
         const std::string what = Utf8(c.backend) + " " + std::to_string(c.hours);
-        LSLibraryCache::Instance().ForgetAll();
+        LSLibraryCacheAccess::ForgetAll();
         m_backend.SetString(c.backend);
         if (c.hours < 0)
             m_libraryRefreshHours.Delete();
@@ -1237,7 +1249,7 @@ TEST_F(LibraryCacheTest, AnAddedGroupCostsOneLibraryRequestAndARemovedOneLosesIt
     for (const wchar_t* backend : {L"EWS", L"Graph"})
     {
         const std::string what = Utf8(backend);
-        LSLibraryCache::Instance().ForgetAll();
+        LSLibraryCacheAccess::ForgetAll();
         m_backend.SetString(backend);
         const std::vector<SimGroup> five(groups.begin(), groups.begin() + 5);
         Serve(five);
@@ -1280,7 +1292,7 @@ TEST_F(LibraryCacheTest, AMovedLibraryAppearsOnceItsEntryIsOlderThanTheRefreshAg
     for (const wchar_t* backend : {L"EWS", L"Graph"})
     {
         const std::string what = Utf8(backend);
-        LSLibraryCache::Instance().ForgetAll();
+        LSLibraryCacheAccess::ForgetAll();
         m_backend.SetString(backend);
         Serve(groups);
         ASSERT_EQ(S_OK, RunPass()) << m_log.All();
@@ -1316,14 +1328,14 @@ TEST_F(LibraryCacheTest, TwoProfilesServicesAndResourceNamesDoNotShareEntries)
 
     // Another profile's token cache (the mail-client facts hold one profile
     // a process; forgotten here to stand for the other): its own entries.
-    LSOutlookInfo::ResetForTest();
+    LSOutlookInfoAccess::Reset();
     ASSERT_EQ(S_OK, m_filter->SetCurrentProfileName(_bstr_t(L"Second Profile")));
     Serve(groups);
     EXPECT_EQ(4u, CountedPass());
     Serve(groups);
     EXPECT_EQ(1u, CountedPass());
     RemoveTree(LSOutlookInfo::GetProfileFilePath(L""));
-    LSOutlookInfo::ResetForTest();
+    LSOutlookInfoAccess::Reset();
     ASSERT_EQ(S_OK, m_filter->SetCurrentProfileName(_bstr_t(L"Graph Profile")));
     Serve(groups);
     EXPECT_EQ(1u, CountedPass());
@@ -1361,7 +1373,7 @@ TEST_F(LibraryCacheTest, AFailedPassLeavesTheListAndTheEntriesAsTheyWere)
     for (const wchar_t* backend : {L"EWS", L"Graph"})
     {
         const std::string what = Utf8(backend);
-        LSLibraryCache::Instance().ForgetAll();
+        LSLibraryCacheAccess::ForgetAll();
         m_backend.SetString(backend);
         Serve(groups);
         ASSERT_EQ(S_OK, RunPass()) << m_log.All();
@@ -1389,7 +1401,7 @@ TEST_F(LibraryCacheTest, AFailedPassLeavesTheListAndTheEntriesAsTheyWere)
     // Over Graph a group waiting for its library is asked again at every pass.
     std::vector<SimGroup> withFirst = groups;
     withFirst.push_back(first);
-    LSLibraryCache::Instance().ForgetAll();
+    LSLibraryCacheAccess::ForgetAll();
     for (int pass = 0; pass < 2; ++pass)
     {
         Serve(withFirst);

@@ -113,9 +113,3 @@ void LSLibraryCache::Replace(const Scope& scope, Entries entries)
     });
     m_scopes.erase(oldest);
 }
-
-void LSLibraryCache::ForgetAll()
-{
-    const std::lock_guard<std::mutex> hold(m_lock);
-    m_scopes.clear();
-}

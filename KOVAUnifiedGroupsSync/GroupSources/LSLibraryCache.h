@@ -71,8 +71,6 @@ public:
 
     // Reads the setting and takes the fresh entries of the listed groups.
     Pass Begin(const Scope& scope, const std::vector<GUID>& listed);
-    // Drops every entry (for tests that need an empty cache).
-    void ForgetAll();
 
     // Scopes kept at most; the one used longest ago goes first.
     static constexpr size_t MostScopes = 32;
@@ -81,6 +79,8 @@ public:
     static constexpr const wchar_t* RefreshHoursSetting = L"KOVAUnifiedGroups.LibraryRefreshHours";
 
 private:
+    friend class LSLibraryCacheAccess;
+
     struct ScopeEntries
     {
         Entries entries;
