@@ -8,6 +8,7 @@
 #include "LSHttpRequestFactory.h"
 #include "LSLog.h"
 #include "LSResourceLibraries.h"
+#include "LSSentRequests.h"
 #include "LSRetryAfter.h"
 #include "LSSetting.h"
 #include "LSSyncHelper.h"
@@ -117,6 +118,7 @@ _variant_t LoggedBody(const std::wstring& body)
 // the request gets the product's user agent.
 void PrepareSend(ILSHttpRequestPtr& request, ILSShutdownInformerPtr& shutdownInformer)
 {
+    LSSentRequests::CountOne();
     if (shutdownInformer)
         shutdownInformer->NotifyActivity();
     const CStdStr userAgent = LSResourceLibraries::GetUserAgent();

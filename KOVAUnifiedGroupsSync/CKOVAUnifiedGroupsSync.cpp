@@ -51,6 +51,8 @@ void* CKOVAUnifiedGroupsSync::FindInterface(REFIID riid)
         return static_cast<ILSNeedsShutdownInfo*>(this);
     if (IsEqualIID(riid, __uuidof(IKOVAWaitingGroups)))
         return static_cast<IKOVAWaitingGroups*>(this);
+    if (IsEqualIID(riid, __uuidof(IKOVAPassFigures)))
+        return static_cast<IKOVAPassFigures*>(this);
     return nullptr;
 }
 
@@ -224,6 +226,14 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::GetWaitingGroup(LONG index, BSTR* id, BSTR*
     *message = messageText.Detach();
     return S_OK;
     LS_COM_BOUNDARY_END("CKOVAUnifiedGroupsSync::GetWaitingGroup")
+}
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::GetLastUpdateRequests(ULONG* requests)
+{
+    if (!requests)
+        return E_POINTER;
+    *requests = m_lastUpdateRequests;
+    return S_OK;
 }
 
 STDMETHODIMP CKOVAUnifiedGroupsSync::GetShutdownInformer(ILSShutdownInformer** informer)

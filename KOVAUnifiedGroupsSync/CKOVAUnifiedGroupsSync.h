@@ -22,7 +22,8 @@ class CKOVAUnifiedGroupsSync : public LSComObjectRoot,
                                public LSSyncFilter2Dispatch,
                                public ILSManualDeletionsSyncFilter,
                                public ILSNeedsShutdownInfo,
-                               public IKOVAWaitingGroups
+                               public IKOVAWaitingGroups,
+                               public IKOVAPassFigures
 {
 public:
     using Group = LSUnifiedGroups::LSUnifiedGroup;
@@ -78,6 +79,9 @@ public:
     STDMETHODIMP GetWaitingCount(LONG* count) override;
     STDMETHODIMP GetWaitingGroup(LONG index, BSTR* id, BSTR* name, BSTR* message) override;
 
+    // IKOVAPassFigures
+    STDMETHODIMP GetLastUpdateRequests(ULONG* requests) override;
+
 protected:
     ~CKOVAUnifiedGroupsSync() override = default;
     void* FindInterface(REFIID riid) override;
@@ -97,6 +101,7 @@ private:
     std::vector<LSUnifiedGroups::LSWaitingGroup> m_waiting;
     bool m_hasGroupList = false; // a folder update has succeeded on this object
     bool m_folderUpdateRunning = false;
+    ULONG m_lastUpdateRequests = 0;
     ILSShutdownInformerPtr m_shutdownInformer;
     CStdStr m_startPoint;
     CStdStr m_clientId;

@@ -8,8 +8,12 @@
 #include "LSOutlookInfo.h"
 #include "LSPropertyNames.h"
 #include "LSResourceLibraries.h"
+#include "LSSentRequests.h"
 #include "LSSetting.h"
 #include "hresult_exception.h"
+
+#include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -76,6 +80,25 @@ private:
     bool& m_running;
 };
 
+// Counts the requests this thread sends for the length of a scope, failed
+// updates included.
+class UpdateRequestCount
+{
+public:
+    explicit UpdateRequestCount(ULONG& count) : m_count(count), m_before(LSSentRequests::OnThisThread()) {}
+    ~UpdateRequestCount()
+    {
+        const uint64_t sent = LSSentRequests::OnThisThread() - m_before;
+        m_count = static_cast<ULONG>(std::min<uint64_t>(sent, ULONG_MAX));
+    }
+    UpdateRequestCount(const UpdateRequestCount&) = delete;
+    UpdateRequestCount& operator=(const UpdateRequestCount&) = delete;
+
+private:
+    ULONG& m_count;
+    uint64_t m_before;
+};
+
 } // namespace
 
 STDMETHODIMP CKOVAUnifiedGroupsSync::PreContentSyncFolderUpdate(ILSPropertyMap* folder)
@@ -87,6 +110,7 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::PreContentSyncFolderUpdate(ILSPropertyMap* 
     if (m_folderUpdateRunning)
         throw hresult_exception(HRESULT_FROM_WIN32(ERROR_BUSY), "a folder update is already running on this filter");
     const FolderUpdateRunning running(m_folderUpdateRunning);
+    const UpdateRequestCount counted(m_lastUpdateRequests);
     m_startPoint.clear();
     const ILSPropertyMapPtr heldFolder(folder);
     ReadFolderSettings(heldFolder);

@@ -1,9 +1,12 @@
 #include "ComponentPass.h"
 
+#include "KOVAUnifiedGroupsSync_h.h"
 #include "LSHostPropertyMap.h"
 #include "LSPropertyNames.h"
 #include "ProcessFigures.h"
 #include "hresult_exception.h"
+
+_COM_SMARTPTR_TYPEDEF(IKOVAPassFigures, __uuidof(IKOVAPassFigures));
 
 namespace {
 
@@ -60,4 +63,13 @@ unsigned ComponentPass::Run()
     m_refreshMs = refreshed - start;
     m_itemsMs = WallMilliseconds() - refreshed;
     return count;
+}
+
+unsigned long ComponentPass::Requests()
+{
+    IKOVAPassFiguresPtr figures;
+    Check("QueryInterface(IKOVAPassFigures)", m_filter.QueryInterface(__uuidof(IKOVAPassFigures), &figures));
+    ULONG requests = 0;
+    Check("GetLastUpdateRequests", figures->GetLastUpdateRequests(&requests));
+    return requests;
 }

@@ -20,6 +20,8 @@ public:
     // and parsing) and of its item hand-over, in milliseconds.
     double RefreshMs() const { return m_refreshMs; }
     double ItemsMs() const { return m_itemsMs; }
+    // Requests the last Run's folder update sent, as the filter counts them.
+    unsigned long Requests();
 
 private:
     LSHostShutdownInformer* m_informer;

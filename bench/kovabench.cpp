@@ -11,6 +11,8 @@
 //                                    CYCLES times: handles and committed private bytes after cycle 10 and
 //                                    the last; hold-token-library keeps the token library stand-in loaded
 //   kovabench floor-unload URL FILE CYCLES  the same cycles with the floor client's exchanges instead
+//   kovabench repeat URL PASSES [graph]  one filter object: a first pass, then PASSES repeated passes that
+//                                    take the remembered libraries (every other command asks every library)
 #include "CleaningBench.h"
 #include "ComponentPass.h"
 #include "FloorClient.h"
@@ -75,6 +77,35 @@ public:
     }
     GraphBackend(const GraphBackend&) = delete;
     GraphBackend& operator=(const GraphBackend&) = delete;
+};
+
+void SetUserDword(const wchar_t* name, DWORD value)
+{
+    if (RegSetKeyValueW(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath().c_str(), name, REG_DWORD, &value,
+                        sizeof(value)) != ERROR_SUCCESS)
+        throw hresult_exception(E_FAIL, "cannot write a DWORD setting");
+}
+
+// The remembered libraries: asked at every pass (0) for the commands that
+// compare whole passes with the floor client's same exchanges, the default
+// (24 hours) for the repeated passes. The setting goes again afterwards.
+class LibraryRefresh
+{
+public:
+    explicit LibraryRefresh(bool remember)
+    {
+        if (remember)
+            Forget();
+        else
+            SetUserDword(Setting, 0);
+    }
+    ~LibraryRefresh() { Forget(); }
+    LibraryRefresh(const LibraryRefresh&) = delete;
+    LibraryRefresh& operator=(const LibraryRefresh&) = delete;
+
+private:
+    static void Forget() { RegDeleteKeyValueW(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath().c_str(), Setting); }
+    static constexpr const wchar_t* Setting = L"KOVAUnifiedGroups.LibraryRefreshHours";
 };
 
 struct Timed
@@ -163,6 +194,33 @@ int Pass(const std::wstring& url, int passes)
     char split[96];
     std::snprintf(split, sizeof(split), "refresh_ms=%.2f\nitems_ms=%.2f\n", Median(refresh), Median(handOver));
     PrintPasses(timed, items, split);
+    return 0;
+}
+
+// A first pass and repeated ones on one filter object, with the requests
+// each sent and the whole pass's wall time (update and item hand-over).
+int Repeat(const std::wstring& url, int passes)
+{
+    SetResource(url);
+    ComponentPass pass(ProgId);
+    const Timed first = Time([&] { pass.Run(); });
+    const unsigned long firstRequests = pass.Requests();
+    std::vector<Timed> repeated;
+    std::vector<double> refresh, handOver;
+    unsigned long mostRequests = 0;
+    unsigned items = 0;
+    for (int i = 0; i < passes; ++i)
+    {
+        repeated.push_back(Time([&] { items = pass.Run(); }));
+        refresh.push_back(pass.RefreshMs());
+        handOver.push_back(pass.ItemsMs());
+        mostRequests = std::max(mostRequests, pass.Requests());
+    }
+    char figures[200];
+    std::snprintf(figures, sizeof(figures),
+                  "first_requests=%lu\nfirst_ms=%.2f\nrepeat_requests=%lu\nrefresh_ms=%.2f\nitems_ms=%.2f\n",
+                  firstRequests, first.wallMs, mostRequests, Median(refresh), Median(handOver));
+    PrintPasses(repeated, items, figures);
     return 0;
 }
 
@@ -308,6 +366,15 @@ int Clean(int megabytes)
 int Dispatch(const std::vector<std::wstring>& a)
 {
     ComApartment apartment;
+    const bool repeat = a.size() >= 3 && a[0] == L"repeat";
+    const LibraryRefresh libraries(repeat);
+    if (a.size() == 3 && repeat)
+        return Repeat(a[1], std::stoi(a[2]));
+    if (a.size() == 4 && repeat && a[3] == L"graph")
+    {
+        GraphBackend graph(a[1]);
+        return Repeat(a[1], std::stoi(a[2]));
+    }
     if (a.size() == 3 && a[0] == L"pass")
         return Pass(a[1], std::stoi(a[2]));
     if (a.size() == 4 && a[0] == L"pass" && a[3] == L"graph")
@@ -331,7 +398,7 @@ int Dispatch(const std::vector<std::wstring>& a)
         return FloorUnload(a[1], a[2], std::stoi(a[3]));
     std::fprintf(stderr, "usage: kovabench pass URL PASSES [graph] | memory URL PASSES | floor URL FILE PASSES | "
                          "floor-memory URL FILE PASSES | startup URL | clean MB | unload URL CYCLES [hold-token-library] | "
-                         "floor-unload URL FILE CYCLES\n");
+                         "floor-unload URL FILE CYCLES | repeat URL PASSES [graph]\n");
     return 2;
 }
 

@@ -265,7 +265,8 @@ class PolicyTemplates(unittest.TestCase):
                                 for name in self.reads.kinds), f"{entry} is no longer read")
         self.assertTrue({"KOVAUnifiedGroups.Backend", "KOVAUnifiedGroups.GraphRoot", "KOVAUnifiedGroups.Resource",
                          "KOVAUnifiedGroups.ClientId", "KOVAUnifiedGroups.GroupResourceName",
-                         "KOVAUnifiedGroups.GraphBatchesInFlight", "KOVA.Http.NoAnswerSeconds", "KOVA.Http.Client",
+                         "KOVAUnifiedGroups.GraphBatchesInFlight", "KOVAUnifiedGroups.LibraryRefreshHours",
+                         "KOVA.Http.NoAnswerSeconds", "KOVA.Http.Client",
                          "KOVA.Log.Error",
                          "KOVA.Log.Diag", "KOVA.Log.Perf", "KOVA.LogDir", "KOVA.Log.DeleteLogsAfterMins",
                          "SharePointSync.HealthScoreThreshold", "OverrideAppDataPath"} <= set(self.reads.kinds))

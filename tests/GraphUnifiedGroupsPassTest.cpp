@@ -12,6 +12,7 @@
 #include "LSHostPropertyMap.h"
 #include "LSHostShutdownInformer.h"
 #include "LSInFlightRequests.h"
+#include "LSLibraryCache.h"
 #include "LSHttpRequest.h"
 #include "LSOutlookInfoAccess.h"
 #include "LSPropertyNames.h"
@@ -152,6 +153,7 @@ protected:
         m_groupResourceName.Delete();
         m_lightSyncEnd.Delete();
         m_autoBackend.Delete();
+        m_libraryRefreshHours.SetDword(0); // these cases count every library request of every pass
         GroupsSimulator::Reset();
         GroupsSimulator::SetGroups(Dataset());
         m_library.SetToken(1, FirstToken);
@@ -240,6 +242,7 @@ protected:
     UserSettingGuard m_lightSyncEnd{L"SharepointSync.HealthScoreLightSyncEndTime"};
     UserSettingGuard m_autoBackend{LSAutoGroupSource::RememberedSetting};
     UserSettingGuard m_batchesInFlight{L"KOVAUnifiedGroups.GraphBatchesInFlight"};
+    UserSettingGuard m_libraryRefreshHours{L"KOVAUnifiedGroups.LibraryRefreshHours"};
     ILSSyncFilter2Ptr m_filter;
     TestInformer m_informer;
     LSHostPropertyMapHolder m_folder;
@@ -1111,4 +1114,303 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchWhenTheEwsConnectionIsRefused)
     EXPECT_FALSE(m_log.Contains("Group listing over EWS refused")) << m_log.All();
     EXPECT_EQ(before, HostItems());
     EXPECT_FALSE(ReadUserText(LSAutoGroupSource::RememberedSetting).has_value());
+}
+
+// Remembered libraries: passes on one filter object with
+// KOVAUnifiedGroups.LibraryRefreshHours at its default unless a case sets it.
+// Each case starts from an empty cache.
+class LSLibraryCacheAccess
+{
+public:
+    static void ForgetAll()
+    {
+        LSLibraryCache& cache = LSLibraryCache::Instance();
+        const std::lock_guard<std::mutex> hold(cache.m_lock);
+        cache.m_scopes.clear();
+    }
+};
+
+namespace {
+
+_COM_SMARTPTR_TYPEDEF(IKOVAPassFigures, __uuidof(IKOVAPassFigures));
+
+const uint64_t MsPerHour = 3600ull * 1000ull;
+
+class LibraryCacheTest : public GraphPassTest
+{
+protected:
+    void SetUp() override
+    {
+        GraphPassTest::SetUp();
+        m_libraryRefreshHours.Delete();
+        LSLibraryCacheAccess::ForgetAll();
+    }
+
+    void TearDown() override
+    {
+        LSLibraryCacheAccess::ForgetAll();
+        GraphPassTest::TearDown();
+    }
+
+    // A new request log, these groups served.
+    static void Serve(const std::vector<SimGroup>& groups)
+    {
+        GroupsSimulator::Reset();
+        GroupsSimulator::SetGroups(groups);
+    }
+
+    // A pass whose request count the filter reports as the simulator saw it.
+    size_t CountedPass(HRESULT expected = S_OK)
+    {
+        EXPECT_EQ(expected, RunPass()) << m_log.All();
+        ULONG reported = 0;
+        EXPECT_EQ(S_OK, IKOVAPassFiguresPtr(m_filter)->GetLastUpdateRequests(&reported));
+        const size_t seen = GroupsSimulator::Requests().size();
+        EXPECT_EQ(seen, reported);
+        return seen;
+    }
+
+    // The groups whose library went over the wire: EWS details requests and
+    // Graph drive requests inside the batches.
+    static std::vector<std::string> AskedLibraries()
+    {
+        std::vector<std::string> asked;
+        for (const SimRequest& request : GroupsSimulator::Requests())
+        {
+            if (request.path == BatchPath)
+                for (const std::string& url : SubRequestUrls(request))
+                    asked.push_back(url.substr(7, 36)); // "groups/" + id
+            const size_t value = request.body.find("<Value>");
+            if (request.body.find("GetUnifiedGroupDetails") != std::string::npos && value != std::string::npos)
+                asked.push_back(request.body.substr(value + 7, 36));
+        }
+        return asked;
+    }
+
+    static SimGroup Renamed(SimGroup group, const std::wstring& site)
+    {
+        group.resources[1].second = L"https://contoso.sharepoint.com/sites/" + site + L"/Shared%20Documents";
+        return group;
+    }
+};
+
+// What one group costs: its id as the request names it.
+std::string IdOf(const SimGroup& group)
+{
+    return Utf8(group.id);
+}
+
+} // namespace
+
+TEST_F(LibraryCacheTest, ASecondPassSendsTheListingAloneUnlessEveryLibraryIsAskedEveryTime)
+{
+    const std::vector<SimGroup> groups = ManyGroups(45);
+    struct Case
+    {
+        const wchar_t* backend;
+        int hours; // -1: the setting absent
+        size_t firstPass;
+        size_t secondPass;
+    };
+    const Case cases[] = {
+        {L"EWS", -1, 46, 1}, {L"Graph", -1, 4, 1}, {L"EWS", 0, 46, 46}, {L"Graph", 0, 4, 4}, {L"Graph", 1, 4, 1},
+    };
+    for (const Case& c : cases)
+    {
+        const std::string what = Utf8(c.backend) + " " + std::to_string(c.hours);
+        LSLibraryCacheAccess::ForgetAll();
+        m_backend.SetString(c.backend);
+        if (c.hours < 0)
+            m_libraryRefreshHours.Delete();
+        else
+            m_libraryRefreshHours.SetDword(static_cast<DWORD>(c.hours));
+        Serve(groups);
+        EXPECT_EQ(c.firstPass, CountedPass()) << what;
+        EXPECT_EQ(45u, AskedLibraries().size()) << what;
+        const std::vector<std::wstring> first = HostItems();
+        Serve(groups);
+        EXPECT_EQ(c.secondPass, CountedPass()) << what;
+        EXPECT_EQ(c.secondPass == 1 ? 0u : 45u, AskedLibraries().size()) << what;
+        EXPECT_EQ(first, HostItems()) << what;
+        ExpectUnifiedItems(groups);
+    }
+    // A failed update counts what it sent too.
+    Serve(groups);
+    EwsSimClient::Script("{\"match\": {\"operation\": \"GraphMemberOf\"}, \"status\": 500}");
+    EXPECT_EQ(1u, CountedPass(E_FAIL));
+}
+
+// Names and membership come fresh from every listing; only a new group's
+// library is asked, and a group no longer listed loses its entry.
+TEST_F(LibraryCacheTest, AnAddedGroupCostsOneLibraryRequestAndARemovedOneLosesItsEntry)
+{
+    std::vector<SimGroup> groups = ManyGroups(6);
+    const SimGroup added = Group(L"7a7a7a7a-0000-4000-8000-0000000000aa", L"Added", L"added");
+    for (const wchar_t* backend : {L"EWS", L"Graph"})
+    {
+        const std::string what = Utf8(backend);
+        LSLibraryCacheAccess::ForgetAll();
+        m_backend.SetString(backend);
+        const std::vector<SimGroup> five(groups.begin(), groups.begin() + 5);
+        Serve(five);
+        ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+
+        std::vector<SimGroup> renamedAndAdded = five;
+        renamedAndAdded[1].displayName = L"Renamed group";
+        renamedAndAdded.push_back(added);
+        Serve(renamedAndAdded);
+        EXPECT_EQ(2u, CountedPass()) << what;
+        EXPECT_EQ(std::vector<std::string>{IdOf(added)}, AskedLibraries()) << what;
+        ExpectUnifiedItems(renamedAndAdded);
+
+        std::vector<SimGroup> withoutSecond = renamedAndAdded;
+        withoutSecond.erase(withoutSecond.begin() + 2);
+        Serve(withoutSecond);
+        EXPECT_EQ(1u, CountedPass()) << what;
+        ExpectUnifiedItems(withoutSecond);
+        EXPECT_EQ(S_OK, ILSManualDeletionsSyncFilterPtr(m_filter)->IsDeleted(
+                            _bstr_t(RegistryForm(groups[2].id).c_str()), 0))
+            << what;
+
+        // Listed again, it is asked again: its entry went with it.
+        Serve(renamedAndAdded);
+        EXPECT_EQ(2u, CountedPass()) << what;
+        EXPECT_EQ(std::vector<std::string>{IdOf(groups[2])}, AskedLibraries()) << what;
+        ExpectUnifiedItems(renamedAndAdded);
+    }
+}
+
+// A library moved on the server keeps its old address until its entry is
+// refreshed; each entry's age limit lies within 10 % of the setting, so the
+// entries of one pass expire over several passes, and a refreshed entry
+// starts again.
+TEST_F(LibraryCacheTest, AMovedLibraryAppearsOnceItsEntryIsOlderThanTheRefreshAge)
+{
+    VirtualClock clock;
+    m_libraryRefreshHours.SetDword(2);
+    const std::vector<SimGroup> groups = ManyGroups(40);
+    for (const wchar_t* backend : {L"EWS", L"Graph"})
+    {
+        const std::string what = Utf8(backend);
+        LSLibraryCacheAccess::ForgetAll();
+        m_backend.SetString(backend);
+        Serve(groups);
+        ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+        std::vector<SimGroup> moved = groups;
+        moved[7] = Renamed(moved[7], L"moved");
+
+        clock.Advance(2 * MsPerHour * 89 / 100);
+        Serve(moved);
+        EXPECT_EQ(1u, CountedPass()) << what;
+        ExpectUnifiedItems(groups);
+
+        clock.Advance(2 * MsPerHour * 11 / 100); // the setting's age: about half the entries
+        Serve(moved);
+        ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+        const size_t refreshed = AskedLibraries().size();
+        EXPECT_LT(0u, refreshed) << what;
+        EXPECT_GT(groups.size(), refreshed) << what;
+
+        clock.Advance(2 * MsPerHour * 11 / 100); // beyond every first entry, before any refreshed one
+        Serve(moved);
+        ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+        EXPECT_EQ(groups.size() - refreshed, AskedLibraries().size()) << what;
+        ExpectUnifiedItems(moved);
+    }
+}
+
+TEST_F(LibraryCacheTest, TwoProfilesServicesAndResourceNamesDoNotShareEntries)
+{
+    const std::vector<SimGroup> groups = Dataset();
+    m_backend.Delete(); // Auto: EWS first
+    Serve(groups);
+    EXPECT_EQ(4u, CountedPass());
+
+    // Another profile's token cache (the mail-client facts hold one profile
+    // a process; forgotten here to stand for the other): its own entries.
+    LSOutlookInfoAccess::Reset();
+    ASSERT_EQ(S_OK, m_filter->SetCurrentProfileName(_bstr_t(L"Second Profile")));
+    Serve(groups);
+    EXPECT_EQ(4u, CountedPass());
+    Serve(groups);
+    EXPECT_EQ(1u, CountedPass());
+    RemoveTree(LSOutlookInfo::GetProfileFilePath(L""));
+    LSOutlookInfoAccess::Reset();
+    ASSERT_EQ(S_OK, m_filter->SetCurrentProfileName(_bstr_t(L"Graph Profile")));
+    Serve(groups);
+    EXPECT_EQ(1u, CountedPass());
+
+    // Another resource name asks every group for that resource.
+    m_groupResourceName.SetString(L"Conversations");
+    Serve(groups);
+    EXPECT_EQ(4u, CountedPass());
+    LSHostPropertyMapHolder full;
+    ASSERT_EQ(S_OK, m_filter->SetItemProperties(0, full.Interface()));
+    EXPECT_EQ(groups[0].resources[0].second, full->Text(L"ows-Location"));
+    m_groupResourceName.Delete();
+
+    // EWS refused: the first Graph pass asks every drive, its entries are Graph's.
+    Serve(groups);
+    EwsSimClient::SetEwsMode("blocked");
+    EXPECT_EQ(4u, CountedPass()); // the listing twice (a second token), Graph's listing and one batch
+    EXPECT_EQ(3u, AskedLibraries().size());
+    ExpectUnifiedItems(groups);
+    Serve(groups);
+    EwsSimClient::SetEwsMode("blocked");
+    EXPECT_EQ(1u, CountedPass());
+    ExpectUnifiedItems(groups);
+}
+
+// A pass that fails changes nothing: the host keeps its items and the cache
+// its entries, those of groups the failed listing left out included; the
+// library learned before the failure is not kept. A group waiting for its
+// library is never remembered.
+TEST_F(LibraryCacheTest, AFailedPassLeavesTheListAndTheEntriesAsTheyWere)
+{
+    const std::vector<SimGroup> groups = ManyGroups(4);
+    const SimGroup first = Group(L"7a7a7a7a-0000-4000-8000-0000000000b1", L"New one", L"new1");
+    const SimGroup failing = Group(L"7a7a7a7a-0000-4000-8000-0000000000b2", L"New two", L"new2");
+    for (const wchar_t* backend : {L"EWS", L"Graph"})
+    {
+        const std::string what = Utf8(backend);
+        LSLibraryCacheAccess::ForgetAll();
+        m_backend.SetString(backend);
+        Serve(groups);
+        ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+        const std::vector<std::wstring> before = HostItems();
+
+        const std::vector<SimGroup> changed = {groups[0], groups[2], groups[3], first, failing};
+        Serve(changed);
+        const bool ews = std::wstring(backend) == L"EWS";
+        if (ews)
+            EwsSimClient::Script("[{\"match\": {\"operation\": \"GetUnifiedGroupDetails\"}, \"passThrough\": true}, "
+                                 "{\"match\": {\"operation\": \"GetUnifiedGroupDetails\"}, \"status\": 500}]");
+        else
+            GroupsSimulator::SetGraph(L"{\"throttle\": [{\"groupId\": \"" + failing.id + L"\", \"status\": 500}]}");
+        EXPECT_EQ(E_FAIL, RunPass()) << what;
+        EXPECT_EQ(before, HostItems()) << what;
+
+        std::vector<SimGroup> withFirst = groups;
+        withFirst.push_back(first);
+        Serve(withFirst);
+        EXPECT_EQ(2u, CountedPass()) << what;
+        EXPECT_EQ(std::vector<std::string>{IdOf(first)}, AskedLibraries()) << what;
+        ExpectUnifiedItems(withFirst);
+    }
+
+    // Over Graph a group waiting for its library is asked again at every pass.
+    std::vector<SimGroup> withFirst = groups;
+    withFirst.push_back(first);
+    LSLibraryCacheAccess::ForgetAll();
+    for (int pass = 0; pass < 2; ++pass)
+    {
+        Serve(withFirst);
+        GroupsSimulator::SetGraph(L"{\"provisioning\": [\"" + first.id + L"\"]}");
+        ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+        ExpectUnifiedItems(groups);
+        EXPECT_EQ(pass == 0 ? 5u : 1u, AskedLibraries().size()) << pass;
+    }
+    Serve(withFirst);
+    EXPECT_EQ(2u, CountedPass());
+    ExpectUnifiedItems(withFirst);
 }

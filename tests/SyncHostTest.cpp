@@ -209,3 +209,39 @@ TEST(SyncHost, SettingsOfAKilledRunComeBackWithTheNextRun)
     if (waited < 2500)
         Sleep(2500 - waited);
 }
+
+// --passes: passes on one filter object, each pass's requests as the filter
+// counts them and its wall time; the items are the last pass's.
+TEST(SyncHost, PassesOnOneFilterShowTheRequestsOfEachPass)
+{
+    EXPECT_EQ(2u, RunSyncHost(L"--passes 0").exitCode);
+    EXPECT_EQ(2u, RunSyncHost(L"--passes=two").exitCode);
+    EwsSimClient::Reset();
+    TokenLibraryStandIn tokenLibrary;
+    ComponentRegistrationGuard registration;
+    ASSERT_EQ(0u, RunRegsvr32(L"/s"));
+    UserSettingGuard officeVersion(L"Tenbrid.ForceOutlookVersion");
+    officeVersion.SetString(L"16");
+    UserSettingGuard lastProfileDir(L"KOVA.LastActiveProfileDir");
+    UserSettingGuard refreshHours(L"KOVAUnifiedGroups.LibraryRefreshHours");
+    refreshHours.Delete();
+    const std::wstring resource = L" --backend ews --resource " + EwsSimClient::BaseUrl() + L"/";
+
+    const ProcessResult json = RunSyncHost(L"--json --passes 3" + resource);
+    ASSERT_EQ(0u, json.exitCode) << json.errors;
+    EXPECT_TRUE(Contains(json.output, "\"itemCount\":5,")) << json.output;
+    EXPECT_TRUE(Contains(json.output, ",\"passes\":[{\"pass\":1,\"requests\":6,\"wallMs\":")) << json.output;
+    EXPECT_TRUE(Contains(json.output, "},{\"pass\":2,\"requests\":1,\"wallMs\":")) << json.output;
+    EXPECT_TRUE(Contains(json.output, "},{\"pass\":3,\"requests\":1,\"wallMs\":")) << json.output;
+    EXPECT_EQ(8u, EwsSimClient::Requests().size());
+
+    // Asked at every pass: every pass costs the same.
+    refreshHours.SetDword(0);
+    EwsSimClient::Reset();
+    const ProcessResult table = RunSyncHost(L"--passes 2" + resource);
+    ASSERT_EQ(0u, table.exitCode) << table.errors;
+    EXPECT_TRUE(Contains(table.output, "5 groups listed over EWS\n")) << table.output;
+    EXPECT_TRUE(Contains(table.output, "\nPass  Requests  Wall ms\n1     6         ")) << table.output;
+    EXPECT_TRUE(Contains(table.output, "\n2     6         ")) << table.output;
+    EXPECT_EQ(12u, EwsSimClient::Requests().size());
+}

@@ -26,6 +26,8 @@ public:
     uint64_t TotalSleptMs() const { return m_slept; }
     size_t SleepCount() const { return m_sleeps.size(); }
     const std::vector<DWORD>& Sleeps() const { return m_sleeps; }
+    // Time passes without anything sleeping (between passes).
+    void Advance(uint64_t ms) { m_now += ms; }
 
 private:
     uint64_t m_now = 5000000;

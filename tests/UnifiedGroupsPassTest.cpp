@@ -116,6 +116,7 @@ protected:
         m_forcedVersion.SetString(L"16");
         m_clientId.Delete();
         m_groupResourceName.Delete();
+        m_libraryRefreshHours.SetDword(0); // these cases count every details request of every pass
         m_sim.Reset();
         m_sim.SetGroups(SimGroups());
         m_library.SetToken(1, FirstToken);
@@ -209,6 +210,7 @@ protected:
     UserSettingGuard m_forcedVersion{L"Tenbrid.ForceOutlookVersion"};
     UserSettingGuard m_lastProfileDir{L"KOVA.LastActiveProfileDir"};
     UserSettingGuard m_lightSyncEnd{L"SharepointSync.HealthScoreLightSyncEndTime"};
+    UserSettingGuard m_libraryRefreshHours{L"KOVAUnifiedGroups.LibraryRefreshHours"};
     ILSSyncFilter2Ptr m_filter;
     LSHostShutdownInformer* m_informerObject = nullptr;
     ILSShutdownInformerPtr m_informer;

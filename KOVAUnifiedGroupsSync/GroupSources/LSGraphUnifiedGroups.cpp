@@ -3,6 +3,8 @@
 #include "LSAuthRegistrations.h"
 #include "LSGraphDrives.h"
 #include "LSGraphJson.h"
+#include "LSGroupSource.h"
+#include "LSLibraryCache.h"
 #include "LSListingRefused.h"
 #include "LSLog.h"
 #include "LSSecureAddress.h"
@@ -111,11 +113,45 @@ std::vector<ListedGroup> ListUnifiedGroups(const std::wstring& root, const std::
     }
 }
 
+// The drive of every listed group: remembered while fresh, asked otherwise.
+// A library the service gave is remembered; a missing one (the group waits)
+// never is.
+std::vector<LSGraphDrives::Drive> Drives(const std::wstring& root, const std::wstring& authorization,
+                                         const std::vector<std::wstring>& ids, LSLibraryCache::Pass& libraries,
+                                         ILSShutdownInformerPtr& shutdownInformer)
+{
+    std::vector<LSGraphDrives::Drive> drives(ids.size());
+    std::vector<std::wstring> askedIds;
+    std::vector<size_t> asked;
+    for (size_t i = 0; i < ids.size(); ++i)
+    {
+        if (libraries.Fresh(i))
+            drives[i].webUrl = *libraries.Fresh(i);
+        else
+        {
+            askedIds.push_back(ids[i]);
+            asked.push_back(i);
+        }
+    }
+    if (asked.empty())
+        return drives;
+    std::vector<LSGraphDrives::Drive> answers =
+        LSGraphDrives::DocumentLibraries(root, authorization, askedIds, shutdownInformer);
+    for (size_t k = 0; k < asked.size(); ++k)
+    {
+        if (!answers[k].missing)
+            libraries.Learn(asked[k], answers[k].webUrl);
+        drives[asked[k]] = std::move(answers[k]);
+    }
+    return drives;
+}
+
 } // namespace
 
 LSGraphUnifiedGroups::LSGraphUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath,
                                            const std::wstring& scope)
-    : LSGetAuthTokens(clientId, LSAuthRegistrations::NativeClientRedirectAddress, cacheFilePath, scope)
+    : LSGetAuthTokens(clientId, LSAuthRegistrations::NativeClientRedirectAddress, cacheFilePath, scope),
+      m_tokenCachePath(cacheFilePath)
 {
 }
 
@@ -160,8 +196,9 @@ LSGraphUnifiedGroups::LSGroupList LSGraphUnifiedGroups::GetCurrentGroups(const s
         guids.push_back(LSUnifiedGroups::GuidFromText(L"{" + group.idText + L"}"));
         ids.push_back(group.idText);
     }
-    const std::vector<LSGraphDrives::Drive> drives =
-        LSGraphDrives::DocumentLibraries(root, authorization, ids, shutdownInformer);
+    LSLibraryCache::Pass libraries = LSLibraryCache::Instance().Begin(
+        {LSGroupSource::GraphService, root, m_tokenCachePath, resourceName}, guids);
+    const std::vector<LSGraphDrives::Drive> drives = Drives(root, authorization, ids, libraries, shutdownInformer);
     LSGroupList list;
     list.groups.reserve(listed.size());
     for (size_t i = 0; i < listed.size(); ++i)
@@ -175,7 +212,8 @@ LSGraphUnifiedGroups::LSGroupList LSGraphUnifiedGroups::GetCurrentGroups(const s
                        << "} waits for its document library: " << ToLogText(drives[i].message);
         list.waiting.push_back({guids[i], std::move(listed[i].displayName), drives[i].message});
     }
+    libraries.Commit();
     LS_DIAG_LOG << "Microsoft Graph listed " << list.groups.size() << " Unified groups, " << list.waiting.size()
-                << " waiting for their document library";
+                << " waiting for their document library, " << libraries.FreshCount() << " libraries remembered";
     return list;
 }

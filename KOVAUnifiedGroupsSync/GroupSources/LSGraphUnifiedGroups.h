@@ -29,4 +29,8 @@ public:
 
     // The root with a "/" appended unless it ends with one.
     static std::wstring RootWithSlash(const std::wstring& graphRoot);
+
+private:
+    // Keeps this user's remembered libraries apart from other profiles'.
+    std::wstring m_tokenCachePath;
 };

@@ -3,8 +3,11 @@
 #include "LSAuthRegistrations.h"
 #include "LSBaseWS.h"
 #include "LSEwsResponseMessage.h"
+#include "LSGroupSource.h"
 #include "LSHttpError.h"
+#include "LSLibraryCache.h"
 #include "LSListingRefused.h"
+#include "LSLog.h"
 #include "LSSecureAddress.h"
 #include "LSXmlNodes.h"
 #include "hresult_exception.h"
@@ -125,11 +128,21 @@ std::wstring ResourceUrl(const std::wstring& endpoint, const std::wstring& autho
     return RequiredText(details, query);
 }
 
+std::vector<GUID> Ids(const std::vector<LSUnifiedGroups::LSUnifiedGroup>& groups)
+{
+    std::vector<GUID> ids;
+    ids.reserve(groups.size());
+    for (const LSUnifiedGroups::LSUnifiedGroup& group : groups)
+        ids.push_back(group.id);
+    return ids;
+}
+
 } // namespace
 
 LSUnifiedGroups::LSUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath,
                                  const std::wstring& scope)
-    : LSGetAuthTokens(clientId, LSAuthRegistrations::NativeClientRedirectAddress, cacheFilePath, scope)
+    : LSGetAuthTokens(clientId, LSAuthRegistrations::NativeClientRedirectAddress, cacheFilePath, scope),
+      m_tokenCachePath(cacheFilePath)
 {
 }
 
@@ -196,7 +209,21 @@ std::vector<LSUnifiedGroups::LSUnifiedGroup> LSUnifiedGroups::GetCurrentGroups(
     // The listing's document goes before the details requests: kept alive,
     // a large one made every later exchange slower.
     groupNodes = nullptr;
+    // Only groups without a fresh remembered library are asked for theirs.
+    LSLibraryCache::Pass libraries = LSLibraryCache::Instance().Begin(
+        {LSGroupSource::EwsService, endpoint, m_tokenCachePath, resourceName}, Ids(groups));
     for (size_t i = 0; i < groups.size(); ++i)
+    {
+        if (libraries.Fresh(i))
+        {
+            groups[i].url = *libraries.Fresh(i);
+            continue;
+        }
         groups[i].url = ResourceUrl(endpoint, authorization, idTexts[i], resourceName, shutdownInformer);
+        libraries.Learn(i, groups[i].url);
+    }
+    libraries.Commit();
+    LS_DIAG_LOG << "EWS listed " << groups.size() << " groups, " << libraries.FreshCount()
+                << " of their libraries remembered";
     return groups;
 }

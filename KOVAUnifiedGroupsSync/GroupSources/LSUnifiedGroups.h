@@ -44,4 +44,8 @@ public:
     static std::wstring EndpointFor(const std::wstring& serviceAddress);
     // A group id text as a GUID; the parser's HRESULT is thrown as a bare code.
     static GUID GuidFromText(const std::wstring& text);
+
+private:
+    // Keeps this user's remembered libraries apart from other profiles'.
+    std::wstring m_tokenCachePath;
 };

@@ -9,6 +9,17 @@ namespace {
 
 using TextSetter = std::function<void(SyncHostOptions&, const std::wstring&)>;
 
+constexpr unsigned MostPasses = 1000;
+
+// 1 to MostPasses; 0 for anything else, which the parser refuses.
+unsigned PassCount(const std::wstring& text)
+{
+    if (text.empty() || text.size() > 4 || text.find_first_not_of(L"0123456789") != std::wstring::npos)
+        return 0;
+    const unsigned count = static_cast<unsigned>(std::stoul(text));
+    return count <= MostPasses ? count : 0;
+}
+
 const std::map<std::wstring, TextSetter>& TextOptions()
 {
     static const std::map<std::wstring, TextSetter> options = {
@@ -20,6 +31,7 @@ const std::map<std::wstring, TextSetter>& TextOptions()
         {L"--start-point", [](SyncHostOptions& o, const std::wstring& v) { o.startPoint = v; }},
         {L"--token", [](SyncHostOptions& o, const std::wstring& v) { o.token = v; }},
         {L"--progid", [](SyncHostOptions& o, const std::wstring& v) { o.progId = v; }},
+        {L"--passes", [](SyncHostOptions& o, const std::wstring& v) { o.passes = PassCount(v); }},
     };
     return options;
 }
@@ -83,6 +95,11 @@ ParsedOptions ParseSyncHostOptions(const std::vector<std::wstring>& arguments)
         }
         parsed.options.backend = value;
     }
+    if (parsed.options.passes && *parsed.options.passes == 0)
+    {
+        parsed.error = L"--passes must be a number from 1 to " + std::to_wstring(MostPasses);
+        return parsed;
+    }
     if (parsed.options.progId.empty())
         parsed.error = L"--progid must not be empty";
     else if (parsed.options.folderLocation.empty())
@@ -109,6 +126,8 @@ std::wstring SyncHostUsage()
            L"  --start-point TEXT      also describe the top folder with this start point\n"
            L"  --token TEXT            token the token library stand-in hands out for this run\n"
            L"  --progid ID             ProgID to create (default Quorval.SyncFilter.UnifiedGroups)\n"
+           L"  --passes N              N passes (1 to 1000) on one filter object; prints each pass's requests\n"
+           L"                          sent and wall time, and the items of the last pass\n"
            L"  --json                  one JSON object on standard output instead of the table\n"
            L"  --help                  this text\n"
            L"\n"

@@ -14,6 +14,7 @@ struct SyncHostOptions
     std::optional<std::wstring> graphRoot;  // written to KOVAUnifiedGroups.GraphRoot for the run
     std::optional<std::wstring> startPoint; // the top folder is described when given
     std::optional<std::wstring> token;      // what the token library stand-in hands out
+    std::optional<unsigned> passes;         // passes on one filter object, each with its figures
     bool json = false;
     bool help = false;
 };

@@ -10,6 +10,7 @@
 #include <set>
 
 _COM_SMARTPTR_TYPEDEF(IKOVAWaitingGroups, __uuidof(IKOVAWaitingGroups));
+_COM_SMARTPTR_TYPEDEF(IKOVAPassFigures, __uuidof(IKOVAPassFigures));
 
 namespace {
 
@@ -101,13 +102,36 @@ std::vector<WaitingGroup> WaitingGroups(const ILSSyncFilter2Ptr& filter)
     return waiting;
 }
 
-void RunSteps(const SyncHostOptions& options, LSHostShutdownInformer& informer,
-              const AroundCreation& aroundCreation, SyncPassReport& report)
+// The requests the filter's last folder update sent; none from a filter
+// that does not say.
+std::optional<unsigned long> LastUpdateRequests(const ILSSyncFilter2Ptr& filter)
 {
-    ILSSyncFilter2Ptr filter = CreateFilter(options.progId, aroundCreation);
-    HandOverInformer(filter, informer);
-    Check(L"SetCurrentProfileName", filter->SetCurrentProfileName(_bstr_t(options.profile.c_str())));
+    IKOVAPassFigures* raw = nullptr;
+    if (filter->QueryInterface(__uuidof(IKOVAPassFigures), reinterpret_cast<void**>(&raw)) != S_OK || !raw)
+        return std::nullopt;
+    const IKOVAPassFiguresPtr figures(raw, false);
+    ULONG requests = 0;
+    Check(L"GetLastUpdateRequests", figures->GetLastUpdateRequests(&requests));
+    return requests;
+}
 
+double NowMs()
+{
+    LARGE_INTEGER frequency{};
+    LARGE_INTEGER now{};
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+// One pass: the folder update, then every item as the host reads it. The
+// report keeps the last pass's items.
+void RunPass(const ILSSyncFilter2Ptr& filter, const SyncHostOptions& options, SyncPassReport& report)
+{
+    report.itemCount.reset();
+    report.items.clear();
+    report.waiting.clear();
+    const double start = NowMs();
     LSHostPropertyMapHolder folder;
     folder->Preset(static_cast<const wchar_t*>(LSPropertyNames::Tenbrid_FolderLocation), options.folderLocation);
     Check(L"PreContentSyncFolderUpdate", filter->PreContentSyncFolderUpdate(folder.Interface()));
@@ -118,7 +142,25 @@ void RunSteps(const SyncHostOptions& options, LSHostShutdownInformer& informer,
     report.itemCount = count;
     for (USHORT index = 0; index < count; ++index)
         report.items.push_back(DescribeItem(filter, index));
+    const double end = NowMs();
     report.waiting = WaitingGroups(filter);
+    report.passes.push_back({LastUpdateRequests(filter), end - start});
+}
+
+void RunSteps(const SyncHostOptions& options, LSHostShutdownInformer& informer,
+              const AroundCreation& aroundCreation, SyncPassReport& report)
+{
+    ILSSyncFilter2Ptr filter = CreateFilter(options.progId, aroundCreation);
+    HandOverInformer(filter, informer);
+    Check(L"SetCurrentProfileName", filter->SetCurrentProfileName(_bstr_t(options.profile.c_str())));
+
+    const unsigned passes = options.passes.value_or(1);
+    for (unsigned pass = 1; pass <= passes; ++pass)
+    {
+        report.failedPass = pass;
+        RunPass(filter, options, report);
+    }
+    report.failedPass = 0;
 
     if (options.startPoint)
     {

@@ -32,6 +32,14 @@ struct WaitingGroup
     std::wstring message;
 };
 
+// What one pass cost: the requests the filter says it sent (none when it
+// does not say) and the wall time from the folder update to the last item.
+struct PassFigures
+{
+    std::optional<unsigned long> requests;
+    double wallMs = 0;
+};
+
 struct SyncPassReport
 {
     HRESULT hr = S_OK;
@@ -41,6 +49,8 @@ struct SyncPassReport
     std::vector<ItemProperties> items;
     std::vector<WaitingGroup> waiting;
     std::optional<ItemProperties> topFolder;
+    std::vector<PassFigures> passes; // of the passes that completed
+    unsigned failedPass = 0; // 1-based; 0 when no pass failed
 };
 
 // Runs the filter's creation (passed as create) with whatever must hold only

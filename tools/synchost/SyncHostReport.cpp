@@ -107,6 +107,37 @@ std::string Table(const std::vector<std::vector<std::wstring>>& rows)
     return out;
 }
 
+std::string Milliseconds(double ms)
+{
+    char text[32];
+    std::snprintf(text, sizeof(text), "%.1f", ms);
+    return text;
+}
+
+std::string RequestsText(const PassFigures& pass)
+{
+    return pass.requests ? std::to_string(*pass.requests) : std::string("-");
+}
+
+std::string PassTable(const std::vector<PassFigures>& passes)
+{
+    std::vector<std::vector<std::wstring>> rows = {{L"Pass", L"Requests", L"Wall ms"}};
+    for (size_t i = 0; i < passes.size(); ++i)
+        rows.push_back({std::to_wstring(i + 1), MultiByteToWide(RequestsText(passes[i]), CP_UTF8),
+                        MultiByteToWide(Milliseconds(passes[i].wallMs), CP_UTF8)});
+    return Table(rows);
+}
+
+std::string JsonPasses(const std::vector<PassFigures>& passes)
+{
+    std::string out = "[";
+    for (size_t i = 0; i < passes.size(); ++i)
+        out += std::string(i ? "," : "") + "{\"pass\":" + std::to_string(i + 1) +
+               ",\"requests\":" + (passes[i].requests ? std::to_string(*passes[i].requests) : "null") +
+               ",\"wallMs\":" + Milliseconds(passes[i].wallMs) + "}";
+    return out + "]";
+}
+
 } // namespace
 
 std::string HresultText(HRESULT hr)
@@ -138,10 +169,12 @@ std::string FormatTable(const SyncPassReport& report, const SyncHostOptions& opt
                       {TextOf(report.topFolder->basic, L"DisplayName"), TextOf(report.topFolder->basic, L"UniqueId"),
                        TextOf(report.topFolder->full, L"Tenbrid.RepositoryLocation")}});
     }
+    if (options.passes)
+        out += "\n" + PassTable(report.passes);
     return out;
 }
 
-std::string FormatJson(const SyncPassReport& report)
+std::string FormatJson(const SyncPassReport& report, const SyncHostOptions& options)
 {
     std::string out = "{\"hresult\":\"" + HresultText(report.hr) + "\"";
     if (FAILED(report.hr))
@@ -165,11 +198,19 @@ std::string FormatJson(const SyncPassReport& report)
     }
     if (report.topFolder)
         out += ",\"topFolder\":" + JsonItem(*report.topFolder);
+    if (options.passes)
+    {
+        out += ",\"passes\":" + JsonPasses(report.passes);
+        if (report.failedPass)
+            out += ",\"failedPass\":" + std::to_string(report.failedPass);
+    }
     return out + "}\n";
 }
 
-std::string FormatFailure(const SyncPassReport& report)
+std::string FormatFailure(const SyncPassReport& report, const SyncHostOptions& options)
 {
-    return "synchost: " + Utf8(report.failedStep) + " failed: " + HresultText(report.hr) + " " +
+    const std::string pass =
+        options.passes && report.failedPass ? "pass " + std::to_string(report.failedPass) + ": " : std::string();
+    return "synchost: " + pass + Utf8(report.failedStep) + " failed: " + HresultText(report.hr) + " " +
            Utf8(SystemMessageText(report.hr)) + "\n";
 }

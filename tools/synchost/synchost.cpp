@@ -164,12 +164,12 @@ int wmain(int argc, wchar_t** argv)
     const RunOutcome outcome = RunWithSettings(options);
     const SyncPassReport& report = outcome.report;
     if (options.json)
-        Write(STD_OUTPUT_HANDLE, FormatJson(report));
+        Write(STD_OUTPUT_HANDLE, FormatJson(report, options));
     else if (SUCCEEDED(report.hr))
         Write(STD_OUTPUT_HANDLE, FormatTable(report, options));
     if (FAILED(report.hr))
     {
-        Write(STD_ERROR_HANDLE, FormatFailure(report));
+        Write(STD_ERROR_HANDLE, FormatFailure(report, options));
         if (!outcome.componentErrorLines.empty())
         {
             Write(STD_ERROR_HANDLE, "synchost: the component's error lines of this run:\n");
