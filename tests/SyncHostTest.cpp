@@ -81,18 +81,30 @@ TEST(SyncHost, FailureIsReportedAndTheRunsSettingsComeBack)
 
 // Error logging off, a failed pass still shows the component's error lines of
 // that run; the run's logging settings and its log folder are gone afterwards.
-TEST(SyncHost, FailedPassShowsTheComponentsErrorLines)
+// A registered filter, the token stand-in's clean key and the settings a pass
+// touches, each put back afterwards.
+class SyncHostRun : public testing::Test
 {
-    EwsSimClient::Reset();
+protected:
+    void SetUp() override
+    {
+        EwsSimClient::Reset();
+        ASSERT_EQ(0u, RunRegsvr32(L"/s"));
+        officeVersion.SetString(L"16");
+    }
+
     TokenLibraryStandIn tokenLibrary;
     ComponentRegistrationGuard registration;
-    ASSERT_EQ(0u, RunRegsvr32(L"/s"));
-    UserSettingGuard officeVersion(L"Tenbrid.ForceOutlookVersion");
+    UserSettingGuard officeVersion{L"Tenbrid.ForceOutlookVersion"};
+    UserSettingGuard lastProfileDir{L"KOVA.LastActiveProfileDir"}; // the pass records its profile folder
+};
+
+TEST_F(SyncHostRun, FailedPassShowsTheComponentsErrorLines)
+{
     UserSettingGuard errorLog(L"KOVA.Log.Error");
     UserSettingGuard logDir(L"KOVA.LogDir");
     for (UserSettingGuard* guard : {&officeVersion, &errorLog, &logDir})
         guard->Delete();
-    UserSettingGuard lastProfileDir(L"KOVA.LastActiveProfileDir"); // the pass records its profile folder
 
     const ProcessResult run = RunSyncHost(L"--resource " + EwsSimClient::BaseUrl() + L"/");
     EXPECT_EQ(1u, run.exitCode);
@@ -111,15 +123,8 @@ TEST(SyncHost, FailedPassShowsTheComponentsErrorLines)
     EXPECT_FALSE(left) << "a scratch file was left behind";
 }
 
-TEST(SyncHost, OnePassAgainstTheSimulatorDescribesItsGroupsAndTheTopFolder)
+TEST_F(SyncHostRun, OnePassAgainstTheSimulatorDescribesItsGroupsAndTheTopFolder)
 {
-    EwsSimClient::Reset();
-    TokenLibraryStandIn tokenLibrary; // clean key, removed afterwards
-    ComponentRegistrationGuard registration;
-    ASSERT_EQ(0u, RunRegsvr32(L"/s"));
-    UserSettingGuard officeVersion(L"Tenbrid.ForceOutlookVersion");
-    officeVersion.SetString(L"16");
-    UserSettingGuard lastProfileDir(L"KOVA.LastActiveProfileDir"); // the pass records its profile folder
 
     const ProcessResult run = RunSyncHost(L"--json --token run-token --resource " + EwsSimClient::BaseUrl() +
                                           L"/ --start-point https://contoso.sharepoint.com/sites/top");
@@ -157,15 +162,8 @@ TEST(SyncHost, OnePassAgainstTheSimulatorDescribesItsGroupsAndTheTopFolder)
 // A run killed in the middle of its pass leaves the run's settings changed;
 // the next run puts them back before anything else, and the logging switches
 // were never changed for longer than the filter's creation.
-TEST(SyncHost, SettingsOfAKilledRunComeBackWithTheNextRun)
+TEST_F(SyncHostRun, SettingsOfAKilledRunComeBackWithTheNextRun)
 {
-    EwsSimClient::Reset();
-    TokenLibraryStandIn tokenLibrary;
-    ComponentRegistrationGuard registration;
-    ASSERT_EQ(0u, RunRegsvr32(L"/s"));
-    UserSettingGuard officeVersion(L"Tenbrid.ForceOutlookVersion");
-    officeVersion.SetString(L"16");
-    UserSettingGuard lastProfileDir(L"KOVA.LastActiveProfileDir");
     UserSettingGuard resource(L"KOVAUnifiedGroups.Resource");
     resource.SetString(L"https://before.example/");
     UserSettingGuard backend(L"KOVAUnifiedGroups.Backend");
@@ -212,17 +210,10 @@ TEST(SyncHost, SettingsOfAKilledRunComeBackWithTheNextRun)
 
 // --passes: passes on one filter object, each pass's requests as the filter
 // counts them and its wall time; the items are the last pass's.
-TEST(SyncHost, PassesOnOneFilterShowTheRequestsOfEachPass)
+TEST_F(SyncHostRun, PassesOnOneFilterShowTheRequestsOfEachPass)
 {
     EXPECT_EQ(2u, RunSyncHost(L"--passes 0").exitCode);
     EXPECT_EQ(2u, RunSyncHost(L"--passes=two").exitCode);
-    EwsSimClient::Reset();
-    TokenLibraryStandIn tokenLibrary;
-    ComponentRegistrationGuard registration;
-    ASSERT_EQ(0u, RunRegsvr32(L"/s"));
-    UserSettingGuard officeVersion(L"Tenbrid.ForceOutlookVersion");
-    officeVersion.SetString(L"16");
-    UserSettingGuard lastProfileDir(L"KOVA.LastActiveProfileDir");
     UserSettingGuard refreshHours(L"KOVAUnifiedGroups.LibraryRefreshHours");
     refreshHours.Delete();
     const std::wstring resource = L" --backend ews --resource " + EwsSimClient::BaseUrl() + L"/";
