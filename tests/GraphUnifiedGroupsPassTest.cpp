@@ -1136,6 +1136,12 @@ _COM_SMARTPTR_TYPEDEF(IKOVAPassFigures, __uuidof(IKOVAPassFigures));
 
 const uint64_t MsPerHour = 3600ull * 1000ull;
 
+// What one group costs: its id as the request names it.
+std::string IdOf(const SimGroup& group)
+{
+    return Utf8(group.id);
+}
+
 class LibraryCacheTest : public GraphPassTest
 {
 protected:
@@ -1187,6 +1193,15 @@ protected:
         return asked;
     }
 
+    // A pass over these groups in which only the one group's library goes over the wire.
+    void ExpectOnlyLibraryAsked(const std::vector<SimGroup>& served, const SimGroup& asked, const std::string& what)
+    {
+        Serve(served);
+        EXPECT_EQ(2u, CountedPass()) << what;
+        EXPECT_EQ(std::vector<std::string>{IdOf(asked)}, AskedLibraries()) << what;
+        ExpectUnifiedItems(served);
+    }
+
     static SimGroup Renamed(SimGroup group, const std::wstring& site)
     {
         group.resources[1].second = L"https://contoso.sharepoint.com/sites/" + site + L"/Shared%20Documents";
@@ -1194,11 +1209,6 @@ protected:
     }
 };
 
-// What one group costs: its id as the request names it.
-std::string IdOf(const SimGroup& group)
-{
-    return Utf8(group.id);
-}
 
 } // namespace
 
@@ -1258,10 +1268,7 @@ TEST_F(LibraryCacheTest, AnAddedGroupCostsOneLibraryRequestAndARemovedOneLosesIt
         std::vector<SimGroup> renamedAndAdded = five;
         renamedAndAdded[1].displayName = L"Renamed group";
         renamedAndAdded.push_back(added);
-        Serve(renamedAndAdded);
-        EXPECT_EQ(2u, CountedPass()) << what;
-        EXPECT_EQ(std::vector<std::string>{IdOf(added)}, AskedLibraries()) << what;
-        ExpectUnifiedItems(renamedAndAdded);
+        ExpectOnlyLibraryAsked(renamedAndAdded, added, what);
 
         std::vector<SimGroup> withoutSecond = renamedAndAdded;
         withoutSecond.erase(withoutSecond.begin() + 2);
@@ -1273,10 +1280,7 @@ TEST_F(LibraryCacheTest, AnAddedGroupCostsOneLibraryRequestAndARemovedOneLosesIt
             << what;
 
         // Listed again, it is asked again: its entry went with it.
-        Serve(renamedAndAdded);
-        EXPECT_EQ(2u, CountedPass()) << what;
-        EXPECT_EQ(std::vector<std::string>{IdOf(groups[2])}, AskedLibraries()) << what;
-        ExpectUnifiedItems(renamedAndAdded);
+        ExpectOnlyLibraryAsked(renamedAndAdded, groups[2], what);
     }
 }
 
@@ -1392,10 +1396,7 @@ TEST_F(LibraryCacheTest, AFailedPassLeavesTheListAndTheEntriesAsTheyWere)
 
         std::vector<SimGroup> withFirst = groups;
         withFirst.push_back(first);
-        Serve(withFirst);
-        EXPECT_EQ(2u, CountedPass()) << what;
-        EXPECT_EQ(std::vector<std::string>{IdOf(first)}, AskedLibraries()) << what;
-        ExpectUnifiedItems(withFirst);
+        ExpectOnlyLibraryAsked(withFirst, first, what);
     }
 
     // Over Graph a group waiting for its library is asked again at every pass.
