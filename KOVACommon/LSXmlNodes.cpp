@@ -60,4 +60,78 @@ std::wstring LocalName(IXMLDOMNode* node)
     return CStdStr::FromBSTR(name.GetBSTR());
 }
 
+std::wstring NamespaceOf(IXMLDOMNode* node)
+{
+    BSTR raw = nullptr;
+    const HRESULT hr = node->get_namespaceURI(&raw);
+    _bstr_t uri(raw, false);
+    ThrowIfFailedCom(hr, node, IID_IXMLDOMNode);
+    return CStdStr::FromBSTR(uri.GetBSTR());
+}
+
+bool IsElement(IXMLDOMNode* node, const wchar_t* namespaceUri, const std::wstring& localName)
+{
+    if (!node)
+        return false;
+    DOMNodeType type = NODE_INVALID;
+    ThrowIfFailedCom(node->get_nodeType(&type), node, IID_IXMLDOMNode);
+    return type == NODE_ELEMENT && LocalName(node) == localName && NamespaceOf(node) == namespaceUri;
+}
+
+IXMLDOMNodePtr ChildElement(IXMLDOMNode* parent, const wchar_t* namespaceUri, const std::wstring& localName)
+{
+    for (const IXMLDOMNodePtr& child : ChildElements(parent))
+        if (IsElement(child, namespaceUri, localName))
+            return child;
+    return nullptr;
+}
+
+std::vector<IXMLDOMNodePtr> ChildElements(IXMLDOMNode* parent)
+{
+    std::vector<IXMLDOMNodePtr> elements;
+    IXMLDOMNodePtr child;
+    if (parent)
+        ThrowIfFailedCom(parent->get_firstChild(&child), parent, IID_IXMLDOMNode);
+    while (child)
+    {
+        DOMNodeType type = NODE_INVALID;
+        ThrowIfFailedCom(child->get_nodeType(&type), child, IID_IXMLDOMNode);
+        if (type == NODE_ELEMENT)
+            elements.push_back(child);
+        IXMLDOMNodePtr next;
+        ThrowIfFailedCom(child->get_nextSibling(&next), child, IID_IXMLDOMNode);
+        child = next;
+    }
+    return elements;
+}
+
+IXMLDOMNodePtr FirstDescendant(IXMLDOMNode* root, const wchar_t* namespaceUri, const std::wstring& localName)
+{
+    return FindDescendant(root, [&](IXMLDOMNode* node) { return IsElement(node, namespaceUri, localName); });
+}
+
+DocumentOrderWalk::DocumentOrderWalk(IXMLDOMNode* root)
+{
+    IXMLDOMNodePtr first;
+    if (root)
+        ThrowIfFailedCom(root->get_firstChild(&first), root, IID_IXMLDOMNode);
+    m_pending.push_back(first);
+}
+
+IXMLDOMNodePtr DocumentOrderWalk::Next()
+{
+    while (!m_pending.empty() && !m_pending.back())
+        m_pending.pop_back();
+    if (m_pending.empty())
+        return nullptr;
+    IXMLDOMNodePtr node = m_pending.back();
+    IXMLDOMNodePtr sibling;
+    ThrowIfFailedCom(node->get_nextSibling(&sibling), node, IID_IXMLDOMNode);
+    m_pending.back() = sibling;
+    IXMLDOMNodePtr child;
+    ThrowIfFailedCom(node->get_firstChild(&child), node, IID_IXMLDOMNode);
+    m_pending.push_back(child);
+    return node;
+}
+
 } // namespace LSXmlNodes

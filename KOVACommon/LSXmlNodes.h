@@ -32,4 +32,52 @@ std::vector<IXMLDOMElementPtr> ElementsNamed(IXMLDOMDocument2* document, const s
 // The node's local name, without any namespace prefix.
 std::wstring LocalName(IXMLDOMNode* node);
 
+// The namespace URI the node's name is bound to; empty for none.
+std::wstring NamespaceOf(IXMLDOMNode* node);
+
+// Names compared as the namespace defines them: by URI and local name, so
+// whatever prefix (or default namespace) the writer chose reads the same.
+// True only for an element of exactly that namespace and local name.
+bool IsElement(IXMLDOMNode* node, const wchar_t* namespaceUri, const std::wstring& localName);
+
+// The parent's first child element of that name; null when none (or no parent).
+IXMLDOMNodePtr ChildElement(IXMLDOMNode* parent, const wchar_t* namespaceUri, const std::wstring& localName);
+
+// The parent's child elements, every one, in document order.
+std::vector<IXMLDOMNodePtr> ChildElements(IXMLDOMNode* parent);
+
+// The first element below root, in document order, for which matches(node)
+// is true; null when none. Walked without recursion.
+template <typename Match>
+IXMLDOMNodePtr FindDescendant(IXMLDOMNode* root, Match matches);
+
+// The first element below root with that name, in document order.
+IXMLDOMNodePtr FirstDescendant(IXMLDOMNode* root, const wchar_t* namespaceUri, const std::wstring& localName);
+
+// The nodes below a root in document order, walked with a stack of its own
+// (the platform's node objects have no identity to compare, and the
+// thread's stack is not spent on deep answers).
+class DocumentOrderWalk
+{
+public:
+    explicit DocumentOrderWalk(IXMLDOMNode* root);
+    // The next node; null at the end.
+    IXMLDOMNodePtr Next();
+
+private:
+    std::vector<IXMLDOMNodePtr> m_pending; // per level: the next node to visit there
+};
+
+template <typename Match>
+IXMLDOMNodePtr FindDescendant(IXMLDOMNode* root, Match matches)
+{
+    DocumentOrderWalk walk(root);
+    for (IXMLDOMNodePtr node = walk.Next(); node; node = walk.Next())
+    {
+        if (matches(node.GetInterfacePtr()))
+            return node;
+    }
+    return nullptr;
+}
+
 } // namespace LSXmlNodes

@@ -44,6 +44,9 @@ public:
     static std::wstring HttpsRoot(SimHttps listener);
     // Graph settings (JSON object: pageSize, batchOrder, seed, throttle).
     static void SetGraph(const std::wstring& json) { Post(L"/_sim/graph", json); }
+    // How EWS answers are written (JSON object: typesPrefixed, groupsSets,
+    // totalGroups, filterType); Reset restores the plain shape.
+    static void SetEwsShape(const std::wstring& json) { Post(L"/_sim/ews-shape", json); }
     // Every answer from now on waits that long (Reset restores the start-up delay).
     static void SetAnswerDelay(int ms) { Post(L"/_sim/delay", L"{\"ms\":" + std::to_wstring(ms) + L"}"); }
 

@@ -79,7 +79,7 @@ TEST(CreateDOMDocument, LoadsTextAndIgnoresAFailedLoad)
 }
 
 // Nothing found is no failure: a missing node reads as nothing.
-TEST(LSXmlNodes, ElementsAreFoundByLocalNameAndMissingNodesReadAsNothing)
+TEST(LSXmlNodes, ElementsAreFoundByNamespaceOrLocalNameAndMissingNodesReadAsNothing)
 {
     const IXMLDOMDocument2Ptr document = CLSBaseWS::CreateDOMDocument(
         L"<a:r xmlns:a='urn:a'><a:Code> ErrorServerBusy </a:Code><Value Name='BackOffMilliseconds'>1500</Value>"
@@ -101,6 +101,19 @@ TEST(LSXmlNodes, ElementsAreFoundByLocalNameAndMissingNodesReadAsNothing)
     EXPECT_EQ(L"BackOffMilliseconds", LSXmlNodes::AttributeText(value, L"Name"));
     EXPECT_EQ(L"", LSXmlNodes::AttributeText(value, L"Missing"));
     EXPECT_EQ(L"", LSXmlNodes::AttributeText(document, L"Name")); // no element
+
+    // By namespace and local name: the prefix plays no part, the namespace does.
+    const IXMLDOMNodePtr second = LSXmlNodes::FirstDescendant(document, L"urn:b", L"Code");
+    EXPECT_EQ(L"second", LSXmlNodes::TextOf(second));
+    EXPECT_FALSE(LSXmlNodes::FirstDescendant(document, L"urn:b", L"b:Code"));
+    EXPECT_FALSE(LSXmlNodes::FirstDescendant(document, L"", L"Code"));
+    IXMLDOMElementPtr root;
+    ASSERT_EQ(S_OK, document->get_documentElement(&root));
+    EXPECT_TRUE(LSXmlNodes::IsElement(root, L"urn:a", L"r"));
+    EXPECT_EQ(3u, LSXmlNodes::ChildElements(root).size());
+    EXPECT_EQ(L"ErrorServerBusy", LSXmlNodes::TextOf(LSXmlNodes::ChildElement(root, L"urn:a", L"Code")));
+    EXPECT_EQ(L"1500", LSXmlNodes::TextOf(LSXmlNodes::ChildElement(root, L"", L"Value")));
+    EXPECT_FALSE(LSXmlNodes::ChildElement(nullptr, L"urn:a", L"Code"));
 }
 
 TEST(MsxmlIdentifiers, EveryInterfaceTheComponentAsksForIsServedUnderWine)

@@ -467,8 +467,8 @@ TEST_F(GroupsPassTest, AnEmptyListingEmptiesTheListWithoutDetailsRequests)
 
 // EWS reports most failures with HTTP 200 and a response message of class
 // "Error": such an answer must fail the pass, never empty the list (the host
-// would then delete every group folder).
-TEST_F(GroupsPassTest, AnErrorAnswerFailsThePassAndKeepsEveryItemOfThePreviousPass)
+// would then delete every group folder). So must one that is incomplete.
+TEST_F(GroupsPassTest, AnErrorOrIncompleteAnswerFailsThePassAndKeepsEveryItemOfThePreviousPass)
 {
     struct Case
     {
@@ -515,13 +515,50 @@ TEST_F(GroupsPassTest, AnErrorAnswerFailsThePassAndKeepsEveryItemOfThePreviousPa
         << m_log.All();
     ExpectItemsOfDataset(3);
 
-    // Whole passes with response messages as Exchange commonly writes them.
-    for (bool prefixed : {true, false})
+    // Whole passes with the messages and the types as Exchange commonly
+    // writes them (m:, t:) and under default namespaces: every group listed.
+    for (bool prefixedMessages : {true, false})
+        for (bool prefixedTypes : {true, false})
+        {
+            m_sim.Reset();
+            m_sim.SetGroups(SimGroups());
+            EwsSimClient::SetPrefixedMessages(prefixedMessages);
+            m_sim.SetEwsShape(prefixedTypes ? L"{\"typesPrefixed\": true}" : L"{}");
+            EXPECT_EQ(S_OK, RunPass()) << prefixedMessages << prefixedTypes << m_log.All();
+            ExpectItemsOfDataset(3);
+        }
+
+    // A Success that says less than it seems is no list either: the pass
+    // fails, says why, and the host keeps every group of the earlier pass.
+    struct Incomplete
+    {
+        const wchar_t* shape;
+        const char* line;
+        size_t requests = 1;
+        const wchar_t* filesUrl = nullptr; // of the second group
+    };
+    const Incomplete incomplete[] = {
+        {L"{\"groupsSets\": false}", "EWS GetUserUnifiedGroups failed: the answer holds no GroupsSets"},
+        {L"{\"totalGroups\": 5}", "EWS GetUserUnifiedGroups failed: the answer holds 3 groups of TotalGroups 5"},
+        {L"{\"totalGroups\": 2}", "the answer holds 3 groups of TotalGroups 2"},
+        {L"{\"filterType\": \"Favorites\"}", "a group set of filter type \"Favorites\", not the \"All\" asked for"},
+        {L"{}", "EWS gave group {8c9d0e1f-2a3b-4c5d-9e6f-7a8b9c0d1e2f} the Files address \"\", which is not an "
+                "absolute https address", 3, L""},
+        {L"{}", "the Files address \"http://contoso.sharepoint.com/sites/rd\", which is not an absolute https", 3,
+         L"http://contoso.sharepoint.com/sites/rd"},
+    };
+    for (const Incomplete& c : incomplete)
     {
         m_sim.Reset();
-        m_sim.SetGroups(SimGroups());
-        EwsSimClient::SetPrefixedMessages(prefixed);
-        EXPECT_EQ(S_OK, RunPass()) << prefixed << m_log.All();
+        std::vector<SimGroup> groups = SimGroups();
+        if (c.filesUrl)
+            groups[1].resources = {{L"Files", c.filesUrl}};
+        m_sim.SetGroups(groups);
+        m_sim.SetEwsShape(c.shape);
+        LogCapture log;
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_DATA), RunPass()) << c.line;
+        EXPECT_EQ(c.requests, m_sim.Requests().size()) << c.line;
+        EXPECT_TRUE(log.Contains(c.line)) << log.All();
         ExpectItemsOfDataset(3);
     }
 }

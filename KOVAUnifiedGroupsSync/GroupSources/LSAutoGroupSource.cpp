@@ -2,6 +2,7 @@
 
 #include "CStdStr.h"
 #include "LSListingRefused.h"
+#include "LSListingTooLarge.h"
 #include "LSLog.h"
 #include "LSSetting.h"
 
@@ -62,6 +63,10 @@ LSAutoGroupSource::GroupList LSAutoGroupSource::GetCurrentGroups(ILSShutdownInfo
     catch (const LSListingRefused& refusal)
     {
         LogRefusal(first, refusal);
+    }
+    catch (const LSListingTooLarge&)
+    {
+        // More groups than EWS lists in one answer: the error line is out.
     }
     LS_ERROR_LOG << "Asking " << DisplayName(second.Service()) << " for the group list instead";
     try

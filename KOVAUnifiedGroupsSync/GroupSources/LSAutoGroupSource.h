@@ -2,7 +2,8 @@
 // The "Auto" group source: asks the service that last produced the list for
 // this user (EWS when none did), and the other one in the same pass when the
 // first refuses the listing outright (blocked or switched off for the
-// tenant). Any other failure fails the pass with no switch. The service that
+// tenant) or cannot list every group in one answer (EWS beyond its
+// GroupsLimit). Any other failure fails the pass with no switch. The service that
 // produced the list is remembered in the user's settings, read at every pass,
 // so the next pass (in this process or another) asks it first.
 #include "LSGroupSource.h"

@@ -2,6 +2,7 @@
 
 #include "CStdStr.h"
 #include "LSBaseWS.h"
+#include "LSEwsNamespaces.h"
 #include "LSHttpError.h"
 #include "LSLog.h"
 #include "LSRetryAfter.h"
@@ -25,55 +26,30 @@ struct Message
 };
 
 using LSXmlNodes::TextOf;
+using LSEwsNamespaces::Messages;
+using LSEwsNamespaces::Types;
 
-bool IsElementNamed(IXMLDOMNode* node, const std::wstring& localName)
+IXMLDOMNodePtr MessageMember(IXMLDOMNode* message, const wchar_t* localName)
 {
-    if (!node)
-        return false;
-    DOMNodeType type = NODE_INVALID;
-    ThrowIfFailedCom(node->get_nodeType(&type), node, IID_IXMLDOMNode);
-    return type == NODE_ELEMENT && LSXmlNodes::LocalName(node) == localName;
+    return LSXmlNodes::ChildElement(message, Messages, localName);
 }
 
-// The first child of parent that matches; null when none does (or no parent).
-template <typename Match>
-IXMLDOMNodePtr FirstChild(IXMLDOMNode* parent, Match matches)
-{
-    IXMLDOMNodePtr child;
-    if (!parent)
-        return nullptr;
-    ThrowIfFailedCom(parent->get_firstChild(&child), parent, IID_IXMLDOMNode);
-    while (child && !matches(child))
-    {
-        IXMLDOMNodePtr next;
-        ThrowIfFailedCom(child->get_nextSibling(&next), child, IID_IXMLDOMNode);
-        child = next;
-    }
-    return child;
-}
-
-IXMLDOMNodePtr ChildNamed(IXMLDOMNode* parent, const std::wstring& localName)
-{
-    return FirstChild(parent, [&](IXMLDOMNode* child) { return IsElementNamed(child, localName); });
-}
-
-bool IsBackOffValue(IXMLDOMNode* node)
-{
-    return IsElementNamed(node, L"Value") && LSXmlNodes::AttributeText(node, L"Name") == L"BackOffMilliseconds";
-}
-
-// MessageXml/Value[@Name='BackOffMilliseconds'], by local names.
+// MessageXml/Value[@Name='BackOffMilliseconds'], by namespace and local names.
 std::wstring BackOffText(IXMLDOMNode* message)
 {
-    return TextOf(FirstChild(ChildNamed(message, L"MessageXml"), IsBackOffValue));
+    for (const IXMLDOMNodePtr& value : LSXmlNodes::ChildElements(MessageMember(message, L"MessageXml")))
+        if (LSXmlNodes::IsElement(value, Types, L"Value") &&
+            LSXmlNodes::AttributeText(value, L"Name") == L"BackOffMilliseconds")
+            return TextOf(value);
+    return std::wstring();
 }
 
 Message Read(IXMLDOMNode* node)
 {
     Message message;
     message.responseClass = LSXmlNodes::AttributeText(node, L"ResponseClass");
-    message.code = TextOf(ChildNamed(node, L"ResponseCode"));
-    message.text = TextOf(ChildNamed(node, L"MessageText"));
+    message.code = TextOf(MessageMember(node, L"ResponseCode"));
+    message.text = TextOf(MessageMember(node, L"MessageText"));
     message.backOffSeconds = LSRetryAfter::FromMilliseconds(BackOffText(node));
     return message;
 }
@@ -97,26 +73,26 @@ Message Read(IXMLDOMNode* node)
 
 } // namespace
 
-void Check(IXMLDOMDocument2* document, const std::wstring& operation, Expect expect)
+IXMLDOMNodePtr Check(IXMLDOMDocument2* document, const std::wstring& operation, Expect expect)
 {
     // The message comes before the groups of a listing: the walk stops at it.
-    const std::vector<IXMLDOMElementPtr> found = LSXmlNodes::ElementsNamed(document, operation + L"ResponseMessage", 1);
-    if (found.empty())
+    const IXMLDOMNodePtr found = LSXmlNodes::FirstDescendant(document, Messages, operation + L"ResponseMessage");
+    if (!found)
     {
         if (expect == Expect::WholeList)
             ThrowMissing(operation);
-        return;
+        return nullptr;
     }
-    const Message message = Read(found.front());
+    const Message message = Read(found);
     if (message.responseClass == L"Success")
-        return;
+        return found;
     // A partial list taken as the whole one would delete the folders of the
     // groups it leaves out.
     if (message.responseClass == L"Warning" && expect == Expect::Record)
     {
         LS_WARNING_LOG << "EWS " << ToLogText(operation) << " answered with a warning: ResponseCode \""
                        << ToLogText(message.code) << "\", MessageText \"" << ToLogText(message.text) << "\"";
-        return;
+        return found;
     }
     ThrowFailure(operation, message);
 }

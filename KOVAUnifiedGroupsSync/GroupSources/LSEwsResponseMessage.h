@@ -19,10 +19,11 @@ enum class Expect
 };
 
 // Passes when the answer's <operation>ResponseMessage says "Success" (or
-// "Warning" for a record). ErrorServerBusy throws a throttling LSHttpError
-// with the server's back-off; any other class fails with an error line naming
-// the operation, class, code and text. The message and its members are found
-// by local name, whatever prefix the server gave them.
-void Check(IXMLDOMDocument2* document, const std::wstring& operation, Expect expect);
+// "Warning" for a record), and returns that message (null when a record's
+// answer has none). ErrorServerBusy throws a throttling LSHttpError with the
+// server's back-off; any other class fails with an error line naming the
+// operation, class, code and text. The message and its members are found by
+// namespace and local name, whatever prefix the server gave them.
+IXMLDOMNodePtr Check(IXMLDOMDocument2* document, const std::wstring& operation, Expect expect);
 
 } // namespace LSEwsResponseMessage

@@ -5,6 +5,7 @@
 #include "LSGraphJson.h"
 #include "LSAnswerWait.h"
 #include "LSHttpError.h"
+#include "LSLibraryAddress.h"
 #include "LSLog.h"
 #include "LSRetryAfter.h"
 #include "LSSetting.h"
@@ -99,13 +100,21 @@ uint32_t SubStatus(const Json& response, const std::string& context)
     return static_cast<uint32_t>(status->get<uint64_t>());
 }
 
-std::wstring WebUrl(const Json& response, const std::string& context)
+// The library's address, or (an address the host could not open safely:
+// empty, not https, a UNC path, ...) the group waits, as for a library not
+// made yet, with a message naming the address.
+LSGraphDrives::Drive DriveOf(const Json& response, const std::string& context)
 {
     const Json* body = LSGraphJson::Find(response, "body");
-    const std::string url = LSGraphJson::RequireString(body ? *body : Json(), "webUrl", context);
-    if (url.empty())
-        LSGraphJson::ThrowInvalidAnswer(context + " has an empty webUrl");
-    return Wide(url);
+    LSGraphDrives::Drive drive;
+    drive.webUrl = Wide(LSGraphJson::RequireString(body ? *body : Json(), "webUrl", context));
+    if (LSLibraryAddress::IsAcceptable(drive.webUrl))
+        return drive;
+    drive.waits = true;
+    drive.message = L"the service gave the library address \"" + LSLibraryAddress::Printable(drive.webUrl) +
+                    L"\", which is not an absolute https address";
+    drive.webUrl.clear();
+    return drive;
 }
 
 // A group's library that is not made yet (a new group's site comes minutes
@@ -153,10 +162,10 @@ void TakeAnswers(const Json& answer, const std::vector<std::wstring>& groupIds, 
         const std::string context = "the drive answer for group " + Utf8(groupIds[index]);
         const uint32_t status = SubStatus(response, context);
         if (status >= 200 && status < 300)
-            drives[index].webUrl = WebUrl(response, context);
+            drives[index] = DriveOf(response, context);
         else if (IsMissingLibrary(status))
         {
-            drives[index].missing = true;
+            drives[index].waits = true;
             drives[index].message = SubAnswerMessage(response, status);
         }
         else if (IsThrottling(status))

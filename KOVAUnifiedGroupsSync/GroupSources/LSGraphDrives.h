@@ -18,12 +18,14 @@ public:
     // The service's limit of sub-requests in one batch.
     static constexpr size_t MaxRequestsPerBatch = 20;
 
-    // One group's answer: its library's webUrl, or (when the service answered
-    // 404 or 403: a library not provisioned yet) the service's message.
+    // One group's answer: its library's webUrl, or why the group waits for
+    // its library: the service's message when it answered 404 or 403 (a
+    // library not provisioned yet), or the address given when the host could
+    // not open it safely (LSLibraryAddress).
     struct Drive
     {
         std::wstring webUrl;
-        bool missing = false;
+        bool waits = false;
         std::wstring message;
     };
 

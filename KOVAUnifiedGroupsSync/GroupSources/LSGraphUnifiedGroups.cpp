@@ -10,6 +10,8 @@
 #include "LSSecureAddress.h"
 #include "hresult_exception.h"
 
+#include <algorithm>
+#include <cctype>
 #include <set>
 
 namespace {
@@ -43,30 +45,96 @@ void RequireDocumentLibrary(const std::wstring& resourceName)
     throw hresult_exception(E_INVALIDARG, "KOVAUnifiedGroups.GroupResourceName");
 }
 
+const char* const GroupType = "#microsoft.graph.group";
+// What a listing of groups without names and types means: Graph answers so
+// when the registration lacks the permission to read them.
+const char* const NarrowedPermission =
+    "the service returned groups without their names and types: the client registration probably lacks the "
+    "delegated permission GroupMember.Read.All (admin consent)";
+
+bool IsAbsent(const Json& entry, const char* name)
+{
+    const Json* value = LSGraphJson::Find(entry, name);
+    return !value || value->is_null();
+}
+
+// The listing is cast to groups; an entry that names another type (a
+// directory role, an administrative unit) is no group. One without a type is.
+bool IsGroupEntry(const Json& entry)
+{
+    if (!entry.is_object())
+        LSGraphJson::ThrowInvalidAnswer("a group listing entry is not an object");
+    if (IsAbsent(entry, "@odata.type"))
+        return true;
+    const Json& type = *LSGraphJson::Find(entry, "@odata.type");
+    if (!type.is_string())
+        LSGraphJson::ThrowInvalidAnswer("a listed entry's @odata.type is not text");
+    return type.get<std::string>() == GroupType;
+}
+
+bool IsGuidText(const std::string& text)
+{
+    if (text.size() != 36)
+        return false;
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash ? text[i] != '-' : !std::isxdigit(static_cast<unsigned char>(text[i])))
+            return false;
+    }
+    return true;
+}
+
+void RequireGuidId(const Json& entry)
+{
+    const std::string id = LSGraphJson::RequireString(entry, "id", "a listed group");
+    if (!IsGuidText(id))
+        LSGraphJson::ThrowInvalidAnswer("a listed group's id \"" + id + "\" is not a GUID");
+}
+
+// A group without its name and type could not be told a Microsoft 365 group:
+// taken as none, the list would lose it and the host its folder.
+bool LacksNameAndTypes(const Json& entry)
+{
+    return IsAbsent(entry, "displayName") && IsAbsent(entry, "groupTypes");
+}
+
 // Distribution lists and security groups come in the same listing.
 bool IsUnified(const Json& entry)
 {
-    const Json* types = LSGraphJson::Find(entry, "groupTypes");
-    if (!types || types->is_null())
-        return false;
-    if (!types->is_array())
-        LSGraphJson::ThrowInvalidAnswer("a listed group's groupTypes is not an array");
-    for (const Json& type : *types)
+    for (const Json& type : LSGraphJson::RequireArray(entry, "groupTypes", "a listed group"))
         if (type.is_string() && type.get<std::string>() == UnifiedGroupType)
             return true;
     return false;
 }
 
-void AppendUnifiedGroups(const Json& page, std::vector<ListedGroup>& groups)
+// The page's group entries, each with a GUID for its id.
+std::vector<const Json*> GroupEntries(const Json& page)
 {
+    std::vector<const Json*> entries;
     for (const Json& entry : LSGraphJson::RequireArray(page, "value", "a group listing page"))
     {
-        if (!entry.is_object())
-            LSGraphJson::ThrowInvalidAnswer("a group listing entry is not an object");
-        if (!IsUnified(entry))
+        if (!IsGroupEntry(entry))
             continue;
-        groups.push_back({Wide(LSGraphJson::RequireString(entry, "id", "a listed group")),
-                          Wide(LSGraphJson::RequireString(entry, "displayName", "a listed group"))});
+        RequireGuidId(entry);
+        entries.push_back(&entry);
+    }
+    return entries;
+}
+
+// Every group entry must carry its id, its name (text, possibly empty) and
+// its types; the Microsoft 365 groups among them are kept.
+void AppendUnifiedGroups(const Json& page, std::vector<ListedGroup>& groups)
+{
+    const std::vector<const Json*> entries = GroupEntries(page);
+    const auto lacking = [](const Json* entry) { return LacksNameAndTypes(*entry); };
+    if (!entries.empty() && std::all_of(entries.begin(), entries.end(), lacking))
+        LSGraphJson::ThrowInvalidAnswer(NarrowedPermission);
+    for (const Json* entry : entries)
+    {
+        const std::string name = LSGraphJson::RequireString(*entry, "displayName", "a listed group");
+        if (IsUnified(*entry))
+            groups.push_back({Wide(LSGraphJson::RequireString(*entry, "id", "a listed group")), Wide(name)});
     }
 }
 
@@ -106,15 +174,17 @@ std::vector<ListedGroup> ListUnifiedGroups(const std::wstring& root, const std::
         const Json page = LSGraphJson::Exchange(url, L"GET", authorization, std::string(), shutdownInformer);
         AppendUnifiedGroups(page, groups);
         RequireGroupCountWithinLimit(groups);
+        // Only a page without a next link is the last; anything else there
+        // (null included) is no end of the listing.
         const Json* next = LSGraphJson::Find(page, "@odata.nextLink");
-        if (!next || next->is_null())
+        if (!next)
             return groups;
         url = NextPageUrl(*next, root, followed);
     }
 }
 
 // The drive of every listed group: remembered while fresh, asked otherwise.
-// A library the service gave is remembered; a missing one (the group waits)
+// A library the service gave is remembered; none (the group waits)
 // never is.
 std::vector<LSGraphDrives::Drive> Drives(const std::wstring& root, const std::wstring& authorization,
                                          const std::vector<std::wstring>& ids, LSLibraryCache::Pass& libraries,
@@ -139,7 +209,7 @@ std::vector<LSGraphDrives::Drive> Drives(const std::wstring& root, const std::ws
         LSGraphDrives::DocumentLibraries(root, authorization, askedIds, shutdownInformer);
     for (size_t k = 0; k < asked.size(); ++k)
     {
-        if (!answers[k].missing)
+        if (!answers[k].waits)
             libraries.Learn(asked[k], answers[k].webUrl);
         drives[asked[k]] = std::move(answers[k]);
     }
@@ -203,7 +273,7 @@ LSGraphUnifiedGroups::LSGroupList LSGraphUnifiedGroups::GetCurrentGroups(const s
     list.groups.reserve(listed.size());
     for (size_t i = 0; i < listed.size(); ++i)
     {
-        if (!drives[i].missing)
+        if (!drives[i].waits)
         {
             list.groups.push_back({guids[i], std::move(listed[i].displayName), drives[i].webUrl});
             continue;

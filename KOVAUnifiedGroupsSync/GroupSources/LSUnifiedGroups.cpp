@@ -2,9 +2,12 @@
 
 #include "LSAuthRegistrations.h"
 #include "LSBaseWS.h"
+#include "LSEwsListing.h"
+#include "LSEwsNamespaces.h"
 #include "LSEwsResponseMessage.h"
 #include "LSGroupSource.h"
 #include "LSHttpError.h"
+#include "LSLibraryAddress.h"
 #include "LSLibraryCache.h"
 #include "LSListingRefused.h"
 #include "LSLog.h"
@@ -15,6 +18,7 @@
 namespace {
 
 // Both envelopes go out as one line, exactly as the service expects them.
+// The listing's GroupsLimit is LSEwsListing::GroupsLimit.
 const wchar_t* const ListingEnvelope =
     L"<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Header>"
     L"<RequestServerVersion Version=\"Exchange2015\" "
@@ -49,12 +53,6 @@ const wchar_t* const Method = L"POST";
 const wchar_t* const AuthorizationHeader = L"Authorization";
 const wchar_t* const BearerPrefix = L"Bearer ";
 const wchar_t* const ServiceRootSetting = L"KOVAUnifiedGroups.Resource";
-// Unprefixed names: the parser's default selection language (XSL Patterns)
-// matches them against the names as written in the answer.
-const wchar_t* const GroupQuery = L"//UnifiedGroup";
-const wchar_t* const IdQuery = L"ExternalDirectoryObjectId";
-const wchar_t* const DisplayNameQuery = L"DisplayName";
-const wchar_t* const ResourceUrlQueryFormat = L"//Resource[Name='%s']/Url";
 const wchar_t* const BracedGuidFormat = L"{%s}";
 
 // A query or element view that found nothing ends the listing.
@@ -66,29 +64,23 @@ Pointer& Require(Pointer& pointer)
     return pointer;
 }
 
-IXMLDOMElementPtr AsElement(IXMLDOMNodePtr node)
-{
-    IXMLDOMElementPtr element;
-    if (Require(node)->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(&element)) != S_OK)
-        element = nullptr;
-    return Require(element);
-}
-
-// The text of the element the query selects; a missing one ends the listing.
-std::wstring RequiredText(IXMLDOMNode* context, const std::wstring& query)
-{
-    return LSXmlNodes::TextOf(AsElement(LSXmlNodes::SelectSingle(context, query)));
-}
-
-// One POST to the endpoint with the bearer value; the answer as a document,
-// once its response message says the operation succeeded. Every form of
-// "busy" (429, 503, the busy fault, the busy response message) is retried
-// under the exchange's one retry, on a fresh request each time.
-IXMLDOMDocument2Ptr Exchange(const std::wstring& endpoint, const std::wstring& authorization,
-                             const std::wstring& envelope, const wchar_t* operation,
-                             LSEwsResponseMessage::Expect expect, ILSShutdownInformerPtr& shutdownInformer)
+// An answer's document and its response message (null for a record without one).
+struct Answer
 {
     IXMLDOMDocument2Ptr document;
+    IXMLDOMNodePtr message;
+};
+
+// One POST to the endpoint with the bearer value; the answer, once its
+// response message says the operation succeeded. Every form of "busy" (429,
+// 503, the busy fault, the busy response message) is retried under the
+// exchange's one retry, on a fresh request each time.
+
+Answer Exchange(const std::wstring& endpoint, const std::wstring& authorization, const std::wstring& envelope,
+                const wchar_t* operation, LSEwsResponseMessage::Expect expect,
+                ILSShutdownInformerPtr& shutdownInformer)
+{
+    Answer answer;
     CLSBaseWS::Exchange(
         [&] {
             ILSHttpRequestPtr request = CLSBaseWS::OpenRequest(endpoint, Method, true);
@@ -98,34 +90,48 @@ IXMLDOMDocument2Ptr Exchange(const std::wstring& endpoint, const std::wstring& a
         },
         endpoint, envelope, shutdownInformer,
         [&](ILSHttpRequest& request) {
-            document = CLSBaseWS::SanitiseXMLDocument(request);
-            LSEwsResponseMessage::Check(Require(document), operation, expect);
+            answer.document = CLSBaseWS::SanitiseXMLDocument(request);
+            answer.message = LSEwsResponseMessage::Check(Require(answer.document), operation, expect);
         });
-    return document;
+    return answer;
 }
 
-IXMLDOMNodeListPtr SelectGroups(IXMLDOMDocument2Ptr& document)
+// The first resource (in document order) of that name, by namespace and
+// local names; its Url is the group's address of that resource.
+std::wstring ResourceUrlIn(IXMLDOMNode* details, const std::wstring& resourceName)
 {
-    IXMLDOMNodeListPtr groups;
-    ThrowIfFailedCom(document->selectNodes(_bstr_t(GroupQuery), &groups), document, IID_IXMLDOMDocument2);
-    return Require(groups);
+    using LSEwsNamespaces::Types;
+    IXMLDOMNodePtr resource = LSXmlNodes::FindDescendant(details, [&](IXMLDOMNode* node) {
+        return LSXmlNodes::IsElement(node, Types, L"Resource") &&
+               LSXmlNodes::TextOf(LSXmlNodes::ChildElement(node, Types, L"Name")) == resourceName;
+    });
+    IXMLDOMNodePtr url = LSXmlNodes::ChildElement(Require(resource), Types, L"Url");
+    return LSXmlNodes::TextOf(Require(url));
 }
 
-IXMLDOMNodePtr GroupNodeAt(IXMLDOMNodeListPtr& groups, long index)
+// The host opens the address: one it cannot open safely fails the pass, as
+// no resource would (EWS lists the resources with the group, so none is
+// still being made).
+void RequireUsableAddress(const std::wstring& idText, const std::wstring& resourceName, const std::wstring& url)
 {
-    IXMLDOMNodePtr node;
-    ThrowIfFailedCom(groups->get_item(index, &node), groups, IID_IXMLDOMNodeList);
-    return node;
+    if (LSLibraryAddress::IsAcceptable(url))
+        return;
+    LS_ERROR_LOG << "EWS gave group {" << ToLogText(idText) << "} the " << ToLogText(resourceName) << " address \""
+                 << ToLogText(LSLibraryAddress::Printable(url)) << "\", which is not an absolute https address";
+    throw hresult_exception(HRESULT_FROM_WIN32(ERROR_INVALID_DATA), "EWS resource address not usable");
 }
 
 std::wstring ResourceUrl(const std::wstring& endpoint, const std::wstring& authorization, const std::wstring& idText,
                          const std::wstring& resourceName, ILSShutdownInformerPtr& shutdownInformer)
 {
-    IXMLDOMDocument2Ptr details =
+    const Answer details =
         Exchange(endpoint, authorization, CStdStr::Format(DetailsEnvelopeFormat, idText.c_str()), DetailsOperation,
                  LSEwsResponseMessage::Expect::Record, shutdownInformer);
-    const CStdStr query = CStdStr::Format(ResourceUrlQueryFormat, resourceName.c_str());
-    return RequiredText(details, query);
+    // Without a response message (a record may lack one) the whole answer is searched.
+    IXMLDOMNode* within = details.message ? details.message.GetInterfacePtr() : details.document.GetInterfacePtr();
+    const std::wstring url = ResourceUrlIn(within, resourceName);
+    RequireUsableAddress(idText, resourceName, url);
+    return url;
 }
 
 std::vector<GUID> Ids(const std::vector<LSUnifiedGroups::LSUnifiedGroup>& groups)
@@ -175,40 +181,31 @@ std::vector<LSUnifiedGroups::LSUnifiedGroup> LSUnifiedGroups::GetCurrentGroups(
 
     // The details requests reuse the authorization of the listing that succeeded.
     std::wstring authorization;
-    IXMLDOMNodeListPtr groupNodes;
+    std::vector<LSEwsListing::Entry> entries;
+    bool listed = false;
     LSListingRefused::Run([&] {
         CallWithAccessToken(
             [&](const std::wstring& token) {
                 authorization = BearerPrefix + token;
-                IXMLDOMDocument2Ptr listing = Exchange(endpoint, authorization, ListingEnvelope, ListingOperation,
-                                                       LSEwsResponseMessage::Expect::WholeList, shutdownInformer);
-                groupNodes = SelectGroups(listing);
+                // The listing's document goes before the details requests:
+                // kept alive, a large one made every later exchange slower.
+                const Answer listing = Exchange(endpoint, authorization, ListingEnvelope, ListingOperation,
+                                                LSEwsResponseMessage::Expect::WholeList, shutdownInformer);
+                entries = LSEwsListing::Read(listing.message);
+                listed = true;
             },
             shutdownInformer);
     });
-    Require(groupNodes); // sign-in needed: no listing was sent
+    if (!listed) // sign-in needed: no listing was sent
+        throw _com_error(E_POINTER);
 
-    long count = 0;
-    ThrowIfFailedCom(groupNodes->get_length(&count), groupNodes, IID_IXMLDOMNodeList);
     std::vector<LSUnifiedGroup> groups;
-    std::vector<std::wstring> idTexts;
-    if (count != 0)
+    groups.reserve(entries.size());
+    for (LSEwsListing::Entry& entry : entries)
     {
-        groups.reserve(static_cast<size_t>(count));
-        idTexts.reserve(static_cast<size_t>(count));
+        const CStdStr bracedId = CStdStr::Format(BracedGuidFormat, entry.idText.c_str());
+        groups.push_back({GuidFromText(bracedId), std::move(entry.displayName), std::wstring()});
     }
-    for (long i = 0; i < count; ++i)
-    {
-        IXMLDOMElementPtr group = AsElement(GroupNodeAt(groupNodes, i));
-        const std::wstring idText = RequiredText(group, IdQuery);
-        const CStdStr bracedId = CStdStr::Format(BracedGuidFormat, idText.c_str());
-        std::wstring displayName = RequiredText(group, DisplayNameQuery);
-        groups.push_back({GuidFromText(bracedId), std::move(displayName), std::wstring()});
-        idTexts.push_back(idText);
-    }
-    // The listing's document goes before the details requests: kept alive,
-    // a large one made every later exchange slower.
-    groupNodes = nullptr;
     // Only groups without a fresh remembered library are asked for theirs.
     LSLibraryCache::Pass libraries = LSLibraryCache::Instance().Begin(
         {LSGroupSource::EwsService, endpoint, m_tokenCachePath, resourceName}, Ids(groups));
@@ -219,7 +216,7 @@ std::vector<LSUnifiedGroups::LSUnifiedGroup> LSUnifiedGroups::GetCurrentGroups(
             groups[i].url = *libraries.Fresh(i);
             continue;
         }
-        groups[i].url = ResourceUrl(endpoint, authorization, idTexts[i], resourceName, shutdownInformer);
+        groups[i].url = ResourceUrl(endpoint, authorization, entries[i].idText, resourceName, shutdownInformer);
         libraries.Learn(i, groups[i].url);
     }
     libraries.Commit();

@@ -204,16 +204,16 @@ class GroupView:
                           f"/cn=Recipients/cn={self.mailbox_guid.hex}-{self.alias}")
         self.access = group.get("accessType") or "Private"
 
-    def listing_entry(self):
+    def listing_entry(self, t):
         g = self.group
-        parts = [_text("SmtpAddress", self.smtp), _text("LegacyDN", self.legacy_dn),
-                 _text("MailboxGuid", self.mailbox_guid)]
+        parts = [t.text("SmtpAddress", self.smtp), t.text("LegacyDN", self.legacy_dn),
+                 t.text("MailboxGuid", self.mailbox_guid)]
         if not g["omitDisplayName"]:
-            parts.append(_text("DisplayName", g["displayName"]))
-        parts.append(_text("AccessType", self.access))
+            parts.append(t.text("DisplayName", g["displayName"]))
+        parts.append(t.text("AccessType", self.access))
         if not g["omitId"]:
-            parts.append(_text("ExternalDirectoryObjectId", g["id"]))
-        return "<UnifiedGroup>" + "".join(parts) + "</UnifiedGroup>"
+            parts.append(t.text("ExternalDirectoryObjectId", g["id"]))
+        return t.element("UnifiedGroup", "".join(parts))
 
 
 class MessageTags:
@@ -235,31 +235,75 @@ class MessageTags:
         return _text(self.p + tag, value)
 
 
-def listing_body(groups, limit=None, prefixed=False):
+class TypeTags:
+    """Names in the EWS types namespace: unprefixed under a default namespace
+    declared on the outermost one, or with the "t:" prefix Exchange writes in
+    most of its answers."""
+
+    def __init__(self, prefixed):
+        self.p = "t:" if prefixed else ""
+        self.declaration = f'xmlns:t="{NS_TYPES}"' if prefixed else f'xmlns="{NS_TYPES}"'
+
+    def text(self, tag, value):
+        return _text(self.p + tag, value)
+
+    def element(self, tag, content, declare=False):
+        attributes = " " + self.declaration if declare else ""
+        return f"<{self.p}{tag}{attributes}>{content}</{self.p}{tag}>"
+
+
+class AnswerShape:
+    """How the EWS answers are written, beyond the dataset: types prefixed or
+    not, and listings that say less than they seem (no GroupsSets, another
+    TotalGroups, another filter type). Set through POST /_sim/ews-shape."""
+
+    FIELDS = {"typesPrefixed": bool, "groupsSets": bool, "totalGroups": int, "filterType": str}
+
+    def __init__(self, raw=None):
+        raw = {} if raw is None else raw
+        _require(isinstance(raw, dict) and set(raw) <= set(self.FIELDS),
+                 f"ews-shape members must be among {sorted(self.FIELDS)}")
+        for name, kind in self.FIELDS.items():
+            value = raw.get(name)
+            _require(value is None or (isinstance(value, kind) and (kind is not int or not isinstance(value, bool))),
+                     f"ews-shape {name} must be {kind.__name__}")
+        self.types_prefixed = raw.get("typesPrefixed", False)
+        self.groups_sets = raw.get("groupsSets", True)
+        self.total_groups = raw.get("totalGroups")
+        self.filter_type = raw.get("filterType", "All")
+
+    def describe(self):
+        return {"typesPrefixed": self.types_prefixed, "groupsSets": self.groups_sets,
+                "totalGroups": self.total_groups, "filterType": self.filter_type}
+
+
+def listing_body(groups, limit=None, prefixed=False, shape=None):
+    shape = shape or AnswerShape()
     unified = [g for g in groups if g["unified"]]
     shown = unified if limit is None else unified[:limit]
-    entries = "".join(GroupView(g).listing_entry() for g in shown)
+    t = TypeTags(shape.types_prefixed)
+    entries = "".join(GroupView(g).listing_entry(t) for g in shown)
+    total = len(unified) if shape.total_groups is None else shape.total_groups
+    group_set = t.element("UnifiedGroupsSet", t.text("FilterType", shape.filter_type) + t.text("TotalGroups", total)
+                          + t.element("Groups", entries), declare=True)
     m = MessageTags(prefixed)
-    return _envelope(
-        m.open(OP_LISTING, "Success") + m.text("ResponseCode", "NoError") + f"<{m.p}GroupsSets>"
-        f'<UnifiedGroupsSet xmlns="{NS_TYPES}"><FilterType>All</FilterType>'
-        f"<TotalGroups>{len(unified)}</TotalGroups><Groups>{entries}</Groups>"
-        f"</UnifiedGroupsSet></{m.p}GroupsSets>" + m.close(OP_LISTING))
+    sets = f"<{m.p}GroupsSets>{group_set}</{m.p}GroupsSets>" if shape.groups_sets else ""
+    return _envelope(m.open(OP_LISTING, "Success") + m.text("ResponseCode", "NoError") + sets + m.close(OP_LISTING))
 
 
-def details_body(group, prefixed=False):
+def details_body(group, prefixed=False, shape=None):
+    shape = shape or AnswerShape()
     view = GroupView(group)
-    resources = "".join(
-        "<Resource>" + _text("Name", r["name"]) + _text("Url", r["url"]) + "</Resource>"
-        for r in group["resources"])
+    t = TypeTags(shape.types_prefixed)
+    resources = "".join(t.element("Resource", t.text("Name", r["name"]) + t.text("Url", r["url"]))
+                        for r in group["resources"])
+    details = (t.text("SmtpAddress", view.smtp) + t.text("DisplayName", group["displayName"])
+               + t.text("ExternalDirectoryObjectId", group["id"]) + t.text("AccessType", view.access)
+               + t.text("ExternalMemberCount", group.get("externalMemberCount", 0))
+               + t.element("Resources", resources))
     m = MessageTags(prefixed)
-    return _envelope(
-        m.open(OP_DETAILS, "Success") + m.text("ResponseCode", "NoError") + f'<GroupDetails xmlns="{NS_TYPES}">'
-        + _text("SmtpAddress", view.smtp) + _text("DisplayName", group["displayName"])
-        + _text("ExternalDirectoryObjectId", group["id"]) + _text("AccessType", view.access)
-        + _text("ExternalMemberCount", group.get("externalMemberCount", 0))
-        + f"<Resources>{resources}</Resources></GroupDetails>"
-        + m.close(OP_DETAILS))
+    return _envelope(m.open(OP_DETAILS, "Success") + m.text("ResponseCode", "NoError")
+                     + t.element("GroupDetails", details, declare=True) + m.close(OP_DETAILS))
 
 
 # Fault members a test may ask for, in the order they are written.
@@ -529,6 +573,7 @@ class SimState:
         self.ews_mode = ews_mode
         # Response messages written with the "m:" prefix.
         self.ews_prefixed = False
+        self.ews_shape = AnswerShape()
         self.startup_dataset = check_dataset(dataset)
         self.dataset = copy.deepcopy(self.startup_dataset)
         self.script = []
@@ -544,6 +589,7 @@ class SimState:
             self.dataset = copy.deepcopy(self.startup_dataset)
             self.ews_mode = self.startup_ews_mode
             self.ews_prefixed = False
+            self.ews_shape = AnswerShape()
             self.script.clear()
             self.refusals.clear()
             self.requests.clear()
@@ -593,6 +639,14 @@ class SimState:
     def prefixed_messages(self):
         with self.lock:
             return self.ews_prefixed
+
+    def set_answer_shape(self, shape):
+        with self.lock:
+            self.ews_shape = shape
+
+    def answer_shape(self):
+        with self.lock:
+            return self.ews_shape
 
     def current_ews_mode(self):
         with self.lock:
@@ -817,15 +871,16 @@ class SimHandler(http.server.BaseHTTPRequestHandler):
     def ews_answer(self, text, operation):
         groups = self.state.groups()
         prefixed = self.state.prefixed_messages()
+        shape = self.state.answer_shape()
         if operation == OP_LISTING:
-            body = listing_body(groups, requested_limit(text), prefixed)
+            body = listing_body(groups, requested_limit(text), prefixed, shape)
         elif operation == OP_DETAILS:
             wanted = requested_group_id(text)
             group = find_group(groups, wanted) if wanted is not None else None
             if group is None:
                 body = ews_error_fault("ErrorItemNotFound", f"The group {wanted!r} was not found.")
                 return Reply(500, body.encode("utf-8", "surrogatepass"), SOAP_CONTENT_TYPE)
-            body = details_body(group, prefixed)
+            body = details_body(group, prefixed, shape)
         else:
             body = ews_error_fault("ErrorInvalidRequest", "The request is invalid: unknown operation.")
             return Reply(500, body.encode("utf-8"), SOAP_CONTENT_TYPE)
@@ -898,6 +953,7 @@ class ControlApi:
             ("GET", "health"): self.health, ("POST", "stop"): self.stop,
             ("POST", "graph"): self.graph, ("GET", "graph"): self.get_graph, ("POST", "ews"): self.ews,
             ("POST", "delay"): self.delay, ("GET", "delay"): self.get_delay,
+            ("POST", "ews-shape"): self.ews_shape, ("GET", "ews-shape"): self.get_ews_shape,
         }
         name = path[len(CONTROL_PREFIX):].rstrip("/")
         handler = route.get((method, name))
@@ -972,6 +1028,13 @@ class ControlApi:
 
     def get_graph(self, _):
         return self.server.graph.settings()
+
+    def ews_shape(self, obj):
+        self.state.set_answer_shape(AnswerShape(obj))
+        return self.get_ews_shape(None)
+
+    def get_ews_shape(self, _):
+        return dict(self.state.answer_shape().describe(), ok=True)
 
     def delay(self, obj):
         _require(isinstance(obj, dict) and "ms" in obj, 'delay needs {"ms": number}')

@@ -152,7 +152,7 @@ class Throttle:
                 "retryAfter": self.retry_after}
 
 
-SETTING_FIELDS = {"pageSize", "batchOrder", "seed", "throttle", "endlessPaging", "provisioning"}
+SETTING_FIELDS = {"pageSize", "batchOrder", "seed", "throttle", "endlessPaging", "provisioning", "narrowed"}
 # How Graph answers for a group whose SharePoint site is still being made.
 PROVISIONING_MESSAGE = "Resource provisioning is in progress. Please try again."
 
@@ -178,6 +178,7 @@ class GraphApi:
             self.throttles = []
             self.endless_paging = False
             self.provisioning = set()
+            self.narrowed = False
 
     def configure(self, obj):
         """Checks every member before applying any, so a typo changes nothing."""
@@ -195,6 +196,8 @@ class GraphApi:
         if "provisioning" in obj:
             _require(isinstance(obj["provisioning"], list) and all(isinstance(i, str) for i in obj["provisioning"]),
                      "provisioning must be an array of group ids")
+        if "narrowed" in obj:
+            _require(isinstance(obj["narrowed"], bool), "narrowed must be a boolean")
         throttles = None
         if "throttle" in obj:
             _require(isinstance(obj["throttle"], list), "throttle must be an array")
@@ -210,13 +213,15 @@ class GraphApi:
             self.endless_paging = obj.get("endlessPaging", self.endless_paging)
             if "provisioning" in obj:
                 self.provisioning = set(obj["provisioning"])
+            self.narrowed = obj.get("narrowed", self.narrowed)
         return self.settings()
 
     def settings(self):
         with self.lock:
             return {"ok": True, "prefix": self.prefix, "pageSize": self.page_size, "batchOrder": self.batch_order,
                     "seed": self.seed, "throttle": [t.describe() for t in self.throttles],
-                    "endlessPaging": self.endless_paging, "provisioning": sorted(self.provisioning)}
+                    "endlessPaging": self.endless_paging, "provisioning": sorted(self.provisioning),
+                    "narrowed": self.narrowed}
 
     def take_throttle(self, group_id):
         with self.lock:
@@ -301,9 +306,11 @@ class GraphApi:
         with self.lock:
             size = self.page_size if top is None else min(int(top), self.page_size)
             endless = self.endless_paging
+            narrowed = self.narrowed
         groups = req.groups
+        entry = _narrowed_entry if narrowed else _listing_entry
         body = {"@odata.context": f"{req.base_url}{self.prefix}$metadata#groups(id,displayName,groupTypes)",
-                "value": [_listing_entry(g) for g in groups[offset:offset + size]]}
+                "value": [entry(g) for g in groups[offset:offset + size]]}
         if offset + size < len(groups) or endless:
             kept = [p for p in query.split("&")
                     if p and urllib.parse.unquote(p.split("=", 1)[0]).lower() != "$skiptoken"]
@@ -370,6 +377,15 @@ def _listing_entry(group):
     if not group.get("omitDisplayName"):
         entry["displayName"] = group["displayName"]
     entry["groupTypes"] = group_types(group)
+    return entry
+
+
+def _narrowed_entry(group):
+    """What Graph lists when the registration lacks GroupMember.Read.All: the
+    id and the type, every selected property null."""
+    entry = {"@odata.type": "#microsoft.graph.group", "displayName": None, "groupTypes": None}
+    if not group.get("omitId"):
+        entry["id"] = group["id"]
     return entry
 
 

@@ -107,7 +107,9 @@ class EwsAnswers(SimTestCase):
     def test_listing_honours_groups_limit_and_empty_dataset(self):
         self.control("POST", "dataset", ews_sim.synthetic_dataset(3))
         limited = LISTING.replace("<GroupsLimit>1000<", "<GroupsLimit>2<")
-        self.assertEqual(len(find_all(ET.fromstring(self.ews(limited)[1]), "UnifiedGroup")), 2)
+        answer = ET.fromstring(self.ews(limited)[1])
+        self.assertEqual(len(find_all(answer, "UnifiedGroup")), 2)
+        self.assertEqual(find_all(answer, "TotalGroups")[0].text, "3")  # the whole count, as EWS gives it
         self.control("POST", "dataset", {"groups": []})
         self.assertEqual(find_all(ET.fromstring(self.ews(LISTING)[1]), "UnifiedGroup"), [])
 
@@ -165,6 +167,28 @@ class EwsAnswers(SimTestCase):
         self.assertIn(b"<m:MessageXml><t:Value", data)
         self.control("POST", "reset")
         self.assertNotIn(b"<m:", self.ews(LISTING)[1])
+
+    def test_answer_shape_prefixes_types_and_says_less_than_it_seems(self):
+        ns = "{http://schemas.microsoft.com/exchange/services/2006/types}"
+        self.assertEqual(self.control("POST", "ews-shape", {"typesPrefixed": True})["typesPrefixed"], True)
+        data = self.ews(LISTING)[1]
+        self.assertIn(b"<t:UnifiedGroupsSet xmlns:t=", data)
+        groups = ET.fromstring(data).iter(ns + "UnifiedGroup")
+        self.assertEqual([g.find(ns + "DisplayName").text for g in groups], [g["displayName"] for g in BUILTIN])
+        details = ET.fromstring(self.ews(DETAILS % BUILTIN[0]["id"])[1])
+        self.assertEqual([r.find(ns + "Name").text for r in details.iter(ns + "Resource")],
+                         [r["name"] for r in BUILTIN[0]["resources"]])
+        self.control("POST", "ews-shape", {"groupsSets": False})
+        self.assertEqual(find_all(ET.fromstring(self.ews(LISTING)[1]), "GroupsSets"), [])
+        self.control("POST", "ews-shape", {"totalGroups": 9, "filterType": "Favorites"})
+        group_set = find_all(ET.fromstring(self.ews(LISTING)[1]), "UnifiedGroupsSet")[0]
+        self.assertEqual((child_text(group_set, "TotalGroups"), child_text(group_set, "FilterType")), ("9", "Favorites"))
+        for bad in ({"totalGroups": True}, {"typesPrefixed": 1}, {"colour": "red"}, []):
+            self.control("POST", "ews-shape", bad, expect=400)
+        self.control("POST", "reset")
+        self.assertEqual(self.control("GET", "ews-shape"),
+                         {"ok": True, "typesPrefixed": False, "groupsSets": True, "totalGroups": None,
+                          "filterType": "All"})
 
     def test_authorization(self):
         self.assertEqual(self.ews(LISTING, token=None)[0].status, 401)

@@ -116,6 +116,16 @@ class GraphListing(GraphTestCase):
         _, page = self.graph("GET", MEMBER_OF)
         self.assertEqual((page["value"], "@odata.nextLink" in page), ([], False))
 
+    def test_a_narrowed_permission_lists_ids_and_types_only(self):
+        self.control("POST", "dataset", {"groups": [{"id": "g1", "displayName": "One"}]})
+        self.assertTrue(self.control("POST", "graph", {"narrowed": True})["narrowed"])
+        _, page = self.graph("GET", MEMBER_OF)
+        self.assertEqual(page["value"], [{"@odata.type": "#microsoft.graph.group", "id": "g1", "displayName": None,
+                                          "groupTypes": None}])
+        self.control("POST", "graph", {"narrowed": "yes"}, expect=400)
+        self.control("POST", "reset")
+        self.assertFalse(self.control("GET", "graph")["narrowed"])
+
     def test_bad_paging_parameters_are_graph_errors(self):
         for url in (MEMBER_OF.replace("999", "1000"), MEMBER_OF.replace("999", "x"),
                     MEMBER_OF + "&$skiptoken=bm90LW91cnM", "me/memberOf/microsoft.graph.user"):
