@@ -182,7 +182,8 @@ class EwsAnswers(SimTestCase):
         self.assertEqual(find_all(ET.fromstring(self.ews(LISTING)[1]), "GroupsSets"), [])
         self.control("POST", "ews-shape", {"totalGroups": 9, "filterType": "Favorites"})
         group_set = find_all(ET.fromstring(self.ews(LISTING)[1]), "UnifiedGroupsSet")[0]
-        self.assertEqual((child_text(group_set, "TotalGroups"), child_text(group_set, "FilterType")), ("9", "Favorites"))
+        self.assertEqual((child_text(group_set, "TotalGroups"), child_text(group_set, "FilterType")),
+                         ("9", "Favorites"))
         for bad in ({"totalGroups": True}, {"typesPrefixed": 1}, {"colour": "red"}, []):
             self.control("POST", "ews-shape", bad, expect=400)
         self.control("POST", "reset")
