@@ -80,10 +80,35 @@ bool IsElement(IXMLDOMNode* node, const wchar_t* namespaceUri, const std::wstrin
 
 IXMLDOMNodePtr ChildElement(IXMLDOMNode* parent, const wchar_t* namespaceUri, const std::wstring& localName)
 {
-    for (const IXMLDOMNodePtr& child : ChildElements(parent))
-        if (IsElement(child, namespaceUri, localName))
-            return child;
-    return nullptr;
+    return ChildElements(parent, namespaceUri, std::vector<std::wstring>{localName}).front();
+}
+
+std::vector<IXMLDOMNodePtr> ChildElements(IXMLDOMNode* parent, const wchar_t* namespaceUri,
+                                          const std::vector<std::wstring>& localNames)
+{
+    std::vector<IXMLDOMNodePtr> found(localNames.size());
+    size_t missing = localNames.size();
+    IXMLDOMNodePtr child;
+    if (parent)
+        ThrowIfFailedCom(parent->get_firstChild(&child), parent, IID_IXMLDOMNode);
+    // Answers are large: each child costs its type and name, and only a
+    // name asked for its namespace.
+    while (child && missing > 0)
+    {
+        DOMNodeType type = NODE_INVALID;
+        ThrowIfFailedCom(child->get_nodeType(&type), child, IID_IXMLDOMNode);
+        const std::wstring name = type == NODE_ELEMENT ? LocalName(child) : std::wstring();
+        for (size_t i = 0; i < localNames.size(); ++i)
+            if (!found[i] && !name.empty() && name == localNames[i] && NamespaceOf(child) == namespaceUri)
+            {
+                found[i] = child;
+                --missing;
+            }
+        IXMLDOMNodePtr next;
+        ThrowIfFailedCom(child->get_nextSibling(&next), child, IID_IXMLDOMNode);
+        child = next;
+    }
+    return found;
 }
 
 std::vector<IXMLDOMNodePtr> ChildElements(IXMLDOMNode* parent)

@@ -43,6 +43,11 @@ bool IsElement(IXMLDOMNode* node, const wchar_t* namespaceUri, const std::wstrin
 // The parent's first child element of that name; null when none (or no parent).
 IXMLDOMNodePtr ChildElement(IXMLDOMNode* parent, const wchar_t* namespaceUri, const std::wstring& localName);
 
+// The parent's first child element of each of these names, in the order of
+// the names (null for a name not found), from one walk over the children.
+std::vector<IXMLDOMNodePtr> ChildElements(IXMLDOMNode* parent, const wchar_t* namespaceUri,
+                                          const std::vector<std::wstring>& localNames);
+
 // The parent's child elements, every one, in document order.
 std::vector<IXMLDOMNodePtr> ChildElements(IXMLDOMNode* parent);
 

@@ -24,14 +24,6 @@ const wchar_t* const AllFilter = L"All";
     throw hresult_exception(HRESULT_FROM_WIN32(ERROR_INVALID_DATA), "EWS group listing incomplete");
 }
 
-IXMLDOMNodePtr RequiredChild(IXMLDOMNode* parent, const wchar_t* namespaceUri, const wchar_t* localName)
-{
-    IXMLDOMNodePtr child = LSXmlNodes::ChildElement(parent, namespaceUri, localName);
-    if (!child)
-        throw _com_error(E_POINTER);
-    return child;
-}
-
 std::string NameOf(IXMLDOMNode* element)
 {
     return ToLogText(L"{" + LSXmlNodes::NamespaceOf(element) + L"}" + LSXmlNodes::LocalName(element));
@@ -62,12 +54,14 @@ IXMLDOMNodePtr AllGroupsSet(IXMLDOMNode* message)
     return all;
 }
 
+// A group without its id or its name ends the listing (E_POINTER).
 Entry ReadGroup(IXMLDOMNode* group)
 {
-    Entry entry;
-    entry.idText = LSXmlNodes::TextOf(RequiredChild(group, Types, L"ExternalDirectoryObjectId"));
-    entry.displayName = LSXmlNodes::TextOf(RequiredChild(group, Types, L"DisplayName"));
-    return entry;
+    static const std::vector<std::wstring> fields = {L"ExternalDirectoryObjectId", L"DisplayName"};
+    const std::vector<IXMLDOMNodePtr> found = LSXmlNodes::ChildElements(group, Types, fields);
+    if (!found[0] || !found[1])
+        throw _com_error(E_POINTER);
+    return {LSXmlNodes::TextOf(found[0]), LSXmlNodes::TextOf(found[1])};
 }
 
 // TotalGroups, when the set gives it, must be the number of groups read.
