@@ -23,7 +23,9 @@ public:
     // graphRoot: the service root, e.g. "https://graph.microsoft.com/v1.0/".
     // Only the document library ("Files") is available over Graph: any other
     // resource name fails with E_INVALIDARG. A group whose library the
-    // service does not have yet waits for it, with a warning line.
+    // service does not have yet, or gives an address the host must not open,
+    // waits for it, with a warning line. A listed group without its id (a
+    // GUID), name or types fails the pass: it could not be told apart.
     LSGroupList GetCurrentGroups(const std::wstring& graphRoot, const std::wstring& resourceName,
                                  ILSShutdownInformerPtr& shutdownInformer);
 
