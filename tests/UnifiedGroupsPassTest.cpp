@@ -246,7 +246,9 @@ TEST_F(GroupsPassTest, APassListsEveryGroupWithTheAddressOfItsFilesLibrary)
 }
 
 // An answer above 32 MB, or one cut short of its Content-Length, fails the
-// pass within seconds, says what was wrong and keeps the list.
+// pass within seconds (not at the no-answer limit), says what was wrong and
+// keeps the list. The bound leaves room for the simulator to build 32 MB on a
+// busy machine.
 TEST_F(GroupsPassTest, AnOversizedOrCutListingFailsThePassWithinSecondsAndKeepsTheList)
 {
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
@@ -266,7 +268,7 @@ TEST_F(GroupsPassTest, AnOversizedOrCutListingFailsThePassWithinSecondsAndKeepsT
         LogCapture log;
         const uint64_t start = GetTickCount64();
         EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_DATA), RunPass()) << line;
-        EXPECT_LT(GetTickCount64() - start, 5000u) << line;
+        EXPECT_LT(GetTickCount64() - start, 15000u) << line;
         EXPECT_TRUE(log.Contains(line)) << log.All();
         ExpectItemsOfDataset(3);
     }
