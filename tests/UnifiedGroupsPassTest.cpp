@@ -221,6 +221,9 @@ TEST_F(GroupsPassTest, APassListsEveryGroupWithTheAddressOfItsFilesLibrary)
 {
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     ExpectItemsOfDataset(3);
+    LSHostPropertyMapHolder basic;
+    ASSERT_EQ(S_OK, m_filter->GetItemBasicProps(1, basic.Interface()));
+    EXPECT_EQ(L"R&D _Labs_", basic->Text(L"FileName")); // the display name "R&D <Labs>" as a file name
     EXPECT_EQ(S_OK, IsDeleted(L"{2f1c5b7e-9a3d-4e6f-8b1a-0c2d3e4f5a6b}")); // case-sensitive
     EXPECT_EQ(S_OK, IsDeleted(L"{00000000-0000-0000-0000-000000000001}"));
 
