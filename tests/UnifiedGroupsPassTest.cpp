@@ -867,6 +867,33 @@ TEST_F(HostedFilterTest, TheHostsLastReferenceReleasedDuringThePass)
     EXPECT_EQ(dll, GetModuleHandleW(L"KOVAUnifiedGroupsSync64.dll")); // pinned: never unloaded
 }
 
+// The host's own shutdown: a WM_QUIT posted while the pass waits, for an
+// answer or for the token, ends the pass as a shutdown (the list kept) and
+// still reaches the host's loop, with its code.
+TEST_F(HostedFilterTest, AQuitPostedDuringThePassEndsItAndReachesTheHostsLoop)
+{
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    for (const bool waitForToken : {false, true})
+    {
+        m_sim.SetAnswerDelay(waitForToken ? 0 : 300);
+        m_library.SetPollsBeforeDone(waitForToken ? 100000 : 0);
+        HRESULT result = E_PENDING;
+        AddTimer(1, [&] { result = m_filter->PreContentSyncFolderUpdate(m_folder.Interface()); });
+        AddTimer(100, [] { PostQuitMessage(42); });
+        AddTimer(10000, [] { PostQuitMessage(7); }); // a quit taken by the pass would leave the loop waiting
+        MSG message{};
+        while (GetMessageW(&message, nullptr, 0, 0) > 0)
+            DispatchMessageW(&message);
+        EXPECT_EQ(42u, message.wParam) << waitForToken;
+        EXPECT_EQ(E_ABORT, result) << waitForToken;
+        for (const auto& timer : Timers())
+            KillTimer(nullptr, timer.first);
+        Timers().clear();
+        ExpectItemsOfDataset(3);
+    }
+    m_library.SetPollsBeforeDone(0);
+}
+
 TEST_F(HostedFilterTest, ANestedPassFromATimerIsRefusedAndTheOuterPassCompletesWithTheFullList)
 {
     // A nested pass that ran instead of being refused would take four answers: 1.6 s.
