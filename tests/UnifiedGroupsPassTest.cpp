@@ -862,7 +862,7 @@ TEST_F(HostedFilterTest, TheHostsLastReferenceReleasedDuringThePass)
     const HMODULE dll = GetModuleHandleW(L"KOVAUnifiedGroupsSync64.dll");
     ASSERT_NE(nullptr, dll);
     using CanUnloadNow = HRESULT(WINAPI*)();
-    EXPECT_EQ(S_OK, reinterpret_cast<CanUnloadNow>(reinterpret_cast<void (*)()>(GetProcAddress(dll, "DllCanUnloadNow")))());
+    EXPECT_EQ(S_FALSE, reinterpret_cast<CanUnloadNow>(reinterpret_cast<void (*)()>(GetProcAddress(dll, "DllCanUnloadNow")))());
     CoFreeUnusedLibrariesEx(0, 0);
     EXPECT_EQ(dll, GetModuleHandleW(L"KOVAUnifiedGroupsSync64.dll")); // pinned: never unloaded
 }
