@@ -11,6 +11,7 @@
 #include "LSInFlightRequests.h"
 #include "LSResourceLibraries.h"
 #include "LSSecureAddress.h"
+#include "LSUserProxy.h"
 #include "hresult_exception.h"
 #include "LSDiagAccess.h"
 #include "LogCapture.h"
@@ -330,6 +331,57 @@ TEST(LSSecureAddressTest, OnlyHttpsOrLoopbackAddressesMayCarryTheToken)
         EXPECT_EQ(!allowed, capture.Contains("Refusing to send the access token to " + shown + " (from Test.Setting)"))
             << Utf8(url);
     }
+}
+
+// The automatic proxy look-up can take seconds on the host's thread: its
+// outcome, found or not, serves a host for 5 minutes, and within a pass each
+// host's choice is made once, whatever the attempts.
+TEST(LSUserProxyTest, AnAutomaticLookUpIsKeptFoundOrNotAndMadeOncePerPass)
+{
+    VirtualClock clock;
+    size_t reads = 0;
+    std::vector<std::wstring> lookUps;
+    bool finds = false;
+    LSUserProxy::SetPlatformForTest(
+        [&] {
+            ++reads;
+            LSUserProxy::UserSettings settings;
+            settings.autoDetect = true;
+            settings.proxy = L"named:8080";
+            return settings;
+        },
+        [&](const std::wstring& url, const LSUserProxy::UserSettings&, LSUserProxy::Choice& choice) {
+            lookUps.push_back(url);
+            choice.direct = !finds;
+            choice.proxy = finds ? L"found:3128" : L"";
+            return finds;
+        });
+    const std::wstring graph = L"https://graph.microsoft.com/v1.0/me/memberOf";
+    const std::wstring ews = L"https://outlook.office365.com/EWS/Exchange.asmx";
+    EXPECT_EQ(L"named:8080", LSUserProxy::ForUrl(graph).proxy); // nothing found: the named proxy
+    EXPECT_EQ(L"named:8080", LSUserProxy::ForUrl(graph + L"?$skiptoken=2").proxy);
+    EXPECT_TRUE(LSUserProxy::ForUrl(L"http://localhost:8080/").direct);
+    EXPECT_EQ(1u, lookUps.size()) << "a failed look-up is kept, and loopback needs none";
+    clock.Advance(5 * 60 * 1000);
+    finds = true;
+    EXPECT_EQ(L"found:3128", LSUserProxy::ForUrl(graph).proxy);
+    EXPECT_EQ(L"found:3128", LSUserProxy::ForUrl(graph).proxy);
+    EXPECT_EQ(2u, lookUps.size());
+    {
+        const LSUserProxy::PassScope pass;
+        reads = 0;
+        for (int attempt = 0; attempt < 5; ++attempt)
+        {
+            EXPECT_EQ(L"found:3128", LSUserProxy::ForUrl(graph).proxy);
+            LSUserProxy::ForUrl(ews);
+            clock.Advance(5 * 60 * 1000); // a pass of long back-offs
+        }
+        EXPECT_EQ(2u, reads);
+        EXPECT_EQ(3u, lookUps.size()) << "the second host's";
+    }
+    LSUserProxy::ForUrl(graph);
+    EXPECT_EQ(4u, lookUps.size()) << "after the pass, its age counts again";
+    LSUserProxy::SetPlatformForTest({}, {});
 }
 
 // A text body goes out as UTF-8 whichever client sends it, and an answer
