@@ -70,7 +70,7 @@ std::wstring For(const std::wstring& displayName)
             ch = L'_';
     FitAndTrim(name);
     if (name.empty())
-        name = L"_";
+        name.assign(1, L'_');
     AvoidDeviceName(name);
     // "_" after a device name may take the name one over the limit; the
     // inserted "_" stays, so cutting cannot make it a device name again.
