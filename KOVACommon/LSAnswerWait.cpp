@@ -7,6 +7,8 @@
 #include "LSTransportSettings.h"
 #include "hresult_exception.h"
 
+#include <optional>
+#include <utility>
 #include <wininet.h>
 
 namespace LSAnswerWait {
@@ -42,15 +44,77 @@ void AbandonUnansweredOf(std::vector<Pending>& pending, uint64_t stepMs)
     }
 }
 
+[[noreturn]] void EndWaitForQuit(WPARAM code)
+{
+    LS_WARNING_LOG << "The host quits (WM_QUIT, code " << static_cast<long long>(code)
+                   << ") during a wait: the pass ends as a shutdown";
+    ThrowHr(E_ABORT);
+}
+
 bool DispatchOneMessage()
 {
     MSG message;
     if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
         return false;
+    // Only without a keeper (it could not be set up): the quit goes back at once.
+    if (message.message == WM_QUIT)
+    {
+        PostQuitMessage(static_cast<int>(message.wParam));
+        EndWaitForQuit(message.wParam);
+    }
     TranslateMessage(&message);
     DispatchMessageW(&message);
     return true;
 }
+
+thread_local std::optional<WPARAM> t_caughtQuit;
+
+LRESULT CALLBACK CatchQuit(int code, WPARAM removal, LPARAM message)
+{
+    MSG* const taken = reinterpret_cast<MSG*>(message);
+    if (code == HC_ACTION && removal == PM_REMOVE && taken->message == WM_QUIT)
+    {
+        t_caughtQuit = taken->wParam;
+        taken->message = WM_NULL;
+    }
+    return CallNextHookEx(nullptr, code, removal, message);
+}
+
+// The host's WM_QUIT (its own shutdown) is the host's to take, whoever takes
+// it from the queue during a wait: this wait's pump, or the platform's
+// request object, whose wait dispatches every message it finds (Wine's
+// does). For the length of the wait it becomes WM_NULL there and is noted;
+// the wait then ends as a shutdown, and the quit is posted again, with its
+// code, for the host's own loop.
+class QuitKeeper
+{
+public:
+    QuitKeeper()
+        : m_outer(std::exchange(t_caughtQuit, std::nullopt)),
+          m_hook(SetWindowsHookExW(WH_GETMESSAGE, CatchQuit, nullptr, GetCurrentThreadId()))
+    {
+    }
+    ~QuitKeeper()
+    {
+        if (m_hook)
+            UnhookWindowsHookEx(m_hook);
+        if (t_caughtQuit)
+            PostQuitMessage(static_cast<int>(*t_caughtQuit));
+        t_caughtQuit = m_outer;
+    }
+    QuitKeeper(const QuitKeeper&) = delete;
+    QuitKeeper& operator=(const QuitKeeper&) = delete;
+
+    void ThrowIfCaught() const
+    {
+        if (t_caughtQuit)
+            EndWaitForQuit(*t_caughtQuit);
+    }
+
+private:
+    std::optional<WPARAM> m_outer;
+    HHOOK m_hook;
+};
 
 } // namespace
 
@@ -73,15 +137,19 @@ void ThrowIfShutdownRequested(ILSShutdownInformerPtr& shutdownInformer)
 void WaitUntil(ILSShutdownInformerPtr& shutdownInformer, const std::function<bool(uint64_t lastPauseMs)>& done,
                const std::function<void(uint64_t waitedMs)>& pause)
 {
+    const QuitKeeper quit;
     uint64_t waited = 0;
     uint64_t lastPause = 0;
     for (;;)
     {
         ThrowIfShutdownRequested(shutdownInformer);
-        if (done(lastPause))
+        const bool finished = done(lastPause);
+        quit.ThrowIfCaught();
+        if (finished)
             return;
         const uint64_t pauseStart = LSTiming::TickCount64();
         pause(waited);
+        quit.ThrowIfCaught();
         lastPause = LSTiming::TickCount64() - pauseStart;
         waited += lastPause;
     }

@@ -23,7 +23,9 @@ void ThrowIfShutdownRequested(ILSShutdownInformerPtr& shutdownInformer);
 
 // The one wait: until done says so, each round asks for shutdown (E_ABORT),
 // then done (given the milliseconds the last pause took, 0 at first), then
-// pauses once (given the milliseconds waited so far).
+// pauses once (given the milliseconds waited so far). A WM_QUIT that anything
+// takes from the thread's queue meanwhile ends the wait with E_ABORT, as a
+// shutdown does, and is posted again, with its code, for the host's loop.
 void WaitUntil(ILSShutdownInformerPtr& shutdownInformer, const std::function<bool(uint64_t lastPauseMs)>& done,
                const std::function<void(uint64_t waitedMs)>& pause);
 

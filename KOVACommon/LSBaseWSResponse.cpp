@@ -8,6 +8,7 @@
 #include "LSLog.h"
 #include "LSResourceLibraries.h"
 #include "LSRetryAfter.h"
+#include "LSSafeXml.h"
 #include "LSSetting.h"
 #include "LSTransportSettings.h"
 #include "LSXmlNodes.h"
@@ -185,6 +186,20 @@ std::wstring DocumentXml(const IXMLDOMDocument2Ptr& document)
     return CStdStr(_bstr_t(xml, false));
 }
 
+// A failed answer that is refused as XML (its line is written) still fails
+// with its status.
+IXMLDOMDocument2Ptr FaultDocument(ILSHttpRequest& request)
+{
+    try
+    {
+        return request.GetResponseXML();
+    }
+    catch (const LSSafeXml::Refused&)
+    {
+        return nullptr;
+    }
+}
+
 void LogErrorResponse(ILSHttpRequest& request)
 {
     if (!LogResponses())
@@ -219,7 +234,7 @@ void LogFailureHeaders(ILSHttpRequest& request)
 {
     LS_ERROR_LOG << "web services Request failed: status:" << status;
     LogFailureHeaders(request);
-    const IXMLDOMDocument2Ptr document = request.GetResponseXML();
+    const IXMLDOMDocument2Ptr document = FaultDocument(request);
     LogErrorResponse(request);
     const std::wstring message = SoapFaultMessage(document, status);
     LS_ERROR_LOG << "Error is : " << ToLogText(message) << ": entire contents: ";

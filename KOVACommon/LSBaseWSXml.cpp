@@ -1,9 +1,10 @@
-// XML answers: parsed by the platform's DOM, and when that fails, cleaned of
-// characters XML forbids and parsed again.
+// XML answers: parsed by the platform's DOM, set up for untrusted text, and
+// when that fails, cleaned of characters XML forbids and parsed again.
 #include "LSBaseWS.h"
 
 #include "CStdStr.h"
 #include "LSLog.h"
+#include "LSSafeXml.h"
 #include "LogLongText.h"
 #include "hresult_exception.h"
 
@@ -120,6 +121,7 @@ IXMLDOMDocument2Ptr NewDocument()
         FAILED(OleRun(object)) ||
         FAILED(object->QueryInterface(IID_IXMLDOMDocument2, reinterpret_cast<void**>(&document))))
         return nullptr;
+    LSSafeXml::Harden(document);
     return document;
 }
 
@@ -153,6 +155,7 @@ IXMLDOMDocument2Ptr CreateDOMDocument(const std::wstring& text)
     {
         if (!document)
             throw _com_error(E_POINTER);
+        LSSafeXml::RefuseUnsafeMarkup(text);
         LoadXml(document, text);
     }
     return document;
@@ -186,6 +189,7 @@ IXMLDOMDocument2Ptr SanitiseXMLDocument(ILSHttpRequest& request)
 IXMLDOMDocument2Ptr SanitiseXMLDocument(const std::wstring& text)
 {
     const std::wstring cleaned = CleanXmlText(text);
+    LSSafeXml::RefuseUnsafeMarkup(cleaned);
     const IXMLDOMDocument2Ptr document = CreateDOMDocument(std::wstring());
     if (!document)
         throw _com_error(E_POINTER);

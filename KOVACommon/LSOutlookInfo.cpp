@@ -4,26 +4,36 @@
 #include "LSLog.h"
 #include "LSSetting.h"
 
+std::mutex LSOutlookInfo::s_lock;
 CStdStr LSOutlookInfo::s_profileName;
 CStdStr LSOutlookInfo::s_profileFolder;
-uint32_t LSOutlookInfo::s_majorVersion = 0;
+std::atomic<uint32_t> LSOutlookInfo::s_majorVersion{0};
 
 void LSOutlookInfo::SetProfileName(const std::wstring& profileName)
 {
-    if (s_profileName.empty())
+    bool first = false;
+    CStdStr cached;
     {
-        s_profileName = profileName;
-        LS_DIAG_LOG << "Cached profile name " << ToLogText(s_profileName);
+        const std::lock_guard<std::mutex> lock(s_lock);
+        first = s_profileName.empty();
+        if (first)
+            s_profileName = profileName;
+        cached = s_profileName;
     }
-    if (s_profileName != profileName)
+    if (first)
     {
-        LS_ERROR_LOG << "Cached profile name is different from current" << ToLogText(s_profileName) << " -> cur "
+        LS_DIAG_LOG << "Cached profile name " << ToLogText(cached);
+    }
+    if (cached != profileName)
+    {
+        LS_ERROR_LOG << "Cached profile name is different from current" << ToLogText(cached) << " -> cur "
                      << ToLogText(profileName);
     }
 }
 
 CStdStr LSOutlookInfo::GetProfileName()
 {
+    const std::lock_guard<std::mutex> lock(s_lock);
     return s_profileName;
 }
 
@@ -35,14 +45,16 @@ void LSOutlookInfo::InitialiseProfileFolder(const std::wstring& subPath, const s
     // files in it are used.
     CreateDirectoryW(folder.c_str(), nullptr);
     const uint32_t majorVersion = GetOfficeProcessMajorVersion();
-    folder += L"\\" + CStdStr::Format(L"Office %u Profile - %ls", majorVersion, s_profileName.c_str());
+    folder += L"\\" + CStdStr::Format(L"Office %u Profile - %ls", majorVersion, GetProfileName().c_str());
     CreateDirectoryW(folder.c_str(), nullptr);
     LSSetting::GetInstance().SaveUserString(L"KOVA.LastActiveProfileDir", folder, L"");
+    const std::lock_guard<std::mutex> lock(s_lock);
     s_profileFolder = folder;
 }
 
 CStdStr LSOutlookInfo::GetProfileFilePath(const std::wstring& fileName)
 {
+    const std::lock_guard<std::mutex> lock(s_lock);
     if (fileName.empty())
         return s_profileFolder;
     return s_profileFolder + L"\\" + fileName;

@@ -1,11 +1,14 @@
 #pragma once
 // Facts about the hosting mail client: the profile in use, the per-profile
-// data folder and the Office major version. Process-wide, lock-free: callers
-// stay on the host's thread.
+// data folder and the Office major version. Process-wide, and read and
+// written under a lock: filter objects are apartment-threaded, so two
+// threads of a host may run passes at once.
 #include "CStdStr.h"
 
 #include <windows.h>
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -35,7 +38,8 @@ public:
 
 private:
     friend class LSOutlookInfoAccess;
+    static std::mutex s_lock; // guards the two texts
     static CStdStr s_profileName;
     static CStdStr s_profileFolder;
-    static uint32_t s_majorVersion; // 0: not found yet
+    static std::atomic<uint32_t> s_majorVersion; // 0: not found yet
 };

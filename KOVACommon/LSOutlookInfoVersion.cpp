@@ -166,17 +166,19 @@ uint32_t FirstInstalledMajorVersion()
 
 } // namespace
 
+// Two threads may find the version at once; they find the same.
 uint32_t LSOutlookInfo::GetOfficeProcessMajorVersion()
 {
-    if (s_majorVersion != 0)
-        return s_majorVersion;
+    const uint32_t known = s_majorVersion.load();
+    if (known != 0)
+        return known;
 
     const CStdStr forced = LSSetting::GetInstance().GetUserString(L"Tenbrid.ForceOutlookVersion", L"");
     if (!forced.empty())
     {
         LS_DIAG_LOG << "Got outlook version string:" << ToLogText(forced);
         s_majorVersion = LeadingUnsigned(forced);
-        LS_DIAG_LOG << "Returning Office major version number:" << s_majorVersion;
+        LS_DIAG_LOG << "Returning Office major version number:" << s_majorVersion.load();
         return s_majorVersion;
     }
 
@@ -193,7 +195,7 @@ uint32_t LSOutlookInfo::GetOfficeProcessMajorVersion()
     if (version.valid)
     {
         s_majorVersion = version.major;
-        LS_DIAG_LOG << "got major version from outlook.exe process " << s_majorVersion;
+        LS_DIAG_LOG << "got major version from outlook.exe process " << s_majorVersion.load();
     }
     if (s_majorVersion != 0)
         return s_majorVersion;

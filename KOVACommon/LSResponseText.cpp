@@ -2,6 +2,7 @@
 
 #include "CStdStr.h"
 #include "LSBaseWS.h"
+#include "LSSafeXml.h"
 #include "hresult_exception.h"
 
 #include <algorithm>
@@ -72,6 +73,24 @@ std::wstring InCodePage(const char* data, size_t size, UINT codePage)
     return MultiByteToWide(std::string(data, size), codePage);
 }
 
+// The encoding an XML declaration names, lower case; empty without one.
+std::wstring DeclaredEncoding(const Bytes& bytes)
+{
+    constexpr size_t LongestDeclaration = 256;
+    if (!StartsWith(bytes, "<?xml", 5))
+        return std::wstring();
+    const std::string head(bytes.data, std::min(bytes.size, LongestDeclaration));
+    const std::string declaration = head.substr(0, head.find("?>"));
+    const size_t name = declaration.find("encoding");
+    const size_t quote = declaration.find_first_of("\"'", name);
+    if (name == std::string::npos || quote == std::string::npos)
+        return std::wstring();
+    const size_t end = declaration.find(declaration[quote], quote + 1);
+    if (end == std::string::npos)
+        return std::wstring();
+    return Lower(MultiByteToWide(declaration.substr(quote + 1, end - quote - 1), CP_UTF8));
+}
+
 } // namespace
 
 Bytes BytesOf(const _variant_t& body)
@@ -99,16 +118,27 @@ std::wstring Decode(const Bytes& bytes, const std::wstring& contentType)
     return InCodePage(bytes.data, bytes.size, CodePageOf(Charset(contentType)));
 }
 
+std::wstring XmlText(const Bytes& bytes)
+{
+    if (StartsWith(bytes, "\xEF\xBB\xBF", 3) || StartsWith(bytes, "\xFF\xFE", 2) || StartsWith(bytes, "\xFE\xFF", 2))
+        return Decode(bytes, std::wstring());
+    if (StartsWith(bytes, "<\0", 2))
+        return InCodePage(bytes.data, bytes.size, Utf16Little);
+    if (StartsWith(bytes, "\0<", 2))
+        return InCodePage(bytes.data, bytes.size, Utf16Big);
+    return InCodePage(bytes.data, bytes.size, CodePageOf(DeclaredEncoding(bytes)));
+}
+
 IXMLDOMDocument2Ptr LoadDocument(const _variant_t& body)
 {
+    // The parser gets the very text that was checked: bytes it decoded
+    // itself could say something else to it.
+    const std::wstring text = XmlText(BytesOf(body));
+    LSSafeXml::RefuseUnsafeMarkup(text);
     IXMLDOMDocument2Ptr document = CLSBaseWS::CreateDOMDocument(std::wstring());
     if (!document)
         throw _com_error(E_POINTER);
     VARIANT_BOOL loaded = VARIANT_FALSE;
-    if (SUCCEEDED(document->load(body, &loaded)))
-        return document;
-    // A parser that takes no byte array gets the text.
-    const std::wstring text = Decode(BytesOf(body), std::wstring());
     document->loadXML(CStdStr(text).ToBstr(), &loaded);
     return document;
 }

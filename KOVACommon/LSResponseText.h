@@ -19,7 +19,13 @@ struct Bytes
 // live as long as the variant.
 Bytes BytesOf(const _variant_t& body);
 std::wstring Decode(const Bytes& bytes, const std::wstring& contentType);
-// A parse failure leaves the document with its parse error, as XMLHTTP does.
+// An XML body's text: by byte-order mark, UTF-16 told by its first
+// character, else the encoding its declaration names (UTF-8 without one, or
+// for one not known here).
+std::wstring XmlText(const Bytes& bytes);
+// The text checked (LSSafeXml, which may refuse it) and parsed by a document
+// set up for untrusted text. A parse failure leaves the document with its
+// parse error, as XMLHTTP does.
 IXMLDOMDocument2Ptr LoadDocument(const _variant_t& body);
 
 } // namespace LSResponseText

@@ -6,23 +6,16 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <winhttp.h>
 
 namespace LSSecureAddress {
 
 namespace {
 
-const wchar_t* const SchemeEnd = L"://";
-
 std::wstring Lower(std::wstring text)
 {
     std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towlower(c); });
     return text;
-}
-
-std::wstring SchemeOf(const std::wstring& url)
-{
-    const size_t end = url.find(SchemeEnd);
-    return end == std::wstring::npos ? std::wstring() : Lower(url.substr(0, end));
 }
 
 // 0 to 255, decimal digits only.
@@ -50,21 +43,72 @@ bool IsLoopbackIpv4(const std::wstring& host)
     return true;
 }
 
-} // namespace
-
-std::wstring HostOf(const std::wstring& url)
+bool IsWhiteSpaceOrControl(wchar_t ch)
 {
-    const size_t schemeEnd = url.find(SchemeEnd);
+    return ch < 0x20 || ch == 0x7F || (ch >= 0x80 && ch <= 0x9F) || std::iswspace(ch);
+}
+
+// Everything between "://" and the first slash: WinHTTP takes an "@" after
+// "?" or "#" there as the end of user information.
+std::wstring AuthorityPart(const std::wstring& url)
+{
+    const size_t schemeEnd = url.find(L"://");
     if (schemeEnd == std::wstring::npos)
         return std::wstring();
     const size_t start = schemeEnd + 3;
-    std::wstring authority = url.substr(start, url.find_first_of(L"/?#\\", start) - start);
-    const size_t userEnd = authority.rfind(L'@');
-    if (userEnd != std::wstring::npos)
-        authority.erase(0, userEnd + 1);
-    if (!authority.empty() && authority.front() == L'[')
-        return Lower(authority.substr(0, authority.find(L']') + 1));
-    return Lower(authority.substr(0, authority.find(L':')));
+    return url.substr(start, url.find(L'/', start) - start);
+}
+
+// Control characters percent-encoded, so a refused address cannot forge log lines.
+std::wstring Printable(const std::wstring& url)
+{
+    std::wstring printable;
+    for (const wchar_t ch : url)
+        printable += ch < 0x20 || ch == 0x7F ? CStdStr::Format(L"%%%02X", static_cast<unsigned>(ch)) : std::wstring(1, ch);
+    return printable;
+}
+
+std::wstring Part(const wchar_t* text, DWORD length)
+{
+    return text ? std::wstring(text, length) : std::wstring();
+}
+
+} // namespace
+
+std::optional<CrackedUrl> Crack(const std::wstring& url)
+{
+    URL_COMPONENTS parts = {};
+    parts.dwStructSize = sizeof(parts);
+    // Lengths of -1: pointers into the address, no copies.
+    parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUserNameLength = parts.dwPasswordLength =
+        parts.dwUrlPathLength = parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (url.empty() || !WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts))
+        return std::nullopt;
+    if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)
+        return std::nullopt;
+    CrackedUrl cracked;
+    cracked.https = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    cracked.host = Part(parts.lpszHostName, parts.dwHostNameLength);
+    cracked.userName = Part(parts.lpszUserName, parts.dwUserNameLength);
+    cracked.password = Part(parts.lpszPassword, parts.dwPasswordLength);
+    return cracked;
+}
+
+const char* Ambiguity(const std::wstring& url)
+{
+    if (std::any_of(url.begin(), url.end(), IsWhiteSpaceOrControl))
+        return "it holds white space or control characters";
+    if (url.find(L'\\') != std::wstring::npos)
+        return "it holds a backslash";
+    if (AuthorityPart(url).find(L'@') != std::wstring::npos)
+        return "it holds user information (\"@\" before the path)";
+    return nullptr;
+}
+
+std::wstring HostOf(const std::wstring& url)
+{
+    const std::optional<CrackedUrl> cracked = Crack(url);
+    return cracked ? Lower(cracked->host) : std::wstring();
 }
 
 bool IsLoopbackHost(const std::wstring& host)
@@ -75,20 +119,24 @@ bool IsLoopbackHost(const std::wstring& host)
 
 bool IsAllowed(const std::wstring& url)
 {
-    const std::wstring scheme = SchemeOf(url);
-    const std::wstring host = HostOf(url);
-    if (host.empty())
+    if (Ambiguity(url))
         return false;
-    return scheme == L"https" || (scheme == L"http" && IsLoopbackHost(host));
+    const std::optional<CrackedUrl> cracked = Crack(url);
+    if (!cracked || cracked->host.empty() || !cracked->userName.empty() || !cracked->password.empty())
+        return false;
+    return cracked->https || IsLoopbackHost(cracked->host);
 }
 
 void Require(const std::wstring& url, const std::wstring& source)
 {
     if (IsAllowed(url))
         return;
-    LS_ERROR_LOG << "Refusing to send the access token to " << ToLogText(url) << " (from " << ToLogText(source)
-                 << "): only https addresses are allowed, or plain http to this machine (localhost, 127.0.0.0/8, "
-                    "[::1])";
+    const char* const ambiguity = Ambiguity(url);
+    LS_ERROR_LOG << "Refusing to send the access token to " << ToLogText(Printable(url)) << " (from " << ToLogText(source)
+                 << "): "
+                 << (ambiguity ? ambiguity
+                               : "only https addresses are allowed, or plain http to this machine (localhost, "
+                                 "127.0.0.0/8, [::1])");
     throw hresult_exception(E_ACCESSDENIED, "address not allowed for the access token");
 }
 

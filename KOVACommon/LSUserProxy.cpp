@@ -14,8 +14,11 @@ namespace LSUserProxy {
 
 namespace {
 
-// Auto-detection can take seconds; its answer serves one origin for a while.
+// Auto-detection can take seconds; its answer serves one host for a while.
 constexpr uint64_t LookupKeptMs = 5 * 60 * 1000;
+// Each step of fetching a configuration script (name resolution, connection,
+// sending, receiving) on the host's thread.
+constexpr int LookupStepTimeoutMs = 3000;
 
 // Frees what the settings functions hand out with GlobalAlloc.
 std::wstring Taken(LPWSTR text)
@@ -27,15 +30,7 @@ std::wstring Taken(LPWSTR text)
     return value;
 }
 
-struct UserSettings
-{
-    bool autoDetect = false;
-    std::wstring autoConfigUrl;
-    std::wstring proxy;
-    std::wstring bypass;
-};
-
-UserSettings ReadUserSettings()
+UserSettings ReadPlatformSettings()
 {
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config = {};
     UserSettings settings;
@@ -48,12 +43,32 @@ UserSettings ReadUserSettings()
     return settings;
 }
 
-// Nothing when the look-up fails: the named proxy, if any, applies then.
-bool LookUp(const std::wstring& url, const UserSettings& settings, Choice& choice)
+class Session
 {
-    HINTERNET session = WinHttpOpen(L"", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                    WINHTTP_NO_PROXY_BYPASS, 0);
-    if (!session)
+public:
+    Session()
+        : m_handle(WinHttpOpen(L"", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0))
+    {
+    }
+    ~Session()
+    {
+        if (m_handle)
+            WinHttpCloseHandle(m_handle);
+    }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+    HINTERNET Get() const { return m_handle; }
+
+private:
+    HINTERNET m_handle;
+};
+
+// Nothing when the look-up fails: the named proxy, if any, applies then.
+bool PlatformLookUp(const std::wstring& url, const UserSettings& settings, Choice& choice)
+{
+    const Session session;
+    if (!session.Get() || !WinHttpSetTimeouts(session.Get(), LookupStepTimeoutMs, LookupStepTimeoutMs,
+                                              LookupStepTimeoutMs, LookupStepTimeoutMs))
         return false;
     WINHTTP_AUTOPROXY_OPTIONS options = {};
     if (!settings.autoConfigUrl.empty())
@@ -68,9 +83,7 @@ bool LookUp(const std::wstring& url, const UserSettings& settings, Choice& choic
     }
     options.fAutoLogonIfChallenged = TRUE;
     WINHTTP_PROXY_INFO info = {};
-    const bool found = WinHttpGetProxyForUrl(session, url.c_str(), &options, &info) != FALSE;
-    WinHttpCloseHandle(session);
-    if (!found)
+    if (!WinHttpGetProxyForUrl(session.Get(), url.c_str(), &options, &info))
         return false;
     choice.proxy = Taken(info.lpszProxy);
     choice.bypass = Taken(info.lpszProxyBypass);
@@ -80,46 +93,102 @@ bool LookUp(const std::wstring& url, const UserSettings& settings, Choice& choic
 
 struct KeptLookup
 {
+    bool found = false;
     Choice choice;
     uint64_t at = 0;
 };
 
-bool KeptLookUp(const std::wstring& url, const UserSettings& settings, Choice& choice)
+struct Platform
 {
-    static std::mutex mutex;
-    static std::map<std::wstring, KeptLookup> kept;
-    const std::wstring key = LSSecureAddress::HostOf(url) + L"|" + settings.autoConfigUrl;
-    const uint64_t now = LSTiming::TickCount64();
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        const auto found = kept.find(key);
-        if (found != kept.end() && now - found->second.at < LookupKeptMs)
-        {
-            choice = found->second.choice;
-            return true;
-        }
-    }
-    if (!LookUp(url, settings, choice))
-        return false;
-    std::lock_guard<std::mutex> lock(mutex);
-    kept[key] = {choice, now};
-    return true;
+    std::mutex mutex;
+    SettingsReader readSettings = ReadPlatformSettings;
+    LookUpFunction lookUp = PlatformLookUp;
+    std::map<std::wstring, KeptLookup> kept;
+};
+
+Platform& Shared()
+{
+    static Platform* const platform = new Platform(); // never destroyed: used until the process ends
+    return *platform;
 }
 
-} // namespace
+// A failed look-up is kept as long as one that found something: where
+// nothing answers, every request would wait for nothing again.
+bool KeptLookUp(const std::wstring& url, const UserSettings& settings, Choice& choice)
+{
+    Platform& platform = Shared();
+    const std::wstring key = LSSecureAddress::HostOf(url) + L"|" + settings.autoConfigUrl;
+    const uint64_t now = LSTiming::TickCount64();
+    LookUpFunction lookUp;
+    {
+        std::lock_guard<std::mutex> lock(platform.mutex);
+        const auto found = platform.kept.find(key);
+        if (found != platform.kept.end() && now - found->second.at < LookupKeptMs)
+        {
+            choice = found->second.choice;
+            return found->second.found;
+        }
+        lookUp = platform.lookUp;
+    }
+    const bool found = lookUp(url, settings, choice);
+    if (!found)
+    {
+        LS_DIAG_LOG << "No automatic proxy found for " << ToLogText(url) << "; kept for 5 minutes";
+    }
+    std::lock_guard<std::mutex> lock(platform.mutex);
+    platform.kept[key] = {found, choice, now};
+    return found;
+}
 
-Choice ForUrl(const std::wstring& url)
+Choice Choose(const std::wstring& url)
 {
     Choice choice;
-    if (LSSecureAddress::IsLoopbackHost(LSSecureAddress::HostOf(url)))
-        return choice;
-    const UserSettings settings = ReadUserSettings();
+    SettingsReader readSettings;
+    {
+        std::lock_guard<std::mutex> lock(Shared().mutex);
+        readSettings = Shared().readSettings;
+    }
+    const UserSettings settings = readSettings();
     if ((settings.autoDetect || !settings.autoConfigUrl.empty()) && KeptLookUp(url, settings, choice))
         return choice;
     choice.direct = settings.proxy.empty();
     choice.proxy = settings.proxy;
     choice.bypass = settings.bypass;
     return choice;
+}
+
+struct PassChoices
+{
+    unsigned depth = 0;
+    std::map<std::wstring, Choice> byHost;
+};
+
+thread_local PassChoices t_pass;
+
+} // namespace
+
+PassScope::PassScope()
+{
+    ++t_pass.depth;
+}
+
+PassScope::~PassScope()
+{
+    if (--t_pass.depth == 0)
+        t_pass.byHost.clear();
+}
+
+Choice ForUrl(const std::wstring& url)
+{
+    const std::wstring host = LSSecureAddress::HostOf(url);
+    if (LSSecureAddress::IsLoopbackHost(host))
+        return Choice();
+    if (t_pass.depth == 0)
+        return Choose(url);
+    const auto chosen = t_pass.byHost.find(host);
+    if (chosen != t_pass.byHost.end())
+        return chosen->second;
+    return t_pass.byHost[host] = Choose(url);
 }
 
 HRESULT Apply(IWinHttpRequest& request, const std::wstring& url)
@@ -131,6 +200,15 @@ HRESULT Apply(IWinHttpRequest& request, const std::wstring& url)
     LS_DIAG_LOG << "Proxy " << ToLogText(choice.proxy) << " for " << ToLogText(url);
     const _variant_t bypass = choice.bypass.empty() ? missing : _variant_t(choice.bypass.c_str());
     return request.SetProxy(HTTPREQUEST_PROXYSETTING_PROXY, _variant_t(choice.proxy.c_str()), bypass);
+}
+
+void SetPlatformForTest(SettingsReader readSettings, LookUpFunction lookUp)
+{
+    Platform& platform = Shared();
+    std::lock_guard<std::mutex> lock(platform.mutex);
+    platform.readSettings = readSettings ? std::move(readSettings) : SettingsReader(ReadPlatformSettings);
+    platform.lookUp = lookUp ? std::move(lookUp) : LookUpFunction(PlatformLookUp);
+    platform.kept.clear();
 }
 
 } // namespace LSUserProxy

@@ -2,6 +2,7 @@
 
 #include "LSInFlightRequests.h"
 #include "LSLog.h"
+#include "LSResponseText.h"
 #include "hresult_exception.h"
 
 #include <ole2.h>
@@ -114,11 +115,11 @@ _bstr_t LSXmlHttpPlatformRequest::ResponseText()
     return _bstr_t(text, false);
 }
 
+// Not the object's own document: that one is parsed with the platform's
+// defaults, before anything could check the text.
 IDispatchPtr LSXmlHttpPlatformRequest::ResponseXML()
 {
-    IDispatch* document = nullptr;
-    Check(Platform().get_responseXML(&document));
-    return IDispatchPtr(document, false);
+    return IDispatchPtr(LSResponseText::LoadDocument(ResponseBody()));
 }
 
 uint64_t LSXmlHttpPlatformRequest::ResponseBodyLength()

@@ -10,6 +10,7 @@
 #include "LSResourceLibraries.h"
 #include "LSSentRequests.h"
 #include "LSSetting.h"
+#include "LSUserProxy.h"
 #include "hresult_exception.h"
 
 #include <algorithm>
@@ -111,6 +112,7 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::PreContentSyncFolderUpdate(ILSPropertyMap* 
         throw hresult_exception(HRESULT_FROM_WIN32(ERROR_BUSY), "a folder update is already running on this filter");
     const FolderUpdateRunning running(m_folderUpdateRunning);
     const UpdateRequestCount counted(m_lastUpdateRequests);
+    const LSUserProxy::PassScope proxyChosenOncePerHost;
     m_startPoint.clear();
     const ILSPropertyMapPtr heldFolder(folder);
     ReadFolderSettings(heldFolder);

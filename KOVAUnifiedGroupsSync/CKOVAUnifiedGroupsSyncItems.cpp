@@ -3,6 +3,7 @@
 
 #include "HandleInterfaceException.h"
 #include "LSGroupColumnNames.h"
+#include "LSGroupFileName.h"
 #include "LSLog.h"
 #include "LSPropertyNames.h"
 #include "LSSetting.h"
@@ -118,7 +119,7 @@ HRESULT CKOVAUnifiedGroupsSync::BasicPropsOfGroup(USHORT index, ILSPropertyMap* 
                {{LSPropertyNames::UniqueId, Bstr(idText)},
                 {LSPropertyNames::VersionId, L"1"},
                 {LSPropertyNames::DisplayName, Bstr(group.displayName)},
-                {LSPropertyNames::FileName, Bstr(group.displayName)},
+                {LSPropertyNames::FileName, Bstr(LSGroupFileName::For(group.displayName))},
                 {LSPropertyNames::Extension, L".msg"}},
                kBasicPropsName);
     return S_OK;

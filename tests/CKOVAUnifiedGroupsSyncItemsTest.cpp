@@ -203,15 +203,50 @@ TEST_F(GroupItemPropertiesTest, IndexOutsideTheListFailsWithoutWriting)
     EXPECT_EQ(E_POINTER, m_filter->GetItemBasicProps(0, nullptr));
 }
 
-TEST_F(GroupItemPropertiesTest, EmptyDisplayNameIsWrittenAsEmptyText)
+// Any user can name a group: the file name is one Windows accepts (with the
+// host's ".msg"), the display name and title stay the service's text. An
+// empty name stays empty.
+TEST_F(GroupItemPropertiesTest, TheFileNameIsOneWindowsAcceptsAndTheDisplayNameStaysExact)
 {
-    SetGroups({{kAlphaId, L"", kAlphaUrl}});
-    ASSERT_EQ(S_OK, m_filter->GetItemBasicProps(0, m_map.Interface()));
-    ASSERT_EQ(S_OK, m_filter->SetItemProperties(0, m_map.Interface()));
-    for (const wchar_t* name : {L"DisplayName", L"FileName", L"ows-Title"})
+    const std::wstring emoji = L"\U0001F600";
+    const std::pair<std::wstring, std::wstring> rows[] = {
+        {L"", L""},
+        {L"Team Alpha", L"Team Alpha"},
+        {L"1/2", L"1_2"},
+        {L"..\\..\\x", L".._.._x"},
+        {L"a<b>c:d\"e|f?g*h", L"a_b_c_d_e_f_g_h"},
+        {std::wstring(L"nul\0tab\tline\r\n\x1F", 15), L"nul_tab_line___"},
+        {L"name. . ", L"name"},
+        {L" lead", L" lead"},
+        {L".", L"_"},
+        {L"..", L"_"},
+        {L" . ", L"_"},
+        {L"CON", L"CON_"},
+        {L"nul.txt", L"nul_.txt"},
+        {L"Com1", L"Com1_"},
+        {L"LPT9.tar.gz", L"LPT9_.tar.gz"},
+        {L"COM\u00b9", L"COM\u00b9_"},
+        {L"aux .msg", L"aux_ .msg"},
+        {L"CON .", L"CON_"},
+        {L"CONSOLE", L"CONSOLE"},
+        {L"COM10", L"COM10"},
+        {std::wstring(300, L'a'), std::wstring(251, L'a')},
+        {std::wstring(250, L'a') + emoji, std::wstring(250, L'a')},
+        {std::wstring(249, L'a') + emoji + L"b", std::wstring(249, L'a') + emoji},
+        {std::wstring(250, L'a') + L".  x", std::wstring(250, L'a')},
+        {L"PRN." + std::wstring(300, L'x'), L"PRN_." + std::wstring(246, L'x')},
+    };
+    for (const auto& [displayName, fileName] : rows)
     {
-        EXPECT_TRUE(m_map->Has(name)) << ToLogText(name);
-        EXPECT_EQ(L"", m_map->Text(name));
+        SetGroups({{kAlphaId, displayName, kAlphaUrl}});
+        LSHostPropertyMapHolder basic;
+        LSHostPropertyMapHolder full;
+        ASSERT_EQ(S_OK, m_filter->GetItemBasicProps(0, basic.Interface()));
+        ASSERT_EQ(S_OK, m_filter->SetItemProperties(0, full.Interface()));
+        EXPECT_TRUE(basic->Has(L"FileName"));
+        EXPECT_EQ(fileName, basic->Text(L"FileName")) << ToLogText(displayName);
+        EXPECT_EQ(displayName, basic->Text(L"DisplayName"));
+        EXPECT_EQ(displayName, full->Text(L"ows-Title"));
     }
 }
 

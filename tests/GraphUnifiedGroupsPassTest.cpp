@@ -640,32 +640,41 @@ TEST_F(GraphPassTest, ARedirectedListingFailsThePassAndTheOtherServerHearsNothin
     }
 }
 
-// A root of plain http with a host name fails the pass before a token is
-// asked for and before any request, naming the address and its setting.
+// A root of plain http with a host name, or one the platform's parser reads
+// as another host than the eye does, fails the pass before a token is asked
+// for and before any request, naming the address and its setting.
 TEST_F(GraphPassTest, AnHttpRootWithAHostNameFailsBeforeAnyTokenOrRequest)
 {
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     struct Case
     {
         const wchar_t* backend;
-        bool ewsRootPlain;
-        const char* line;
+        bool ewsRootRefused;
+        std::wstring root;
     };
-    for (const Case& c : {Case{L"EWS", true, "http://groups.invalid/ (from KOVAUnifiedGroups.Resource)"},
-                          Case{L"Graph", false, "http://groups.invalid/v1.0/ (from KOVAUnifiedGroups.GraphRoot)"},
-                          Case{L"Auto", false, "http://groups.invalid/v1.0/ (from KOVAUnifiedGroups.GraphRoot)"},
-                          Case{L"Auto", true, "http://groups.invalid/ (from KOVAUnifiedGroups.Resource)"}})
+    std::vector<Case> cases = {{L"EWS", true, L"http://groups.invalid/"}, {L"Graph", false, L"http://groups.invalid/v1.0/"},
+                               {L"Auto", false, L"http://groups.invalid/v1.0/"}, {L"Auto", true, L"http://groups.invalid/"}};
+    for (const wchar_t* root : {L"http://localhost#@evil.example/", L"http://127.0.0.1?@evil.example/",
+                                L"http://localhost\\@evil.example/", L"http://[::1]\\@evil.example/",
+                                L"http://[::1].evil.example/"})
     {
+        cases.push_back({L"EWS", true, root});
+        cases.push_back({L"Graph", false, root});
+    }
+    for (const Case& c : cases)
+    {
+        const std::string line = Utf8(c.root) + (c.ewsRootRefused ? " (from KOVAUnifiedGroups.Resource)"
+                                                                   : " (from KOVAUnifiedGroups.GraphRoot)");
         m_backend.SetString(c.backend);
-        m_resource.SetString(c.ewsRootPlain ? L"http://groups.invalid/" : GroupsSimulator::ServiceRoot());
-        m_graphRoot.SetString(c.ewsRootPlain ? GroupsSimulator::GraphRoot() : L"http://groups.invalid/v1.0/");
+        m_resource.SetString(c.ewsRootRefused ? c.root : GroupsSimulator::ServiceRoot());
+        m_graphRoot.SetString(c.ewsRootRefused ? GroupsSimulator::GraphRoot() : c.root);
         GroupsSimulator::Reset();
         const size_t tokensBefore = m_library.Count(L"StartAcquire");
         LogCapture log;
-        EXPECT_EQ(E_ACCESSDENIED, RunPass()) << c.line;
-        EXPECT_EQ(tokensBefore, m_library.Count(L"StartAcquire")) << c.line;
-        EXPECT_TRUE(GroupsSimulator::Requests().empty()) << c.line;
-        EXPECT_TRUE(log.Contains(std::string("Refusing to send the access token to ") + c.line)) << log.All();
+        EXPECT_EQ(E_ACCESSDENIED, RunPass()) << line;
+        EXPECT_EQ(tokensBefore, m_library.Count(L"StartAcquire")) << line;
+        EXPECT_TRUE(GroupsSimulator::Requests().empty()) << line;
+        EXPECT_TRUE(log.Contains("Refusing to send the access token to " + line)) << log.All();
         ExpectUnifiedItems(Dataset());
     }
 }

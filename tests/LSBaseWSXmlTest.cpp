@@ -5,6 +5,7 @@
 #include "CStdStr.h"
 #include "LSBaseWS.h"
 #include "LSHttpError.h"
+#include "LSSafeXml.h"
 #include "LSXmlNodes.h"
 #include "LogCapture.h"
 #include "MsxmlPtrs.h"
@@ -76,6 +77,63 @@ TEST(CreateDOMDocument, LoadsTextAndIgnoresAFailedLoad)
     parseError->get_errorCode(&code);
     EXPECT_NE(0, code);
     EXPECT_TRUE(CLSBaseWS::CreateDOMDocument(L""));
+    // Set up for untrusted text before anything is loaded.
+    VARIANT_BOOL flag = VARIANT_TRUE;
+    EXPECT_EQ(S_OK, document->get_resolveExternals(&flag));
+    EXPECT_EQ(VARIANT_FALSE, flag);
+    EXPECT_EQ(S_OK, document->get_validateOnParse(&flag));
+    EXPECT_EQ(VARIANT_FALSE, flag);
+    EXPECT_EQ(S_OK, document->get_async(&flag));
+    EXPECT_EQ(VARIANT_FALSE, flag);
+}
+
+// What is refused before any parser sees it, and what is not. Markup inside
+// quotes, comments and CDATA sections counts for nothing.
+TEST(LSSafeXml, DtdsProcessingInstructionsAndCostlyShapesAreRefusedBeforeParsing)
+{
+    const auto repeated = [](const std::wstring& text, int count) {
+        std::wstring all;
+        for (int i = 0; i < count; ++i)
+            all += CStdStr::Format(text.c_str(), i);
+        return all;
+    };
+    const std::pair<std::wstring, const char*> rows[] = {
+        {L"<?xml version='1.0'?><r/>", nullptr},
+        {L"\xFEFF<?xml version='1.0' encoding='utf-8'?>\r\n<r/>", nullptr},
+        {L"<r>&lt;!DOCTYPE &lt;? x</r>", nullptr},
+        {L"<!DOCTYPE r [<!ENTITY x 'y'>]><r>&x;</r>", "a document type declaration (<!DOCTYPE)"},
+        {L"<r/><!doctype r>", "a document type declaration (<!DOCTYPE)"},
+        {L"<r><!-- <!DOCTYPE --></r>", "a document type declaration (<!DOCTYPE)"},
+        {L"<?xml-stylesheet href='x'?><r/>", "a processing instruction other than the XML declaration"},
+        {L"<?xml version='1.0'?><r><?pi?></r>", "a processing instruction other than the XML declaration"},
+        {L" <?xml version='1.0'?><r/>", "a processing instruction other than the XML declaration"},
+        {L"<r " + repeated(L" a%d=''", 64) + L"/>", nullptr},
+        {L"<r " + repeated(L" a%d=''", 65) + L"/>", "an element with more than 64 attributes"},
+        {L"<r x='>' " + repeated(L" a%d=\"=\"", 65) + L"/>", "an element with more than 64 attributes"},
+        {L"<r><![CDATA[<x " + repeated(L" a%d=''", 65) + L">]]><!-- <x " + repeated(L" a%d=''", 65) + L"> --></r>",
+         nullptr},
+        {L"<r>" + repeated(L"<x xmlns:p%d='u'/>", 100) + L"</r>", nullptr},
+        {repeated(L"<x%d xmlns:p='u'>", 65), "more than 64 namespace declarations in force"},
+        {L"<r>" + repeated(L"<b/>", 1000001) + L"</r>", "more than 1000000 elements"},
+    };
+    for (const auto& [text, refusal] : rows)
+    {
+        LogCapture capture;
+        HRESULT hr = S_OK;
+        try
+        {
+            LSSafeXml::RefuseUnsafeMarkup(text);
+        }
+        catch (const LSSafeXml::Refused& refused)
+        {
+            hr = refused.hr();
+        }
+        EXPECT_EQ(refusal ? HRESULT_FROM_WIN32(ERROR_INVALID_DATA) : S_OK, hr) << Utf8(text.substr(0, 80));
+        if (refusal)
+        {
+            EXPECT_TRUE(capture.Contains(std::string("XML answer refused: it holds ") + refusal)) << capture.All();
+        }
+    }
 }
 
 // Nothing found is no failure: a missing node reads as nothing.
@@ -197,6 +255,25 @@ TEST_F(LSBaseWSXmlTest, GarbageAnswerFailsAfterTheSecondParse)
         EXPECT_EQ(E_FAIL, BareHresultOf([&] { CLSBaseWS::SanitiseXMLDocument(*request); })) << script;
         EXPECT_TRUE(capture.Contains("Failed to load sanitised XML")) << capture.All();
     }
+}
+
+// The text checked is the text parsed: read by its byte-order mark, by its
+// first character (UTF-16), or by the encoding its declaration names.
+TEST_F(LSBaseWSXmlTest, AnAnswerIsReadInItsOwnEncoding)
+{
+    const std::pair<const char*, const wchar_t*> rows[] = {
+        {"PD94bWwgdmVyc2lvbj0nMS4wJyBlbmNvZGluZz0nSVNPLTg4NTktMSc/PjxyPuk8L3I+", L"\u00e9"},
+        {"//48AHIAPgDpAOVlPAAvAHIAPgA=", L"\u00e9\u65e5"},
+        {"PAByAD4A6QDlZTwALwByAD4A", L"\u00e9\u65e5"},
+    };
+    for (const wchar_t* client : {L"WinHTTP", L"XMLHTTP"})
+        for (const auto& [base64, text] : rows)
+        {
+            HttpClientOverride choice(client);
+            EwsSimClient::Script(std::string(R"({"status": 200, "bodyBase64": ")") + base64 + "\"}");
+            ILSHttpRequestPtr request = Exchange();
+            EXPECT_EQ(text, RootText(CLSBaseWS::SanitiseXMLDocument(*request))) << base64 << Utf8(client);
+        }
 }
 
 TEST_F(LSBaseWSXmlTest, InvalidUtf8InAnOtherwiseGoodAnswerStillGivesADocument)

@@ -221,6 +221,9 @@ TEST_F(GroupsPassTest, APassListsEveryGroupWithTheAddressOfItsFilesLibrary)
 {
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     ExpectItemsOfDataset(3);
+    LSHostPropertyMapHolder basic;
+    ASSERT_EQ(S_OK, m_filter->GetItemBasicProps(1, basic.Interface()));
+    EXPECT_EQ(L"R&D _Labs_", basic->Text(L"FileName")); // the display name "R&D <Labs>" as a file name
     EXPECT_EQ(S_OK, IsDeleted(L"{2f1c5b7e-9a3d-4e6f-8b1a-0c2d3e4f5a6b}")); // case-sensitive
     EXPECT_EQ(S_OK, IsDeleted(L"{00000000-0000-0000-0000-000000000001}"));
 
@@ -245,32 +248,74 @@ TEST_F(GroupsPassTest, APassListsEveryGroupWithTheAddressOfItsFilesLibrary)
     ExpectNoTokenInLog();
 }
 
-// An answer above 32 MB, or one cut short of its Content-Length, fails the
-// pass within seconds (not at the no-answer limit), says what was wrong and
-// keeps the list. The bound leaves room for the simulator to build 32 MB on a
-// busy machine.
-TEST_F(GroupsPassTest, AnOversizedOrCutListingFailsThePassWithinSecondsAndKeepsTheList)
+// An answer above 32 MB, one cut short of its Content-Length, or one that
+// would have the parser read a DTD, fetch something, or work far longer than
+// its size suggests, fails the pass within seconds, says what was wrong and
+// keeps the list; nothing an answer names is fetched. The oversized case's
+// bound leaves room for the simulator to build 32 MB on a busy machine.
+TEST_F(GroupsPassTest, AnOversizedCutOrDtdCarryingListingFailsThePassWithinSecondsAndKeepsTheList)
 {
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-    const std::pair<const char*, const char*> cases[] = {
+    const std::string root = Utf8(GroupsSimulator::ServiceRoot());
+    // A listing answer (over either client) whose envelope holds the text.
+    const auto answer = [](const std::string& prolog, const std::string& body) {
+        return R"({"match": {"operation": "GetUserUnifiedGroups"}, "headers": {"Content-Type": "text/xml; )"
+               R"(charset=utf-8"}, "body": "<?xml version='1.0' encoding='utf-8'?>)" + prolog +
+               "<s:Envelope xmlns:s='http://schemas.xmlsoap.org/soap/envelope/'><s:Body>" + body +
+               "</s:Body></s:Envelope>\"}";
+    };
+    // Each entity ten of the one before: 10^9 characters in all.
+    std::string expanding = "<!DOCTYPE s:Envelope [<!ENTITY a0 'aaaaaaaaaa'>";
+    for (int i = 1; i < 9; ++i)
+    {
+        expanding += "<!ENTITY a" + std::to_string(i) + " '";
+        for (int j = 0; j < 10; ++j)
+            expanding += "&a" + std::to_string(i - 1) + ";";
+        expanding += "'>";
+    }
+    std::string attributes = "<x";
+    for (int i = 0; i < 100000; ++i)
+        attributes += " a" + std::to_string(i) + "=''";
+    struct Case
+    {
+        std::string script;
+        const char* line;
+        const wchar_t* client = L"WinHTTP";
+        uint64_t mostMs = 2000;
+    };
+    const char* const dtd = "it holds a document type declaration (<!DOCTYPE)";
+    const Case cases[] = {
         {R"({"match": {"operation": "GetUserUnifiedGroups"}, "headers": {"Content-Type": "text/xml; charset=utf-8"},)"
          R"( "bodyRepeat": {"text": "<x>0123456789abcdef</x>", "count": 1460000}})",
-         "its Content-Length of 33580000 bytes exceeds the limit of 33554432 bytes"},
+         "its Content-Length of 33580000 bytes exceeds the limit of 33554432 bytes", L"WinHTTP", 15000},
         {R"({"match": {"operation": "GetUnifiedGroupDetails"}, "headers": {"Content-Length": "9000"},)"
          R"( "body": "<s:Envelope>cut"})",
-         "its body of 15 bytes differs from its Content-Length of 9000 bytes"},
+         "its body of 15 bytes differs from its Content-Length of 9000 bytes", L"WinHTTP", 5000},
+        {answer("<!DOCTYPE s:Envelope [<!ENTITY x 'Injected'>]>", "&x;"), dtd},
+        {answer("<!DOCTYPE s:Envelope [<!ENTITY x 'Injected'>]>", "&x;"), dtd, L"XMLHTTP"},
+        {answer(expanding + "]>", "&a8;"), dtd},
+        {answer("<!DOCTYPE s:Envelope SYSTEM '" + root + "dtd/subset'>", ""), dtd},
+        {answer("<!DOCTYPE s:Envelope [<!ENTITY x SYSTEM 'file:///C:/windows/win.ini'>]>", "&x;"), dtd},
+        {answer("<!DOCTYPE s:Envelope [<!ENTITY x SYSTEM '" + root + "dtd/entity'>]>", "&x;"), dtd, L"XMLHTTP"},
+        {answer("<!DOCTYPE s:Envelope [<!ENTITY % p SYSTEM '" + root + "dtd/parameter'> %p;]>", ""), dtd},
+        {answer("<?xml-stylesheet type='text/xsl' href='" + root + "dtd/style'?>", ""),
+         "it holds a processing instruction other than the XML declaration"},
+        {answer("", attributes + "/>"), "it holds an element with more than 64 attributes"},
     };
-    for (const auto& [script, line] : cases)
+    for (const Case& c : cases)
     {
+        HttpClientOverride client(c.client);
         m_sim.Reset();
         m_sim.SetGroups(SimGroups(2));
-        EwsSimClient::Script(script);
+        EwsSimClient::Script(c.script);
         LogCapture log;
         const uint64_t start = GetTickCount64();
-        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_DATA), RunPass()) << line;
-        EXPECT_LT(GetTickCount64() - start, 15000u) << line;
-        EXPECT_TRUE(log.Contains(line)) << log.All();
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_DATA), RunPass()) << c.line;
+        EXPECT_LT(GetTickCount64() - start, c.mostMs) << c.line;
+        EXPECT_TRUE(log.Contains(c.line)) << log.All();
         ExpectItemsOfDataset(3);
+        for (const SimRequest& request : m_sim.Requests())
+            EXPECT_EQ(EwsPath, request.path);
     }
 }
 
@@ -855,9 +900,36 @@ TEST_F(HostedFilterTest, TheHostsLastReferenceReleasedDuringThePass)
     const HMODULE dll = GetModuleHandleW(L"KOVAUnifiedGroupsSync64.dll");
     ASSERT_NE(nullptr, dll);
     using CanUnloadNow = HRESULT(WINAPI*)();
-    EXPECT_EQ(S_OK, reinterpret_cast<CanUnloadNow>(reinterpret_cast<void (*)()>(GetProcAddress(dll, "DllCanUnloadNow")))());
+    EXPECT_EQ(S_FALSE, reinterpret_cast<CanUnloadNow>(reinterpret_cast<void (*)()>(GetProcAddress(dll, "DllCanUnloadNow")))());
     CoFreeUnusedLibrariesEx(0, 0);
     EXPECT_EQ(dll, GetModuleHandleW(L"KOVAUnifiedGroupsSync64.dll")); // pinned: never unloaded
+}
+
+// The host's own shutdown: a WM_QUIT posted while the pass waits, for an
+// answer or for the token, ends the pass as a shutdown (the list kept) and
+// still reaches the host's loop, with its code.
+TEST_F(HostedFilterTest, AQuitPostedDuringThePassEndsItAndReachesTheHostsLoop)
+{
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    for (const bool waitForToken : {false, true})
+    {
+        m_sim.SetAnswerDelay(waitForToken ? 0 : 300);
+        m_library.SetPollsBeforeDone(waitForToken ? 100000 : 0);
+        HRESULT result = E_PENDING;
+        AddTimer(1, [&] { result = m_filter->PreContentSyncFolderUpdate(m_folder.Interface()); });
+        AddTimer(100, [] { PostQuitMessage(42); });
+        AddTimer(10000, [] { PostQuitMessage(7); }); // a quit taken by the pass would leave the loop waiting
+        MSG message{};
+        while (GetMessageW(&message, nullptr, 0, 0) > 0)
+            DispatchMessageW(&message);
+        EXPECT_EQ(42u, message.wParam) << waitForToken;
+        EXPECT_EQ(E_ABORT, result) << waitForToken;
+        for (const auto& timer : Timers())
+            KillTimer(nullptr, timer.first);
+        Timers().clear();
+        ExpectItemsOfDataset(3);
+    }
+    m_library.SetPollsBeforeDone(0);
 }
 
 TEST_F(HostedFilterTest, ANestedPassFromATimerIsRefusedAndTheOuterPassCompletesWithTheFullList)

@@ -9,7 +9,6 @@
 #include "LSDiag.h"
 #include "CriticalSectionLock.h"
 #include "LSFileSystem.h"
-#include "LSModuleLock.h"
 #include "LSRegistryKey.h"
 #include "LSResourceLibraries.h"
 #include "LSSetting.h"
@@ -185,9 +184,12 @@ IClassFactory* CKOVAUnifiedGroupsSyncModule::CachedFactory(LSObjectMapEntry& ent
     return Decoded(encoded);
 }
 
+// The module pins itself at load (its static runtime and logging library
+// keep process-wide state no unload could release), so it never unloads: an
+// S_OK would only send COM through an unload that does not happen, each time.
 HRESULT CKOVAUnifiedGroupsSyncModule::CanUnloadNow() const
 {
-    return LSModuleLock::Count() == 0 ? S_OK : S_FALSE;
+    return S_FALSE;
 }
 
 HKEY CKOVAUnifiedGroupsSyncModule::ClassesRootBase() const

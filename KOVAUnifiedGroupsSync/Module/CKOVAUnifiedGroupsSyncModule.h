@@ -38,6 +38,7 @@ public:
     void SetInstance(HINSTANCE instance);
 
     HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** result);
+    // S_FALSE always: the module is pinned.
     HRESULT CanUnloadNow() const;
     HRESULT RegisterServer();
     HRESULT UnregisterServer();
