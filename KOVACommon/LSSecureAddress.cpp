@@ -45,7 +45,8 @@ bool IsLoopbackIpv4(const std::wstring& host)
 
 bool IsWhiteSpaceOrControl(wchar_t ch)
 {
-    return ch < 0x20 || ch == 0x7F || (ch >= 0x80 && ch <= 0x9F) || std::iswspace(ch);
+    return ch < 0x20 || ch == 0x7F || (ch >= 0x80 && ch <= 0x9F) || std::iswspace(ch) || ch == 0x2028 ||
+           ch == 0x2029 || ch == 0xFEFF;
 }
 
 // Everything between "://" and the first slash: WinHTTP takes an "@" after
@@ -59,21 +60,25 @@ std::wstring AuthorityPart(const std::wstring& url)
     return url.substr(start, url.find(L'/', start) - start);
 }
 
-// Control characters percent-encoded, so a refused address cannot forge log lines.
-std::wstring Printable(const std::wstring& url)
-{
-    std::wstring printable;
-    for (const wchar_t ch : url)
-        printable += ch < 0x20 || ch == 0x7F ? CStdStr::Format(L"%%%02X", static_cast<unsigned>(ch)) : std::wstring(1, ch);
-    return printable;
-}
-
 std::wstring Part(const wchar_t* text, DWORD length)
 {
     return text ? std::wstring(text, length) : std::wstring();
 }
 
 } // namespace
+
+std::wstring Printable(const std::wstring& url)
+{
+    constexpr size_t MostPrintedCharacters = 300;
+    std::wstring printable;
+    for (const wchar_t ch : url)
+    {
+        if (printable.size() >= MostPrintedCharacters)
+            return printable + L"...";
+        printable += ch < 0x20 || ch == 0x7F ? CStdStr::Format(L"%%%02X", static_cast<unsigned>(ch)) : std::wstring(1, ch);
+    }
+    return printable;
+}
 
 std::optional<CrackedUrl> Crack(const std::wstring& url)
 {

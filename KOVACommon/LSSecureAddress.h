@@ -28,6 +28,11 @@ std::optional<CrackedUrl> Crack(const std::wstring& url);
 // or a control character anywhere; nullptr when none.
 const char* Ambiguity(const std::wstring& url);
 
+// The address for a log line or a message: control characters
+// percent-encoded, so it cannot forge lines, and at most a few hundred
+// characters.
+std::wstring Printable(const std::wstring& url);
+
 // The host of an absolute address as the platform reads it, lower case;
 // empty when the address has none or cannot be read.
 std::wstring HostOf(const std::wstring& url);

@@ -6,6 +6,7 @@
 #include "LSAnswerWait.h"
 #include "LSHttpError.h"
 #include "LSLibraryAddress.h"
+#include "LSSecureAddress.h"
 #include "LSLog.h"
 #include "LSRetryAfter.h"
 #include "LSSetting.h"
@@ -111,7 +112,7 @@ LSGraphDrives::Drive DriveOf(const Json& response, const std::string& context)
     if (LSLibraryAddress::IsAcceptable(drive.webUrl))
         return drive;
     drive.waits = true;
-    drive.message = L"the service gave the library address \"" + LSLibraryAddress::Printable(drive.webUrl) +
+    drive.message = L"the service gave the library address \"" + LSSecureAddress::Printable(drive.webUrl) +
                     L"\", which is not an absolute https address";
     drive.webUrl.clear();
     return drive;

@@ -14,8 +14,4 @@ namespace LSLibraryAddress {
 // read differently to another parser.
 bool IsAcceptable(const std::wstring& address);
 
-// The address for a log line or a message to the host: control characters
-// written as \xNN, and at most a few hundred characters.
-std::wstring Printable(const std::wstring& address);
-
 } // namespace LSLibraryAddress

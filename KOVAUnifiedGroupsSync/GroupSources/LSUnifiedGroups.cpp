@@ -117,7 +117,7 @@ void RequireUsableAddress(const std::wstring& idText, const std::wstring& resour
     if (LSLibraryAddress::IsAcceptable(url))
         return;
     LS_ERROR_LOG << "EWS gave group {" << ToLogText(idText) << "} the " << ToLogText(resourceName) << " address \""
-                 << ToLogText(LSLibraryAddress::Printable(url)) << "\", which is not an absolute https address";
+                 << ToLogText(LSSecureAddress::Printable(url)) << "\", which is not an absolute https address";
     throw hresult_exception(HRESULT_FROM_WIN32(ERROR_INVALID_DATA), "EWS resource address not usable");
 }
 
