@@ -16,7 +16,8 @@ function(kova_resource_dll target rc output)
     OUTPUT ${output}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${outdir}
     COMMAND ${CMAKE_RC_COMPILER} -I${GENERATED_DIR} ${defines} -O coff -i ${rc} -o ${obj}
-    COMMAND ${KOVA_LLD_LINK} -nologo -dll -noentry -noimplib -machine:x64 ${obj} -out:${output}
+    COMMAND ${KOVA_LLD_LINK} -nologo -dll -noentry -machine:x64 ${obj} -out:${output}
+            -implib:${CMAKE_CURRENT_BINARY_DIR}/${target}.lib
     DEPENDS ${rc} ${GENERATED_DIR}/KOVAVersion.h
     COMMENT "Resource-only DLL ${output}"
     VERBATIM)
