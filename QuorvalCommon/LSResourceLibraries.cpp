@@ -183,6 +183,13 @@ HMODULE LoadLanguageDll(const std::wstring& moduleName)
     return module;
 }
 
+HMODULE LanguageLibrary(const std::wstring& moduleName)
+{
+    if (HMODULE loaded = Modules().loadedLanguage.Get())
+        return loaded;
+    return LoadLanguageDll(moduleName);
+}
+
 namespace {
 
 // The common and the brand library are found and loaded alike; only their
