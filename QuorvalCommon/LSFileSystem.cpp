@@ -34,10 +34,9 @@ bool SameMajorMinorBuild(const LSFileVersion& a, const LSFileVersion& b)
 
 LSFileVersion GetFileVersion(const std::wstring& path)
 {
-    // Mapped once as resources only (no code runs), where the platform's
-    // version functions map the file twice.
-    const UniqueHModule file(
-        LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    // Mapped once as data (no code runs), where the platform's version
+    // functions map the file twice.
+    const UniqueHModule file(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     return file ? GetModuleVersion(file.Get()) : LSFileVersion();
 }
 

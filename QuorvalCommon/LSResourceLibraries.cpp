@@ -15,9 +15,10 @@
 namespace LSResourceLibraries {
 namespace {
 
-// LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE: no code of the
-// libraries ever runs.
-constexpr DWORD kDataOnlyImage = 0x22;
+// LOAD_LIBRARY_AS_DATAFILE: no code of the libraries ever runs, and the file is
+// mapped as it lies, with no image section to build (under Wine a third of
+// the start-up's library loading); strings and resources read the same.
+constexpr DWORD kDataOnlyImage = LOAD_LIBRARY_AS_DATAFILE;
 const wchar_t kLanguageModuleName[] = L"KOVAUnifiedGroupsSync64";
 
 struct ResourceModules
