@@ -3,8 +3,9 @@
 #include "LSFileSystem.h"
 
 #include "LSLog.h"
-#include "LSSetting.h"
+#include "UniqueHandles.h"
 
+#include <cstring>
 #include <vector>
 
 namespace LSFileSystem {
@@ -12,6 +13,9 @@ namespace {
 
 const wchar_t kHostDllName[] = L"KOVA32.dll";
 constexpr DWORD kFixedFileInfoSignature = 0xFEEF04BD;
+const wchar_t kVersionKey[] = L"VS_VERSION_INFO";
+constexpr size_t kKeyOffset = 3 * sizeof(WORD);
+constexpr size_t kFixedInfoOffset = (kKeyOffset + sizeof(kVersionKey) + 3) & ~size_t{3};
 constexpr UINT kSystemDirectoryCapacity = 520;
 
 CStdStr VersionText(const LSFileVersion& version)
@@ -30,26 +34,35 @@ bool SameMajorMinorBuild(const LSFileVersion& a, const LSFileVersion& b)
 
 LSFileVersion GetFileVersion(const std::wstring& path)
 {
+    // Mapped once as data (no code runs), where the platform's version
+    // functions map the file twice.
+    const UniqueHModule file(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    return file ? GetModuleVersion(file.Get()) : LSFileVersion();
+}
+
+LSFileVersion GetModuleVersion(HMODULE module)
+{
     LSFileVersion version;
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-    if (size == 0)
+    const HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION);
+    const HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    const auto* data = loaded ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
+    // VS_VERSIONINFO: three WORDs (the value's length second), the key, then
+    // the fixed information at the next 32-bit boundary; never read past the
+    // resource's end.
+    if (!data || SizeofResource(module, found) < kFixedInfoOffset + sizeof(VS_FIXEDFILEINFO))
         return version;
-    std::vector<wchar_t> buffer(size, L'\0');
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, buffer.data()))
+    WORD valueLength = 0;
+    std::memcpy(&valueLength, data + sizeof(WORD), sizeof(valueLength));
+    if (valueLength < sizeof(VS_FIXEDFILEINFO) || std::memcmp(data + kKeyOffset, kVersionKey, sizeof(kVersionKey)) != 0)
         return version;
-    void* block = nullptr;
-    UINT length = 0;
-    // A block shorter than the fixed information would be read past its end.
-    if (!VerQueryValueW(buffer.data(), L"\\", &block, &length) || !block || length < sizeof(VS_FIXEDFILEINFO))
+    VS_FIXEDFILEINFO info;
+    std::memcpy(&info, data + kFixedInfoOffset, sizeof(info));
+    if (info.dwSignature != kFixedFileInfoSignature)
         return version;
-    const auto* info = static_cast<const VS_FIXEDFILEINFO*>(block);
-    if (info->dwSignature != kFixedFileInfoSignature)
-        return version;
-    version.major = HIWORD(info->dwFileVersionMS);
-    version.minor = LOWORD(info->dwFileVersionMS);
-    version.build = HIWORD(info->dwFileVersionLS);
-    version.revision = LOWORD(info->dwFileVersionLS);
+    version.major = HIWORD(info.dwFileVersionMS);
+    version.minor = LOWORD(info.dwFileVersionMS);
+    version.build = HIWORD(info.dwFileVersionLS);
+    version.revision = LOWORD(info.dwFileVersionLS);
     version.valid = true;
     return version;
 }
@@ -95,8 +108,7 @@ bool CheckHostVersion(HMODULE ownModule)
 bool CheckHostVersionAgainst(HMODULE ownModule, const std::wstring& hostDllPath)
 {
     const LSFileVersion host = GetFileVersion(hostDllPath);
-    const CStdStr ownPath = LSSetting::GetModuleFileNameSafe(ownModule);
-    const LSFileVersion own = ownPath.empty() ? LSFileVersion() : GetFileVersion(ownPath);
+    const LSFileVersion own = GetModuleVersion(ownModule);
     if (!host.valid || !own.valid)
     {
         LS_ERROR_LOG << "Failed comparing version with KOVA32.dll";

@@ -20,6 +20,8 @@ struct LSFileVersion
 namespace LSFileSystem {
 
 LSFileVersion GetFileVersion(const std::wstring& path);
+// The version resource of a module already loaded (as an image or as data).
+LSFileVersion GetModuleVersion(HMODULE module);
 LSFileVersion GetHostDllVersion();
 // True when this component and the host product's DLL in the system
 // directory agree in major, minor and build.

@@ -25,6 +25,9 @@ CStdStr GetLanguage();
 CStdStr FindLocalisedFile(const std::wstring& baseName, const std::wstring& extension, bool fallBack,
                           const std::wstring& folderSetting);
 HMODULE LoadLanguageDll(const std::wstring& moduleName);
+// The language library LoadAtProcessAttach loaded, else (none was found then)
+// one more attempt to load it: the library is mapped once per process.
+HMODULE LanguageLibrary(const std::wstring& moduleName);
 HMODULE LoadUsersCommonResources(const std::wstring& folderSetting);
 HMODULE LoadBrandResources(const std::wstring& folderSetting);
 void ReplaceBrandTokens(std::wstring& text);

@@ -1,6 +1,8 @@
 # Builds a resource-only DLL (no code, no entry point) from one .rc file, the
-# way the product's external resource libraries are made.
+# way the product's external resource libraries are made. lld-link writes it
+# with ASLR and NX flags and the resources as its one, read-only section.
 #   kova_resource_dll(<target> <rc file> <output dll> [DEFINES d1 d2 ...])
+find_program(KOVA_LLD_LINK lld-link REQUIRED)
 function(kova_resource_dll target rc output)
   cmake_parse_arguments(ARG "" "" "DEFINES" ${ARGN})
   get_filename_component(rc ${rc} ABSOLUTE)
@@ -14,7 +16,8 @@ function(kova_resource_dll target rc output)
     OUTPUT ${output}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${outdir}
     COMMAND ${CMAKE_RC_COMPILER} -I${GENERATED_DIR} ${defines} -O coff -i ${rc} -o ${obj}
-    COMMAND ${CMAKE_C_COMPILER} -shared -nostdlib -Wl,-e,0 ${obj} -o ${output}
+    COMMAND ${KOVA_LLD_LINK} -nologo -dll -noentry -machine:x64 ${obj} -out:${output}
+            -implib:${CMAKE_CURRENT_BINARY_DIR}/${target}.lib
     DEPENDS ${rc} ${GENERATED_DIR}/KOVAVersion.h
     COMMENT "Resource-only DLL ${output}"
     VERBATIM)

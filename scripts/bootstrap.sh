@@ -7,8 +7,11 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 deps=${KOVA_DEPS_DIR:-$here/.deps}
 mkdir -p "$deps"
 
+# clang, lld and llvm build the component (CodeView symbols in a PDB) against
+# the MinGW-w64 GCC's runtime; python3-pefile reads the binaries in the tests.
 packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev wine wine64
-          cmake googletest dpkg-dev python3 nlohmann-json3-dev openssl
+          clang lld llvm
+          cmake googletest dpkg-dev python3 python3-pefile nlohmann-json3-dev openssl
           wixl msitools osslsigncode)
 
 missing=()
@@ -48,7 +51,8 @@ if [ ${#missing[@]} -gt 0 ] || [ $need_glog_source = 1 ]; then
   fi
 fi
 
-toolchain=$here/cmake/mingw-w64-x86_64.cmake
+# The dependencies are built by the MinGW-w64 GCC; the component links them with lld.
+toolchain=$here/cmake/mingw-w64-x86_64-gcc.cmake
 
 if [ ! -f "$deps/glog-install/lib/libglog.a" ]; then
   rm -rf "$deps/glog-src"; mkdir -p "$deps/glog-src"

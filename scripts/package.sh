@@ -7,7 +7,12 @@
 # and the package are Authenticode-signed, with an RFC 3161 timestamp from
 # KOVA_SIGN_TIMESTAMP_URL when that is set too.
 #
-# KOVA_PACKAGE_BIN (a folder holding KOVAUnifiedGroupsSync64.dll and
+# The DLLs go in stripped (no debug sections, no symbol table); the component's
+# symbols go beside the package, not into it: build/package/symbols/
+# KOVAUnifiedGroupsSync64-VERSION-symbols.zip holds its PDB and the DLL as
+# shipped, which is what a debugger needs to read a crash dump.
+#
+# KOVA_PACKAGE_BIN (a folder holding KOVAUnifiedGroupsSync64.dll, its .pdb and
 # ResourceLibraries/) packages given binaries instead of building them.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -39,12 +44,19 @@ IFS=. read -r major minor patch buildno <<<"$version"
 # goes into the third so that every build upgrades the one before.
 product_version=$major.$minor.$buildno
 
+[ -f "$bin/$component.pdb" ] || { echo "package: no symbols $bin/$component.pdb" >&2; exit 1; }
+
 stage=$build/package-stage
 rm -rf "$stage"
-mkdir -p "$stage/languages" "$out"
+mkdir -p "$stage/languages" "$stage/symbols" "$out"
 cp "$bin/$component.dll" "$stage/"
 for language in "${languages[@]}"; do
   cp "$bin/ResourceLibraries/$component-$language.dll" "$stage/languages/"
+done
+# Whatever built them: no DWARF or symbol table goes out (the build's own
+# DLLs have none left, and the CodeView record naming the PDB stays).
+for dll in "$stage/$component.dll" "$stage"/languages/*.dll; do
+  llvm-strip --strip-all "$dll"
 done
 
 passfile=
@@ -75,6 +87,13 @@ wixl -a x64 -D ProductVersion="$product_version" -D BinDir=. -D LanguageDir=lang
   -o "$msi" "$stage/$component.wxs"
 [ $signing = 1 ] && sign "$msi"
 
+# The resource libraries hold no code, so the component's are the only symbols.
+symbols=$out/symbols/$component-$version-symbols.zip
+rm -rf "$out/symbols"
+mkdir -p "$out/symbols"
+cp "$stage/$component.dll" "$bin/$component.pdb" "$stage/symbols/"
+(cd "$stage/symbols" && python3 -m zipfile -c "$symbols" "$component.dll" "$component.pdb")
+
 rm -rf "$out/PolicyDefinitions"
 mkdir -p "$out/PolicyDefinitions/en-US"
 cp "$here"/policy/*.admx "$out/PolicyDefinitions/"
@@ -86,4 +105,10 @@ if [ $signing = 1 ]; then
 else
   echo "package: not signed (set KOVA_SIGN_PFX and KOVA_SIGN_PASSWORD to sign)"
 fi
+echo "package: symbols in $symbols"
 echo "package: policy templates in $out/PolicyDefinitions"
+size() { stat -c %s "$1"; }
+echo "package: sizes in bytes: $(basename "$msi") $(size "$msi"), $component.dll $(size "$stage/$component.dll")," \
+  "$(for language in "${languages[@]}"; do
+       printf '%s %s, ' "$component-$language.dll" "$(size "$stage/languages/$component-$language.dll")"
+     done)$(basename "$symbols") $(size "$symbols")"

@@ -316,7 +316,7 @@ TEST(LSSecureAddressTest, OnlyHttpsOrLoopbackAddressesMayCarryTheToken)
     {
         EXPECT_EQ(allowed, LSSecureAddress::IsAllowed(url)) << Utf8(url);
         LogCapture capture;
-        EXPECT_EQ(allowed ? S_OK : E_ACCESSDENIED, [&] {
+        EXPECT_EQ(allowed ? S_OK : E_ACCESSDENIED, [&url = url] {
             try
             {
                 LSSecureAddress::Require(url, L"Test.Setting");

@@ -55,6 +55,10 @@ TEST_F(ResourceLibrariesTest, LanguageLibraryComesBeforeOwnCommonAndBrandLibrari
     EXPECT_EQ(L"The SharePoint server reported an RPC failure.", LoadResourceString(4043));
     EXPECT_EQ(L"Quorval KOVA", LoadResourceString(6246)); // brand library only
     EXPECT_EQ(L"The Quorval KOVA web service reported an error.", LoadResourceString(4041));
+    // The module's start-up takes the library loaded at attach, not a second mapping.
+    const HMODULE language = LanguageLibrary(L"KOVAUnifiedGroupsSync64");
+    EXPECT_NE(nullptr, language);
+    EXPECT_EQ(language, LanguageLibrary(L"KOVAUnifiedGroupsSync64"));
 }
 
 TEST_F(ResourceLibrariesTest, GermanFindsItsLanguageLibraryAndFallsBackToTheGenericCommonLibrary)

@@ -34,7 +34,7 @@ IClassFactory* Decoded(void* encoded)
 LSModuleStartup LSModuleStartup::Default()
 {
     return {[] { LSDiag::Initialize(LogModuleName); },
-            [] { return LSResourceLibraries::LoadLanguageDll(LanguageLibraryName); },
+            [] { return LSResourceLibraries::LanguageLibrary(LanguageLibraryName); },
             [](HMODULE ownModule) { return LSFileSystem::CheckHostVersion(ownModule); }};
 }
 

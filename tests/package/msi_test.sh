@@ -8,6 +8,9 @@
 #    JScript client work; version N+1 installed over N leaves one product,
 #    N+1's; installing N over N+1 fails with the package's message; removal
 #    leaves no file, no key and no product record.
+# Before that, the package's binaries: every DLL in it hardened (pe_check.py),
+# and the symbols beside it turn a crash address inside DllGetClassObject into
+# that function and its line, as the README tells an engineer to do.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:?usage: msi_test.sh BUILD}
@@ -57,7 +60,7 @@ unset KOVA_SIGN_PFX KOVA_SIGN_PASSWORD KOVA_SIGN_TIMESTAMP_URL
 said=$(KOVA_PACKAGE_BIN=$build/bin KOVA_PACKAGE_DIR=$work/n bash "$here/scripts/package.sh")
 grep -q "not signed" <<<"$said" || fail "package.sh does not say the package is unsigned: $said"
 mkdir -p "$work/bin-next/ResourceLibraries"
-cp "$build/bin/$component.dll" "$work/bin-next/"
+cp "$build/bin/$component.dll" "$build/bin/$component.pdb" "$work/bin-next/"
 cp "$build/bin/ResourceLibraries/$component"-*.dll "$work/bin-next/ResourceLibraries/"
 python3 - "$work/bin-next/$component.dll" <<'EOF'
 # The next build: the build number (fourth field of the file version) plus one.
@@ -79,6 +82,31 @@ version_next=$(python3 "$here/package/file_version.py" "$work/bin-next/$componen
 [ -f "$work/n/PolicyDefinitions/KOVAUnifiedGroups.admx" ] &&
   [ -f "$work/n/PolicyDefinitions/en-US/KOVAUnifiedGroups.adml" ] || fail "no policy templates beside the package"
 msiinfo export "$msi_n" LaunchCondition >"$work/conditions"
+
+step "the package's binaries: hardened, stripped, with their symbols beside the package"
+mkdir -p "$work/extracted"
+msiextract -C "$work/extracted" "$msi_n" >/dev/null
+mapfile -t shipped < <(find "$work/extracted" -iname '*.dll' | sort)
+[ ${#shipped[@]} = 3 ] || fail "expected 3 DLLs in the package, found ${#shipped[@]}"
+"$here/tests/package/pe_check.py" "${shipped[@]}" || fail "a shipped DLL is not hardened"
+symbols_zip=$work/n/symbols/$component-$version_n-symbols.zip
+[ -f "$symbols_zip" ] || fail "no symbols beside the package: $(ls -R "$work/n")"
+mkdir -p "$work/symbols"
+(cd "$work/symbols" && python3 -m zipfile -e "$symbols_zip" .)
+# The crash address a dump shows as KOVAUnifiedGroupsSync64+OFFSET: a few
+# bytes into DllGetClassObject, found by the export table, not by the symbols.
+rva=$(llvm-readobj --coff-exports "$work/symbols/$component.dll" |
+  awk '/Name: DllGetClassObject$/ { found = 1; next } found && /RVA:/ { print $2; exit }')
+[ -n "$rva" ] || fail "no DllGetClassObject export"
+symbolised=$(llvm-symbolizer --obj="$work/symbols/$component.dll" --relative-address --no-inlines \
+  "$(printf '0x%x' $((rva + 4)))")
+declared=$(grep -n 'DllGetClassObject(' "$here/KOVAUnifiedGroupsSync/Module/DllExports.cpp" | cut -d: -f1)
+line=$(sed -n 's/.*DllExports\.cpp:\([0-9]*\):.*/\1/p' <<<"$symbolised")
+[ "$(head -1 <<<"$symbolised")" = DllGetClassObject ] && [ -n "$line" ] && [ -n "$declared" ] &&
+  [ "$line" -ge "$declared" ] && [ "$line" -le $((declared + 3)) ] ||
+  fail "offset $((rva + 4)) symbolised as: $symbolised (declared at line $declared)"
+publics=$(llvm-pdbutil dump -publics "$work/symbols/$component.pdb")
+grep -q '`__stack_chk_fail`' <<<"$publics" || fail "the component's code does not call the stack protector"
 short() { IFS=. read -r a b _ d <<<"$1"; echo "$a.$b.$d"; } # the package's product version
 msi_path() { WINEPREFIX=$work/msi winepath -w "$1" 2>/dev/null; }
 

@@ -2,8 +2,10 @@
 # Signing a release: a throwaway certificate authority and code-signing
 # certificate made for this run (under BUILD/signing-test, never committed),
 # scripts/package.sh signing with it, and osslsigncode verifying the package and
-# every DLL in it against that authority. A DLL changed after signing must fail
-# the check. No network: no timestamp server is asked.
+# every DLL in it against that authority. The DLLs are hardened and signed as
+# PE files (pe_check.py --signed), and the DLL beside the PDB in the symbols zip
+# is the signed one that ships. A DLL changed after signing must fail the
+# check. No network: no timestamp server is asked.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:?usage: signing_test.sh BUILD}
@@ -49,6 +51,13 @@ for file in "$msi" "${dlls[@]}"; do
   grep -q "Signature verification: ok" "$work/verify.log" || fail "$(basename "$file"): $(cat "$work/verify.log")"
   echo "signing test: $(basename "$file") verifies"
 done
+
+"$here/tests/package/pe_check.py" --signed "${dlls[@]}" || fail "a signed DLL is not hardened"
+mkdir -p "$work/extracted/symbols"
+(cd "$work/extracted/symbols" && python3 -m zipfile -e "$(ls "$work"/package/symbols/*-symbols.zip)" .)
+cmp -s "$work/extracted/symbols/KOVAUnifiedGroupsSync64.dll" \
+  "$(printf '%s\n' "${dlls[@]}" | grep '/KOVAUnifiedGroupsSync64.dll$')" ||
+  fail "the DLL beside the symbols is not the signed one in the package"
 
 # One byte of code changed after signing.
 changed=$work/changed.dll
