@@ -36,8 +36,7 @@ mkdir -p "$build"
 : >"$setup_log"
 step "toolchain, build and Wine prefix (log: $setup_log)"
 quietly bash "$here/scripts/bootstrap.sh"
-quietly cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOVA_DEPS_DIR="${KOVA_DEPS_DIR:-$here/.deps}"
+quietly bash "$here/scripts/configure.sh" "$build"
 quietly cmake --build "$build" -j2
 quietly bash "$here/scripts/prepare-prefix.sh" "$build"
 quietly run regsvr32 /s "$(winepath -w "$build/bin/KOVAUnifiedGroupsSync64.dll" 2>/dev/null)"

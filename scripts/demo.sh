@@ -53,8 +53,7 @@ mkdir -p "$build"
 step "toolchain and dependencies"
 quietly bash "$here/scripts/bootstrap.sh"
 step "building (log: $setup_log)"
-quietly cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOVA_DEPS_DIR="${KOVA_DEPS_DIR:-$here/.deps}"
+quietly bash "$here/scripts/configure.sh" "$build"
 quietly cmake --build "$build" -j2
 
 step "preparing the Wine prefix $WINEPREFIX"

@@ -24,8 +24,7 @@ languages=(en de)
 
 if [ -z "$bin" ]; then
   bash "$here/scripts/bootstrap.sh" >/dev/null
-  cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOVA_DEPS_DIR="${KOVA_DEPS_DIR:-$here/.deps}" >/dev/null
+  bash "$here/scripts/configure.sh" "$build" >/dev/null
   cmake --build "$build" -j"$(nproc)" --target "$component" "${languages[@]/#/$component-}" >/dev/null
   bin=$build/bin
 fi

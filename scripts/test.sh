@@ -7,8 +7,7 @@ build=${KOVA_BUILD_DIR:-$here/build}
 export WINEPREFIX=$build/wineprefix
 
 bash "$here/scripts/bootstrap.sh"
-cmake -S "$here" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKOVA_DEPS_DIR="${KOVA_DEPS_DIR:-$here/.deps}" >/dev/null
+bash "$here/scripts/configure.sh" "$build" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
 status=0
