@@ -1,4 +1,4 @@
-#include "LSHttpRequestFactory.h"
+#include "KOVACommon/LSHttpRequestFactory.h"
 
 const LSHttpRequestFactory& GetHttpRequestFactory()
 {

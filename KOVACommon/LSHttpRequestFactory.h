@@ -1,9 +1,9 @@
 #pragma once
 // The process's one request factory: every web-service request is built here.
-#include "ILSHttpRequest.h"
-#include "LSComponentFactory.h"
-#include "LSHttpRequest.h"
-#include "LSHttpRequestMocks.h"
+#include "KOVACommon/http/ILSHttpRequest.h"
+#include "QuorvalCommon/LSComponentFactory.h"
+#include "KOVACommon/http/LSHttpRequest.h"
+#include "KOVACommon/replay/LSRequestReplay.h"
 
 template <>
 struct LSComponentTraits<ILSHttpRequest>

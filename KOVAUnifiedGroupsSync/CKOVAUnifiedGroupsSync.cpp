@@ -1,10 +1,10 @@
-#include "CKOVAUnifiedGroupsSync.h"
+#include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
 
-#include "HandleInterfaceException.h"
-#include "LSOutlookInfo.h"
-#include "LSPropertyNames.h"
-#include "hresult_exception.h"
-#include "narrowcasts.h"
+#include "QuorvalCommon/HandleInterfaceException.h"
+#include "KOVACommon/host/LSOutlookInfo.h"
+#include "KOVACommon/host/LSPropertyNames.h"
+#include "QuorvalCommon/hresult_exception.h"
+#include "QuorvalCommon/narrowcasts.h"
 
 #include <stdexcept>
 

@@ -1,11 +1,11 @@
 #pragma once
 // The sync filter the host sync engine drives: one item per Unified Group of
 // the signed-in user, plus the description of its top folder.
-#include "CStdStr.h"
-#include "KOVASyncBasicsPtrs.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "KOVACommon/host/KOVASyncBasicsPtrs.h"
 #include "KOVAUnifiedGroupsSync_h.h"
-#include "LSComObject.h"
-#include "LSUnifiedGroups.h"
+#include "QuorvalCommon/LSComObject.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsUnifiedGroups.h"
 
 #include <vector>
 

@@ -1,8 +1,8 @@
-#include "LSDiagSetup.h"
+#include "QuorvalCommon/LSDiagSetup.h"
 
-#include "LSDiag.h"
-#include "LSFileSystem.h"
-#include "LSLog.h"
+#include "QuorvalCommon/LSDiag.h"
+#include "QuorvalCommon/LSFileSystem.h"
+#include "QuorvalCommon/LSLog.h"
 #include "KOVAVersion.h"
 
 #include <shlobj.h>

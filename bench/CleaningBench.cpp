@@ -1,8 +1,8 @@
 #include "CleaningBench.h"
 
-#include "LSBaseWS.h"
+#include "KOVACommon/http/LSBaseWS.h"
 #include "ProcessFigures.h"
-#include "hresult_exception.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 #include <vector>
 

@@ -1,11 +1,11 @@
 // Group item and top-folder properties through the filter's COM interface,
 // with the host's property map recording every write.
-#include "CKOVAUnifiedGroupsSync.h"
+#include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
 #include "CKOVAUnifiedGroupsSyncAccess.h"
-#include "HandleInterfaceException.h"
-#include "LSHostPropertyMap.h"
-#include "LSLog.h"
-#include "LSSetting.h"
+#include "QuorvalCommon/HandleInterfaceException.h"
+#include "external/HostObjects/LSHostPropertyMap.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSSetting.h"
 #include "LogCapture.h"
 #include "RegistryTestGuards.h"
 

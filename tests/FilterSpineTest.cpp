@@ -1,10 +1,10 @@
 // The filter object through its COM interfaces: identity, the trivial slots,
 // the informer it holds, the deletion check and the dispatch path.
-#include "CKOVAUnifiedGroupsSync.h"
+#include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
 #include "CKOVAUnifiedGroupsSyncAccess.h"
-#include "LSHostPropertyMap.h"
-#include "LSHostShutdownInformer.h"
-#include "LSPropertyNames.h"
+#include "external/HostObjects/LSHostPropertyMap.h"
+#include "external/HostObjects/LSHostShutdownInformer.h"
+#include "KOVACommon/host/LSPropertyNames.h"
 #include "LogCapture.h"
 
 #include <gtest/gtest.h>

@@ -2,13 +2,13 @@
 // the 404 tolerance and the delays between attempts.
 #include "TransportTestSupport.h"
 
-#include "LSBaseWS.h"
-#include "LSHttpError.h"
-#include "LSResourceLibraries.h"
-#include "LSRetryAfter.h"
+#include "KOVACommon/http/LSBaseWS.h"
+#include "KOVACommon/http/LSHttpError.h"
+#include "QuorvalCommon/LSResourceLibraries.h"
+#include "KOVACommon/http/LSRetryAfter.h"
 #include "LogCapture.h"
 #include "UserSettingGuard.h"
-#include "hresult_exception.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Request and response logging of the exchange, switched by settings.
 #include "TransportTestSupport.h"
 
-#include "LSBaseWS.h"
-#include "LSHttpError.h"
+#include "KOVACommon/http/LSBaseWS.h"
+#include "KOVACommon/http/LSHttpError.h"
 #include "LogCapture.h"
 
 #include <gtest/gtest.h>

@@ -2,13 +2,13 @@
 // RPC decoder and the response size; the MSXML identifiers the component defines.
 #include "TransportTestSupport.h"
 
-#include "CStdStr.h"
-#include "LSBaseWS.h"
-#include "LSHttpError.h"
-#include "LSSafeXml.h"
-#include "LSXmlNodes.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "KOVACommon/http/LSBaseWS.h"
+#include "KOVACommon/http/LSHttpError.h"
+#include "KOVACommon/xml/LSSafeXml.h"
+#include "KOVACommon/xml/LSXmlNodes.h"
 #include "LogCapture.h"
-#include "MsxmlPtrs.h"
+#include "KOVACommon/xml/MsxmlPtrs.h"
 
 #include <gtest/gtest.h>
 

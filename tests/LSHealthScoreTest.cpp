@@ -1,9 +1,9 @@
 // The server health score on successful answers and light-sync mode.
 #include "TransportTestSupport.h"
 
-#include "LSBaseWS.h"
+#include "KOVACommon/http/LSBaseWS.h"
 #include "LSOnceValueAccess.h"
-#include "LSSyncHelper.h"
+#include "KOVACommon/http/LSLightSync.h"
 #include "LogCapture.h"
 #include "UserSettingGuard.h"
 

@@ -1,7 +1,7 @@
 // The settings store against the prefix's registry. Fresh stores over scratch
 // key paths let each case choose which of the four keys exist.
 #include "LSSettingAccess.h"
-#include "LSLog.h"
+#include "QuorvalCommon/LSLog.h"
 #include "LogCapture.h"
 #include "RegistryTestGuards.h"
 

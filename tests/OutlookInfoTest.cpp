@@ -2,9 +2,9 @@
 // Office major version, with the settings that steer them.
 #include "LSOutlookInfoAccess.h"
 #include "LSDiagAccess.h"
-#include "LSFileSystem.h"
-#include "LSSetting.h"
-#include "LSLog.h"
+#include "QuorvalCommon/LSFileSystem.h"
+#include "QuorvalCommon/LSSetting.h"
+#include "QuorvalCommon/LSLog.h"
 #include "LogCapture.h"
 #include "UserSettingGuard.h"
 #include "TestFiles.h"

@@ -1,9 +1,9 @@
 // The resource libraries as installed in the test prefix (InstallDir names
 // their folder), loaded through the real loader as the module entry does.
 #include "LSResourceLibrariesAccess.h"
-#include "LSResourceLibrariesDetail.h"
+#include "QuorvalCommon/LSResourceLibrariesDetail.h"
 #include "KOVAVersion.h"
-#include "LSLog.h"
+#include "QuorvalCommon/LSLog.h"
 #include "LogCapture.h"
 #include "UserSettingGuard.h"
 #include "TestFiles.h"

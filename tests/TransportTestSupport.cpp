@@ -1,12 +1,12 @@
 #include "TransportTestSupport.h"
 
-#include "CStdStr.h"
-#include "LSBaseWS.h"
-#include "LSHttpError.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "KOVACommon/http/LSBaseWS.h"
+#include "KOVACommon/http/LSHttpError.h"
 #include "LSOnceValueAccess.h"
-#include "LSSetting.h"
-#include "LSTiming.h"
-#include "UniqueHandles.h"
+#include "QuorvalCommon/LSSetting.h"
+#include "QuorvalCommon/LSTiming.h"
+#include "QuorvalCommon/UniqueHandles.h"
 
 #include <ctime>
 

@@ -2,19 +2,19 @@
 // token library stand-in and the EWS simulator. What the host reads back is
 // compared with the simulator's dataset, and what went over the wire with the
 // simulator's request log.
-#include "CKOVAUnifiedGroupsSync.h"
+#include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
 
 #include "ComponentRegistration.h"
 #include "GroupsSimulator.h"
-#include "LSHostPropertyMap.h"
-#include "LSHostShutdownInformer.h"
+#include "external/HostObjects/LSHostPropertyMap.h"
+#include "external/HostObjects/LSHostShutdownInformer.h"
 #include "LSDiagAccess.h"
-#include "LSHttpError.h"
-#include "LSHttpRequestMockBase.h"
+#include "KOVACommon/http/LSHttpError.h"
+#include "KOVACommon/replay/LSReplayRequestBase.h"
 #include "LSOutlookInfoAccess.h"
-#include "LSPropertyNames.h"
+#include "KOVACommon/host/LSPropertyNames.h"
 #include "LSResourceLibrariesAccess.h"
-#include "LSSetting.h"
+#include "QuorvalCommon/LSSetting.h"
 #include "LogCapture.h"
 #include "ScratchFolder.h"
 #include "UserSettingGuard.h"

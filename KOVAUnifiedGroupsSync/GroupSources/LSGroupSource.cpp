@@ -1,12 +1,12 @@
-#include "LSGroupSource.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/LSGroupSource.h"
 
-#include "CStdStr.h"
-#include "LSAutoGroupSource.h"
-#include "LSGraphUnifiedGroups.h"
-#include "LSLog.h"
-#include "LSSecureAddress.h"
-#include "LSSetting.h"
-#include "hresult_exception.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/LSAutoGroupSource.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/graph/LSGraphUnifiedGroups.h"
+#include "QuorvalCommon/LSLog.h"
+#include "KOVACommon/http/LSSecureAddress.h"
+#include "QuorvalCommon/LSSetting.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // Where the filter's group list comes from: EWS, Microsoft Graph, or the
 // "Auto" rule over the two. Chosen by KOVAUnifiedGroups.Backend; the filter
 // only asks the source and replaces its list with the answer.
-#include "LSUnifiedGroups.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsUnifiedGroups.h"
 
 #include <memory>
 #include <string>

@@ -1,0 +1,60 @@
+// The server's load report: a successful answer carrying a health score at or
+// above the threshold slows the component down and switches light sync on.
+#include "KOVACommon/http/LSBaseWS.h"
+
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSLog.h"
+#include "KOVACommon/http/LSLightSync.h"
+#include "QuorvalCommon/hresult_exception.h"
+
+#include <cwchar>
+
+namespace CLSBaseWS {
+
+namespace {
+
+constexpr uint32_t HighestHealthScore = 10;
+
+// Nothing when the header is absent or blank.
+bool ReadHealthScore(ILSHttpRequest& request, uint32_t& score)
+{
+    CStdStr text(request.GetResponseHeader(L"X-SharePointHealthScore"));
+    text.Trim();
+    if (text.empty())
+        return false;
+    score = static_cast<uint32_t>(ReadDecimal(text));
+    return true;
+}
+
+} // namespace
+
+void CheckHealthScore(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdownInformer)
+{
+    uint32_t score = 0;
+    if (!ReadHealthScore(request, score))
+        return;
+    if (score > HighestHealthScore)
+    {
+        LS_DIAG_LOG << "Invalid health score returned " << score;
+        return;
+    }
+    const LSSyncHelper::HealthScoreSettings settings = LSSyncHelper::GetHealthScoreSettings();
+    if (settings.threshold == 0)
+        return;
+    if (settings.threshold > HighestHealthScore)
+    {
+        LS_ERROR_LOG << "Invalid SharePointSync.HeathScoreThreshold value " << settings.threshold;
+        return;
+    }
+    if (score < settings.threshold)
+        return;
+
+    LSSyncHelper::EnableLightSync();
+    if (settings.exceededDelayMs != 0)
+    {
+        LS_DIAG_LOG << "Delaying due to healthscore level " << score;
+        InterruptibleDelay(shutdownInformer, settings.exceededDelayMs);
+    }
+}
+
+} // namespace CLSBaseWS
