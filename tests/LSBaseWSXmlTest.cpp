@@ -1,5 +1,5 @@
-// XML answers: cleaning, the sanitising parse, reading nodes, the FrontPage
-// RPC decoder and the response size; the MSXML identifiers the component defines.
+// XML answers: cleaning, the sanitising parse, reading nodes and the response
+// size; the MSXML identifiers the component defines.
 #include "TransportTestSupport.h"
 
 #include "QuorvalCommon/CStdStr.h"
@@ -202,19 +202,6 @@ TEST(MsxmlIdentifiers, EveryInterfaceTheComponentAsksForIsServedUnderWine)
     IXMLHTTPRequestPtr request;
     EXPECT_EQ(S_OK, CoCreateInstance(classId, nullptr, CLSCTX_ALL, IID_IXMLHTTPRequest,
                                      reinterpret_cast<void**>(&request)));
-}
-
-TEST(DecodeFPRpcString, DecodesDecimalReferences)
-{
-    EXPECT_EQ(L"aBc", CLSBaseWS::decodeFPRpcString(L"a&#66;c"));
-    EXPECT_EQ(L"plain", CLSBaseWS::decodeFPRpcString(L"plain"));
-    EXPECT_EQ(L"\x20ac", CLSBaseWS::decodeFPRpcString(L"&#8364;"));
-    LogCapture capture;
-    EXPECT_EQ(L"a", CLSBaseWS::decodeFPRpcString(L"a&#66c"));
-    EXPECT_TRUE(capture.Contains("CLSBaseWS::decodeFPRpcString"
-                                 "FP RPC returned strange string with incomplete escaped character: a&#66c"))
-        << capture.All();
-    EXPECT_EQ(E_INVALIDARG, BareHresultOf([] { CLSBaseWS::decodeFPRpcString(L"&#;"); }));
 }
 
 class LSBaseWSXmlTest : public SimulatorTest

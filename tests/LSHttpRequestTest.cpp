@@ -410,14 +410,14 @@ TEST_F(LSHttpRequestTest, BothClientsSendAndReadTheSameText)
 TEST_F(LSHttpRequestTest, SynchronousSendReadsTheAnswerAtOnce)
 {
     EwsSimClient::Script(R"({"status": 500, "fault": {"faultstring": "sync fault"}})");
-    LSHttpRequest request;
+    ILSHttpRequestPtr request = std::make_unique<LSHttpRequest>();
     const _variant_t missing(DISP_E_PARAMNOTFOUND, VT_ERROR);
-    ASSERT_EQ(S_OK, request.Open(L"POST", EwsSimClient::EwsUrl().c_str(), _variant_t(false), missing, missing));
-    request.SetRequestHeader(L"Authorization", L"Bearer a");
+    ASSERT_EQ(S_OK, request->Open(L"POST", EwsSimClient::EwsUrl().c_str(), _variant_t(false), missing, missing));
+    request->SetRequestHeader(L"Authorization", L"Bearer a");
     ILSShutdownInformerPtr none;
     try
     {
-        request.PerformAsyncVariantSend(EwsSimClient::EwsUrl(), _variant_t(L"<x/>"), false, none, false, false);
+        CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>", none);
         FAIL() << "no LSHttpError";
     }
     catch (const LSHttpError& error)

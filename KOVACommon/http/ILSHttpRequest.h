@@ -10,12 +10,9 @@
 #include <memory>
 #include <string>
 
-// What FinishSend checks beyond the status.
+// What FinishSend does beyond checking the status.
 struct LSAnswerChecks
 {
-    bool checkFpRpcStatus = false;
-    // A 404 answer without an error header passes.
-    bool tolerate404 = false;
     bool logResponseBody = true;
 };
 
@@ -51,10 +48,6 @@ public:
     virtual long AnswerReadyState() = 0;
     virtual void FinishSend(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer,
                             const LSAnswerChecks& checks) = 0;
-
-    // The three steps in one: the wait is for the first of one.
-    void PerformAsyncVariantSend(const std::wstring& url, const _variant_t& body, bool checkFpRpcStatus,
-                                 ILSShutdownInformerPtr& shutdownInformer, bool tolerate404, bool logResponseBody);
 };
 
 using ILSHttpRequestPtr = std::unique_ptr<ILSHttpRequest>;

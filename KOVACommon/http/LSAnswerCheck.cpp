@@ -1,6 +1,6 @@
 // Inspecting a completed exchange: unsuccessful answers become LSHttpError
 // with the most telling message the answer offers; successful ones pass the
-// health-score check, the optional FrontPage RPC check and response logging.
+// health-score check and response logging.
 #include "KOVACommon/http/LSBaseWS.h"
 
 #include "QuorvalCommon/CStdStr.h"
@@ -24,8 +24,6 @@ namespace {
 
 constexpr uint32_t IdsSoapFailure = 4041;
 constexpr uint32_t IdsHttpFailure = 4042;
-constexpr uint32_t IdsFpRpcFailureMarker = 4043;
-constexpr uint32_t IdsFpRpcFailure = 4044;
 constexpr uint32_t IdsBadRequest = 4265;
 
 bool LogResponses()
@@ -283,24 +281,6 @@ std::wstring PolicyReason(ILSHttpRequest& request)
     throw LSHttpError(status, message, jsonBody, retryAfter).WithPolicyReason(PolicyReason(request));
 }
 
-void CheckFrontPageRpcStatus(ILSHttpRequest& request, uint32_t status)
-{
-    const CStdStr text(request.GetResponseText());
-    const size_t osStatus = text.find(L"osstatus=");
-    if (osStatus != std::wstring::npos)
-    {
-        const size_t msg = text.find(L"msg=", osStatus);
-        const size_t lineEnd = msg == std::wstring::npos ? msg : text.find(L'\n', msg);
-        if (lineEnd != std::wstring::npos)
-            throw LSHttpError(status, decodeFPRpcString(text.substr(msg + 4, lineEnd - msg - 4)));
-        throw LSHttpError(status, ResourceText(IdsFpRpcFailureMarker));
-    }
-    // Without its text the marker would be found in every answer.
-    const std::wstring marker = ResourceText(IdsFpRpcFailureMarker);
-    if (!marker.empty() && text.Contains(marker))
-        throw LSHttpError(status, ResourceText(IdsFpRpcFailure));
-}
-
 void LogSuccessfulResponse(ILSHttpRequest& request, bool logResponseBody)
 {
     if (!LogResponses())
@@ -327,22 +307,17 @@ void LogSuccessfulResponse(ILSHttpRequest& request, bool logResponseBody)
 
 } // namespace
 
-void ThrowErrorMessage(ILSHttpRequest& request, bool checkFpRpcStatus, ILSShutdownInformerPtr& shutdownInformer,
-                       bool tolerate404, bool logResponseBody)
+void ThrowErrorMessage(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdownInformer, bool logResponseBody)
 {
     const uint32_t status = static_cast<uint32_t>(request.GetStatus());
     LS_DIAG_LOG << "Response:" << status;
     if (status >= 200 && status <= 299)
     {
         CheckHealthScore(request, shutdownInformer);
-        if (checkFpRpcStatus)
-            CheckFrontPageRpcStatus(request, status);
         LogSuccessfulResponse(request, logResponseBody);
         return;
     }
     ThrowIfDavError(request, status);
-    if (status == 404 && tolerate404)
-        return;
     const std::wstring jsonBody = JsonBody(request);
     const uint32_t retryAfter = RetryAfterSeconds(request);
     if (status == 500 || status == 400)

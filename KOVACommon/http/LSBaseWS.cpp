@@ -23,9 +23,6 @@ namespace CLSBaseWS {
 namespace {
 
 const wchar_t SoapContentType[] = L"text/xml; charset=utf-8";
-// Removed from SOAP actions in performance lines, which then name only the
-// operation.
-const wchar_t SharePointSoapNamespace[] = L"http://schemas.microsoft.com/sharepoint/soap/";
 
 constexpr uint32_t MaxAttempts = 5;
 constexpr uint32_t FirstBackOffSeconds = 30;
@@ -35,12 +32,6 @@ constexpr DWORD DelayStepMs = 100;
 _variant_t MissingParameter()
 {
     return _variant_t(DISP_E_PARAMNOTFOUND, VT_ERROR);
-}
-
-void RemoveAll(std::wstring& text, const std::wstring& part)
-{
-    for (size_t found = text.find(part); found != std::wstring::npos; found = text.find(part, found))
-        text.erase(found, part.size());
 }
 
 std::wstring ActionName(ILSHttpRequest& request, const std::wstring& url)
@@ -141,16 +132,15 @@ void PerformAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const
 {
     const uint64_t start = GetTickCount64();
     const bool timed = LSDiag::PerfEnabled();
-    std::wstring action = timed ? ActionName(*request, url) : std::wstring();
+    const std::wstring action = timed ? ActionName(*request, url) : std::wstring();
 
-    const _variant_t bodyVariant = LoggedBody(body);
-    PrepareSend(request, shutdownInformer);
-    request->PerformAsyncVariantSend(url, bodyVariant, false, shutdownInformer, false, true);
+    StartAsyncSend(request, url, body, shutdownInformer);
+    LSAnswerWait::WaitForAnswer(*request, url, shutdownInformer);
+    request->FinishSend(url, shutdownInformer, LSAnswerChecks{});
 
     if (timed)
     {
-        RemoveAll(action, SharePointSoapNamespace);
-        LS_PERF_LOG << "|" << "CLSBaseWS::PerformAsyncVariantSend" << "|PERF|" << "End|" << GetTickCount64() - start
+        LS_PERF_LOG << "|" << "CLSBaseWS::PerformAsyncSend" << "|PERF|" << "End|" << GetTickCount64() - start
                     << "|1|WS|" << ToLogText(action);
     }
 }

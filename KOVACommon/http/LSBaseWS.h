@@ -26,15 +26,14 @@ using AnswerReader = std::function<void(ILSHttpRequest&)>;
 // RetryOnServerUnavailable. Returns the request that carried the answer.
 ILSHttpRequestPtr Exchange(const RequestOpener& open, const std::wstring& url, const std::wstring& body,
                            ILSShutdownInformerPtr& shutdownInformer, const AnswerReader& read = nullptr);
-// One attempt, start to finish: no retry.
+// One attempt, start to finish (StartAsyncSend, the wait, FinishSend): no retry.
 void PerformAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body,
                       ILSShutdownInformerPtr& shutdownInformer);
 // One attempt that does not wait: wait with LSAnswerWait, then call the
 // request's FinishSend.
 void StartAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body,
                     ILSShutdownInformerPtr& shutdownInformer);
-void ThrowErrorMessage(ILSHttpRequest& request, bool checkFpRpcStatus, ILSShutdownInformerPtr& shutdownInformer,
-                       bool tolerate404, bool logResponseBody);
+void ThrowErrorMessage(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdownInformer, bool logResponseBody);
 // 503, 429, or a server's own "busy" answer (an EWS busy fault or busy
 // response message, a throttled Graph batch).
 bool IsThrottling(const LSHttpError& error);
@@ -52,7 +51,6 @@ IXMLDOMDocument2Ptr CreateDOMDocument(const std::wstring& text);
 IXMLDOMDocument2Ptr SanitiseXMLDocument(ILSHttpRequest& request);
 IXMLDOMDocument2Ptr SanitiseXMLDocument(const std::wstring& text);
 std::wstring CleanXmlText(const std::wstring& text);
-std::wstring decodeFPRpcString(const std::wstring& text);
 uint64_t GetContentLength(ILSHttpRequest& request);
 
 } // namespace CLSBaseWS

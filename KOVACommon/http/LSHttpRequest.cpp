@@ -140,6 +140,5 @@ void LSHttpRequest::FinishSend(const std::wstring& url, ILSShutdownInformerPtr& 
 {
     LS_DIAG_LOG << "Back from " << ToLogText(url);
     CheckEndedExchange(url);
-    CLSBaseWS::ThrowErrorMessage(*this, checks.checkFpRpcStatus, shutdownInformer, checks.tolerate404,
-                                 checks.logResponseBody);
+    CLSBaseWS::ThrowErrorMessage(*this, shutdownInformer, checks.logResponseBody);
 }

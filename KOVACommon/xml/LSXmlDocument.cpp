@@ -242,29 +242,6 @@ std::wstring CleanXmlText(const std::wstring& text)
     return output;
 }
 
-std::wstring decodeFPRpcString(const std::wstring& text)
-{
-    std::wstring output;
-    size_t position = 0;
-    for (;;)
-    {
-        const size_t escape = text.find(L"&#", position);
-        if (escape == std::wstring::npos)
-            return output.append(text, position, std::wstring::npos);
-        output.append(text, position, escape - position);
-        const size_t end = text.find(L';', escape + 2);
-        if (end == std::wstring::npos)
-        {
-            LS_ERROR_LOG << "CLSBaseWS::decodeFPRpcString"
-                         << "FP RPC returned strange string with incomplete escaped character: " << ToLogText(text);
-            return output;
-        }
-        // Numbers of 128 and more are taken as a UTF-16 code (low 16 bits).
-        output += static_cast<wchar_t>(ReadDecimal(text.substr(escape + 2, end - escape - 2)) & 0xFFFF);
-        position = end + 1;
-    }
-}
-
 uint64_t GetContentLength(ILSHttpRequest& request)
 {
     std::wistringstream stream(CStdStr(request.GetResponseHeader(L"Content-Length")));
