@@ -3,6 +3,7 @@
 #include "TransportTestSupport.h"
 
 #include "KOVACommon/http/LSBaseWS.h"
+#include "KOVACommon/http/LSDelay.h"
 #include "KOVACommon/http/LSHttpError.h"
 #include "QuorvalCommon/LSResourceLibraries.h"
 #include "KOVACommon/http/LSRetryAfter.h"
@@ -313,10 +314,10 @@ TEST_F(InterruptibleDelayTest, SleepsInStepsOfOneTenthOfASecond)
 {
     VirtualClock clock;
     ILSShutdownInformerPtr none;
-    CLSBaseWS::InterruptibleDelay(none, 450);
+    LSDelay::InterruptibleDelay(none, 450);
     EXPECT_EQ(5u, clock.SleepCount());
     EXPECT_EQ(500u, clock.TotalSleptMs());
-    CLSBaseWS::InterruptibleDelay(none, 0);
+    LSDelay::InterruptibleDelay(none, 0);
     EXPECT_EQ(5u, clock.SleepCount());
 }
 
@@ -327,7 +328,7 @@ TEST_F(InterruptibleDelayTest, ShutdownEndsTheDelayWithEAbort)
     int asked = 0;
     informer.Host().SetShutdownAnswer([&] { return ++asked == 3; });
     LogCapture capture;
-    EXPECT_EQ(E_ABORT, BareHresultOf([&] { CLSBaseWS::InterruptibleDelay(informer.Pointer(), 60000); }));
+    EXPECT_EQ(E_ABORT, BareHresultOf([&] { LSDelay::InterruptibleDelay(informer.Pointer(), 60000); }));
     EXPECT_EQ(200u, clock.TotalSleptMs());
     EXPECT_TRUE(capture.Contains("Interrupting delay - aborting ")) << capture.All();
 }
@@ -338,7 +339,7 @@ TEST_F(InterruptibleDelayTest, InformerOnATimerRefusesToWait)
     TestInformer informer;
     informer.Host().SetOnTimer(true);
     LogCapture capture;
-    EXPECT_EQ(E_ABORT, BareHresultOf([&] { CLSBaseWS::InterruptibleDelay(informer.Pointer(), 1000); }));
+    EXPECT_EQ(E_ABORT, BareHresultOf([&] { LSDelay::InterruptibleDelay(informer.Pointer(), 1000); }));
     EXPECT_EQ(0u, clock.TotalSleptMs());
     EXPECT_TRUE(capture.Contains("Shutdown informer is on a timer, possibly on the UI thread. Aborting"));
 }

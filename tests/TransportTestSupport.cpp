@@ -1,6 +1,7 @@
 #include "TransportTestSupport.h"
 
 #include "QuorvalCommon/CStdStr.h"
+#include "KOVACommon/LSHttpRequestFactory.h"
 #include "KOVACommon/http/LSBaseWS.h"
 #include "KOVACommon/http/LSHttpError.h"
 #include "LSOnceValueAccess.h"
@@ -73,7 +74,7 @@ void SimulatorTest::TearDown()
 
 ILSHttpRequestPtr SimulatorTest::OpenEws()
 {
-    ILSHttpRequestPtr request = CLSBaseWS::OpenRequest(EwsSimClient::EwsUrl(), L"POST", true);
+    ILSHttpRequestPtr request = LSHttpRequestFactory::OpenRequest(EwsSimClient::EwsUrl(), L"POST", true);
     request->SetRequestHeader(L"Authorization", L"Bearer test-token");
     return request;
 }

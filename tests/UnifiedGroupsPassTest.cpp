@@ -11,6 +11,7 @@
 #include "LSDiagAccess.h"
 #include "KOVACommon/http/LSHttpError.h"
 #include "KOVACommon/replay/LSReplayRequestBase.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsUnifiedGroups.h"
 #include "LSOutlookInfoAccess.h"
 #include "KOVACommon/host/LSPropertyNames.h"
 #include "LSResourceLibrariesAccess.h"

@@ -4,9 +4,7 @@
 #include <comdef.h>
 
 #include "KOVASyncBasicsLib.h"
-
-_COM_SMARTPTR_TYPEDEF(IUnknown, __uuidof(IUnknown));
-_COM_SMARTPTR_TYPEDEF(IDispatch, __uuidof(IDispatch));
+#include "QuorvalCommon/ComPtrs.h"
 
 _COM_SMARTPTR_TYPEDEF(ILSPropertyMap, __uuidof(ILSPropertyMap));
 _COM_SMARTPTR_TYPEDEF(ILSShutdownInformer, __uuidof(ILSShutdownInformer));

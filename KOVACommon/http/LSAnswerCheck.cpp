@@ -1,9 +1,10 @@
 // Inspecting a completed exchange: unsuccessful answers become LSHttpError
 // with the most telling message the answer offers; successful ones pass the
 // health-score check and response logging.
-#include "KOVACommon/http/LSBaseWS.h"
+#include "KOVACommon/http/LSAnswerCheck.h"
 
 #include "QuorvalCommon/CStdStr.h"
+#include "KOVACommon/http/LSHealthScore.h"
 #include "KOVACommon/http/LSHttpError.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSResourceLibraries.h"
@@ -15,10 +16,12 @@
 #include "QuorvalCommon/LogLongText.h"
 #include "QuorvalCommon/hresult_exception.h"
 
+#include <cstdint>
 #include <cwchar>
+#include <sstream>
 #include <vector>
 
-namespace CLSBaseWS {
+namespace LSAnswerCheck {
 
 namespace {
 
@@ -307,13 +310,22 @@ void LogSuccessfulResponse(ILSHttpRequest& request, bool logResponseBody)
 
 } // namespace
 
+uint64_t GetContentLength(ILSHttpRequest& request)
+{
+    std::wistringstream stream(CStdStr(request.GetResponseHeader(L"Content-Length")));
+    uint64_t length = 0;
+    if (!(stream >> length))
+        return 0;
+    return length;
+}
+
 void ThrowErrorMessage(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdownInformer, bool logResponseBody)
 {
     const uint32_t status = static_cast<uint32_t>(request.GetStatus());
     LS_DIAG_LOG << "Response:" << status;
     if (status >= 200 && status <= 299)
     {
-        CheckHealthScore(request, shutdownInformer);
+        LSHealthScore::CheckHealthScore(request, shutdownInformer);
         LogSuccessfulResponse(request, logResponseBody);
         return;
     }
@@ -325,4 +337,4 @@ void ThrowErrorMessage(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdown
     ThrowHttpFailure(request, status, jsonBody, retryAfter);
 }
 
-} // namespace CLSBaseWS
+} // namespace LSAnswerCheck

@@ -1,5 +1,6 @@
 #include "KOVACommon/http/LSAnswerLimits.h"
 
+#include "KOVACommon/xml/LSSafeXml.h"
 #include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/hresult_exception.h"
@@ -7,6 +8,9 @@
 #include <optional>
 
 namespace LSAnswerLimits {
+
+static_assert(2 * LargestAnswerBytes / 1024 <= LSSafeXml::MostXmlKilobytes,
+              "an answer within the limit must load as a document whatever its characters");
 
 namespace {
 

@@ -1,11 +1,10 @@
-// Opening and sending web-service requests, the one throttling retry of an
-// exchange and the interruptible delay between attempts.
+// Sending web-service requests and the one throttling retry of an exchange.
 #include "KOVACommon/http/LSBaseWS.h"
 
 #include "QuorvalCommon/CStdStr.h"
 #include "KOVACommon/http/LSAnswerWait.h"
+#include "KOVACommon/http/LSDelay.h"
 #include "KOVACommon/http/LSHttpError.h"
-#include "KOVACommon/LSHttpRequestFactory.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSResourceLibraries.h"
 #include "KOVACommon/http/LSSentRequests.h"
@@ -17,17 +16,15 @@
 #include "QuorvalCommon/hresult_exception.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace CLSBaseWS {
 
 namespace {
 
-const wchar_t SoapContentType[] = L"text/xml; charset=utf-8";
-
 constexpr uint32_t MaxAttempts = 5;
 constexpr uint32_t FirstBackOffSeconds = 30;
 constexpr uint32_t BackOffCeilingSeconds = 120;
-constexpr DWORD DelayStepMs = 100;
 
 _variant_t MissingParameter()
 {
@@ -40,20 +37,6 @@ std::wstring ActionName(ILSHttpRequest& request, const std::wstring& url)
     return action.empty() ? url : action;
 }
 
-// A timer callback on the host's UI thread must not be held up.
-void RefuseOnTimer(ILSShutdownInformerPtr& shutdownInformer)
-{
-    if (!shutdownInformer)
-        return;
-    VARIANT_BOOL onTimer = VARIANT_FALSE;
-    ThrowIfFailedCom(shutdownInformer->IsOnTimer(&onTimer), shutdownInformer, __uuidof(ILSShutdownInformer));
-    if (onTimer != VARIANT_FALSE)
-    {
-        LS_ERROR_LOG << "Shutdown informer is on a timer, possibly on the UI thread. Aborting";
-        ThrowHr(E_ABORT);
-    }
-}
-
 // The host learns about the wait, so it can tell the user why nothing moves.
 void DelayBeforeRetry(ILSShutdownInformerPtr& shutdownInformer, uint32_t seconds)
 {
@@ -63,7 +46,7 @@ void DelayBeforeRetry(ILSShutdownInformerPtr& shutdownInformer, uint32_t seconds
                          __uuidof(ILSShutdownInformer));
     try
     {
-        InterruptibleDelay(shutdownInformer, milliseconds);
+        LSDelay::InterruptibleDelay(shutdownInformer, milliseconds);
     }
     catch (...)
     {
@@ -80,17 +63,6 @@ void DelayBeforeRetry(ILSShutdownInformerPtr& shutdownInformer, uint32_t seconds
 bool IsThrottling(const LSHttpError& error)
 {
     return error.Status() == 503 || error.Status() == 429 || error.Throttled();
-}
-
-ILSHttpRequestPtr OpenRequest(const std::wstring& url, const std::wstring& method, bool setSoapContentType)
-{
-    ILSHttpRequestPtr request = GetHttpRequestFactory().Create();
-    LS_DIAG_LOG << "Opening address:" << ToLogText(url);
-    ThrowIfFailedCom(request->Open(_bstr_t(method.c_str()), _bstr_t(url.c_str()), _variant_t(true),
-                                   MissingParameter(), MissingParameter()));
-    if (setSoapContentType)
-        ThrowIfFailedCom(request->SetRequestHeader(L"Content-Type", SoapContentType));
-    return request;
 }
 
 namespace {
@@ -196,30 +168,6 @@ void RetryOnServerUnavailable(ILSShutdownInformerPtr& shutdownInformer, const st
             LS_ERROR_LOG << "Server unavailable - " << retryCount << " delaying " << delaySeconds;
             DelayBeforeRetry(shutdownInformer, delaySeconds);
         }
-    }
-}
-
-void InterruptibleDelay(ILSShutdownInformerPtr& shutdownInformer, uint64_t milliseconds)
-{
-    RefuseOnTimer(shutdownInformer);
-    uint64_t waited = 0;
-    try
-    {
-        LSAnswerWait::WaitUntil(
-            shutdownInformer,
-            [&](uint64_t lastPauseMs) {
-                waited += lastPauseMs;
-                return waited >= milliseconds;
-            },
-            [](uint64_t) { LSTiming::Sleep(DelayStepMs); });
-    }
-    catch (HRESULT hr)
-    {
-        if (hr == E_ABORT)
-        {
-            LS_ERROR_LOG << "Interrupting delay - aborting ";
-        }
-        throw;
     }
 }
 

@@ -1,12 +1,12 @@
 #pragma once
-// The request/response cycle of every web-service call: open with the SOAP
-// content type, send and wait (pumping messages, honouring shutdown), retry
-// throttling answers once per exchange, turn unsuccessful answers into
-// LSHttpError, and parse XML answers.
+// The exchange engine on top of the requests: send and wait (pumping
+// messages, honouring shutdown), retry throttling answers once per exchange,
+// and read XML answers. The requests come from an opener (the request
+// factory's OpenRequest); each request checks its own answer in FinishSend
+// (LSAnswerCheck).
 #include "KOVACommon/http/ILSHttpRequest.h"
 #include "KOVACommon/xml/MsxmlPtrs.h"
 
-#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -14,7 +14,6 @@ class LSHttpError;
 
 namespace CLSBaseWS {
 
-ILSHttpRequestPtr OpenRequest(const std::wstring& url, const std::wstring& method, bool setSoapContentType);
 // Opens a request ready to send: every attempt of an exchange gets a fresh one.
 using RequestOpener = std::function<ILSHttpRequestPtr()>;
 // Reads a successful answer; may still throw LSHttpError (a busy answer in
@@ -33,7 +32,6 @@ void PerformAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const
 // request's FinishSend.
 void StartAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body,
                     ILSShutdownInformerPtr& shutdownInformer);
-void ThrowErrorMessage(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdownInformer, bool logResponseBody);
 // 503, 429, or a server's own "busy" answer (an EWS busy fault or busy
 // response message, a throttled Graph batch).
 bool IsThrottling(const LSHttpError& error);
@@ -42,15 +40,9 @@ bool IsThrottling(const LSHttpError& error);
 // the back-off asked for, or our own (30 s doubling to 120 s) when none is
 // usable. A server asking for more than 180 s is not retried.
 void RetryOnServerUnavailable(ILSShutdownInformerPtr& shutdownInformer, const std::function<void()>& attempt);
-// The one delay: 100 ms steps, ended by the host's shutdown request.
-void InterruptibleDelay(ILSShutdownInformerPtr& shutdownInformer, uint64_t milliseconds);
-void CheckHealthScore(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdownInformer);
 
-// XML answers
-IXMLDOMDocument2Ptr CreateDOMDocument(const std::wstring& text);
+// The answer as an XML document: the platform's parse, or when that failed
+// (its error logged), the cleaned text parsed again (LSXmlDocument).
 IXMLDOMDocument2Ptr SanitiseXMLDocument(ILSHttpRequest& request);
-IXMLDOMDocument2Ptr SanitiseXMLDocument(const std::wstring& text);
-std::wstring CleanXmlText(const std::wstring& text);
-uint64_t GetContentLength(ILSHttpRequest& request);
 
 } // namespace CLSBaseWS

@@ -1,15 +1,14 @@
-// The server's load report: a successful answer carrying a health score at or
-// above the threshold slows the component down and switches light sync on.
-#include "KOVACommon/http/LSBaseWS.h"
+#include "KOVACommon/http/LSHealthScore.h"
 
 #include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/LSLog.h"
+#include "KOVACommon/http/LSDelay.h"
 #include "KOVACommon/http/LSLightSync.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 #include <cwchar>
 
-namespace CLSBaseWS {
+namespace LSHealthScore {
 
 namespace {
 
@@ -53,8 +52,8 @@ void CheckHealthScore(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdownI
     if (settings.exceededDelayMs != 0)
     {
         LS_DIAG_LOG << "Delaying due to healthscore level " << score;
-        InterruptibleDelay(shutdownInformer, settings.exceededDelayMs);
+        LSDelay::InterruptibleDelay(shutdownInformer, settings.exceededDelayMs);
     }
 }
 
-} // namespace CLSBaseWS
+} // namespace LSHealthScore

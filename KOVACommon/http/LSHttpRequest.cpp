@@ -2,7 +2,7 @@
 
 #include "QuorvalCommon/CStdStr.h"
 #include "KOVACommon/http/LSAnswerLimits.h"
-#include "KOVACommon/http/LSBaseWS.h"
+#include "KOVACommon/http/LSAnswerCheck.h"
 #include "KOVACommon/http/LSHttpError.h"
 #include "QuorvalCommon/LSLog.h"
 #include "KOVACommon/http/LSWinHttpPlatformRequest.h"
@@ -140,5 +140,5 @@ void LSHttpRequest::FinishSend(const std::wstring& url, ILSShutdownInformerPtr& 
 {
     LS_DIAG_LOG << "Back from " << ToLogText(url);
     CheckEndedExchange(url);
-    CLSBaseWS::ThrowErrorMessage(*this, shutdownInformer, checks.logResponseBody);
+    LSAnswerCheck::ThrowErrorMessage(*this, shutdownInformer, checks.logResponseBody);
 }

@@ -2,9 +2,9 @@
 // The production request over the platform object KOVA.Http.Client chooses
 // (WinHTTP's request object with redirects off, or XMLHTTP): one attempt, on
 // one platform object. It remembers every header set, so the exchange can
-// name its SOAP action. Before an answer reaches the exchange's error
-// translation, the platform's own failure, the answer's size and any
-// redirect end the exchange.
+// name its SOAP action. Before an answer reaches the answer check
+// (LSAnswerCheck, in FinishSend), the platform's own failure, the answer's
+// size and any redirect end the exchange.
 #include "KOVACommon/http/ILSHttpRequest.h"
 #include "KOVACommon/http/ILSPlatformRequest.h"
 #include "KOVACommon/http/LSHttpClientChoice.h"

@@ -1,7 +1,7 @@
 #include "KOVACommon/http/LSResponseText.h"
 
 #include "QuorvalCommon/CStdStr.h"
-#include "KOVACommon/http/LSBaseWS.h"
+#include "KOVACommon/xml/LSXmlDocument.h"
 #include "KOVACommon/xml/LSSafeXml.h"
 #include "QuorvalCommon/hresult_exception.h"
 
@@ -135,7 +135,7 @@ IXMLDOMDocument2Ptr LoadDocument(const _variant_t& body)
     // itself could say something else to it.
     const std::wstring text = XmlText(BytesOf(body));
     LSSafeXml::RefuseUnsafeMarkup(text);
-    IXMLDOMDocument2Ptr document = CLSBaseWS::CreateDOMDocument(std::wstring());
+    IXMLDOMDocument2Ptr document = LSXmlDocument::CreateDOMDocument(std::wstring());
     if (!document)
         throw _com_error(E_POINTER);
     VARIANT_BOOL loaded = VARIANT_FALSE;

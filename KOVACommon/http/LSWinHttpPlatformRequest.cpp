@@ -2,7 +2,6 @@
 
 #include "QuorvalCommon/CStdStr.h"
 #include "KOVACommon/http/LSAnswerWait.h"
-#include "KOVACommon/http/LSBaseWS.h"
 #include "KOVACommon/http/LSConnectionFailure.h"
 #include "QuorvalCommon/LSLog.h"
 #include "KOVACommon/http/LSResponseText.h"

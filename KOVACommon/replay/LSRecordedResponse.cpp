@@ -1,7 +1,7 @@
 #include "KOVACommon/replay/LSRecordedResponse.h"
 
 #include "QuorvalCommon/CStdStr.h"
-#include "KOVACommon/http/LSBaseWS.h"
+#include "KOVACommon/xml/LSXmlDocument.h"
 #include "KOVACommon/http/LSHttpError.h"
 #include "QuorvalCommon/LSLog.h"
 #include "KOVACommon/replay/LSRecordingFiles.h"
@@ -175,7 +175,7 @@ _bstr_t LSResponseFake::ResponseText()
 
 IDispatchPtr LSResponseFake::ResponseXML()
 {
-    return IDispatchPtr(CLSBaseWS::CreateDOMDocument(CStdStr(ResponseText())));
+    return IDispatchPtr(LSXmlDocument::CreateDOMDocument(CStdStr(ResponseText())));
 }
 
 long LSResponseFake::Status()

@@ -1,6 +1,5 @@
 #include "KOVACommon/xml/LSSafeXml.h"
 
-#include "KOVACommon/http/LSAnswerLimits.h"
 #include "QuorvalCommon/LSLog.h"
 
 #include <atomic>
@@ -15,9 +14,6 @@ namespace {
 
 // libxml2's own limit, and MSXML 6.0's default.
 constexpr long MostElementDepth = 256;
-// In kilobytes of the loaded text, two bytes a character: an answer within
-// the byte limit fits whatever its characters.
-constexpr long MostXmlKilobytes = static_cast<long>(2 * LSAnswerLimits::LargestAnswerBytes / 1024);
 
 struct ParserProperty
 {

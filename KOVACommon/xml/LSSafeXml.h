@@ -14,6 +14,11 @@
 
 namespace LSSafeXml {
 
+// The largest text a document loads, in kilobytes of the loaded text (two
+// bytes a character): 64 MB, so every answer within the transport's limit
+// (LSAnswerLimits, which checks that it fits) loads whatever its characters.
+constexpr long MostXmlKilobytes = 64 * 1024;
+
 // A text refused before parsing: HRESULT_FROM_WIN32(ERROR_INVALID_DATA).
 class Refused : public hresult_exception
 {

@@ -1,6 +1,4 @@
-// XML answers: parsed by the platform's DOM, set up for untrusted text, and
-// when that fails, cleaned of characters XML forbids and parsed again.
-#include "KOVACommon/http/LSBaseWS.h"
+#include "KOVACommon/xml/LSXmlDocument.h"
 
 #include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/LSLog.h"
@@ -12,9 +10,8 @@
 #include <cstdint>
 #include <cwchar>
 #include <ole2.h>
-#include <sstream>
 
-namespace CLSBaseWS {
+namespace LSXmlDocument {
 
 namespace {
 
@@ -132,20 +129,6 @@ bool LoadXml(const IXMLDOMDocument2Ptr& document, const std::wstring& text)
     return SUCCEEDED(hr) && loaded != VARIANT_FALSE;
 }
 
-void LogResponseText(ILSHttpRequest& request)
-{
-    if (!LSDiag::ErrorEnabled())
-        return;
-    try
-    {
-        LS_LOG_LONG_ERROR(CStdStr(request.GetResponseText()));
-    }
-    catch (...)
-    {
-        LS_ERROR_LOG << "Response text exception";
-    }
-}
-
 } // namespace
 
 IXMLDOMDocument2Ptr CreateDOMDocument(const std::wstring& text)
@@ -159,31 +142,6 @@ IXMLDOMDocument2Ptr CreateDOMDocument(const std::wstring& text)
         LoadXml(document, text);
     }
     return document;
-}
-
-IXMLDOMDocument2Ptr SanitiseXMLDocument(ILSHttpRequest& request)
-{
-    const IXMLDOMDocument2Ptr document = request.GetResponseXML();
-    if (!document)
-        throw _com_error(E_POINTER);
-    IXMLDOMParseErrorPtr parseError;
-    if (FAILED(document->get_parseError(&parseError)) || !parseError)
-    {
-        LS_ERROR_LOG << "Failed to parse XML but no parseError found!";
-        ThrowHr(E_FAIL);
-    }
-    long code = 0;
-    parseError->get_errorCode(&code);
-    if (code == 0)
-        return document;
-
-    BSTR reason = nullptr;
-    parseError->get_reason(&reason);
-    const _bstr_t reasonText(reason, false);
-    LS_ERROR_LOG << ToLogText(CStdStr::Format(L"XML parsing error - code %d, reason %ls", static_cast<int>(code),
-                                              CStdStr(reasonText).c_str()));
-    LogResponseText(request);
-    return SanitiseXMLDocument(CStdStr(request.GetResponseText()));
 }
 
 IXMLDOMDocument2Ptr SanitiseXMLDocument(const std::wstring& text)
@@ -242,13 +200,4 @@ std::wstring CleanXmlText(const std::wstring& text)
     return output;
 }
 
-uint64_t GetContentLength(ILSHttpRequest& request)
-{
-    std::wistringstream stream(CStdStr(request.GetResponseHeader(L"Content-Length")));
-    uint64_t length = 0;
-    if (!(stream >> length))
-        return 0;
-    return length;
-}
-
-} // namespace CLSBaseWS
+} // namespace LSXmlDocument

@@ -6,6 +6,8 @@
 #include <comdef.h>
 #include <msxml2.h>
 
+#include "QuorvalCommon/ComPtrs.h"
+
 _COM_SMARTPTR_TYPEDEF(IXMLDOMDocument, IID_IXMLDOMDocument);
 _COM_SMARTPTR_TYPEDEF(IXMLDOMDocument2, IID_IXMLDOMDocument2);
 _COM_SMARTPTR_TYPEDEF(IXMLDOMNode, IID_IXMLDOMNode);

@@ -2,6 +2,7 @@
 
 #include "QuorvalCommon/CStdStr.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/LSAutoGroupSource.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsUnifiedGroups.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/graph/LSGraphUnifiedGroups.h"
 #include "QuorvalCommon/LSLog.h"
 #include "KOVACommon/http/LSSecureAddress.h"

@@ -1,6 +1,7 @@
 #include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsUnifiedGroups.h"
 
 #include "KOVACommon/auth/LSAuthRegistrations.h"
+#include "KOVACommon/LSHttpRequestFactory.h"
 #include "KOVACommon/http/LSBaseWS.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsListing.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsNamespaces.h"
@@ -83,7 +84,7 @@ Answer Exchange(const std::wstring& endpoint, const std::wstring& authorization,
     Answer answer;
     CLSBaseWS::Exchange(
         [&] {
-            ILSHttpRequestPtr request = CLSBaseWS::OpenRequest(endpoint, Method, true);
+            ILSHttpRequestPtr request = LSHttpRequestFactory::OpenRequest(endpoint, Method, true);
             ThrowIfFailedCom(
                 request->SetRequestHeader(_bstr_t(AuthorizationHeader), _bstr_t(authorization.c_str())));
             return request;
@@ -134,11 +135,11 @@ std::wstring ResourceUrl(const std::wstring& endpoint, const std::wstring& autho
     return url;
 }
 
-std::vector<GUID> Ids(const std::vector<LSUnifiedGroups::LSUnifiedGroup>& groups)
+std::vector<GUID> Ids(const std::vector<LSUnifiedGroup>& groups)
 {
     std::vector<GUID> ids;
     ids.reserve(groups.size());
-    for (const LSUnifiedGroups::LSUnifiedGroup& group : groups)
+    for (const LSUnifiedGroup& group : groups)
         ids.push_back(group.id);
     return ids;
 }
@@ -160,18 +161,7 @@ std::wstring LSUnifiedGroups::EndpointFor(const std::wstring& serviceAddress)
     return endpoint + EndpointSuffix;
 }
 
-GUID LSUnifiedGroups::GuidFromText(const std::wstring& text)
-{
-    const bool leaveAsIs = text.empty() || text.front() == L'{' || text.back() == L'}';
-    const CStdStr braced = leaveAsIs ? CStdStr(text) : CStdStr::Format(BracedGuidFormat, text.c_str());
-    GUID id = {};
-    const HRESULT hr = IIDFromString(braced.c_str(), &id);
-    if (FAILED(hr))
-        ThrowHr(hr);
-    return id;
-}
-
-std::vector<LSUnifiedGroups::LSUnifiedGroup> LSUnifiedGroups::GetCurrentGroups(
+std::vector<LSUnifiedGroup> LSUnifiedGroups::GetCurrentGroups(
     const std::wstring& serviceAddress, const std::wstring& resourceName, ILSShutdownInformerPtr& shutdownInformer)
 {
     if (serviceAddress.empty() || resourceName.empty())
@@ -204,7 +194,7 @@ std::vector<LSUnifiedGroups::LSUnifiedGroup> LSUnifiedGroups::GetCurrentGroups(
     for (LSEwsListing::Entry& entry : entries)
     {
         const CStdStr bracedId = CStdStr::Format(BracedGuidFormat, entry.idText.c_str());
-        groups.push_back({GuidFromText(bracedId), std::move(entry.displayName), std::wstring()});
+        groups.push_back({LSGroupId::FromText(bracedId), std::move(entry.displayName), std::wstring()});
     }
     // Only groups without a fresh remembered library are asked for theirs.
     LSLibraryCache::Pass libraries = LSLibraryCache::Instance().Begin(

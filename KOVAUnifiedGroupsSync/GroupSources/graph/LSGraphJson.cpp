@@ -1,6 +1,7 @@
 #include "KOVAUnifiedGroupsSync/GroupSources/graph/LSGraphJson.h"
 
 #include "QuorvalCommon/CStdStr.h"
+#include "KOVACommon/LSHttpRequestFactory.h"
 #include "KOVACommon/http/LSBaseWS.h"
 #include "KOVACommon/http/LSHttpError.h"
 #include "QuorvalCommon/LSLog.h"
@@ -38,7 +39,7 @@ void LogGraphError(const std::wstring& url, const LSHttpError& error)
 ILSHttpRequestPtr OpenJsonRequest(const std::wstring& url, const std::wstring& method,
                                   const std::wstring& authorization, const std::string& body)
 {
-    ILSHttpRequestPtr request = CLSBaseWS::OpenRequest(url, method, false);
+    ILSHttpRequestPtr request = LSHttpRequestFactory::OpenRequest(url, method, false);
     SetHeader(request, L"Authorization", authorization);
     SetHeader(request, L"Accept", JsonMediaType);
     if (!body.empty())

@@ -230,9 +230,8 @@ std::wstring LSGraphUnifiedGroups::RootWithSlash(const std::wstring& graphRoot)
     return graphRoot.empty() || graphRoot.back() != L'/' ? graphRoot + L'/' : graphRoot;
 }
 
-LSGraphUnifiedGroups::LSGroupList LSGraphUnifiedGroups::GetCurrentGroups(const std::wstring& graphRoot,
-                                                                         const std::wstring& resourceName,
-                                                                         ILSShutdownInformerPtr& shutdownInformer)
+LSGroupList LSGraphUnifiedGroups::GetCurrentGroups(const std::wstring& graphRoot, const std::wstring& resourceName,
+                                                   ILSShutdownInformerPtr& shutdownInformer)
 {
     if (graphRoot.empty() || resourceName.empty())
         throw hresult_exception(E_INVALIDARG, "GetCurrentGroups");
@@ -263,7 +262,7 @@ LSGraphUnifiedGroups::LSGroupList LSGraphUnifiedGroups::GetCurrentGroups(const s
     ids.reserve(listed.size());
     for (const ListedGroup& group : listed)
     {
-        guids.push_back(LSUnifiedGroups::GuidFromText(L"{" + group.idText + L"}"));
+        guids.push_back(LSGroupId::FromText(L"{" + group.idText + L"}"));
         ids.push_back(group.idText);
     }
     LSLibraryCache::Pass libraries = LSLibraryCache::Instance().Begin(

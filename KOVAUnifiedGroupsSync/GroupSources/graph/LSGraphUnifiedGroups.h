@@ -1,11 +1,11 @@
 #pragma once
 // The Unified Groups client over Microsoft Graph, for tenants where EWS is
 // switched off: the user's Microsoft 365 groups and the address of each
-// group's document library, as the same records LSUnifiedGroups returns. A
+// group's document library, as the same records the EWS client returns. A
 // group's Graph id is the directory object id EWS calls
 // ExternalDirectoryObjectId, so items keep their identifiers across paths.
 #include "KOVACommon/auth/LSGetAuthTokens.h"
-#include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsUnifiedGroups.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/LSGroupRecords.h"
 
 #include <string>
 #include <vector>
@@ -13,9 +13,6 @@
 class LSGraphUnifiedGroups : public LSGetAuthTokens
 {
 public:
-    using LSUnifiedGroup = LSUnifiedGroups::LSUnifiedGroup;
-    using LSGroupList = LSUnifiedGroups::LSGroupList;
-
     // scope: what the tokens are asked for (see ScopeForRoot).
     LSGraphUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath,
                          const std::wstring& scope = LSAuthRegistrations::GraphScope);
