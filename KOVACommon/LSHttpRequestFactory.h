@@ -16,8 +16,8 @@ struct LSComponentTraits<ILSHttpRequest>
 };
 
 class LSHttpRequestFactory
-    : public LSComponentFactoryT<ILSHttpRequest, LSHttpRequest, LSHttpRequestMocks::LSHttpRequestRecorder,
-                                 LSHttpRequestMocks::LSHttpRequestPlayback>
+    : public LSComponentFactoryT<ILSHttpRequest, LSHttpRequest, LSRequestReplay::LSHttpRequestRecorder,
+                                 LSRequestReplay::LSHttpRequestPlayback>
 {
 public:
     // A new request from the process's factory, opened asynchronously for

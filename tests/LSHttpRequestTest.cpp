@@ -477,9 +477,9 @@ TEST_F(LSHttpRequestFactoryTest, InATestRunnerTheSettingSelectsTheImplementation
     EXPECT_NE(nullptr, dynamic_cast<LSHttpRequest*>(GetHttpRequestFactory().Create().get()));
     m_mock.SetDword(1);
     m_config.SetString(L"run 1");
-    EXPECT_NE(nullptr, dynamic_cast<LSHttpRequestMocks::LSHttpRequestRecorder*>(GetHttpRequestFactory().Create().get()));
+    EXPECT_NE(nullptr, dynamic_cast<LSRequestReplay::LSHttpRequestRecorder*>(GetHttpRequestFactory().Create().get()));
     m_mock.SetDword(2);
-    EXPECT_NE(nullptr, dynamic_cast<LSHttpRequestMocks::LSHttpRequestPlayback*>(GetHttpRequestFactory().Create().get()));
+    EXPECT_NE(nullptr, dynamic_cast<LSRequestReplay::LSHttpRequestPlayback*>(GetHttpRequestFactory().Create().get()));
 
     m_mock.SetDword(3);
     LogCapture capture;

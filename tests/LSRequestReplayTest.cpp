@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace LSHttpRequestMocks;
+using namespace LSRequestReplay;
 
 namespace {
 
@@ -71,7 +71,7 @@ TEST_F(RecordPlaybackTest, ARecordedExchangeReplaysWithoutTheServer)
 {
     Record();
     EwsSimClient::Script(R"({"status": 200, "headers": [["X-Marker", "seen"]], "body": "<a>\n\nb\u00e9</a>"})");
-    const uint32_t n = LSHttpRequestMockBase::ExchangeCount() + 1;
+    const uint32_t n = LSReplayRequestBase::ExchangeCount() + 1;
     const wchar_t action[] = L"http://schemas.microsoft.com/exchange/services/2006/messages/GetUserUnifiedGroups";
     ILSShutdownInformerPtr none;
     ILSHttpRequestPtr recorded = OpenEws();
@@ -104,7 +104,7 @@ TEST_F(RecordPlaybackTest, ARecorded503ReplaysAtOnceAsTheHttpError)
 {
     Record();
     EwsSimClient::Script(R"({"status": 503, "times": 5})");
-    const uint32_t n = LSHttpRequestMockBase::ExchangeCount() + 1;
+    const uint32_t n = LSReplayRequestBase::ExchangeCount() + 1;
     ILSShutdownInformerPtr none;
     const auto sendOnce = [&] {
         ILSHttpRequestPtr request = OpenEws();
@@ -138,7 +138,7 @@ TEST_F(RecordPlaybackTest, ARecorded1223ReplaysAs1223)
     HttpClientOverride xmlHttp(L"XMLHTTP"); // the platform that reports a 204 as 1223
     Record();
     EwsSimClient::Script(R"({"status": 1223})");
-    const uint32_t n = LSHttpRequestMockBase::ExchangeCount() + 1;
+    const uint32_t n = LSReplayRequestBase::ExchangeCount() + 1;
     Exchange();
     const std::vector<std::wstring> names = FileNames(m_folder.Path());
     ASSERT_EQ(2u, names.size());
@@ -154,7 +154,7 @@ TEST_F(RecordPlaybackTest, ARecorded1223ReplaysAs1223)
 TEST_F(RecordPlaybackTest, AReplayOfAnotherRequestFails)
 {
     Replay();
-    const uint32_t n = LSHttpRequestMockBase::ExchangeCount() + 1;
+    const uint32_t n = LSReplayRequestBase::ExchangeCount() + 1;
     WriteText(File(n, L"req", L"POST_"), "POST\nhttp://127.0.0.1:1/other\n\n");
     WriteText(File(n, L"res", L"POST_"), "HTTP/1.1 200 OK\nA: b\n\n");
     ILSHttpRequestPtr request = GetHttpRequestFactory().Create();
@@ -168,7 +168,7 @@ TEST_F(RecordPlaybackTest, AReplayOfAnotherRequestFails)
 TEST_F(RecordPlaybackTest, AGetMatchesWithoutItsQuery)
 {
     Replay();
-    const uint32_t n = LSHttpRequestMockBase::ExchangeCount() + 1;
+    const uint32_t n = LSReplayRequestBase::ExchangeCount() + 1;
     WriteText(File(n, L"req", L"GET_list_aspx"), "GET\nhttp://h/files/list.aspx?x=1\n\n");
     WriteText(File(n, L"res", L"GET_list_aspx"), "HTTP/1.1 1223 \nContent-Length: 0\n\n");
     ILSHttpRequestPtr request = GetHttpRequestFactory().Create();
@@ -194,9 +194,9 @@ TEST_F(RecordPlaybackTest, AGetMatchesWithoutItsQuery)
 TEST_F(RecordPlaybackTest, ResponseFilesLoadWholeOrFailAsDocumented)
 {
     const std::wstring path = m_folder / L"res.txt";
-    LSResponseFake answer;
+    LSRecordedResponse answer;
     WriteText(path, std::string("HTTP/1.1 200 Fine  Day\r\nX-A: 1\nX-B:2\n\nline\n\nmore", 48));
-    LSResponseFake::ReadFromFile(path, answer);
+    LSRecordedResponse::ReadFromFile(path, answer);
     EXPECT_EQ(200u, answer.status);
     EXPECT_EQ(L"Fine  Day", answer.statusText);
     ASSERT_EQ(2u, answer.headers.size());
@@ -206,11 +206,11 @@ TEST_F(RecordPlaybackTest, ResponseFilesLoadWholeOrFailAsDocumented)
 
     LogCapture capture;
     WriteText(path, "<html>foreign</html>");
-    EXPECT_EQ(E_FAIL, BareHresultOf([&] { LSResponseFake::ReadFromFile(path, answer); }));
+    EXPECT_EQ(E_FAIL, BareHresultOf([&] { LSRecordedResponse::ReadFromFile(path, answer); }));
     EXPECT_TRUE(capture.Contains("Unexpected text header in recording"));
     WriteText(path, "!!!HttpError!!!\n50");
-    EXPECT_EQ(E_INVALIDARG, BareHresultOf([&] { LSResponseFake::ReadFromFile(path, answer); }));
-    EXPECT_EQ(E_FAIL, BareHresultOf([&] { LSResponseFake::ReadFromFile(m_folder / L"missing.txt", answer); }));
+    EXPECT_EQ(E_INVALIDARG, BareHresultOf([&] { LSRecordedResponse::ReadFromFile(path, answer); }));
+    EXPECT_EQ(E_FAIL, BareHresultOf([&] { LSRecordedResponse::ReadFromFile(m_folder / L"missing.txt", answer); }));
 }
 
 TEST_F(RecordPlaybackTest, AnUnwritableFolderEndsTheExchange)

@@ -346,8 +346,8 @@ TEST_F(GroupsPassTest, AServiceRootWithoutTrailingSlashReachesTheSameEndpoint)
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     for (const SimRequest& request : m_sim.Requests())
         EXPECT_EQ(EwsPath, request.path);
-    EXPECT_EQ(L"http://h/EWS/Exchange.asmx", LSUnifiedGroups::EndpointFor(L"http://h/"));
-    EXPECT_EQ(L"http://h\\/EWS/Exchange.asmx", LSUnifiedGroups::EndpointFor(L"http://h\\"));
+    EXPECT_EQ(L"http://h/EWS/Exchange.asmx", LSEwsUnifiedGroups::EndpointFor(L"http://h/"));
+    EXPECT_EQ(L"http://h\\/EWS/Exchange.asmx", LSEwsUnifiedGroups::EndpointFor(L"http://h\\"));
 }
 
 TEST_F(GroupsPassTest, ARefusedFirstTokenRepeatsTheListingWithTheSecondForAllRequests)
@@ -376,7 +376,7 @@ TEST_F(GroupsPassTest, TwoRefusalsEndThePassWithTheHttpErrorAndKeepThePreviousLi
     ExpectItemsOfDataset(3);
     EXPECT_EQ(2u, m_sim.Requests().size());
 
-    LSUnifiedGroups client(L"client", L"C:\\cache.db");
+    LSEwsUnifiedGroups client(L"client", L"C:\\cache.db");
     try
     {
         client.GetCurrentGroups(GroupsSimulator::ServiceRoot(), L"Files", m_informer);
@@ -722,9 +722,9 @@ TEST_F(GroupsPassTest, ARecordedPassReplaysWithoutTheServer)
     base.SetString(folder.Path());
     config.SetString(L"pass 1");
     mode.SetDword(1);
-    const uint32_t first = LSHttpRequestMocks::LSHttpRequestMockBase::ExchangeCount() + 1;
+    const uint32_t first = LSRequestReplay::LSReplayRequestBase::ExchangeCount() + 1;
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-    const uint32_t count = LSHttpRequestMocks::LSHttpRequestMockBase::ExchangeCount() + 1 - first;
+    const uint32_t count = LSRequestReplay::LSReplayRequestBase::ExchangeCount() + 1 - first;
     const size_t sent = m_sim.Requests().size();
     ASSERT_EQ(sent, count);
     const std::wstring sub = folder / L"pass_1";

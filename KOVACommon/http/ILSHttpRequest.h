@@ -1,7 +1,7 @@
 #pragma once
 // The one abstract HTTP request every web-service exchange goes through.
 // Implementations: LSHttpRequest (the platform's WinHTTP or XMLHTTP object),
-// and the recording and replaying requests of LSHttpRequestMocks.
+// and the recording and replaying requests of LSRequestReplay.
 #include "KOVACommon/http/ILSResponse.h"
 #include "KOVACommon/host/KOVASyncBasicsPtrs.h"
 

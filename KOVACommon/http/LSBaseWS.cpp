@@ -145,7 +145,7 @@ void RetryOnServerUnavailable(ILSShutdownInformerPtr& shutdownInformer, const st
         {
             if (!IsThrottling(error))
                 throw;
-            LSSyncHelper::EnableLightSync();
+            LSLightSync::EnableLightSync();
             if (retryCount + 1 >= MaxAttempts)
             {
                 LS_ERROR_LOG << "Server unavailable - exceeded retries";

@@ -37,7 +37,7 @@ void CheckHealthScore(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdownI
         LS_DIAG_LOG << "Invalid health score returned " << score;
         return;
     }
-    const LSSyncHelper::HealthScoreSettings settings = LSSyncHelper::GetHealthScoreSettings();
+    const LSLightSync::HealthScoreSettings settings = LSLightSync::GetHealthScoreSettings();
     if (settings.threshold == 0)
         return;
     if (settings.threshold > HighestHealthScore)
@@ -48,7 +48,7 @@ void CheckHealthScore(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdownI
     if (score < settings.threshold)
         return;
 
-    LSSyncHelper::EnableLightSync();
+    LSLightSync::EnableLightSync();
     if (settings.exceededDelayMs != 0)
     {
         LS_DIAG_LOG << "Delaying due to healthscore level " << score;

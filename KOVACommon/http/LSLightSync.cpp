@@ -9,9 +9,9 @@ namespace {
 
 constexpr uint64_t FileTimeUnitsPerMinute = 600000000ull;
 
-LSOnceValue<LSSyncHelper::HealthScoreSettings>& CachedSettings()
+LSOnceValue<LSLightSync::HealthScoreSettings>& CachedSettings()
 {
-    static LSOnceValue<LSSyncHelper::HealthScoreSettings> instance;
+    static LSOnceValue<LSLightSync::HealthScoreSettings> instance;
     return instance;
 }
 
@@ -20,11 +20,11 @@ uint32_t ReadNumber(const wchar_t* name, uint32_t defaultValue)
     return LSSetting::GetInstance().GetUserDwordConfigDetails(name, defaultValue).value;
 }
 
-LSSyncHelper::HealthScoreSettings ReadSettings()
+LSLightSync::HealthScoreSettings ReadSettings()
 {
     // The older, misspelt key supplies the default of the current one.
     const uint32_t olderThreshold = ReadNumber(L"SharePointSync.HeathScoreThreshold", 9);
-    LSSyncHelper::HealthScoreSettings settings;
+    LSLightSync::HealthScoreSettings settings;
     settings.threshold = ReadNumber(L"SharePointSync.HealthScoreThreshold", olderThreshold);
     settings.exceededDelayMs = ReadNumber(L"SharePointSync.ThresholdExceededDelayMS", 5000);
     settings.lightSyncMinutes = ReadNumber(L"SharePointSync.HealthScoreLightSyncDuration", 2);
@@ -33,18 +33,18 @@ LSSyncHelper::HealthScoreSettings ReadSettings()
 
 } // namespace
 
-LSSyncHelper::HealthScoreSettings LSSyncHelper::GetHealthScoreSettings()
+LSLightSync::HealthScoreSettings LSLightSync::GetHealthScoreSettings()
 {
     return CachedSettings().Get(ReadSettings);
 }
 
-std::wstring LSSyncHelper::FormatIsoUtc(const SYSTEMTIME& time)
+std::wstring LSLightSync::FormatIsoUtc(const SYSTEMTIME& time)
 {
     return CStdStr::Format(L"%hu-%.2hu-%.2huT%.2hu:%.2hu:%.2huZ", time.wYear, time.wMonth, time.wDay, time.wHour,
                            time.wMinute, time.wSecond);
 }
 
-std::wstring LSSyncHelper::LightSyncEndTimeFromNow()
+std::wstring LSLightSync::LightSyncEndTimeFromNow()
 {
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
@@ -61,7 +61,7 @@ std::wstring LSSyncHelper::LightSyncEndTimeFromNow()
     return FormatIsoUtc(calendar);
 }
 
-bool LSSyncHelper::EnableLightSync()
+bool LSLightSync::EnableLightSync()
 {
     if (GetHealthScoreSettings().lightSyncMinutes == 0)
         return false;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-class LSSyncHelper
+class LSLightSync
 {
 public:
     // The health-score settings, read once per process on first use.

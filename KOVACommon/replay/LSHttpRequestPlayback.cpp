@@ -5,7 +5,7 @@
 #include "KOVACommon/xml/MsxmlPtrs.h"
 #include "QuorvalCommon/hresult_exception.h"
 
-namespace LSHttpRequestMocks {
+namespace LSRequestReplay {
 
 namespace {
 
@@ -18,7 +18,7 @@ std::wstring WithoutQuery(const std::wstring& url)
 
 void LSHttpRequestPlayback::Configure(const std::wstring& configuration)
 {
-    LSHttpRequestMockBase::Configure(configuration);
+    LSReplayRequestBase::Configure(configuration);
 }
 
 HRESULT LSHttpRequestPlayback::Open(const _bstr_t& method, const _bstr_t& url, const _variant_t&,
@@ -30,12 +30,12 @@ HRESULT LSHttpRequestPlayback::Open(const _bstr_t& method, const _bstr_t& url, c
 
 HRESULT LSHttpRequestPlayback::SetRequestHeader(const _bstr_t& name, const _bstr_t& value)
 {
-    return LSHttpRequestMockBase::SetRequestHeader(name, value);
+    return LSReplayRequestBase::SetRequestHeader(name, value);
 }
 
 _bstr_t LSHttpRequestPlayback::GetRequestHeader(const _bstr_t& name)
 {
-    return LSHttpRequestMockBase::GetRequestHeader(name);
+    return LSReplayRequestBase::GetRequestHeader(name);
 }
 
 bool LSHttpRequestPlayback::MatchesRecording(const RequestRecord& recorded) const
@@ -65,7 +65,7 @@ long LSHttpRequestPlayback::AnswerReadyState()
 
 void LSHttpRequestPlayback::FinishSend(const std::wstring&, ILSShutdownInformerPtr&, const LSAnswerChecks&)
 {
-    LSResponseFake::ReadFromFile(m_files.response, m_answer);
+    LSRecordedResponse::ReadFromFile(m_files.response, m_answer);
 }
 
-} // namespace LSHttpRequestMocks
+} // namespace LSRequestReplay

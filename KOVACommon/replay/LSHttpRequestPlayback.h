@@ -5,9 +5,9 @@
 #include "KOVACommon/replay/LSReplayRequestBase.h"
 #include "KOVACommon/replay/LSRecordedResponse.h"
 
-namespace LSHttpRequestMocks {
+namespace LSRequestReplay {
 
-class LSHttpRequestPlayback : public ILSHttpRequest, public LSHttpRequestMockBase
+class LSHttpRequestPlayback : public ILSHttpRequest, public LSReplayRequestBase
 {
 public:
     void Configure(const std::wstring& configuration) override;
@@ -27,9 +27,9 @@ public:
 private:
     bool MatchesRecording(const RequestRecord& recorded) const;
 
-    LSResponseFake m_answer;
+    LSRecordedResponse m_answer;
     RequestFileNames m_files;
     bool m_sent = false;
 };
 
-} // namespace LSHttpRequestMocks
+} // namespace LSRequestReplay

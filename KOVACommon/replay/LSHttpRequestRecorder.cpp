@@ -6,7 +6,7 @@
 #include "KOVACommon/replay/LSRecordedResponse.h"
 #include "QuorvalCommon/hresult_exception.h"
 
-namespace LSHttpRequestMocks {
+namespace LSRequestReplay {
 
 namespace {
 
@@ -57,7 +57,7 @@ void WriteBody(std::FILE* file, const std::wstring& path, const _variant_t& body
 
 void LSHttpRequestRecorder::Configure(const std::wstring& configuration)
 {
-    LSHttpRequestMockBase::Configure(configuration);
+    LSReplayRequestBase::Configure(configuration);
 }
 
 HRESULT LSHttpRequestRecorder::Open(const _bstr_t& method, const _bstr_t& url, const _variant_t& async,
@@ -69,7 +69,7 @@ HRESULT LSHttpRequestRecorder::Open(const _bstr_t& method, const _bstr_t& url, c
 
 HRESULT LSHttpRequestRecorder::SetRequestHeader(const _bstr_t& name, const _bstr_t& value)
 {
-    LSHttpRequestMockBase::SetRequestHeader(name, value);
+    LSReplayRequestBase::SetRequestHeader(name, value);
     return LSHttpRequest::SetRequestHeader(name, value);
 }
 
@@ -111,7 +111,7 @@ void LSHttpRequestRecorder::StartSend(const std::wstring& url, const _variant_t&
 void LSHttpRequestRecorder::FinishSend(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer,
                                        const LSAnswerChecks& checks)
 {
-    LSResponseFake scratch;
+    LSRecordedResponse scratch;
     try
     {
         LSHttpRequest::FinishSend(url, shutdownInformer, checks);
@@ -119,11 +119,11 @@ void LSHttpRequestRecorder::FinishSend(const std::wstring& url, ILSShutdownInfor
     catch (const LSHttpError& error)
     {
         WriteErrorResponse(m_files.response, error.ToString());
-        LSResponseFake::ReadFromFile(m_files.response, scratch);
+        LSRecordedResponse::ReadFromFile(m_files.response, scratch);
         throw;
     }
     WriteSuccessResponse(m_files.response);
-    LSResponseFake::ReadFromFile(m_files.response, scratch);
+    LSRecordedResponse::ReadFromFile(m_files.response, scratch);
 }
 
-} // namespace LSHttpRequestMocks
+} // namespace LSRequestReplay

@@ -4,9 +4,9 @@
 #include "KOVACommon/http/LSHttpRequest.h"
 #include "KOVACommon/replay/LSReplayRequestBase.h"
 
-namespace LSHttpRequestMocks {
+namespace LSRequestReplay {
 
-class LSHttpRequestRecorder : public LSHttpRequest, public LSHttpRequestMockBase
+class LSHttpRequestRecorder : public LSHttpRequest, public LSReplayRequestBase
 {
 public:
     void Configure(const std::wstring& configuration) override;
@@ -28,4 +28,4 @@ private:
     RequestFileNames m_files;
 };
 
-} // namespace LSHttpRequestMocks
+} // namespace LSRequestReplay

@@ -11,7 +11,7 @@
 #include <limits>
 #include <sstream>
 
-namespace LSHttpRequestMocks {
+namespace LSRequestReplay {
 
 namespace {
 
@@ -80,7 +80,7 @@ std::wstring FormatResponseHeaders(const ResponseHeaders& headers)
     return text + L"\n";
 }
 
-void LSResponseFake::Clear()
+void LSRecordedResponse::Clear()
 {
     status = 0;
     statusText.clear();
@@ -88,7 +88,7 @@ void LSResponseFake::Clear()
     body.Clear();
 }
 
-void LSResponseFake::LoadSuccess(const std::wstring& text, const std::string& bodyBytes)
+void LSRecordedResponse::LoadSuccess(const std::wstring& text, const std::string& bodyBytes)
 {
     const size_t lineEnd = text.find(L'\n');
     std::wistringstream statusLine(text.substr(0, lineEnd));
@@ -104,7 +104,7 @@ void LSResponseFake::LoadSuccess(const std::wstring& text, const std::string& bo
         body = ByteArray(bodyBytes);
 }
 
-void LSResponseFake::ReadFromFile(const std::wstring& path, LSResponseFake& answer)
+void LSRecordedResponse::ReadFromFile(const std::wstring& path, LSRecordedResponse& answer)
 {
     answer.Clear();
     std::string bytes;
@@ -123,7 +123,7 @@ void LSResponseFake::ReadFromFile(const std::wstring& path, LSResponseFake& answ
     ThrowHr(E_FAIL);
 }
 
-_bstr_t LSResponseFake::ResponseHeader(const _bstr_t& name)
+_bstr_t LSRecordedResponse::ResponseHeader(const _bstr_t& name)
 {
     if (headers.empty())
         ThrowHr(E_FAIL);
@@ -134,27 +134,27 @@ _bstr_t LSResponseFake::ResponseHeader(const _bstr_t& name)
     return _bstr_t();
 }
 
-_bstr_t LSResponseFake::AllResponseHeaders()
+_bstr_t LSRecordedResponse::AllResponseHeaders()
 {
     if (headers.empty())
         ThrowHr(E_FAIL);
     return _bstr_t(FormatResponseHeaders(headers).c_str());
 }
 
-_variant_t LSResponseFake::ResponseBody()
+_variant_t LSRecordedResponse::ResponseBody()
 {
     if (headers.empty())
         ThrowHr(E_PENDING);
     return body;
 }
 
-bool LSResponseFake::BodyIsByteArray() const
+bool LSRecordedResponse::BodyIsByteArray() const
 {
     return body.vt == (VT_ARRAY | VT_UI1) && body.parray &&
            SafeArrayGetDim(body.parray) == 1;
 }
 
-_variant_t LSResponseFake::ResponseStream()
+_variant_t LSRecordedResponse::ResponseStream()
 {
     if (body.vt == VT_EMPTY || BodyIsByteArray())
         return body;
@@ -162,7 +162,7 @@ _variant_t LSResponseFake::ResponseStream()
     ThrowHr(E_NOTIMPL);
 }
 
-_bstr_t LSResponseFake::ResponseText()
+_bstr_t LSRecordedResponse::ResponseText()
 {
     if (!BodyIsByteArray())
         return _bstr_t(L"");
@@ -173,19 +173,19 @@ _bstr_t LSResponseFake::ResponseText()
     return CStdStr(MultiByteToWide(bytes, CP_UTF8)).ToBstr();
 }
 
-IDispatchPtr LSResponseFake::ResponseXML()
+IDispatchPtr LSRecordedResponse::ResponseXML()
 {
     return IDispatchPtr(LSXmlDocument::CreateDOMDocument(CStdStr(ResponseText())));
 }
 
-long LSResponseFake::Status()
+long LSRecordedResponse::Status()
 {
     return static_cast<long>(status);
 }
 
-_bstr_t LSResponseFake::StatusText()
+_bstr_t LSRecordedResponse::StatusText()
 {
     return _bstr_t(statusText.c_str());
 }
 
-} // namespace LSHttpRequestMocks
+} // namespace LSRequestReplay

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-namespace LSHttpRequestMocks {
+namespace LSRequestReplay {
 
 using ResponseHeaders = std::vector<std::pair<std::wstring, std::wstring>>;
 
@@ -17,7 +17,7 @@ ResponseHeaders ParseResponseHeaders(const std::wstring& text);
 // One "name: value" line per header, then an empty line.
 std::wstring FormatResponseHeaders(const ResponseHeaders& headers);
 
-class LSResponseFake : public ILSResponse
+class LSRecordedResponse : public ILSResponse
 {
 public:
     _bstr_t ResponseHeader(const _bstr_t& name) override;
@@ -36,7 +36,7 @@ public:
 
     // Throws the recorded LSHttpError for an error-form file; E_FAIL for a
     // file of neither form.
-    static void ReadFromFile(const std::wstring& path, LSResponseFake& answer);
+    static void ReadFromFile(const std::wstring& path, LSRecordedResponse& answer);
 
 private:
     bool BodyIsByteArray() const;
@@ -44,4 +44,4 @@ private:
     void LoadSuccess(const std::wstring& text, const std::string& body);
 };
 
-} // namespace LSHttpRequestMocks
+} // namespace LSRequestReplay

@@ -8,7 +8,7 @@
 #include <windows.h>
 #include <cwctype>
 
-namespace LSHttpRequestMocks {
+namespace LSRequestReplay {
 
 namespace {
 
@@ -141,4 +141,4 @@ void ClearRecordingPrefix()
     g_prefix.clear();
 }
 
-} // namespace LSHttpRequestMocks
+} // namespace LSRequestReplay

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-namespace LSHttpRequestMocks {
+namespace LSRequestReplay {
 
 struct FileCloser
 {
@@ -49,4 +49,4 @@ std::wstring ReplaceNonAlphanumeric(std::wstring text);
 const std::wstring& RecordingPrefix(const std::wstring& configuration);
 void ClearRecordingPrefix();
 
-} // namespace LSHttpRequestMocks
+} // namespace LSRequestReplay

@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-namespace LSHttpRequestMocks {
+namespace LSRequestReplay {
 
 namespace {
 
@@ -21,18 +21,18 @@ std::wstring LastSegment(const std::wstring& text)
 
 } // namespace
 
-uint32_t LSHttpRequestMockBase::ExchangeCount()
+uint32_t LSReplayRequestBase::ExchangeCount()
 {
     return g_exchangeCount;
 }
 
-void LSHttpRequestMockBase::Configure(const std::wstring& configuration)
+void LSReplayRequestBase::Configure(const std::wstring& configuration)
 {
     m_configuration = configuration;
     ClearRecordingPrefix();
 }
 
-HRESULT LSHttpRequestMockBase::SetRequestHeader(const _bstr_t& name, const _bstr_t& value)
+HRESULT LSReplayRequestBase::SetRequestHeader(const _bstr_t& name, const _bstr_t& value)
 {
     const CStdStr wanted = CStdStr(name);
     if (wanted.EqualsNoCase(L"soapaction"))
@@ -47,7 +47,7 @@ HRESULT LSHttpRequestMockBase::SetRequestHeader(const _bstr_t& name, const _bstr
     return S_OK;
 }
 
-_bstr_t LSHttpRequestMockBase::GetRequestHeader(const _bstr_t& name)
+_bstr_t LSReplayRequestBase::GetRequestHeader(const _bstr_t& name)
 {
     const CStdStr wanted = CStdStr(name);
     for (const auto& header : m_headers)
@@ -56,13 +56,13 @@ _bstr_t LSHttpRequestMockBase::GetRequestHeader(const _bstr_t& name)
     return _bstr_t();
 }
 
-void LSHttpRequestMockBase::StoreOpen(const _bstr_t& method, const _bstr_t& url)
+void LSReplayRequestBase::StoreOpen(const _bstr_t& method, const _bstr_t& url)
 {
     m_method = CStdStr(method);
     m_url = CStdStr(url);
 }
 
-std::wstring LSHttpRequestMockBase::FileAction() const
+std::wstring LSReplayRequestBase::FileAction() const
 {
     if (!m_action.empty())
         return ReplaceNonAlphanumeric(m_action);
@@ -77,7 +77,7 @@ std::wstring LSHttpRequestMockBase::FileAction() const
     return ReplaceNonAlphanumeric(segment);
 }
 
-RequestFileNames LSHttpRequestMockBase::NextExchangeFiles()
+RequestFileNames LSReplayRequestBase::NextExchangeFiles()
 {
     ++g_exchangeCount;
     const std::wstring& prefix = RecordingPrefix(m_configuration);
@@ -90,7 +90,7 @@ RequestFileNames LSHttpRequestMockBase::NextExchangeFiles()
     return names;
 }
 
-std::string LSHttpRequestMockBase::RequestFileText() const
+std::string LSReplayRequestBase::RequestFileText() const
 {
     std::wstring text = m_method + L"\n" + m_url + L"\n";
     if (!m_action.empty())
@@ -99,7 +99,7 @@ std::string LSHttpRequestMockBase::RequestFileText() const
     return WideToMultiByte(text, CP_UTF8);
 }
 
-RequestRecord LSHttpRequestMockBase::ReadRequestRecord(const std::wstring& path)
+RequestRecord LSReplayRequestBase::ReadRequestRecord(const std::wstring& path)
 {
     RequestRecord record;
     std::string bytes;
@@ -110,4 +110,4 @@ RequestRecord LSHttpRequestMockBase::ReadRequestRecord(const std::wstring& path)
     return record;
 }
 
-} // namespace LSHttpRequestMocks
+} // namespace LSRequestReplay

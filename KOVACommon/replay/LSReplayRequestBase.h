@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace LSHttpRequestMocks {
+namespace LSRequestReplay {
 
 struct RequestFileNames
 {
@@ -25,10 +25,10 @@ struct RequestRecord
     std::wstring action;
 };
 
-class LSHttpRequestMockBase
+class LSReplayRequestBase
 {
 public:
-    virtual ~LSHttpRequestMockBase() = default;
+    virtual ~LSReplayRequestBase() = default;
     virtual void Configure(const std::wstring& configuration);
     virtual HRESULT Open(const _bstr_t& method, const _bstr_t& url, const _variant_t& async,
                          const _variant_t& user, const _variant_t& password) = 0;
@@ -57,4 +57,4 @@ private:
     std::wstring FileAction() const;
 };
 
-} // namespace LSHttpRequestMocks
+} // namespace LSRequestReplay

@@ -57,8 +57,8 @@ private:
 
 std::unique_ptr<LSGroupSource> EwsSource(const LSGroupSourceSettings& settings)
 {
-    return std::make_unique<LSServiceGroupSource<LSUnifiedGroups>>(settings, &LSGroupSourceSettings::ewsServiceRoot,
-                                                                   LSGroupSource::EwsService);
+    return std::make_unique<LSServiceGroupSource<LSEwsUnifiedGroups>>(
+        settings, &LSGroupSourceSettings::ewsServiceRoot, LSGroupSource::EwsService);
 }
 
 std::unique_ptr<LSGroupSource> GraphSource(const LSGroupSourceSettings& settings)

@@ -146,14 +146,14 @@ std::vector<GUID> Ids(const std::vector<LSUnifiedGroup>& groups)
 
 } // namespace
 
-LSUnifiedGroups::LSUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath,
-                                 const std::wstring& scope)
+LSEwsUnifiedGroups::LSEwsUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath,
+                                       const std::wstring& scope)
     : LSGetAuthTokens(clientId, LSAuthRegistrations::NativeClientRedirectAddress, cacheFilePath, scope),
       m_tokenCachePath(cacheFilePath)
 {
 }
 
-std::wstring LSUnifiedGroups::EndpointFor(const std::wstring& serviceAddress)
+std::wstring LSEwsUnifiedGroups::EndpointFor(const std::wstring& serviceAddress)
 {
     std::wstring endpoint = serviceAddress;
     if (endpoint.empty() || endpoint.back() != L'/')
@@ -161,7 +161,7 @@ std::wstring LSUnifiedGroups::EndpointFor(const std::wstring& serviceAddress)
     return endpoint + EndpointSuffix;
 }
 
-std::vector<LSUnifiedGroup> LSUnifiedGroups::GetCurrentGroups(
+std::vector<LSUnifiedGroup> LSEwsUnifiedGroups::GetCurrentGroups(
     const std::wstring& serviceAddress, const std::wstring& resourceName, ILSShutdownInformerPtr& shutdownInformer)
 {
     if (serviceAddress.empty() || resourceName.empty())

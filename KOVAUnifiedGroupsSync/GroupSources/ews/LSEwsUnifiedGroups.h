@@ -1,6 +1,6 @@
 #pragma once
-// The Unified Groups client: lists the user's Microsoft 365 groups over
-// Exchange Web Services and fetches each group's named resource address.
+// The Unified Groups client over Exchange Web Services: lists the user's
+// Microsoft 365 groups and fetches each group's named resource address.
 #include "KOVACommon/auth/LSGetAuthTokens.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/LSGroupRecords.h"
 
@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-class LSUnifiedGroups : public LSGetAuthTokens
+class LSEwsUnifiedGroups : public LSGetAuthTokens
 {
 public:
     // scope: what the tokens are asked for (see ScopeForRoot).
-    LSUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath,
-                    const std::wstring& scope = LSAuthRegistrations::ExchangeOnlineScope);
+    LSEwsUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath,
+                       const std::wstring& scope = LSAuthRegistrations::ExchangeOnlineScope);
 
     std::vector<LSUnifiedGroup> GetCurrentGroups(const std::wstring& serviceAddress,
                                                  const std::wstring& resourceName,
