@@ -1,8 +1,8 @@
 #include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
 
-#include "QuorvalCommon/HandleInterfaceException.h"
 #include "KOVACommon/host/LSOutlookInfo.h"
 #include "KOVACommon/host/LSPropertyNames.h"
+#include "QuorvalCommon/HandleInterfaceException.h"
 #include "QuorvalCommon/hresult_exception.h"
 #include "QuorvalCommon/narrowcasts.h"
 

@@ -1,11 +1,11 @@
 #pragma once
 // The sync filter the host sync engine drives: one item per Unified Group of
 // the signed-in user, plus the description of its top folder.
-#include "QuorvalCommon/CStdStr.h"
 #include "KOVACommon/host/KOVASyncBasicsPtrs.h"
-#include "KOVAUnifiedGroupsSync_h.h"
-#include "QuorvalCommon/LSComObject.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/LSGroupRecords.h"
+#include "KOVAUnifiedGroupsSync_h.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSComObject.h"
 
 #include <vector>
 

@@ -1,16 +1,16 @@
 // The folder update that refreshes the filter's list of groups.
 #include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
 
-#include "QuorvalCommon/HandleInterfaceException.h"
 #include "KOVACommon/auth/LSAuthRegistrations.h"
-#include "KOVAUnifiedGroupsSync/GroupSources/LSGroupSource.h"
-#include "QuorvalCommon/LSLog.h"
 #include "KOVACommon/host/LSOutlookInfo.h"
 #include "KOVACommon/host/LSPropertyNames.h"
-#include "QuorvalCommon/LSResourceLibraries.h"
 #include "KOVACommon/http/LSSentRequests.h"
-#include "QuorvalCommon/LSSetting.h"
 #include "KOVACommon/http/LSUserProxy.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/LSGroupSource.h"
+#include "QuorvalCommon/HandleInterfaceException.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSResourceLibraries.h"
+#include "QuorvalCommon/LSSetting.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 #include <algorithm>

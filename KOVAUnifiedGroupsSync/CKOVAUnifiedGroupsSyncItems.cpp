@@ -1,11 +1,11 @@
 // Item properties of the filter's groups and of its top folder.
 #include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
 
-#include "QuorvalCommon/HandleInterfaceException.h"
 #include "KOVACommon/host/LSGroupColumnNames.h"
-#include "KOVAUnifiedGroupsSync/LSGroupFileName.h"
-#include "QuorvalCommon/LSLog.h"
 #include "KOVACommon/host/LSPropertyNames.h"
+#include "KOVAUnifiedGroupsSync/LSGroupFileName.h"
+#include "QuorvalCommon/HandleInterfaceException.h"
+#include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSSetting.h"
 #include "QuorvalCommon/hresult_exception.h"
 

@@ -1,7 +1,7 @@
 #include "KOVAUnifiedGroupsSync/CLSUnifiedGroupsFieldInfo.h"
 
-#include "QuorvalCommon/HandleInterfaceException.h"
 #include "KOVACommon/host/LSPropertyNames.h"
+#include "QuorvalCommon/HandleInterfaceException.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 namespace {

@@ -1,9 +1,9 @@
 #pragma once
 // Descriptor of one field of the filter's items: a plain text field whose value
 // is the item's property of the same name.
-#include "QuorvalCommon/CStdStr.h"
 #include "KOVACommon/host/KOVASyncBasicsPtrs.h"
 #include "KOVAUnifiedGroupsSync_h.h"
+#include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/LSComObject.h"
 
 using LSUnifiedGroupsFieldInfoDispatch =

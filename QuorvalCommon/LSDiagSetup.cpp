@@ -1,9 +1,9 @@
 #include "QuorvalCommon/LSDiagSetup.h"
 
+#include "KOVAVersion.h"
 #include "QuorvalCommon/LSDiag.h"
 #include "QuorvalCommon/LSFileSystem.h"
 #include "QuorvalCommon/LSLog.h"
-#include "KOVAVersion.h"
 
 #include <shlobj.h>
 #include <climits>

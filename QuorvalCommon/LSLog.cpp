@@ -1,5 +1,5 @@
-#include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSLog.h"
 
 #include <iomanip>
 

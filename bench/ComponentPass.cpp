@@ -1,10 +1,10 @@
 #include "ComponentPass.h"
 
-#include "KOVAUnifiedGroupsSync_h.h"
-#include "external/HostObjects/LSHostPropertyMap.h"
 #include "KOVACommon/host/LSPropertyNames.h"
+#include "KOVAUnifiedGroupsSync_h.h"
 #include "ProcessFigures.h"
 #include "QuorvalCommon/hresult_exception.h"
+#include "external/HostObjects/LSHostPropertyMap.h"
 
 _COM_SMARTPTR_TYPEDEF(IKOVAPassFigures, __uuidof(IKOVAPassFigures));
 

@@ -1,7 +1,7 @@
 #include "FloorClient.h"
 
-#include "QuorvalCommon/CStdStr.h"
 #include "KOVACommon/xml/MsxmlPtrs.h"
+#include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 #include <fstream>

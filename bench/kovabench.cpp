@@ -16,8 +16,8 @@
 #include "CleaningBench.h"
 #include "ComponentPass.h"
 #include "FloorClient.h"
-#include "QuorvalCommon/LSSetting.h"
 #include "ProcessFigures.h"
+#include "QuorvalCommon/LSSetting.h"
 #include "QuorvalCommon/UniqueHandles.h"
 #include "QuorvalCommon/hresult_exception.h"
 

@@ -1,13 +1,13 @@
 // Group item and top-folder properties through the filter's COM interface,
 // with the host's property map recording every write.
-#include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
 #include "CKOVAUnifiedGroupsSyncAccess.h"
+#include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
+#include "LogCapture.h"
 #include "QuorvalCommon/HandleInterfaceException.h"
-#include "external/HostObjects/LSHostPropertyMap.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSSetting.h"
-#include "LogCapture.h"
 #include "RegistryTestGuards.h"
+#include "external/HostObjects/LSHostPropertyMap.h"
 
 #include <gtest/gtest.h>
 #include <regex>

@@ -2,13 +2,13 @@
 // calls, as handed out by the filter.
 #include <gtest/gtest.h>
 
+#include "CLSUnifiedGroupFieldSetInfoAccess.h"
 #include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
 #include "KOVAUnifiedGroupsSync/CLSUnifiedGroupFieldSetInfo.h"
-#include "CLSUnifiedGroupFieldSetInfoAccess.h"
 #include "KOVAUnifiedGroupsSync/CLSUnifiedGroupsFieldInfo.h"
-#include "external/HostObjects/LSHostPropertyMap.h"
-#include "QuorvalCommon/LSModuleLock.h"
 #include "LogCapture.h"
+#include "QuorvalCommon/LSModuleLock.h"
+#include "external/HostObjects/LSHostPropertyMap.h"
 
 #include <string>
 

@@ -7,21 +7,21 @@
 
 #include "GroupsSimulator.h"
 #include "KOVACommon/auth/LSAuthRegistrations.h"
-#include "KOVAUnifiedGroupsSync/GroupSources/LSAutoGroupSource.h"
 #include "KOVACommon/auth/LSGetAuthTokens.h"
-#include "external/HostObjects/LSHostPropertyMap.h"
-#include "external/HostObjects/LSHostShutdownInformer.h"
-#include "KOVACommon/http/LSInFlightRequests.h"
-#include "KOVAUnifiedGroupsSync/GroupSources/LSLibraryCache.h"
-#include "KOVACommon/http/LSHttpRequest.h"
-#include "LSOutlookInfoAccess.h"
 #include "KOVACommon/host/LSPropertyNames.h"
+#include "KOVACommon/http/LSHttpRequest.h"
+#include "KOVACommon/http/LSInFlightRequests.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/LSAutoGroupSource.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/LSLibraryCache.h"
+#include "LSOutlookInfoAccess.h"
 #include "LSResourceLibrariesAccess.h"
 #include "LogCapture.h"
 #include "ScratchFolder.h"
 #include "TokenLibraryStandIn.h"
 #include "TransportTestSupport.h"
 #include "UserSettingGuard.h"
+#include "external/HostObjects/LSHostPropertyMap.h"
+#include "external/HostObjects/LSHostShutdownInformer.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>

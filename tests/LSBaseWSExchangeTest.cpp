@@ -5,11 +5,11 @@
 #include "KOVACommon/http/LSBaseWS.h"
 #include "KOVACommon/http/LSDelay.h"
 #include "KOVACommon/http/LSHttpError.h"
-#include "QuorvalCommon/LSResourceLibraries.h"
 #include "KOVACommon/http/LSRetryAfter.h"
 #include "LogCapture.h"
-#include "UserSettingGuard.h"
+#include "QuorvalCommon/LSResourceLibraries.h"
 #include "QuorvalCommon/hresult_exception.h"
+#include "UserSettingGuard.h"
 
 #include <gtest/gtest.h>
 

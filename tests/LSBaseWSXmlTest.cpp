@@ -2,15 +2,15 @@
 // size; the MSXML identifiers the component defines.
 #include "TransportTestSupport.h"
 
-#include "QuorvalCommon/CStdStr.h"
 #include "KOVACommon/http/LSAnswerCheck.h"
 #include "KOVACommon/http/LSBaseWS.h"
 #include "KOVACommon/http/LSHttpError.h"
 #include "KOVACommon/xml/LSSafeXml.h"
 #include "KOVACommon/xml/LSXmlDocument.h"
 #include "KOVACommon/xml/LSXmlNodes.h"
-#include "LogCapture.h"
 #include "KOVACommon/xml/MsxmlPtrs.h"
+#include "LogCapture.h"
+#include "QuorvalCommon/CStdStr.h"
 
 #include <gtest/gtest.h>
 

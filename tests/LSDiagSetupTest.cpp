@@ -4,10 +4,10 @@
 
 #include "KOVAVersion.h"
 #include "LSDiagAccess.h"
-#include "QuorvalCommon/LSFileSystem.h"
-#include "QuorvalCommon/LSLog.h"
 #include "LSSettingAccess.h"
 #include "LogCapture.h"
+#include "QuorvalCommon/LSFileSystem.h"
+#include "QuorvalCommon/LSLog.h"
 #include "RegistryTestGuards.h"
 #include "ScratchFolder.h"
 

@@ -4,12 +4,12 @@
 #include "KOVACommon/auth/LSGetAuthTokens.h"
 
 #include "KOVACommon/auth/LSAuthRegistrations.h"
-#include "external/HostObjects/LSHostShutdownInformer.h"
 #include "KOVACommon/http/LSHttpError.h"
 #include "LogCapture.h"
+#include "QuorvalCommon/hresult_exception.h"
 #include "TokenLibraryStandIn.h"
 #include "VirtualSleep.h"
-#include "QuorvalCommon/hresult_exception.h"
+#include "external/HostObjects/LSHostShutdownInformer.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 #include "TransportTestSupport.h"
 
 #include "KOVACommon/http/LSBaseWS.h"
-#include "LSOnceValueAccess.h"
 #include "KOVACommon/http/LSLightSync.h"
+#include "LSOnceValueAccess.h"
 #include "LogCapture.h"
 #include "UserSettingGuard.h"
 

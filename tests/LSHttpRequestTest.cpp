@@ -1,20 +1,20 @@
 // The platform request over the real WinHTTP request object (and the XMLHTTP
 // fallback) against the simulator.
-#include "TransportTestSupport.h"
 #include "LSOnceValueAccess.h"
+#include "TransportTestSupport.h"
 
+#include "KOVACommon/LSHttpRequestFactory.h"
 #include "KOVACommon/http/LSBaseWS.h"
 #include "KOVACommon/http/LSHttpError.h"
 #include "KOVACommon/http/LSHttpRequest.h"
-#include "KOVACommon/LSHttpRequestFactory.h"
-#include "QuorvalCommon/CStdStr.h"
 #include "KOVACommon/http/LSInFlightRequests.h"
-#include "QuorvalCommon/LSResourceLibraries.h"
 #include "KOVACommon/http/LSSecureAddress.h"
 #include "KOVACommon/http/LSUserProxy.h"
-#include "QuorvalCommon/hresult_exception.h"
 #include "LSDiagAccess.h"
 #include "LogCapture.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSResourceLibraries.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>

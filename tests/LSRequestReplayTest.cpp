@@ -1,14 +1,14 @@
 // Recording exchanges against the simulator and replaying them without it.
 #include "TransportTestSupport.h"
 
-#include "KOVACommon/http/LSBaseWS.h"
-#include "LSDiagAccess.h"
-#include "KOVACommon/http/LSHttpError.h"
 #include "KOVACommon/LSHttpRequestFactory.h"
+#include "KOVACommon/http/LSBaseWS.h"
+#include "KOVACommon/http/LSHttpError.h"
+#include "LSDiagAccess.h"
 #include "LogCapture.h"
+#include "QuorvalCommon/hresult_exception.h"
 #include "ScratchFolder.h"
 #include "UserSettingGuard.h"
-#include "QuorvalCommon/hresult_exception.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 // language library once, the host version gate once.
 #include <gtest/gtest.h>
 
-#include "KOVAUnifiedGroupsSync/Module/CKOVAUnifiedGroupsSyncModule.h"
 #include "KOVACommon/host/KOVASyncBasicsPtrs.h"
+#include "KOVAUnifiedGroupsSync/Module/CKOVAUnifiedGroupsSyncModule.h"
 #include "KOVAUnifiedGroupsSync_h.h"
 #include "LogCapture.h"
 #include "QuorvalCommon/hresult_exception.h"

@@ -1,12 +1,12 @@
 // The resource libraries as installed in the test prefix (InstallDir names
 // their folder), loaded through the real loader as the module entry does.
-#include "LSResourceLibrariesAccess.h"
-#include "QuorvalCommon/LSResourceLibrariesDetail.h"
 #include "KOVAVersion.h"
-#include "QuorvalCommon/LSLog.h"
+#include "LSResourceLibrariesAccess.h"
 #include "LogCapture.h"
-#include "UserSettingGuard.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSResourceLibrariesDetail.h"
 #include "TestFiles.h"
+#include "UserSettingGuard.h"
 
 #include <gtest/gtest.h>
 

@@ -6,10 +6,10 @@
 #include "ComponentRegistration.h"
 #include "EwsSimClient.h"
 #include "QuorvalCommon/LSSetting.h"
+#include "QuorvalCommon/UniqueHandles.h"
 #include "RegistryTestGuards.h"
 #include "TestFiles.h"
 #include "TokenLibraryStandIn.h"
-#include "QuorvalCommon/UniqueHandles.h"
 #include "UserSettingGuard.h"
 #include "WindowsProcess.h"
 

@@ -3,8 +3,8 @@
 // embedded type library in the method order the component relies on).
 #include "KOVACommon/auth/LSGetAuthTokens.h"
 
-#include "TokenLibraryStandIn.h"
 #include "QuorvalCommon/UniqueHandles.h"
+#include "TokenLibraryStandIn.h"
 
 #include <gtest/gtest.h>
 

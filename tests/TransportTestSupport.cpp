@@ -1,10 +1,10 @@
 #include "TransportTestSupport.h"
 
-#include "QuorvalCommon/CStdStr.h"
 #include "KOVACommon/LSHttpRequestFactory.h"
 #include "KOVACommon/http/LSBaseWS.h"
 #include "KOVACommon/http/LSHttpError.h"
 #include "LSOnceValueAccess.h"
+#include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/LSSetting.h"
 #include "QuorvalCommon/LSTiming.h"
 #include "QuorvalCommon/UniqueHandles.h"

@@ -4,8 +4,8 @@
 // to run one exchange.
 #include "EwsSimClient.h"
 #include "KOVACommon/http/ILSHttpRequest.h"
-#include "external/HostObjects/LSHostShutdownInformer.h"
 #include "UserSettingGuard.h"
+#include "external/HostObjects/LSHostShutdownInformer.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -6,22 +6,22 @@
 
 #include "ComponentRegistration.h"
 #include "GroupsSimulator.h"
-#include "external/HostObjects/LSHostPropertyMap.h"
-#include "external/HostObjects/LSHostShutdownInformer.h"
-#include "LSDiagAccess.h"
+#include "KOVACommon/host/LSPropertyNames.h"
 #include "KOVACommon/http/LSHttpError.h"
 #include "KOVACommon/replay/LSReplayRequestBase.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsUnifiedGroups.h"
+#include "LSDiagAccess.h"
 #include "LSOutlookInfoAccess.h"
-#include "KOVACommon/host/LSPropertyNames.h"
 #include "LSResourceLibrariesAccess.h"
-#include "QuorvalCommon/LSSetting.h"
 #include "LogCapture.h"
+#include "QuorvalCommon/LSSetting.h"
 #include "ScratchFolder.h"
-#include "UserSettingGuard.h"
 #include "TokenLibraryStandIn.h"
 #include "TransportTestSupport.h"
+#include "UserSettingGuard.h"
 #include "VirtualSleep.h"
+#include "external/HostObjects/LSHostPropertyMap.h"
+#include "external/HostObjects/LSHostShutdownInformer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "WindowsProcess.h"
 
-#include "TestFiles.h"
 #include "QuorvalCommon/UniqueHandles.h"
+#include "TestFiles.h"
 
 #include <windows.h>
 #include <thread>

@@ -1,9 +1,9 @@
 #include "KOVACommon/auth/LSGetAuthTokens.h"
 
-#include "QuorvalCommon/HandleInterfaceException.h"
-#include "KOVACommon/http/LSAnswerWait.h"
 #include "KOVACommon/auth/LSAuthRegistrations.h"
+#include "KOVACommon/http/LSAnswerWait.h"
 #include "KOVACommon/http/LSHttpError.h"
+#include "QuorvalCommon/HandleInterfaceException.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSTiming.h"
 #include "QuorvalCommon/hresult_exception.h"

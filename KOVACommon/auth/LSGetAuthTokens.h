@@ -2,10 +2,10 @@
 // Obtains OAuth access tokens from the external token library and runs a
 // caller's request with one, asking once for a new token when the server
 // refuses the first.
-#include "QuorvalCommon/CStdStr.h"
 #include "KOVAAuthTokenLibrary_h.h"
 #include "KOVACommon/auth/LSAuthRegistrations.h"
 #include "KOVACommon/host/KOVASyncBasicsPtrs.h"
+#include "QuorvalCommon/CStdStr.h"
 
 #include <functional>
 #include <string>

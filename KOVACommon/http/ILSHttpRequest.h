@@ -2,8 +2,8 @@
 // The one abstract HTTP request every web-service exchange goes through.
 // Implementations: LSHttpRequest (the platform's WinHTTP or XMLHTTP object),
 // and the recording and replaying requests of LSRequestReplay.
-#include "KOVACommon/http/ILSResponse.h"
 #include "KOVACommon/host/KOVASyncBasicsPtrs.h"
+#include "KOVACommon/http/ILSResponse.h"
 
 #include <windows.h>
 #include <comdef.h>

@@ -2,8 +2,8 @@
 // The platform object under LSHttpRequest: WinHTTP's request object (the
 // default) or MSXML's XMLHTTP (KOVA.Http.Client "XMLHTTP"). One object serves
 // one exchange; a repeated attempt gets a new one.
-#include "KOVACommon/http/ILSResponse.h"
 #include "KOVACommon/host/KOVASyncBasicsPtrs.h"
+#include "KOVACommon/http/ILSResponse.h"
 
 #include <cstdint>
 #include <string>

@@ -3,16 +3,16 @@
 // health-score check and response logging.
 #include "KOVACommon/http/LSAnswerCheck.h"
 
-#include "QuorvalCommon/CStdStr.h"
 #include "KOVACommon/http/LSHealthScore.h"
 #include "KOVACommon/http/LSHttpError.h"
+#include "KOVACommon/http/LSRetryAfter.h"
+#include "KOVACommon/http/LSTransportSettings.h"
+#include "KOVACommon/xml/LSSafeXml.h"
+#include "KOVACommon/xml/LSXmlNodes.h"
+#include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSResourceLibraries.h"
-#include "KOVACommon/http/LSRetryAfter.h"
-#include "KOVACommon/xml/LSSafeXml.h"
 #include "QuorvalCommon/LSSetting.h"
-#include "KOVACommon/http/LSTransportSettings.h"
-#include "KOVACommon/xml/LSXmlNodes.h"
 #include "QuorvalCommon/LogLongText.h"
 #include "QuorvalCommon/hresult_exception.h"
 

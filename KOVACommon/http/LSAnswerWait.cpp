@@ -1,10 +1,10 @@
 #include "KOVACommon/http/LSAnswerWait.h"
 
 #include "KOVACommon/http/LSHttpClientChoice.h"
-#include "QuorvalCommon/LSLog.h"
-#include "KOVACommon/xml/MsxmlPtrs.h"
-#include "QuorvalCommon/LSTiming.h"
 #include "KOVACommon/http/LSTransportSettings.h"
+#include "KOVACommon/xml/MsxmlPtrs.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSTiming.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 #include <optional>

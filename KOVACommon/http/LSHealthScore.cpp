@@ -1,9 +1,9 @@
 #include "KOVACommon/http/LSHealthScore.h"
 
-#include "QuorvalCommon/CStdStr.h"
-#include "QuorvalCommon/LSLog.h"
 #include "KOVACommon/http/LSDelay.h"
 #include "KOVACommon/http/LSLightSync.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 #include <cwchar>

@@ -1,13 +1,13 @@
 #include "KOVACommon/http/LSHttpRequest.h"
 
-#include "QuorvalCommon/CStdStr.h"
-#include "KOVACommon/http/LSAnswerLimits.h"
 #include "KOVACommon/http/LSAnswerCheck.h"
+#include "KOVACommon/http/LSAnswerLimits.h"
 #include "KOVACommon/http/LSHttpError.h"
-#include "QuorvalCommon/LSLog.h"
 #include "KOVACommon/http/LSWinHttpPlatformRequest.h"
 #include "KOVACommon/http/LSXmlHttpPlatformRequest.h"
 #include "KOVACommon/xml/MsxmlPtrs.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include "KOVACommon/http/LSResponseText.h"
 
-#include "QuorvalCommon/CStdStr.h"
-#include "KOVACommon/xml/LSXmlDocument.h"
 #include "KOVACommon/xml/LSSafeXml.h"
+#include "KOVACommon/xml/LSXmlDocument.h"
+#include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 #include <algorithm>

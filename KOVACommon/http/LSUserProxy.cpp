@@ -1,7 +1,7 @@
 #include "KOVACommon/http/LSUserProxy.h"
 
-#include "QuorvalCommon/LSLog.h"
 #include "KOVACommon/http/LSSecureAddress.h"
+#include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSTiming.h"
 
 #include <comdef.h>

@@ -1,11 +1,11 @@
 #include "KOVACommon/http/LSWinHttpPlatformRequest.h"
 
-#include "QuorvalCommon/CStdStr.h"
 #include "KOVACommon/http/LSAnswerWait.h"
 #include "KOVACommon/http/LSConnectionFailure.h"
-#include "QuorvalCommon/LSLog.h"
 #include "KOVACommon/http/LSResponseText.h"
 #include "KOVACommon/http/LSUserProxy.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "KOVACommon/http/LSXmlHttpPlatformRequest.h"
 
 #include "KOVACommon/http/LSInFlightRequests.h"
-#include "QuorvalCommon/LSLog.h"
 #include "KOVACommon/http/LSResponseText.h"
+#include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 #include <ole2.h>

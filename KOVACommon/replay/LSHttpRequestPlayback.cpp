@@ -1,8 +1,8 @@
 #include "KOVACommon/replay/LSHttpRequestPlayback.h"
 
-#include "QuorvalCommon/LSLog.h"
 #include "KOVACommon/replay/LSRecordingFiles.h"
 #include "KOVACommon/xml/MsxmlPtrs.h"
+#include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 namespace LSRequestReplay {

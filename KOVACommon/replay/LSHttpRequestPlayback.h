@@ -2,8 +2,8 @@
 // Serves recorded answers without any network traffic, after checking that
 // each request matches the next recorded one.
 #include "KOVACommon/http/ILSHttpRequest.h"
-#include "KOVACommon/replay/LSReplayRequestBase.h"
 #include "KOVACommon/replay/LSRecordedResponse.h"
+#include "KOVACommon/replay/LSReplayRequestBase.h"
 
 namespace LSRequestReplay {
 

@@ -1,9 +1,9 @@
 #include "KOVACommon/replay/LSHttpRequestRecorder.h"
 
 #include "KOVACommon/http/LSHttpError.h"
-#include "QuorvalCommon/LSLog.h"
-#include "KOVACommon/replay/LSRecordingFiles.h"
 #include "KOVACommon/replay/LSRecordedResponse.h"
+#include "KOVACommon/replay/LSRecordingFiles.h"
+#include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 namespace LSRequestReplay {

@@ -1,10 +1,10 @@
 #include "KOVACommon/replay/LSRecordedResponse.h"
 
-#include "QuorvalCommon/CStdStr.h"
-#include "KOVACommon/xml/LSXmlDocument.h"
 #include "KOVACommon/http/LSHttpError.h"
-#include "QuorvalCommon/LSLog.h"
 #include "KOVACommon/replay/LSRecordingFiles.h"
+#include "KOVACommon/xml/LSXmlDocument.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LogLongText.h"
 #include "QuorvalCommon/hresult_exception.h"
 

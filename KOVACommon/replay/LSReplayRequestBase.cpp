@@ -1,7 +1,7 @@
 #include "KOVACommon/replay/LSReplayRequestBase.h"
 
-#include "QuorvalCommon/LSLog.h"
 #include "KOVACommon/replay/LSRecordingFiles.h"
+#include "QuorvalCommon/LSLog.h"
 
 #include <sstream>
 

@@ -1,8 +1,8 @@
 #include "KOVACommon/xml/LSXmlDocument.h"
 
+#include "KOVACommon/xml/LSSafeXml.h"
 #include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/LSLog.h"
-#include "KOVACommon/xml/LSSafeXml.h"
 #include "QuorvalCommon/LogLongText.h"
 #include "QuorvalCommon/hresult_exception.h"
 

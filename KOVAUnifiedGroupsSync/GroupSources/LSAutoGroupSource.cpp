@@ -1,8 +1,8 @@
 #include "KOVAUnifiedGroupsSync/GroupSources/LSAutoGroupSource.h"
 
-#include "QuorvalCommon/CStdStr.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/LSListingRefused.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/LSListingTooLarge.h"
+#include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSSetting.h"
 

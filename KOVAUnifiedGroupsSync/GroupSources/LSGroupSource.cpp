@@ -1,11 +1,11 @@
 #include "KOVAUnifiedGroupsSync/GroupSources/LSGroupSource.h"
 
-#include "QuorvalCommon/CStdStr.h"
+#include "KOVACommon/http/LSSecureAddress.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/LSAutoGroupSource.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsUnifiedGroups.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/graph/LSGraphUnifiedGroups.h"
+#include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/LSLog.h"
-#include "KOVACommon/http/LSSecureAddress.h"
 #include "QuorvalCommon/LSSetting.h"
 #include "QuorvalCommon/hresult_exception.h"
 

@@ -1,8 +1,8 @@
 #include "ComponentErrorCapture.h"
 
 #include "QuorvalCommon/LSSetting.h"
-#include "RegistryValueOverride.h"
 #include "QuorvalCommon/hresult_exception.h"
+#include "RegistryValueOverride.h"
 
 #include <windows.h>
 #include <fcntl.h>

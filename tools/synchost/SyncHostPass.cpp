@@ -1,9 +1,9 @@
 #include "SyncHostPass.h"
 
 #include "KOVACommon/host/KOVASyncBasicsPtrs.h"
+#include "KOVACommon/host/LSPropertyNames.h"
 #include "KOVAUnifiedGroupsSync_h.h"
 #include "QuorvalCommon/CStdStr.h"
-#include "KOVACommon/host/LSPropertyNames.h"
 #include "QuorvalCommon/LSSetting.h"
 #include "QuorvalCommon/hresult_exception.h"
 

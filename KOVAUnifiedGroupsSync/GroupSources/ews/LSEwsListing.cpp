@@ -1,10 +1,10 @@
 #include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsListing.h"
 
-#include "QuorvalCommon/CStdStr.h"
-#include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsNamespaces.h"
-#include "KOVAUnifiedGroupsSync/GroupSources/LSListingTooLarge.h"
-#include "QuorvalCommon/LSLog.h"
 #include "KOVACommon/xml/LSXmlNodes.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/LSListingTooLarge.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsNamespaces.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 namespace LSEwsListing {

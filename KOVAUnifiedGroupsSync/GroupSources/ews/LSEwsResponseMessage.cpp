@@ -1,12 +1,12 @@
 #include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsResponseMessage.h"
 
-#include "QuorvalCommon/CStdStr.h"
 #include "KOVACommon/http/LSBaseWS.h"
-#include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsNamespaces.h"
 #include "KOVACommon/http/LSHttpError.h"
-#include "QuorvalCommon/LSLog.h"
 #include "KOVACommon/http/LSRetryAfter.h"
 #include "KOVACommon/xml/LSXmlNodes.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsNamespaces.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 #include <vector>

@@ -1,14 +1,14 @@
 #include "KOVAUnifiedGroupsSync/GroupSources/graph/LSGraphDrives.h"
 
-#include "QuorvalCommon/CStdStr.h"
-#include "KOVACommon/http/LSBaseWS.h"
-#include "KOVAUnifiedGroupsSync/GroupSources/graph/LSGraphJson.h"
 #include "KOVACommon/http/LSAnswerWait.h"
+#include "KOVACommon/http/LSBaseWS.h"
 #include "KOVACommon/http/LSHttpError.h"
-#include "KOVAUnifiedGroupsSync/GroupSources/LSLibraryAddress.h"
-#include "KOVACommon/http/LSSecureAddress.h"
-#include "QuorvalCommon/LSLog.h"
 #include "KOVACommon/http/LSRetryAfter.h"
+#include "KOVACommon/http/LSSecureAddress.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/LSLibraryAddress.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/graph/LSGraphJson.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSSetting.h"
 
 #include <algorithm>

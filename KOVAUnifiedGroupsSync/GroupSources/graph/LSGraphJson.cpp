@@ -1,9 +1,9 @@
 #include "KOVAUnifiedGroupsSync/GroupSources/graph/LSGraphJson.h"
 
-#include "QuorvalCommon/CStdStr.h"
 #include "KOVACommon/LSHttpRequestFactory.h"
 #include "KOVACommon/http/LSBaseWS.h"
 #include "KOVACommon/http/LSHttpError.h"
+#include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/hresult_exception.h"
 

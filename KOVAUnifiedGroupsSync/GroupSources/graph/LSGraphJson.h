@@ -2,8 +2,8 @@
 // Microsoft Graph answers as JSON: one exchange through the web-service
 // transport, and checked access to the members the group queries read. An
 // answer without the shape relied on fails like an unparsable one.
-#include "KOVACommon/http/ILSHttpRequest.h"
 #include "KOVACommon/host/KOVASyncBasicsPtrs.h"
+#include "KOVACommon/http/ILSHttpRequest.h"
 
 #include <nlohmann/json.hpp>
 #include <cstdint>

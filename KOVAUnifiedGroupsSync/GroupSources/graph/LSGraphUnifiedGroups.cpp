@@ -1,13 +1,13 @@
 #include "KOVAUnifiedGroupsSync/GroupSources/graph/LSGraphUnifiedGroups.h"
 
 #include "KOVACommon/auth/LSAuthRegistrations.h"
-#include "KOVAUnifiedGroupsSync/GroupSources/graph/LSGraphDrives.h"
-#include "KOVAUnifiedGroupsSync/GroupSources/graph/LSGraphJson.h"
+#include "KOVACommon/http/LSSecureAddress.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/LSGroupSource.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/LSLibraryCache.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/LSListingRefused.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/graph/LSGraphDrives.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/graph/LSGraphJson.h"
 #include "QuorvalCommon/LSLog.h"
-#include "KOVACommon/http/LSSecureAddress.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 #include <algorithm>
