@@ -105,7 +105,6 @@ private:
     ILSShutdownInformerPtr m_shutdownInformer;
     CStdStr m_startPoint;
     CStdStr m_clientId;
-    CStdStr m_resource;
 
     // Defined by the tests only, which set the list the item operations address.
     friend class CKOVAUnifiedGroupsSyncAccess;

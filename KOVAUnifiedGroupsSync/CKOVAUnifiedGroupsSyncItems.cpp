@@ -19,12 +19,6 @@ const char* const kBasicPropsName = "CKOVAUnifiedGroupsSync::raw_GetItemBasicPro
 const char* const kItemPropertiesName = "CKOVAUnifiedGroupsSync::raw_SetItemProperties";
 const char* const kTopFolderName = "CKOVAUnifiedGroupsSync::SetTopFolderDetails";
 
-const wchar_t* const kParentFoldersSetting = L"KOVAUnifiedGroups.ParentFolders";
-const wchar_t* const kDefaultParentFolders = L"Unified Groups";
-const wchar_t* const kTrainingSetting = L"KOVAUnifiedGroups.TrainingEnabled";
-const wchar_t* const kHeaderDownloadTypeSetting = L"KOVAUnifiedGroups.HeaderDownloadType";
-const uint32_t kDefaultHeaderDownloadType = 4;
-
 const unsigned char kFlagAllOnes = 0xFF;
 const unsigned char kFlagOne = 0x01;
 
@@ -130,10 +124,9 @@ HRESULT CKOVAUnifiedGroupsSync::PropertiesOfGroup(USHORT index, ILSPropertyMap* 
     const Group& group = GroupAt(index);
     const CStdStr idText = GuidToRegistryText(group.id);
     LSSetting& settings = LSSetting::GetInstance();
-    const CStdStr parentFolders = settings.GetUserString(kParentFoldersSetting, kDefaultParentFolders);
-    const bool training = settings.GetUserDwordConfigDetails(kTrainingSetting, 0).value != 0;
-    const uint32_t headerDownloadType =
-        settings.GetUserDwordConfigDetails(kHeaderDownloadTypeSetting, kDefaultHeaderDownloadType).value;
+    const CStdStr parentFolders = settings.Read(LSSettingTable::ParentFolders).value;
+    const bool training = settings.Read(LSSettingTable::TrainingEnabled).value != 0;
+    const uint32_t headerDownloadType = settings.Read(LSSettingTable::HeaderDownloadType).value;
     RequireMap(map);
     WriteTexts(map,
                {{LSGroupColumnNames::OwsId, Bstr(idText)},

@@ -31,7 +31,7 @@ constexpr uint32_t IdsBadRequest = 4265;
 
 bool LogResponses()
 {
-    return LSSetting::GetInstance().GetUserDwordConfigDetails(L"KOVA.Log.WebServiceResp", 0).value != 0;
+    return LSSetting::GetInstance().Read(LSSettingTable::LogResponses).value != 0;
 }
 
 std::wstring ResourceText(uint32_t id)

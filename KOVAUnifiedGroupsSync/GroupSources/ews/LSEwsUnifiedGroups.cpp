@@ -53,7 +53,6 @@ const wchar_t* const EndpointSuffix = L"EWS/Exchange.asmx";
 const wchar_t* const Method = L"POST";
 const wchar_t* const AuthorizationHeader = L"Authorization";
 const wchar_t* const BearerPrefix = L"Bearer ";
-const wchar_t* const ServiceRootSetting = L"KOVAUnifiedGroups.Resource";
 const wchar_t* const BracedGuidFormat = L"{%s}";
 
 // A query or element view that found nothing ends the listing.
@@ -166,7 +165,6 @@ std::vector<LSUnifiedGroup> LSEwsUnifiedGroups::GetCurrentGroups(
 {
     if (serviceAddress.empty() || resourceName.empty())
         throw hresult_exception(E_INVALIDARG, "GetCurrentGroups");
-    LSSecureAddress::Require(serviceAddress, ServiceRootSetting);
     const std::wstring endpoint = EndpointFor(serviceAddress);
 
     // The details requests reuse the authorization of the listing that succeeded.
