@@ -16,6 +16,7 @@
 #include "LSOutlookInfoAccess.h"
 #include "LSResourceLibrariesAccess.h"
 #include "LogCapture.h"
+#include "QuorvalCommon/LSSettingTable.h"
 #include "ScratchFolder.h"
 #include "TokenLibraryStandIn.h"
 #include "TransportTestSupport.h"
@@ -232,17 +233,17 @@ protected:
 
     LogCapture m_log;
     TokenLibraryStandIn m_library;
-    UserSettingGuard m_backend{L"KOVAUnifiedGroups.Backend"};
-    UserSettingGuard m_graphRoot{L"KOVAUnifiedGroups.GraphRoot"};
-    UserSettingGuard m_resource{L"KOVAUnifiedGroups.Resource"};
-    UserSettingGuard m_clientId{L"KOVAUnifiedGroups.ClientId"};
-    UserSettingGuard m_groupResourceName{L"KOVAUnifiedGroups.GroupResourceName"};
-    UserSettingGuard m_forcedVersion{L"Tenbrid.ForceOutlookVersion"};
-    UserSettingGuard m_lastProfileDir{L"KOVA.LastActiveProfileDir"};
-    UserSettingGuard m_lightSyncEnd{L"SharepointSync.HealthScoreLightSyncEndTime"};
-    UserSettingGuard m_autoBackend{LSAutoGroupSource::RememberedSetting};
-    UserSettingGuard m_batchesInFlight{L"KOVAUnifiedGroups.GraphBatchesInFlight"};
-    UserSettingGuard m_libraryRefreshHours{L"KOVAUnifiedGroups.LibraryRefreshHours"};
+    UserSettingGuard m_backend{LSSettingTable::Backend.name};
+    UserSettingGuard m_graphRoot{LSSettingTable::GraphRoot.name};
+    UserSettingGuard m_resource{LSSettingTable::Resource.name};
+    UserSettingGuard m_clientId{LSSettingTable::ClientId.name};
+    UserSettingGuard m_groupResourceName{LSSettingTable::GroupResourceName.name};
+    UserSettingGuard m_forcedVersion{LSSettingTable::ForceOutlookVersion.name};
+    UserSettingGuard m_lastProfileDir{LSSettingTable::LastActiveProfileDir.name};
+    UserSettingGuard m_lightSyncEnd{LSSettingTable::LightSyncEndTime.name};
+    UserSettingGuard m_autoBackend{LSSettingTable::AutoBackend.name};
+    UserSettingGuard m_batchesInFlight{LSSettingTable::GraphBatchesInFlight.name};
+    UserSettingGuard m_libraryRefreshHours{LSSettingTable::LibraryRefreshHours.name};
     ILSSyncFilter2Ptr m_filter;
     TestInformer m_informer;
     LSHostPropertyMapHolder m_folder;
@@ -363,7 +364,7 @@ TEST_F(GraphPassTest, ThrottledDriveRequestsOfAllBatchesGoAgainTogetherAfterOneW
         EXPECT_EQ(size_t(c.retryAfter) * 10u, clock.SleepCount());
         EXPECT_TRUE(m_log.Contains("Server unavailable - 0 delaying " + std::to_string(c.retryAfter)))
             << m_log.All();
-        EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value());
+        EXPECT_TRUE(ReadUserText(LSSettingTable::LightSyncEndTime.name).has_value());
     }
 }
 
@@ -409,7 +410,7 @@ TEST_F(GraphPassTest, ASubAnswersRetryAfterIsReadLikeAnHttpAnswers)
         EXPECT_EQ(c.result, RunPass()) << Utf8(c.retryAfter) << m_log.All();
         EXPECT_GE(clock.TotalSleptMs(), c.leastSleptMs) << Utf8(c.retryAfter);
         EXPECT_LE(clock.TotalSleptMs(), c.mostSleptMs) << Utf8(c.retryAfter);
-        EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value());
+        EXPECT_TRUE(ReadUserText(LSSettingTable::LightSyncEndTime.name).has_value());
         ExpectUnifiedItems(Dataset());
     }
     EXPECT_TRUE(m_log.Contains("asked to wait 999999 seconds")) << m_log.All();
@@ -822,9 +823,9 @@ TEST_F(GraphPassTest, TokensAreAskedForTheOriginOfTheServiceRoot)
         m_graphRoot.SetString(GroupsSimulator::GraphRoot());
     }
     EXPECT_TRUE(GroupsSimulator::Requests().empty());
-    EXPECT_EQ(LSAuthRegistrations::GraphScope, LSGetAuthTokens::ScopeForRoot(LSAuthRegistrations::GraphServiceRoot));
+    EXPECT_EQ(LSAuthRegistrations::GraphScope, LSGetAuthTokens::ScopeForRoot(LSSettingTable::GraphRoot.defaultValue));
     EXPECT_EQ(LSAuthRegistrations::ExchangeOnlineScope,
-              LSGetAuthTokens::ScopeForRoot(LSAuthRegistrations::ExchangeOnlineServiceRoot));
+              LSGetAuthTokens::ScopeForRoot(LSSettingTable::Resource.defaultValue));
 }
 
 TEST_F(GraphPassTest, WithoutTheSettingThePassMakesExactlyTheEwsRequests)
@@ -842,7 +843,7 @@ TEST_F(GraphPassTest, WithoutTheSettingThePassMakesExactlyTheEwsRequests)
         EXPECT_EQ(4u, requests.size()); // the listing and three details
         EXPECT_EQ(requests.size(), CountPath(requests, "/EWS/Exchange.asmx"));
         EXPECT_EQ(SimScope(), LastScope());
-        EXPECT_FALSE(ReadUserText(LSAutoGroupSource::RememberedSetting).has_value()) << backend;
+        EXPECT_FALSE(ReadUserText(LSSettingTable::AutoBackend.name).has_value()) << backend;
     }
 }
 
@@ -890,7 +891,7 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
         EXPECT_TRUE(HasLine(m_log, std::string("Group listing over EWS refused with HTTP status ") +
                                        (blocked ? "403 (EWS is disabled for this user or tenant)" : "404")))
             << m_log.All();
-        EXPECT_EQ(std::optional<std::wstring>(L"Graph"), ReadUserText(LSAutoGroupSource::RememberedSetting));
+        EXPECT_EQ(std::optional<std::wstring>(L"Graph"), ReadUserText(LSSettingTable::AutoBackend.name));
 
         // The next pass reads the remembered service back.
         GroupsSimulator::Reset();
@@ -906,7 +907,7 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
     EwsSimClient::Script("{\"match\": {\"operation\": \"GraphMemberOf\"}, \"status\": 404}");
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     EXPECT_EQ(4u, CountEws(GroupsSimulator::Requests()));
-    EXPECT_EQ(std::optional<std::wstring>(L"EWS"), ReadUserText(LSAutoGroupSource::RememberedSetting));
+    EXPECT_EQ(std::optional<std::wstring>(L"EWS"), ReadUserText(LSSettingTable::AutoBackend.name));
 
     // The user's setting changed or deleted counts at the next pass, in the same process.
     struct Case
@@ -926,7 +927,7 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
         EXPECT_EQ(c.ewsRequests, CountEws(GroupsSimulator::Requests())) << (c.remembered ? c.remembered : L"deleted");
         // Nothing to save: the service asked first produced the list.
         EXPECT_EQ(c.remembered ? std::optional<std::wstring>(c.remembered) : std::nullopt,
-                  ReadUserText(LSAutoGroupSource::RememberedSetting));
+                  ReadUserText(LSSettingTable::AutoBackend.name));
     }
 
     // More groups than one EWS answer holds: over EWS alone the pass fails
@@ -946,7 +947,7 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     EXPECT_EQ(1001u, ItemCount());
     EXPECT_EQ(1u, CountEws(GroupsSimulator::Requests())); // the listing alone, no details
-    EXPECT_EQ(std::optional<std::wstring>(L"Graph"), ReadUserText(LSAutoGroupSource::RememberedSetting));
+    EXPECT_EQ(std::optional<std::wstring>(L"Graph"), ReadUserText(LSSettingTable::AutoBackend.name));
 }
 
 // Only a refused listing makes the switch: any other failure fails the pass
@@ -984,7 +985,7 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
         EXPECT_EQ(requests.size(), CountEws(requests)) << c.name;
         EXPECT_FALSE(m_log.Contains("Group listing over EWS refused")) << c.name;
         EXPECT_EQ(before, HostItems()) << c.name;
-        EXPECT_FALSE(ReadUserText(LSAutoGroupSource::RememberedSetting).has_value()) << c.name;
+        EXPECT_FALSE(ReadUserText(LSSettingTable::AutoBackend.name).has_value()) << c.name;
     }
 
     GroupsSimulator::Reset();
@@ -1008,7 +1009,7 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
                                "this user or tenant)")) << m_log.All();
     EXPECT_EQ(4u, GroupsSimulator::Requests().size());
     EXPECT_EQ(before, HostItems());
-    EXPECT_FALSE(ReadUserText(LSAutoGroupSource::RememberedSetting).has_value());
+    EXPECT_FALSE(ReadUserText(LSSettingTable::AutoBackend.name).has_value());
 
     // EWS refused and Graph listing groups without names and types (the
     // permission missing): the pass fails and Graph is not remembered.
@@ -1018,7 +1019,7 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
     GroupsSimulator::SetGraph(L"{\"narrowed\": true}");
     EXPECT_EQ(InvalidData, RunPass());
     EXPECT_EQ(before, HostItems());
-    EXPECT_FALSE(ReadUserText(LSAutoGroupSource::RememberedSetting).has_value());
+    EXPECT_FALSE(ReadUserText(LSSettingTable::AutoBackend.name).has_value());
 }
 
 // The same passes over HTTPS, as every real service is reached: the platform
@@ -1038,7 +1039,7 @@ protected:
         LSOnceValueAccess::ForgetAll();
     }
 
-    UserSettingGuard m_noAnswerSeconds{L"KOVA.Http.NoAnswerSeconds"};
+    UserSettingGuard m_noAnswerSeconds{LSSettingTable::NoAnswerSeconds.name};
 };
 
 TEST_F(HttpsPassTest, EwsAndGraphPassesGiveTheSameItemsOverHttps)
@@ -1130,7 +1131,7 @@ TEST_F(GraphPassTest, DriveBatchesOverlapUpToTheSettingAndAThrottledSubRequestGo
             }
         EXPECT_EQ(1u, alone) << setting;
         EXPECT_EQ(7000, m_informer.Host().BeginDelayArguments().at(delaysBefore)) << setting;
-        EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value()) << setting;
+        EXPECT_TRUE(ReadUserText(LSSettingTable::LightSyncEndTime.name).has_value()) << setting;
     }
     EXPECT_TRUE(m_log.Contains("KOVAUnifiedGroups.GraphBatchesInFlight 9 is outside 1 to 8: 8 used")) << m_log.All();
 }
@@ -1205,7 +1206,7 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchWhenTheEwsConnectionIsRefused)
     EXPECT_TRUE(GroupsSimulator::Requests().empty());
     EXPECT_FALSE(m_log.Contains("Group listing over EWS refused")) << m_log.All();
     EXPECT_EQ(before, HostItems());
-    EXPECT_FALSE(ReadUserText(LSAutoGroupSource::RememberedSetting).has_value());
+    EXPECT_FALSE(ReadUserText(LSSettingTable::AutoBackend.name).has_value());
 }
 
 // Remembered libraries: passes on one filter object with

@@ -38,9 +38,10 @@ protected:
 
     TokenLibraryStandIn tokenLibrary;
     ComponentRegistrationGuard registration;
-    UserSettingGuard officeVersion{L"Tenbrid.ForceOutlookVersion"};
-    UserSettingGuard lastProfileDir{L"KOVA.LastActiveProfileDir"}; // the passes record their profile folder
-    UserSettingGuard backend{L"KOVAUnifiedGroups.Backend"};
+    UserSettingGuard officeVersion{LSSettingTable::ForceOutlookVersion.name};
+    // The passes record their profile folder.
+    UserSettingGuard lastProfileDir{LSSettingTable::LastActiveProfileDir.name};
+    UserSettingGuard backend{LSSettingTable::Backend.name};
 };
 
 } // namespace
@@ -48,7 +49,7 @@ protected:
 TEST_F(SyncHostBackend, EwsAndGraphRunsReportTheSameItemsAndTheSettingsComeBack)
 {
     backend.SetString(L"Before");
-    UserSettingGuard graphRoot(L"KOVAUnifiedGroups.GraphRoot");
+    UserSettingGuard graphRoot(LSSettingTable::GraphRoot.name);
     graphRoot.Delete();
     const std::wstring common = L"--json --token run-token --resource " + EwsSimClient::BaseUrl() +
                                 L"/ --graph-root " + EwsSimClient::BaseUrl() + L"/v1.0/";
@@ -73,8 +74,8 @@ TEST_F(SyncHostBackend, EwsAndGraphRunsReportTheSameItemsAndTheSettingsComeBack)
     std::string ewsItems = ews.output;
     ewsItems.replace(ewsItems.find("\"backend\":\"EWS\""), 15, "\"backend\":\"Graph\"");
     EXPECT_EQ(ewsItems, graph.output);
-    EXPECT_EQ(L"Before", UserText(L"KOVAUnifiedGroups.Backend"));
-    EXPECT_EQ(L"<absent>", UserText(L"KOVAUnifiedGroups.GraphRoot"));
+    EXPECT_EQ(L"Before", UserText(LSSettingTable::Backend.name));
+    EXPECT_EQ(L"<absent>", UserText(LSSettingTable::GraphRoot.name));
 
     // A group whose library is still being made waits, in both output forms.
     const std::string& batch = requests[1].body;
@@ -120,9 +121,9 @@ TEST_F(SyncHostBackend, EwsAndGraphRunsReportTheSameItemsAndTheSettingsComeBack)
 TEST_F(SyncHostBackend, TheDefaultBackendListsOverGraphWhereEwsIsBlockedAndTheNextProcessStartsThere)
 {
     backend.Delete();
-    UserSettingGuard remembered(L"KOVAUnifiedGroups.AutoBackend");
+    UserSettingGuard remembered(LSSettingTable::AutoBackend.name);
     remembered.Delete();
-    UserSettingGuard lightSyncEnd(L"SharepointSync.HealthScoreLightSyncEndTime");
+    UserSettingGuard lightSyncEnd(LSSettingTable::LightSyncEndTime.name);
     const std::wstring arguments = L"--resource " + EwsSimClient::BaseUrl() + L"/ --graph-root " +
                                    EwsSimClient::BaseUrl() + L"/v1.0/";
 
@@ -136,7 +137,7 @@ TEST_F(SyncHostBackend, TheDefaultBackendListsOverGraphWhereEwsIsBlockedAndTheNe
     EXPECT_EQ("/EWS/Exchange.asmx", requests[0].path);
     EXPECT_EQ("/EWS/Exchange.asmx", requests[1].path);
     EXPECT_EQ("/v1.0/me/memberOf/microsoft.graph.group", requests[2].path);
-    EXPECT_EQ(L"Graph", UserText(L"KOVAUnifiedGroups.AutoBackend"));
+    EXPECT_EQ(L"Graph", UserText(LSSettingTable::AutoBackend.name));
 
     EwsSimClient::Reset();
     EwsSimClient::SetEwsMode("blocked");

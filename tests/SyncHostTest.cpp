@@ -60,7 +60,7 @@ TEST(SyncHost, BadCommandLineAndHelp)
 
 TEST(SyncHost, FailureIsReportedAndTheRunsSettingsComeBack)
 {
-    UserSettingGuard resource(L"KOVAUnifiedGroups.Resource");
+    UserSettingGuard resource(LSSettingTable::Resource.name);
     resource.SetString(L"https://before.example/");
     RegistryValueGuard token(HKEY_CURRENT_USER, TokenStandInKey, L"Token");
     token.Delete();
@@ -75,7 +75,7 @@ TEST(SyncHost, FailureIsReportedAndTheRunsSettingsComeBack)
     EXPECT_TRUE(Contains(run.errors, "synchost: CLSIDFromProgID failed: 0x800401F3")) << run.errors;
 
     EXPECT_EQ(L"https://before.example/", ReadText(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(),
-                                                   L"KOVAUnifiedGroups.Resource"));
+                                                   LSSettingTable::Resource.name));
     EXPECT_EQ(L"<absent>", ReadText(HKEY_CURRENT_USER, TokenStandInKey, L"Token"));
 }
 
@@ -95,14 +95,14 @@ protected:
 
     TokenLibraryStandIn tokenLibrary;
     ComponentRegistrationGuard registration;
-    UserSettingGuard officeVersion{L"Tenbrid.ForceOutlookVersion"};
-    UserSettingGuard lastProfileDir{L"KOVA.LastActiveProfileDir"}; // the pass records its profile folder
+    UserSettingGuard officeVersion{LSSettingTable::ForceOutlookVersion.name};
+    UserSettingGuard lastProfileDir{LSSettingTable::LastActiveProfileDir.name}; // the pass records its profile folder
 };
 
 TEST_F(SyncHostRun, FailedPassShowsTheComponentsErrorLines)
 {
-    UserSettingGuard errorLog(L"KOVA.Log.Error");
-    UserSettingGuard logDir(L"KOVA.LogDir");
+    UserSettingGuard errorLog(LSSettingTable::LogError.name);
+    UserSettingGuard logDir(LSSettingTable::LogDir.name);
     for (UserSettingGuard* guard : {&officeVersion, &errorLog, &logDir})
         guard->Delete();
 
@@ -113,7 +113,8 @@ TEST_F(SyncHostRun, FailedPassShowsTheComponentsErrorLines)
     ASSERT_NE(std::string::npos, heading) << run.errors;
     EXPECT_NE(std::string::npos, run.errors.find("Failed to get path to office dll", heading)) << run.errors;
 
-    for (const wchar_t* name : {L"KOVA.Log.Error", L"KOVA.LogDir", L"KOVA.Log.DeleteLogsAfterMins"})
+    for (const wchar_t* name :
+         {LSSettingTable::LogError.name, LSSettingTable::LogDir.name, LSSettingTable::LogRetentionMinutes.name})
         EXPECT_EQ(L"<absent>", ReadText(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(), name));
     EXPECT_EQ(std::string::npos, run.errors.find("Error getting directory contents")) << run.errors;
     wchar_t temp[MAX_PATH + 1] = {};
@@ -164,12 +165,12 @@ TEST_F(SyncHostRun, OnePassAgainstTheSimulatorDescribesItsGroupsAndTheTopFolder)
 // were never changed for longer than the filter's creation.
 TEST_F(SyncHostRun, SettingsOfAKilledRunComeBackWithTheNextRun)
 {
-    UserSettingGuard resource(L"KOVAUnifiedGroups.Resource");
+    UserSettingGuard resource(LSSettingTable::Resource.name);
     resource.SetString(L"https://before.example/");
-    UserSettingGuard backend(L"KOVAUnifiedGroups.Backend");
+    UserSettingGuard backend(LSSettingTable::Backend.name);
     backend.Delete();
-    UserSettingGuard errorLog(L"KOVA.Log.Error");
-    UserSettingGuard logDir(L"KOVA.LogDir");
+    UserSettingGuard errorLog(LSSettingTable::LogError.name);
+    UserSettingGuard logDir(LSSettingTable::LogDir.name);
     errorLog.Delete();
     logDir.Delete();
     EwsSimClient::Script(
@@ -188,18 +189,18 @@ TEST_F(SyncHostRun, SettingsOfAKilledRunComeBackWithTheNextRun)
         Sleep(50);
     ASSERT_FALSE(EwsSimClient::Requests().empty()) << "the killed run never reached the listing";
     const DWORD listingArrived = GetTickCount();
-    for (const wchar_t* name : {L"KOVA.Log.Error", L"KOVA.LogDir"})
+    for (const wchar_t* name : {LSSettingTable::LogError.name, LSSettingTable::LogDir.name})
         EXPECT_EQ(L"<absent>", ReadText(HKEY_CURRENT_USER, settings, name)) << "during the pass";
     TerminateProcess(processHandle.Get(), 9);
     WaitForSingleObject(processHandle.Get(), 10000);
-    EXPECT_EQ(EwsSimClient::BaseUrl() + L"/", ReadText(HKEY_CURRENT_USER, settings, L"KOVAUnifiedGroups.Resource"));
-    EXPECT_EQ(L"EWS", ReadText(HKEY_CURRENT_USER, settings, L"KOVAUnifiedGroups.Backend"));
+    EXPECT_EQ(EwsSimClient::BaseUrl() + L"/", ReadText(HKEY_CURRENT_USER, settings, LSSettingTable::Resource.name));
+    EXPECT_EQ(L"EWS", ReadText(HKEY_CURRENT_USER, settings, LSSettingTable::Backend.name));
     EwsSimClient::Reset();
 
     const ProcessResult next = RunSyncHost(L"--progid KOVA.No.Such.Filter");
     EXPECT_EQ(1u, next.exitCode);
-    EXPECT_EQ(L"https://before.example/", ReadText(HKEY_CURRENT_USER, settings, L"KOVAUnifiedGroups.Resource"));
-    EXPECT_EQ(L"<absent>", ReadText(HKEY_CURRENT_USER, settings, L"KOVAUnifiedGroups.Backend"));
+    EXPECT_EQ(L"https://before.example/", ReadText(HKEY_CURRENT_USER, settings, LSSettingTable::Resource.name));
+    EXPECT_EQ(L"<absent>", ReadText(HKEY_CURRENT_USER, settings, LSSettingTable::Backend.name));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Quorval\\synchost"));
     // The killed run's listing is still being answered: later cases count
     // the requests the simulator has open.
@@ -214,7 +215,7 @@ TEST_F(SyncHostRun, PassesOnOneFilterShowTheRequestsOfEachPass)
 {
     EXPECT_EQ(2u, RunSyncHost(L"--passes 0").exitCode);
     EXPECT_EQ(2u, RunSyncHost(L"--passes=two").exitCode);
-    UserSettingGuard refreshHours(L"KOVAUnifiedGroups.LibraryRefreshHours");
+    UserSettingGuard refreshHours(LSSettingTable::LibraryRefreshHours.name);
     refreshHours.Delete();
     const std::wstring resource = L" --backend ews --resource " + EwsSimClient::BaseUrl() + L"/";
 

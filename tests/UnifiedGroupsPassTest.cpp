@@ -203,15 +203,15 @@ protected:
     LogCapture m_log;
     GroupsSimulator m_sim; // static members; the object only names the simulator
     TokenLibraryStandIn m_library;
-    UserSettingGuard m_resource{L"KOVAUnifiedGroups.Resource"};
-    UserSettingGuard m_backend{L"KOVAUnifiedGroups.Backend"};
-    UserSettingGuard m_graphRoot{L"KOVAUnifiedGroups.GraphRoot"};
-    UserSettingGuard m_clientId{L"KOVAUnifiedGroups.ClientId"};
-    UserSettingGuard m_groupResourceName{L"KOVAUnifiedGroups.GroupResourceName"};
-    UserSettingGuard m_forcedVersion{L"Tenbrid.ForceOutlookVersion"};
-    UserSettingGuard m_lastProfileDir{L"KOVA.LastActiveProfileDir"};
-    UserSettingGuard m_lightSyncEnd{L"SharepointSync.HealthScoreLightSyncEndTime"};
-    UserSettingGuard m_libraryRefreshHours{L"KOVAUnifiedGroups.LibraryRefreshHours"};
+    UserSettingGuard m_resource{LSSettingTable::Resource.name};
+    UserSettingGuard m_backend{LSSettingTable::Backend.name};
+    UserSettingGuard m_graphRoot{LSSettingTable::GraphRoot.name};
+    UserSettingGuard m_clientId{LSSettingTable::ClientId.name};
+    UserSettingGuard m_groupResourceName{LSSettingTable::GroupResourceName.name};
+    UserSettingGuard m_forcedVersion{LSSettingTable::ForceOutlookVersion.name};
+    UserSettingGuard m_lastProfileDir{LSSettingTable::LastActiveProfileDir.name};
+    UserSettingGuard m_lightSyncEnd{LSSettingTable::LightSyncEndTime.name};
+    UserSettingGuard m_libraryRefreshHours{LSSettingTable::LibraryRefreshHours.name};
     ILSSyncFilter2Ptr m_filter;
     LSHostShutdownInformer* m_informerObject = nullptr;
     ILSShutdownInformerPtr m_informer;
@@ -480,7 +480,7 @@ TEST_F(GroupsPassTest, AShutdownWhileTheLibraryIsPollingAbortsAfterCancel)
 TEST_F(GroupsPassTest, AFolderWithoutLocationFailsBeforeAnySettingIsRead)
 {
     // A client-id setting of the wrong type would be logged by any read of it.
-    UserSettingGuard wrongType(L"KOVAUnifiedGroups.ClientId");
+    UserSettingGuard wrongType(LSSettingTable::ClientId.name);
     wrongType.SetDword(7);
     m_filter->SetSyncStartPointByString(_bstr_t(L"https://contoso.sharepoint.com/UnifiedGroups"));
     LSHostPropertyMapHolder noLocation;
@@ -626,7 +626,7 @@ TEST_F(GroupsPassTest, AServerBusyAnswerIsRetriedAfterItsBackOffInLightSyncMode)
     EXPECT_EQ(5u, m_sim.Requests().size());
     EXPECT_EQ(std::vector<long>{1000}, m_informerObject->BeginDelayArguments());
     EXPECT_TRUE(m_log.Contains("Server unavailable - 0 delaying 1")) << m_log.All();
-    EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value());
+    EXPECT_TRUE(ReadUserText(LSSettingTable::LightSyncEndTime.name).has_value());
 
     struct Case
     {
@@ -684,7 +684,7 @@ TEST_F(GroupsPassTest, AServerBusyAnswerIsRetriedAfterItsBackOffInLightSyncMode)
         EXPECT_EQ(E_FAIL, RunPass()) << busyAnswer;
         EXPECT_EQ(1u, m_sim.Requests().size()) << busyAnswer;
         EXPECT_EQ(0u, clock.TotalSleptMs()) << busyAnswer;
-        EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value()) << busyAnswer;
+        EXPECT_TRUE(ReadUserText(LSSettingTable::LightSyncEndTime.name).has_value()) << busyAnswer;
         ExpectItemsOfDataset(3);
     }
     EXPECT_TRUE(m_log.Contains("asked to wait 181 seconds")) << m_log.All();
@@ -716,9 +716,9 @@ TEST_F(GroupsPassTest, ARecordedPassReplaysWithoutTheServer)
         ~TestRunnerFacts() { LSDiagAccess::SetProcessFacts(office, testRunner); }
     } facts;
     ScratchFolder folder(L"RecordedPass");
-    UserSettingGuard mode(L"Mock.ILSHttpRequest");
-    UserSettingGuard config(L"Mock.ILSHttpRequest.Config");
-    UserSettingGuard base(L"Mock.ILSHttpRequest.BaseRecordingDirectory");
+    UserSettingGuard mode(LSSettingTable::RequestReplay.name);
+    UserSettingGuard config(LSSettingTable::RequestReplayConfig.name);
+    UserSettingGuard base(LSSettingTable::RequestReplayFolder.name);
     base.SetString(folder.Path());
     config.SetString(L"pass 1");
     mode.SetDword(1);
