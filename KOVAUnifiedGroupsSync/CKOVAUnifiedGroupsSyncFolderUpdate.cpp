@@ -148,6 +148,7 @@ void CKOVAUnifiedGroupsSync::RefreshGroups()
     LSGroupSource::GroupList list = source->GetCurrentGroups(shutdownInformer);
     m_groups = std::move(list.groups);
     m_waiting = std::move(list.waiting);
+    m_listService = source->Service();
     LS_DIAG_LOG << "Group list of " << m_groups.size() << " from " << ToLogText(source->Service()) << ", "
                 << m_waiting.size() << " waiting for their library";
 }

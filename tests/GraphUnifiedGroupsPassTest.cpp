@@ -30,6 +30,7 @@
 #include <wininet.h>
 
 _COM_SMARTPTR_TYPEDEF(IKOVAWaitingGroups, __uuidof(IKOVAWaitingGroups));
+_COM_SMARTPTR_TYPEDEF(IKOVAPassFigures, __uuidof(IKOVAPassFigures));
 
 namespace {
 
@@ -229,6 +230,14 @@ protected:
     {
         const std::wstring arguments = m_library.StartAcquireArguments(m_library.Count(L"StartAcquire"));
         return arguments.substr(0, arguments.find(L'\t'));
+    }
+
+    // The service the filter says produced its list.
+    std::wstring ListService()
+    {
+        BSTR service = nullptr;
+        EXPECT_EQ(S_OK, IKOVAPassFiguresPtr(m_filter)->GetListService(&service));
+        return CStdStr(_bstr_t(service, false));
     }
 
     LogCapture m_log;
@@ -892,6 +901,7 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
                                        (blocked ? "403 (EWS is disabled for this user or tenant)" : "404")))
             << m_log.All();
         EXPECT_EQ(std::optional<std::wstring>(L"Graph"), ReadUserText(LSSettingTable::AutoBackend.name));
+        EXPECT_EQ(L"Graph", ListService()) << mode;
 
         // The next pass reads the remembered service back.
         GroupsSimulator::Reset();
@@ -908,6 +918,7 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     EXPECT_EQ(4u, CountEws(GroupsSimulator::Requests()));
     EXPECT_EQ(std::optional<std::wstring>(L"EWS"), ReadUserText(LSSettingTable::AutoBackend.name));
+    EXPECT_EQ(L"EWS", ListService());
 
     // The user's setting changed or deleted counts at the next pass, in the same process.
     struct Case
@@ -1224,8 +1235,6 @@ public:
 };
 
 namespace {
-
-_COM_SMARTPTR_TYPEDEF(IKOVAPassFigures, __uuidof(IKOVAPassFigures));
 
 const uint64_t MsPerHour = 3600ull * 1000ull;
 
