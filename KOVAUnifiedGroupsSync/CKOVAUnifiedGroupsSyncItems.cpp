@@ -5,6 +5,7 @@
 #include "KOVACommon/host/LSPropertyNames.h"
 #include "KOVAUnifiedGroupsSync/LSGroupFileName.h"
 #include "QuorvalCommon/HandleInterfaceException.h"
+#include "QuorvalCommon/LSGuidText.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSSetting.h"
 #include "QuorvalCommon/hresult_exception.h"
@@ -94,7 +95,7 @@ HRESULT CKOVAUnifiedGroupsSync::BasicPropsOfTopFolder(ILSPropertyMap* map)
     const HRESULT created = CoCreateGuid(&id);
     if (FAILED(created))
         ThrowHr(created);
-    const CStdStr idText = GuidToRegistryText(id);
+    const CStdStr idText = LSGuidText::ToRegistryText(id);
     RequireMap(map);
     WriteTexts(map,
                {{LSPropertyNames::UniqueId, Bstr(idText)},
@@ -107,7 +108,7 @@ HRESULT CKOVAUnifiedGroupsSync::BasicPropsOfTopFolder(ILSPropertyMap* map)
 HRESULT CKOVAUnifiedGroupsSync::BasicPropsOfGroup(USHORT index, ILSPropertyMap* map)
 {
     const Group& group = GroupAt(index);
-    const CStdStr idText = GuidToRegistryText(group.id);
+    const CStdStr idText = LSGuidText::ToRegistryText(group.id);
     RequireMap(map);
     WriteTexts(map,
                {{LSPropertyNames::UniqueId, Bstr(idText)},
@@ -122,7 +123,7 @@ HRESULT CKOVAUnifiedGroupsSync::BasicPropsOfGroup(USHORT index, ILSPropertyMap* 
 HRESULT CKOVAUnifiedGroupsSync::PropertiesOfGroup(USHORT index, ILSPropertyMap* map)
 {
     const Group& group = GroupAt(index);
-    const CStdStr idText = GuidToRegistryText(group.id);
+    const CStdStr idText = LSGuidText::ToRegistryText(group.id);
     LSSetting& settings = LSSetting::GetInstance();
     const CStdStr parentFolders = settings.Read(LSSettingTable::ParentFolders).value;
     const bool training = settings.Read(LSSettingTable::TrainingEnabled).value != 0;

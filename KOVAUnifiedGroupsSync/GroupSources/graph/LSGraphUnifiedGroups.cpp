@@ -7,6 +7,7 @@
 #include "KOVAUnifiedGroupsSync/GroupSources/LSListingRefused.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/graph/LSGraphDrives.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/graph/LSGraphJson.h"
+#include "QuorvalCommon/LSGuidText.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSSettingTable.h"
 #include "QuorvalCommon/hresult_exception.h"
@@ -261,7 +262,7 @@ LSGroupList LSGraphUnifiedGroups::GetCurrentGroups(const std::wstring& graphRoot
     ids.reserve(listed.size());
     for (const ListedGroup& group : listed)
     {
-        guids.push_back(LSGroupId::FromText(L"{" + group.idText + L"}"));
+        guids.push_back(LSGuidText::FromText(L"{" + group.idText + L"}"));
         ids.push_back(group.idText);
     }
     LSLibraryCache::Pass libraries = LSLibraryCache::Instance().Begin(
