@@ -103,8 +103,7 @@ LSGroupSource::Kind LSGroupSource::ConfiguredKind()
 std::unique_ptr<LSGroupSource> LSGroupSource::Create(Kind kind, const LSGroupSourceSettings& filterSettings)
 {
     // Every root the pass may send the token to, before any token is asked for.
-    LSSourceSettings settings;
-    static_cast<LSGroupSourceSettings&>(settings) = filterSettings;
+    LSSourceSettings settings{filterSettings, {}, {}};
     if (kind != Kind::Graph)
         settings.ewsServiceRoot = CheckedRoot(LSSettingTable::Resource);
     if (kind != Kind::Ews)
