@@ -403,10 +403,10 @@ TEST_F(RetryOnServerUnavailableTest, FailingInformerCallsBecomeTheInformersComEr
             CLSBaseWS::RetryOnServerUnavailable(informer.Pointer(), FailingWith(calls, 503, 1));
             ADD_FAILURE() << "nothing was thrown";
         }
-        catch (const _com_error& error)
+        catch (const hresult_exception& error)
         {
-            EXPECT_EQ(row.hr, error.Error());
-            EXPECT_EQ(std::wstring(row.description), static_cast<const wchar_t*>(error.Description()));
+            EXPECT_EQ(row.hr, error.hr());
+            EXPECT_EQ(std::wstring(row.description), error.description());
         }
         EXPECT_EQ(row.sleptMs, clock.TotalSleptMs());
         EXPECT_EQ(row.endDelays, informer.Host().EndDelayCount());

@@ -109,10 +109,10 @@ TEST_F(GetAuthTokensTest, AFailingInitialiseIsAComErrorReportedWithTheLibrarysOw
         LSGetAuthTokens tokens = MakeTokens();
         ADD_FAILURE() << "no exception";
     }
-    catch (const _com_error& e)
+    catch (const hresult_exception& e)
     {
-        EXPECT_EQ(E_ACCESSDENIED, e.Error());
-        EXPECT_EQ(std::wstring(L"cache locked"), std::wstring(static_cast<const wchar_t*>(e.Description())));
+        EXPECT_EQ(E_ACCESSDENIED, e.hr());
+        EXPECT_EQ(L"cache locked", e.description());
     }
     EXPECT_TRUE(m_log.Contains("LogAssemblyError: Caught _com_error at interface -80070005, desc=cache locked"))
         << m_log.All();
@@ -226,9 +226,9 @@ TEST_F(GetAuthTokensTest, AShutdownBeforeTheStartAbortsWithoutAnAcquisition)
         Call(tokens, informer);
         ADD_FAILURE() << "no exception";
     }
-    catch (HRESULT hr)
+    catch (const hresult_exception& e)
     {
-        EXPECT_EQ(E_ABORT, hr);
+        EXPECT_EQ(E_ABORT, e.hr());
     }
     EXPECT_EQ(0u, m_library.Count(L"StartAcquire"));
     EXPECT_EQ(0u, m_library.Count(L"Cancel"));
@@ -245,9 +245,9 @@ TEST_F(GetAuthTokensTest, AFailingPollIsLoggedAndCancelled)
         Call(tokens);
         ADD_FAILURE() << "no exception";
     }
-    catch (const _com_error& e)
+    catch (const hresult_exception& e)
     {
-        EXPECT_EQ(E_UNEXPECTED, e.Error());
+        EXPECT_EQ(E_UNEXPECTED, e.hr());
     }
     EXPECT_EQ(1u, m_library.Count(L"Cancel"));
     EXPECT_TRUE(m_log.Contains("Error from OAuth library Err: network down\nStack: at Poll")) << m_log.All();
@@ -262,13 +262,11 @@ TEST_F(GetAuthTokensTest, AFailingCancelDoesNotHideTheFailureThatLedToIt)
         Call(tokens);
         ADD_FAILURE() << "no exception";
     }
-    catch (const _com_error& e)
+    catch (const hresult_exception& e)
     {
-        EXPECT_EQ(E_ACCESSDENIED, e.Error());
+        EXPECT_EQ(E_ACCESSDENIED, e.hr());
         // The description too is the failed acquisition's, not the cancel's.
-        const _bstr_t description = e.Description();
-        EXPECT_EQ(std::wstring(L"Stand-in failure of StartAcquire"),
-                  description.length() ? static_cast<const wchar_t*>(description) : L"");
+        EXPECT_EQ(L"Stand-in failure of StartAcquire", e.description());
     }
     EXPECT_EQ(1u, m_library.Count(L"Cancel"));
     EXPECT_EQ(2u, m_log.Count("LogAssemblyError: Caught _com_error at interface -80070005")) << m_log.All();
@@ -278,7 +276,7 @@ TEST_F(GetAuthTokensTest, AnUnreadableLastErrorIsReportedInsteadOfTheLibrarysTex
 {
     m_library.Fail(L"StartAcquire;GetLastErrorMessage", E_FAIL);
     LSGetAuthTokens tokens = MakeTokens();
-    EXPECT_THROW(Call(tokens), _com_error);
+    EXPECT_THROW(Call(tokens), hresult_exception);
     EXPECT_TRUE(m_log.Contains("ExtractError: Caught _com_error at interface -80004005")) << m_log.All();
     EXPECT_TRUE(m_log.Contains("Error from OAuth library Stand-in failure of GetLastErrorMessage")) << m_log.All();
 }

@@ -85,10 +85,10 @@ private:
     UserSettingGuard m_lightSyncEnd{L"SharepointSync.HealthScoreLightSyncEndTime"};
 };
 
-// Runs the callable and returns the HRESULT thrown as a bare 32-bit value;
+// Runs the callable and returns the HRESULT of the bare failure it threw;
 // fails the test for anything else.
 HRESULT BareHresultOf(const std::function<void()>& action);
-// The same for _com_error.
+// The same for a COM error.
 HRESULT ComErrorOf(const std::function<void()>& action);
 std::string Utf8(const std::wstring& text);
 // An HTTP date (IMF-fixdate) that many seconds from now.

@@ -5,6 +5,7 @@
 #include "KOVACommon/http/LSHttpError.h"
 #include "QuorvalCommon/HandleInterfaceException.h"
 #include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSOnFailure.h"
 #include "QuorvalCommon/LSTiming.h"
 #include "QuorvalCommon/hresult_exception.h"
 
@@ -22,7 +23,7 @@ constexpr DWORD AnyServerContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER 
 IAuthTokenLibrary& Require(IAuthTokenLibraryPtr& library)
 {
     if (!library)
-        throw _com_error(E_POINTER);
+        throw hresult_exception::Com(E_POINTER);
     return *library;
 }
 
@@ -144,46 +145,39 @@ std::wstring LSGetAuthTokens::GetAccessToken(const std::wstring& scope, bool ret
 {
     LSAnswerWait::ThrowIfShutdownRequested(shutdownInformer);
     IAuthTokenLibraryPtr library = Library();
-    try
-    {
-        LogAssemblyError(library, [&](IAuthTokenLibraryPtr& lib) {
-            const LONG owner = OwnerWindow(shutdownInformer);
-            ThrowIfFailedCom(Require(lib).StartAcquire(_bstr_t(scope.c_str()), retry ? 1 : 0, owner, 0), lib,
-                             __uuidof(IAuthTokenLibrary));
-        });
-        _bstr_t token;
-        unsigned polls = 0;
-        LSAnswerWait::WaitUntil(
-            shutdownInformer,
-            [&](uint64_t) {
-                VARIANT_BOOL done = VARIANT_FALSE;
-                LogAssemblyError(library, [&](IAuthTokenLibraryPtr& lib) {
-                    token = _bstr_t();
-                    BSTR text = nullptr;
-                    HRESULT hr = Require(lib).PollResult(&text, &done);
-                    token = TakeText(text);
-                    ThrowIfFailedCom(hr, lib, __uuidof(IAuthTokenLibrary));
-                });
-                if (done != VARIANT_FALSE)
-                    return true;
+    const LSOnFailure cancel([&] { CancelAcquisition(library); });
+    LogAssemblyError(library, [&](IAuthTokenLibraryPtr& lib) {
+        const LONG owner = OwnerWindow(shutdownInformer);
+        ThrowIfFailedCom(Require(lib).StartAcquire(_bstr_t(scope.c_str()), retry ? 1 : 0, owner, 0), lib,
+                         __uuidof(IAuthTokenLibrary));
+    });
+    _bstr_t token;
+    unsigned polls = 0;
+    LSAnswerWait::WaitUntil(
+        shutdownInformer,
+        [&](uint64_t) {
+            VARIANT_BOOL done = VARIANT_FALSE;
+            LogAssemblyError(library, [&](IAuthTokenLibraryPtr& lib) {
                 token = _bstr_t();
-                return false;
-            },
-            [&](uint64_t) {
-                // Windows of this thread (a sign-in window among them) stay responsive.
-                LSAnswerWait::PumpThenSleep(PollIntervalMs);
-                if (++polls % PollsPerProgressLine == 0)
-                {
-                    LS_DIAG_LOG << "Waiting for auth " << polls;
-                }
+                BSTR text = nullptr;
+                HRESULT hr = Require(lib).PollResult(&text, &done);
+                token = TakeText(text);
+                ThrowIfFailedCom(hr, lib, __uuidof(IAuthTokenLibrary));
             });
-        return CStdStr::FromBSTR(token.GetBSTR());
-    }
-    catch (...)
-    {
-        CancelAcquisition(library);
-        throw;
-    }
+            if (done != VARIANT_FALSE)
+                return true;
+            token = _bstr_t();
+            return false;
+        },
+        [&](uint64_t) {
+            // Windows of this thread (a sign-in window among them) stay responsive.
+            LSAnswerWait::PumpThenSleep(PollIntervalMs);
+            if (++polls % PollsPerProgressLine == 0)
+            {
+                LS_DIAG_LOG << "Waiting for auth " << polls;
+            }
+        });
+    return CStdStr::FromBSTR(token.GetBSTR());
 }
 
 void LSGetAuthTokens::CancelAcquisition(IAuthTokenLibraryPtr& library)
@@ -202,23 +196,18 @@ void LSGetAuthTokens::CancelAcquisition(IAuthTokenLibraryPtr& library)
 
 void LSGetAuthTokens::LogAssemblyError(IAuthTokenLibraryPtr library, const LibraryCall& call)
 {
-    try
-    {
-        call(library);
-    }
-    catch (...)
-    {
-        HandleInterfaceException("LogAssemblyError", __FILE__, __LINE__);
-        // The library is asked for its error only when the line will be written.
-        LS_ERROR_LOG << "Error from OAuth library " << ToLogText(ExtractError(library));
-        throw;
-    }
+    // Reported, then passed on. The library is asked for its error only when
+    // the line will be written.
+    LS_COM_BOUNDARY_BEGIN
+    call(library);
+    LS_COM_BOUNDARY_END_THEN("LogAssemblyError",
+                             LS_ERROR_LOG << "Error from OAuth library " << ToLogText(ExtractError(library)); throw)
 }
 
 std::wstring LSGetAuthTokens::ExtractError(IAuthTokenLibraryPtr& library)
 {
     std::wstring text = L"none";
-    try
+    LS_COM_BOUNDARY_BEGIN
     {
         if (library)
         {
@@ -234,9 +223,6 @@ std::wstring LSGetAuthTokens::ExtractError(IAuthTokenLibraryPtr& library)
                                    CStdStr::FromBSTR(stack.GetBSTR()).c_str());
         }
     }
-    catch (...)
-    {
-        HandleInterfaceException("ExtractError", __FILE__, __LINE__, &text);
-    }
+    LS_COM_BOUNDARY_END_TEXT("ExtractError", &text)
     return text;
 }

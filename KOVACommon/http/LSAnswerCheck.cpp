@@ -108,7 +108,7 @@ bool SelectText(const IXMLDOMDocument2Ptr& document, const wchar_t* path, std::w
         text = LSXmlNodes::TextOf(node);
         return true;
     }
-    catch (const _com_error&)
+    catch (const hresult_exception&)
     {
         return false;
     }
@@ -173,7 +173,7 @@ bool IsReadableServerBusyFault(const IXMLDOMDocument2Ptr& document, uint32_t& ba
     {
         return document && IsServerBusyFault(document, backOffSeconds);
     }
-    catch (const _com_error&)
+    catch (const hresult_exception&)
     {
         return false;
     }
@@ -261,7 +261,7 @@ std::wstring PolicyReason(ILSHttpRequest& request)
         reason.Trim();
         return reason.substr(0, LongestReason);
     }
-    catch (const _com_error&)
+    catch (const hresult_exception&)
     {
         return std::wstring();
     }
@@ -280,6 +280,7 @@ std::wstring PolicyReason(ILSHttpRequest& request)
     }
     catch (...)
     {
+        // An unreadable status text must not hide the status: the generic text stays.
     }
     throw LSHttpError(status, message, jsonBody, retryAfter).WithPolicyReason(PolicyReason(request));
 }

@@ -5,6 +5,7 @@
 #include "KOVACommon/xml/MsxmlPtrs.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSTiming.h"
+#include "QuorvalCommon/UniqueHandles.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 #include <optional>
@@ -96,8 +97,7 @@ public:
     }
     ~QuitKeeper()
     {
-        if (m_hook)
-            UnhookWindowsHookEx(m_hook);
+        m_hook.Reset();
         if (t_caughtQuit)
             PostQuitMessage(static_cast<int>(*t_caughtQuit));
         t_caughtQuit = m_outer;
@@ -113,7 +113,7 @@ public:
 
 private:
     std::optional<WPARAM> m_outer;
-    HHOOK m_hook;
+    UniqueHook m_hook; // taken off first, so the quit is posted past it
 };
 
 } // namespace
@@ -170,7 +170,7 @@ void AbandonUnanswered(const std::wstring& url)
                                    : "the server does not answer or stopped half-way";
     LS_ERROR_LOG << "No answer from " << ToLogText(url) << " within " << LSTransportSettings::NoAnswerSeconds()
                  << " s (KOVA.Http.NoAnswerSeconds): " << causes;
-    throw _com_error(HRESULT_FROM_WIN32(ERROR_INTERNET_TIMEOUT));
+    throw hresult_exception::Com(HRESULT_FROM_WIN32(ERROR_INTERNET_TIMEOUT));
 }
 
 DWORD StepMs(uint64_t waitedMs)

@@ -9,6 +9,7 @@
 #include "KOVACommon/http/LSSentRequests.h"
 #include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSOnFailure.h"
 #include "QuorvalCommon/LSResourceLibraries.h"
 #include "QuorvalCommon/LSSetting.h"
 #include "QuorvalCommon/LSTiming.h"
@@ -44,15 +45,12 @@ void DelayBeforeRetry(ILSShutdownInformerPtr& shutdownInformer, uint32_t seconds
     if (shutdownInformer)
         ThrowIfFailedCom(shutdownInformer->BeginDelay(static_cast<long>(milliseconds)), shutdownInformer,
                          __uuidof(ILSShutdownInformer));
-    try
     {
+        const LSOnFailure endDelay([&] {
+            if (shutdownInformer)
+                shutdownInformer->EndDelay();
+        });
         LSDelay::InterruptibleDelay(shutdownInformer, milliseconds);
-    }
-    catch (...)
-    {
-        if (shutdownInformer)
-            shutdownInformer->EndDelay();
-        throw;
     }
     if (shutdownInformer)
         ThrowIfFailedCom(shutdownInformer->EndDelay(), shutdownInformer, __uuidof(ILSShutdownInformer));

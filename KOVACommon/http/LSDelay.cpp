@@ -41,9 +41,9 @@ void InterruptibleDelay(ILSShutdownInformerPtr& shutdownInformer, uint64_t milli
             },
             [](uint64_t) { LSTiming::Sleep(DelayStepMs); });
     }
-    catch (HRESULT hr)
+    catch (const hresult_exception& failure)
     {
-        if (hr == E_ABORT)
+        if (failure.hr() == E_ABORT)
         {
             LS_ERROR_LOG << "Interrupting delay - aborting ";
         }

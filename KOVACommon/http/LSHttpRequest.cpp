@@ -38,7 +38,7 @@ void LSHttpRequest::Configure(const std::wstring&)
 ILSPlatformRequest& LSHttpRequest::Platform() const
 {
     if (!m_platform)
-        throw _com_error(E_POINTER);
+        throw hresult_exception::Com(E_POINTER);
     return *m_platform;
 }
 
@@ -139,6 +139,15 @@ void LSHttpRequest::FinishSend(const std::wstring& url, ILSShutdownInformerPtr& 
                                const LSAnswerChecks& checks)
 {
     LS_DIAG_LOG << "Back from " << ToLogText(url);
-    CheckEndedExchange(url);
-    LSAnswerCheck::ThrowErrorMessage(*this, shutdownInformer, checks.logResponseBody);
+    try
+    {
+        CheckEndedExchange(url);
+        LSAnswerCheck::ThrowErrorMessage(*this, shutdownInformer, checks.logResponseBody);
+    }
+    catch (LSHttpError& error)
+    {
+        // The answer's checks know the status and the message; the address is known here.
+        error.WithAddress(url);
+        throw;
+    }
 }

@@ -61,7 +61,7 @@ template <typename Pointer>
 Pointer& Require(Pointer& pointer)
 {
     if (!pointer)
-        throw _com_error(E_POINTER);
+        throw hresult_exception::Com(E_POINTER);
     return pointer;
 }
 
@@ -187,7 +187,7 @@ std::vector<LSUnifiedGroup> LSEwsUnifiedGroups::GetCurrentGroups(
             shutdownInformer);
     });
     if (!listed) // sign-in needed: no listing was sent
-        throw _com_error(E_POINTER);
+        throw hresult_exception::Com(E_POINTER);
 
     std::vector<LSUnifiedGroup> groups;
     groups.reserve(entries.size());

@@ -224,6 +224,7 @@ OpenBatch StartBatch(BatchJob& job, std::vector<size_t> pending)
     }
     catch (...)
     {
+        // Kept whatever it is, and thrown unchanged when this batch is read.
         batch.startFailure = std::current_exception();
     }
     return batch;

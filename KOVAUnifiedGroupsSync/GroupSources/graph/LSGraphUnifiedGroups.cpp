@@ -253,7 +253,7 @@ LSGroupList LSGraphUnifiedGroups::GetCurrentGroups(const std::wstring& graphRoot
             shutdownInformer);
     });
     if (!listingDone) // sign-in needed: no listing was sent
-        throw _com_error(E_POINTER);
+        throw hresult_exception::Com(E_POINTER);
 
     // Every id is a GUID before any of them goes into a request address.
     std::vector<GUID> guids;
