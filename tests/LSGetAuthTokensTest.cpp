@@ -5,6 +5,7 @@
 
 #include "KOVACommon/auth/LSAuthRegistrations.h"
 #include "KOVACommon/http/LSHttpError.h"
+#include "KOVACommon/http/LSPassContext.h"
 #include "LogCapture.h"
 #include "QuorvalCommon/hresult_exception.h"
 #include "TokenLibraryStandIn.h"
@@ -41,6 +42,7 @@ protected:
     // the queued HTTP failures, one per run.
     bool Call(LSGetAuthTokens& tokens, ILSShutdownInformerPtr informer = nullptr)
     {
+        const LSPassContext pass(informer);
         return tokens.CallWithAccessToken(
             [this](const std::wstring& token) {
                 m_tokensSeen.push_back(token);
@@ -49,8 +51,7 @@ protected:
                 uint32_t status = m_failures.front();
                 m_failures.erase(m_failures.begin());
                 throw LSHttpError(status, L"refused");
-            },
-            informer);
+            });
     }
 
     static ILSShutdownInformerPtr Informer(LSHostShutdownInformer*& raw)

@@ -79,9 +79,9 @@ ILSHttpRequestPtr SimulatorTest::OpenEws()
     return request;
 }
 
-ILSHttpRequestPtr SimulatorTest::Exchange(const std::wstring& body, ILSShutdownInformerPtr informer)
+ILSHttpRequestPtr SimulatorTest::Exchange(const std::wstring& body)
 {
-    return CLSBaseWS::Exchange([this] { return OpenEws(); }, EwsSimClient::EwsUrl(), body, informer);
+    return CLSBaseWS::Exchange([this] { return OpenEws(); }, EwsSimClient::EwsUrl(), body);
 }
 
 SimRequest SimulatorTest::OnlyRequest()

@@ -4,6 +4,7 @@
 // to run one exchange.
 #include "EwsSimClient.h"
 #include "KOVACommon/http/ILSHttpRequest.h"
+#include "KOVACommon/http/LSPassContext.h"
 #include "UserSettingGuard.h"
 #include "external/HostObjects/LSHostShutdownInformer.h"
 
@@ -36,7 +37,8 @@ private:
     std::vector<DWORD> m_sleeps;
 };
 
-// A host shutdown informer owned for the length of a test.
+// A host shutdown informer owned for the length of a test, and the pass
+// that hands it to the waits meanwhile.
 class TestInformer
 {
 public:
@@ -47,6 +49,7 @@ public:
 private:
     LSHostShutdownInformer* m_host;
     ILSShutdownInformerPtr m_pointer;
+    LSPassContext m_pass{m_pointer};
 };
 
 // KOVA.Http.Client for the life of the object (null: absent, the default),
@@ -75,8 +78,7 @@ protected:
     // One exchange through CLSBaseWS::Exchange (throttling retried, a fresh
     // request each attempt); returns the request that carried the answer;
     // exceptions pass.
-    ILSHttpRequestPtr Exchange(const std::wstring& body = L"<GetUserUnifiedGroups/>",
-                               ILSShutdownInformerPtr informer = nullptr);
+    ILSHttpRequestPtr Exchange(const std::wstring& body = L"<GetUserUnifiedGroups/>");
     // The one request the simulator received.
     SimRequest OnlyRequest();
 

@@ -379,7 +379,7 @@ TEST_F(GroupsPassTest, TwoRefusalsEndThePassWithTheHttpErrorAndKeepThePreviousLi
     LSEwsUnifiedGroups client(L"client", L"C:\\cache.db");
     try
     {
-        client.GetCurrentGroups(GroupsSimulator::ServiceRoot(), L"Files", m_informer);
+        client.GetCurrentGroups(GroupsSimulator::ServiceRoot(), L"Files");
         ADD_FAILURE() << "no exception";
     }
     catch (const LSHttpError& error)

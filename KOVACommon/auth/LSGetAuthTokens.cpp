@@ -3,6 +3,7 @@
 #include "KOVACommon/auth/LSAuthRegistrations.h"
 #include "KOVACommon/http/LSAnswerWait.h"
 #include "KOVACommon/http/LSHttpError.h"
+#include "KOVACommon/http/LSPassContext.h"
 #include "QuorvalCommon/HandleInterfaceException.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSOnFailure.h"
@@ -35,10 +36,10 @@ bool IsSignInMarker(const std::wstring& token)
     return CStdStr(token).EqualsNoCase(LSAuthRegistrations::SignInMarker);
 }
 
-LONG OwnerWindow(ILSShutdownInformerPtr& informer)
+LONG OwnerWindow()
 {
     LONG owner = 0;
-    if (informer)
+    if (const ILSShutdownInformerPtr informer = LSPassContext::ShutdownInformer())
         informer->GetOwnerWindow(&owner);
     return owner;
 }
@@ -111,11 +112,11 @@ std::wstring LSGetAuthTokens::ScopeForRoot(const std::wstring& serviceRoot)
     return origin + L"/.default";
 }
 
-bool LSGetAuthTokens::CallWithAccessToken(TokenCallback callback, ILSShutdownInformerPtr& shutdownInformer)
+bool LSGetAuthTokens::CallWithAccessToken(TokenCallback callback)
 {
     const std::wstring& scope = m_scope;
     LS_DIAG_LOG << "OAuth get token " << ToLogText(scope);
-    std::wstring token = GetAccessToken(scope, false, shutdownInformer);
+    std::wstring token = GetAccessToken(scope, false);
     if (IsSignInMarker(token))
         return true;
     LS_DIAG_LOG << "OAuth got token " << ToLogText(RedactedToken(token)) << " attempt 1";
@@ -130,7 +131,7 @@ bool LSGetAuthTokens::CallWithAccessToken(TokenCallback callback, ILSShutdownInf
         if (error.Status() != 401 && error.Status() != 403)
             throw;
     }
-    token = GetAccessToken(scope, true, shutdownInformer);
+    token = GetAccessToken(scope, true);
     if (IsSignInMarker(token))
         return true;
     LS_DIAG_LOG << "OAuth got token " << ToLogText(RedactedToken(token)) << " attempt 2";
@@ -140,21 +141,19 @@ bool LSGetAuthTokens::CallWithAccessToken(TokenCallback callback, ILSShutdownInf
 
 IAuthTokenLibraryPtr LSGetAuthTokens::Library() const { return QueryLibrary(m_library); }
 
-std::wstring LSGetAuthTokens::GetAccessToken(const std::wstring& scope, bool retry,
-                                             ILSShutdownInformerPtr& shutdownInformer)
+std::wstring LSGetAuthTokens::GetAccessToken(const std::wstring& scope, bool retry)
 {
-    LSAnswerWait::ThrowIfShutdownRequested(shutdownInformer);
+    LSAnswerWait::ThrowIfShutdownRequested();
     IAuthTokenLibraryPtr library = Library();
     const LSOnFailure cancel([&] { CancelAcquisition(library); });
     LogAssemblyError(library, [&](IAuthTokenLibraryPtr& lib) {
-        const LONG owner = OwnerWindow(shutdownInformer);
+        const LONG owner = OwnerWindow();
         ThrowIfFailedCom(Require(lib).StartAcquire(_bstr_t(scope.c_str()), retry ? 1 : 0, owner, 0), lib,
                          __uuidof(IAuthTokenLibrary));
     });
     _bstr_t token;
     unsigned polls = 0;
     LSAnswerWait::WaitUntil(
-        shutdownInformer,
         [&](uint64_t) {
             VARIANT_BOOL done = VARIANT_FALSE;
             LogAssemblyError(library, [&](IAuthTokenLibraryPtr& lib) {

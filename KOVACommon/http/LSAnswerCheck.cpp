@@ -320,13 +320,13 @@ uint64_t GetContentLength(ILSHttpRequest& request)
     return length;
 }
 
-void ThrowErrorMessage(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdownInformer, bool logResponseBody)
+void ThrowErrorMessage(ILSHttpRequest& request, bool logResponseBody)
 {
     const uint32_t status = static_cast<uint32_t>(request.GetStatus());
     LS_DIAG_LOG << "Response:" << status;
     if (status >= 200 && status <= 299)
     {
-        LSHealthScore::CheckHealthScore(request, shutdownInformer);
+        LSHealthScore::CheckHealthScore(request);
         LogSuccessfulResponse(request, logResponseBody);
         return;
     }

@@ -129,20 +129,19 @@ void LSHttpRequest::CheckEndedExchange(const std::wstring& url)
     RefuseRedirect(url);
 }
 
-void LSHttpRequest::StartSend(const std::wstring& url, const _variant_t& body, ILSShutdownInformerPtr&)
+void LSHttpRequest::StartSend(const std::wstring& url, const _variant_t& body)
 {
     LS_DIAG_LOG << "Sending " << ToLogText(url);
     Platform().Send(body);
 }
 
-void LSHttpRequest::FinishSend(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer,
-                               const LSAnswerChecks& checks)
+void LSHttpRequest::FinishSend(const std::wstring& url, const LSAnswerChecks& checks)
 {
     LS_DIAG_LOG << "Back from " << ToLogText(url);
     try
     {
         CheckEndedExchange(url);
-        LSAnswerCheck::ThrowErrorMessage(*this, shutdownInformer, checks.logResponseBody);
+        LSAnswerCheck::ThrowErrorMessage(*this, checks.logResponseBody);
     }
     catch (LSHttpError& error)
     {

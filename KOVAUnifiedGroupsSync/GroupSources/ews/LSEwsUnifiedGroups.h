@@ -15,9 +15,7 @@ public:
     LSEwsUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath,
                        const std::wstring& scope = LSAuthRegistrations::ExchangeOnlineScope);
 
-    std::vector<LSUnifiedGroup> GetCurrentGroups(const std::wstring& serviceAddress,
-                                                 const std::wstring& resourceName,
-                                                 ILSShutdownInformerPtr& shutdownInformer);
+    std::vector<LSUnifiedGroup> GetCurrentGroups(const std::wstring& serviceAddress, const std::wstring& resourceName);
 
     // The EWS endpoint under a service root: one "/" (added unless the root
     // ends with one), then "EWS/Exchange.asmx".
