@@ -8,9 +8,11 @@
 
 namespace {
 
+// In the ANSI code page, as every failure's message: the boundary widens it
+// back for the caller's error text.
 std::string WhatText(uint32_t status, const std::wstring& message)
 {
-    return "HTTP " + std::to_string(status) + ": " + ToLogText(message);
+    return "HTTP " + std::to_string(status) + ": " + WideToMultiByte(message, CP_ACP);
 }
 
 } // namespace
