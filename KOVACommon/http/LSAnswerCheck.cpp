@@ -201,6 +201,7 @@ IXMLDOMDocument2Ptr FaultDocument(ILSHttpRequest& request)
     }
 }
 
+// Logging only: an unreadable body must not hide the failure it belongs to.
 void LogErrorResponse(ILSHttpRequest& request)
 {
     if (!LogResponses())
@@ -285,6 +286,7 @@ std::wstring PolicyReason(ILSHttpRequest& request)
     throw LSHttpError(status, message, jsonBody, retryAfter).WithPolicyReason(PolicyReason(request));
 }
 
+// Logging only: a successful answer stays one whatever its logging meets.
 void LogSuccessfulResponse(ILSHttpRequest& request, bool logResponseBody)
 {
     if (!LogResponses())

@@ -13,6 +13,7 @@ namespace CLSBaseWS {
 
 namespace {
 
+// Logging only: an unreadable text must not hide the parse error it explains.
 void LogResponseText(ILSHttpRequest& request)
 {
     if (!LSDiag::ErrorEnabled())
