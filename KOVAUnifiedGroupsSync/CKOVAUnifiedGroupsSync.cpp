@@ -1,10 +1,10 @@
-#include "CKOVAUnifiedGroupsSync.h"
+#include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
 
-#include "HandleInterfaceException.h"
-#include "LSOutlookInfo.h"
-#include "LSPropertyNames.h"
-#include "hresult_exception.h"
-#include "narrowcasts.h"
+#include "KOVACommon/host/LSOutlookInfo.h"
+#include "KOVACommon/host/LSPropertyNames.h"
+#include "QuorvalCommon/HandleInterfaceException.h"
+#include "QuorvalCommon/hresult_exception.h"
+#include "QuorvalCommon/narrowcasts.h"
 
 #include <stdexcept>
 
@@ -192,7 +192,7 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::IsDeleted(BSTR key, LONG flag)
             return S_FALSE;
     }
     // A group still waiting for its library keeps the folder it has.
-    for (const LSUnifiedGroups::LSWaitingGroup& group : m_waiting)
+    for (const LSWaitingGroup& group : m_waiting)
     {
         if (GuidToRegistryText(group.id) == wanted)
             return S_FALSE;
@@ -217,7 +217,7 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::GetWaitingGroup(LONG index, BSTR* id, BSTR*
     *id = *name = *message = nullptr;
     if (index < 0 || static_cast<size_t>(index) >= m_waiting.size())
         return E_INVALIDARG;
-    const LSUnifiedGroups::LSWaitingGroup& group = m_waiting[static_cast<size_t>(index)];
+    const LSWaitingGroup& group = m_waiting[static_cast<size_t>(index)];
     _bstr_t idText(GuidToRegistryText(group.id).c_str());
     _bstr_t nameText(group.displayName.c_str());
     _bstr_t messageText(group.message.c_str());

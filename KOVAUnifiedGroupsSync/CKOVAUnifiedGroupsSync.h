@@ -1,11 +1,11 @@
 #pragma once
 // The sync filter the host sync engine drives: one item per Unified Group of
 // the signed-in user, plus the description of its top folder.
-#include "CStdStr.h"
-#include "KOVASyncBasicsPtrs.h"
+#include "KOVACommon/host/KOVASyncBasicsPtrs.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/LSGroupRecords.h"
 #include "KOVAUnifiedGroupsSync_h.h"
-#include "LSComObject.h"
-#include "LSUnifiedGroups.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSComObject.h"
 
 #include <vector>
 
@@ -26,7 +26,7 @@ class CKOVAUnifiedGroupsSync : public LSComObjectRoot,
                                public IKOVAPassFigures
 {
 public:
-    using Group = LSUnifiedGroups::LSUnifiedGroup;
+    using Group = LSUnifiedGroup;
 
     explicit CKOVAUnifiedGroupsSync(IUnknown* outer);
     static HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** result);
@@ -98,7 +98,7 @@ private:
 
     std::vector<Group> m_groups;
     // Listed groups without their library yet: no items, but not deleted.
-    std::vector<LSUnifiedGroups::LSWaitingGroup> m_waiting;
+    std::vector<LSWaitingGroup> m_waiting;
     bool m_hasGroupList = false; // a folder update has succeeded on this object
     bool m_folderUpdateRunning = false;
     ULONG m_lastUpdateRequests = 0;

@@ -1,9 +1,9 @@
 // The field-set descriptor the filter hands out: a new one at every call.
-#include "CKOVAUnifiedGroupsSync.h"
+#include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
 
-#include "CLSUnifiedGroupFieldSetInfo.h"
-#include "HandleInterfaceException.h"
-#include "hresult_exception.h"
+#include "KOVAUnifiedGroupsSync/CLSUnifiedGroupFieldSetInfo.h"
+#include "QuorvalCommon/HandleInterfaceException.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 STDMETHODIMP CKOVAUnifiedGroupsSync::GetFieldSetInfo(BSTR, ILSKOVAFieldSetInfo** info)
 {

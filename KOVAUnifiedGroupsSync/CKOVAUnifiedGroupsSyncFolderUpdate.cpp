@@ -1,17 +1,17 @@
 // The folder update that refreshes the filter's list of groups.
-#include "CKOVAUnifiedGroupsSync.h"
+#include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
 
-#include "HandleInterfaceException.h"
-#include "LSAuthRegistrations.h"
-#include "LSGroupSource.h"
-#include "LSLog.h"
-#include "LSOutlookInfo.h"
-#include "LSPropertyNames.h"
-#include "LSResourceLibraries.h"
-#include "LSSentRequests.h"
-#include "LSSetting.h"
-#include "LSUserProxy.h"
-#include "hresult_exception.h"
+#include "KOVACommon/auth/LSAuthRegistrations.h"
+#include "KOVACommon/host/LSOutlookInfo.h"
+#include "KOVACommon/host/LSPropertyNames.h"
+#include "KOVACommon/http/LSSentRequests.h"
+#include "KOVACommon/http/LSUserProxy.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/LSGroupSource.h"
+#include "QuorvalCommon/HandleInterfaceException.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSResourceLibraries.h"
+#include "QuorvalCommon/LSSetting.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,13 +1,13 @@
 // Item properties of the filter's groups and of its top folder.
-#include "CKOVAUnifiedGroupsSync.h"
+#include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
 
-#include "HandleInterfaceException.h"
-#include "LSGroupColumnNames.h"
-#include "LSGroupFileName.h"
-#include "LSLog.h"
-#include "LSPropertyNames.h"
-#include "LSSetting.h"
-#include "hresult_exception.h"
+#include "KOVACommon/host/LSGroupColumnNames.h"
+#include "KOVACommon/host/LSPropertyNames.h"
+#include "KOVAUnifiedGroupsSync/LSGroupFileName.h"
+#include "QuorvalCommon/HandleInterfaceException.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSSetting.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 #include <functional>
 #include <initializer_list>

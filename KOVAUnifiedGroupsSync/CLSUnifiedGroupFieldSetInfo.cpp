@@ -1,10 +1,10 @@
-#include "CLSUnifiedGroupFieldSetInfo.h"
+#include "KOVAUnifiedGroupsSync/CLSUnifiedGroupFieldSetInfo.h"
 
-#include "CLSUnifiedGroupsFieldInfo.h"
-#include "HandleInterfaceException.h"
-#include "LSLog.h"
-#include "hresult_exception.h"
-#include "narrowcasts.h"
+#include "KOVAUnifiedGroupsSync/CLSUnifiedGroupsFieldInfo.h"
+#include "QuorvalCommon/HandleInterfaceException.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/hresult_exception.h"
+#include "QuorvalCommon/narrowcasts.h"
 
 CLSUnifiedGroupFieldSetInfo::CLSUnifiedGroupFieldSetInfo(IUnknown* outer) : LSComObjectRoot(outer) {}
 

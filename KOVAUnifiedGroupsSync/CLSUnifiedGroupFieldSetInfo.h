@@ -1,10 +1,10 @@
 #pragma once
 // Descriptor of the set of fields the filter's items carry. The set is empty:
 // per-field descriptors are made on request for whatever name the host asks.
-#include "CStdStr.h"
-#include "KOVASyncBasicsPtrs.h"
+#include "KOVACommon/host/KOVASyncBasicsPtrs.h"
 #include "KOVAUnifiedGroupsSync_h.h"
-#include "LSComObject.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSComObject.h"
 
 #include <vector>
 

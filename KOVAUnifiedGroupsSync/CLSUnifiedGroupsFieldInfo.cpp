@@ -1,8 +1,8 @@
-#include "CLSUnifiedGroupsFieldInfo.h"
+#include "KOVAUnifiedGroupsSync/CLSUnifiedGroupsFieldInfo.h"
 
-#include "HandleInterfaceException.h"
-#include "LSPropertyNames.h"
-#include "hresult_exception.h"
+#include "KOVACommon/host/LSPropertyNames.h"
+#include "QuorvalCommon/HandleInterfaceException.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #pragma once
 // Descriptor of one field of the filter's items: a plain text field whose value
 // is the item's property of the same name.
-#include "CStdStr.h"
-#include "KOVASyncBasicsPtrs.h"
+#include "KOVACommon/host/KOVASyncBasicsPtrs.h"
 #include "KOVAUnifiedGroupsSync_h.h"
-#include "LSComObject.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSComObject.h"
 
 using LSUnifiedGroupsFieldInfoDispatch =
     LSDispatchImpl<ILSUnifiedGroupsFieldInfo, &LIBID_KOVAUnifiedGroupsSyncLib, 1, 0, true>;

@@ -1,4 +1,4 @@
-#include "LSGroupFileName.h"
+#include "KOVAUnifiedGroupsSync/LSGroupFileName.h"
 
 #include <cwctype>
 

@@ -1,6 +1,6 @@
-#include "CStdStr.h"
+#include "QuorvalCommon/CStdStr.h"
 
-#include "hresult_exception.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 #include <cwctype>
 #include <vector>

@@ -1,9 +1,9 @@
-#include "HandleInterfaceException.h"
+#include "QuorvalCommon/HandleInterfaceException.h"
 
-#include "CStdStr.h"
-#include "LSLog.h"
-#include "UniqueHandles.h"
-#include "hresult_exception.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/UniqueHandles.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 #include <comdef.h>
 #include <exception>

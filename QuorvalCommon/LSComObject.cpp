@@ -1,6 +1,6 @@
-#include "LSComObject.h"
+#include "QuorvalCommon/LSComObject.h"
 
-#include "LSSetting.h"
+#include "QuorvalCommon/LSSetting.h"
 
 namespace {
 HMODULE ThisModule()

@@ -2,7 +2,7 @@
 // Support for the component's COM classes without ATL: a single-threaded
 // reference count, aggregation through a non-delegating IUnknown, and
 // IDispatch served from a type library.
-#include "LSModuleLock.h"
+#include "QuorvalCommon/LSModuleLock.h"
 
 #include <windows.h>
 #include <oleauto.h>

@@ -3,11 +3,11 @@
 // test-runner host process consults the settings ("Mock.<interface name>"):
 // 0 the production type, 1 the recording type, 2 the replaying type. Every
 // other process always gets the production type.
-#include "CStdStr.h"
-#include "LSDiag.h"
-#include "LSLog.h"
-#include "LSSetting.h"
-#include "hresult_exception.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSDiag.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSSetting.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "LSDiag.h"
+#include "QuorvalCommon/LSDiag.h"
 
 bool LSDiag::s_diagEnabled = false;
 bool LSDiag::s_perfEnabled = false;

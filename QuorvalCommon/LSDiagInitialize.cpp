@@ -1,9 +1,9 @@
 // The once-per-process logging set-up: the first caller does the work under a
 // spin lock, every later caller returns at once.
-#include "LSDiag.h"
+#include "QuorvalCommon/LSDiag.h"
 
-#include "LSDiagSetup.h"
-#include "LSSetting.h"
+#include "QuorvalCommon/LSDiagSetup.h"
+#include "QuorvalCommon/LSSetting.h"
 
 #include <windows.h>
 

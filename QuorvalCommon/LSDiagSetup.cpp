@@ -1,9 +1,9 @@
-#include "LSDiagSetup.h"
+#include "QuorvalCommon/LSDiagSetup.h"
 
-#include "LSDiag.h"
-#include "LSFileSystem.h"
-#include "LSLog.h"
 #include "KOVAVersion.h"
+#include "QuorvalCommon/LSDiag.h"
+#include "QuorvalCommon/LSFileSystem.h"
+#include "QuorvalCommon/LSLog.h"
 
 #include <shlobj.h>
 #include <climits>

@@ -2,7 +2,7 @@
 // The work of the once-per-process logging set-up as functions of the
 // settings, the module name and the host's path, so that each step can run
 // on its own; LSDiag::Initialize runs it once under its lock.
-#include "LSSetting.h"
+#include "QuorvalCommon/LSSetting.h"
 
 #include <windows.h>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // File versions and the comparison of this component's version with the host
 // product's DLL.
-#include "LSFileSystem.h"
+#include "QuorvalCommon/LSFileSystem.h"
 
-#include "LSLog.h"
-#include "UniqueHandles.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/UniqueHandles.h"
 
 #include <cstring>
 #include <vector>

@@ -1,7 +1,7 @@
 #pragma once
 // File-system helpers: file versions, the host product version check and
 // directory listing.
-#include "CStdStr.h"
+#include "QuorvalCommon/CStdStr.h"
 
 #include <windows.h>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // Directory listing: the matching entries of one folder, handed to a callback.
-#include "LSFileSystem.h"
+#include "QuorvalCommon/LSFileSystem.h"
 
-#include "LSLog.h"
-#include "UniqueHandles.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/UniqueHandles.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#include "LSLog.h"
-#include "CStdStr.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSLog.h"
 
 #include <iomanip>
 

@@ -2,7 +2,7 @@
 // The four kinds of log line. Each macro tests its switch (and, for diagnostic
 // and performance lines, the verbosity of the writing source file) before any
 // text is composed. Stream wide text through ToLogText.
-#include "LSDiag.h"
+#include "QuorvalCommon/LSDiag.h"
 
 #include <windows.h>
 #include <glog/logging.h>

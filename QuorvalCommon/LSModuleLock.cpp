@@ -1,4 +1,4 @@
-#include "LSModuleLock.h"
+#include "QuorvalCommon/LSModuleLock.h"
 
 namespace {
 volatile LONG g_lockCount = 0;

@@ -1,4 +1,4 @@
-#include "LSOnceValue.h"
+#include "QuorvalCommon/LSOnceValue.h"
 
 // Plain data, constant-initialised: usable by once-values made or destroyed
 // while the process starts or ends.

@@ -1,11 +1,11 @@
 // Finding, loading and searching the resource libraries.
-#include "LSResourceLibraries.h"
+#include "QuorvalCommon/LSResourceLibraries.h"
 
-#include "HandleInterfaceException.h"
-#include "LSLog.h"
-#include "LSResourceLibrariesDetail.h"
-#include "LSSetting.h"
-#include "UniqueHandles.h"
+#include "QuorvalCommon/HandleInterfaceException.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSResourceLibrariesDetail.h"
+#include "QuorvalCommon/LSSetting.h"
+#include "QuorvalCommon/UniqueHandles.h"
 
 #include <cwchar>
 #include <mutex>

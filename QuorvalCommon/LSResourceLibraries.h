@@ -2,7 +2,7 @@
 // The resource libraries (language, common, brand) beside this component: found
 // by language, loaded as data only, searched in a fixed order, with brand
 // tokens replaced in every string loaded.
-#include "CStdStr.h"
+#include "QuorvalCommon/CStdStr.h"
 
 #include <windows.h>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // Brand tokens: placeholders "!!IDS_BRAND...!!" in loaded strings, replaced by
 // the brand's names from a table built once per process.
-#include "LSResourceLibraries.h"
+#include "QuorvalCommon/LSResourceLibraries.h"
 
-#include "LSResourceLibrariesDetail.h"
-#include "LSSetting.h"
+#include "QuorvalCommon/LSResourceLibrariesDetail.h"
+#include "QuorvalCommon/LSSetting.h"
 
 #include <atomic>
 #include <map>

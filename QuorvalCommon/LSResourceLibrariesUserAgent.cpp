@@ -1,11 +1,11 @@
 // The user-agent text web requests send: resource string 6247 formatted with
 // the short product version, composed once per process.
-#include "LSResourceLibraries.h"
+#include "QuorvalCommon/LSResourceLibraries.h"
 
 #include "KOVAVersion.h"
-#include "LSLog.h"
-#include "LSResourceLibrariesDetail.h"
-#include "LSSetting.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSResourceLibrariesDetail.h"
+#include "QuorvalCommon/LSSetting.h"
 
 #include <mutex>
 #include <optional>

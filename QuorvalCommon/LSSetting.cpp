@@ -1,10 +1,10 @@
 // The settings store: typed reads that walk the four registry sources in
 // precedence order, the user's own text settings, and two environment facts.
-#include "LSSetting.h"
+#include "QuorvalCommon/LSSetting.h"
 
-#include "CriticalSectionLock.h"
-#include "LSLog.h"
-#include "hresult_exception.h"
+#include "QuorvalCommon/CriticalSectionLock.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 #include <shlobj.h>
 #include <vector>

@@ -2,9 +2,9 @@
 // The process-wide settings store: registry values looked up in user policy,
 // machine policy, user and machine keys, in that order, with the source that
 // supplied each value reported.
-#include "CStdStr.h"
-#include "LSOnceValue.h"
-#include "UniqueHandles.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSOnceValue.h"
+#include "QuorvalCommon/UniqueHandles.h"
 
 #include <windows.h>
 #include <cstdint>

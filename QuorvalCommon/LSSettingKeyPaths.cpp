@@ -1,6 +1,6 @@
 // Where the settings live: key paths built from the company and product names
 // that the installer may record under HKLM "SOFTWARE\KOVA".
-#include "LSSetting.h"
+#include "QuorvalCommon/LSSetting.h"
 
 #include <mutex>
 

@@ -1,4 +1,4 @@
-#include "LSTiming.h"
+#include "QuorvalCommon/LSTiming.h"
 
 namespace {
 std::function<void(DWORD)>& SleepOverride()

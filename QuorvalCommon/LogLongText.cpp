@@ -1,6 +1,6 @@
-#include "LogLongText.h"
+#include "QuorvalCommon/LogLongText.h"
 
-#include "LSLog.h"
+#include "QuorvalCommon/LSLog.h"
 
 void LogLongText(const std::wstring& text, const char* sourceFile, int line, const LongTextWriter& writer)
 {

@@ -1,7 +1,7 @@
 #pragma once
 // Hands a possibly very long text to a writer in pieces small enough for one
 // log line each.
-#include "LSLog.h"
+#include "QuorvalCommon/LSLog.h"
 
 #include <functional>
 #include <string>

@@ -1,8 +1,8 @@
 #include "CleaningBench.h"
 
-#include "LSBaseWS.h"
+#include "KOVACommon/xml/LSXmlDocument.h"
 #include "ProcessFigures.h"
-#include "hresult_exception.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 #include <vector>
 
@@ -47,11 +47,11 @@ CleaningFigures MeasureCleaning(size_t megabytes, int rounds)
     CleaningFigures figures;
     figures.megabytes = static_cast<double>(answer.size()) / (1024.0 * 1024.0); // one byte per character (ASCII-heavy)
     figures.cleanMBps = BestMBps(figures.megabytes, rounds, [&] {
-        if (CLSBaseWS::CleanXmlText(answer).empty())
+        if (LSXmlDocument::CleanXmlText(answer).empty())
             throw hresult_exception(E_FAIL, "CleanXmlText returned nothing");
     });
     figures.sanitiseMBps = BestMBps(figures.megabytes, rounds, [&] {
-        if (!CLSBaseWS::SanitiseXMLDocument(answer))
+        if (!LSXmlDocument::SanitiseXMLDocument(answer))
             throw hresult_exception(E_FAIL, "SanitiseXMLDocument returned no document");
     });
     return figures;

@@ -1,10 +1,10 @@
 #include "ComponentPass.h"
 
+#include "KOVACommon/host/LSPropertyNames.h"
 #include "KOVAUnifiedGroupsSync_h.h"
-#include "LSHostPropertyMap.h"
-#include "LSPropertyNames.h"
 #include "ProcessFigures.h"
-#include "hresult_exception.h"
+#include "QuorvalCommon/hresult_exception.h"
+#include "external/HostObjects/LSHostPropertyMap.h"
 
 _COM_SMARTPTR_TYPEDEF(IKOVAPassFigures, __uuidof(IKOVAPassFigures));
 

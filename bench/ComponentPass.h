@@ -1,8 +1,8 @@
 #pragma once
 // One sync pass through the real component, created by ProgID as the host
 // engine creates it.
-#include "KOVASyncBasicsPtrs.h"
-#include "LSHostShutdownInformer.h"
+#include "KOVACommon/host/KOVASyncBasicsPtrs.h"
+#include "external/HostObjects/LSHostShutdownInformer.h"
 
 #include <string>
 

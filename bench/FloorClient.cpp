@@ -1,8 +1,8 @@
 #include "FloorClient.h"
 
-#include "CStdStr.h"
-#include "MsxmlPtrs.h"
-#include "hresult_exception.h"
+#include "KOVACommon/xml/MsxmlPtrs.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 #include <fstream>
 #include <sstream>

@@ -17,10 +17,10 @@
 #include "CleaningBench.h"
 #include "ComponentPass.h"
 #include "FloorClient.h"
-#include "LSSetting.h"
 #include "ProcessFigures.h"
-#include "UniqueHandles.h"
-#include "hresult_exception.h"
+#include "QuorvalCommon/LSSetting.h"
+#include "QuorvalCommon/UniqueHandles.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 #include <windows.h>
 #include <objbase.h>

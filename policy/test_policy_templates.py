@@ -309,7 +309,7 @@ class PolicyTemplates(unittest.TestCase):
     def test_the_http_client_lists_exactly_the_values_the_code_accepts(self):
         enum = self.admx.find(".//p:enum[@valueName='KOVA.Http.Client']", NS)
         listed = {s.text for s in enum.iterfind("p:item/p:value/p:string", NS)}
-        with open(os.path.join(ROOT, "KOVACommon", "LSHttpClientChoice.cpp"), encoding="utf-8") as f:
+        with open(os.path.join(ROOT, "KOVACommon", "http", "LSHttpClientChoice.cpp"), encoding="utf-8") as f:
             constants = dict(re.findall(r'(\w+Name)\s*=\s*L"([^"]*)"', f.read()))
         self.assertEqual(listed, set(constants.values()))
         self.assertEqual(listed, {"WinHTTP", "XMLHTTP"})

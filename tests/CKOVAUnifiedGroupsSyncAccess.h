@@ -1,7 +1,7 @@
 #pragma once
 // Test access to the filter object: the list its item operations address,
 // set without a sync pass.
-#include "CKOVAUnifiedGroupsSync.h"
+#include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
 
 #include <utility>
 #include <vector>

@@ -1,13 +1,13 @@
 // Group item and top-folder properties through the filter's COM interface,
 // with the host's property map recording every write.
-#include "CKOVAUnifiedGroupsSync.h"
 #include "CKOVAUnifiedGroupsSyncAccess.h"
-#include "HandleInterfaceException.h"
-#include "LSHostPropertyMap.h"
-#include "LSLog.h"
-#include "LSSetting.h"
+#include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
 #include "LogCapture.h"
+#include "QuorvalCommon/HandleInterfaceException.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSSetting.h"
 #include "RegistryTestGuards.h"
+#include "external/HostObjects/LSHostPropertyMap.h"
 
 #include <gtest/gtest.h>
 #include <regex>

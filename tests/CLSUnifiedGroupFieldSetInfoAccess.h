@@ -1,7 +1,7 @@
 #pragma once
 // Test access to the field-set descriptor: nothing in the component fills its
 // name list, so tests do, to reach the in-range path of the name lookups.
-#include "CLSUnifiedGroupFieldSetInfo.h"
+#include "KOVAUnifiedGroupsSync/CLSUnifiedGroupFieldSetInfo.h"
 
 #include <utility>
 #include <vector>

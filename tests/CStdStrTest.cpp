@@ -1,4 +1,4 @@
-#include "CStdStr.h"
+#include "QuorvalCommon/CStdStr.h"
 
 #include <gtest/gtest.h>
 

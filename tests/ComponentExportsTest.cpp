@@ -2,16 +2,16 @@
 // loader: the unload answer, class-object requests and the install switch.
 #include <gtest/gtest.h>
 
-#include "CStdStr.h"
 #include "ComponentRegistration.h"
-#include "KOVASyncBasicsPtrs.h"
+#include "KOVACommon/host/KOVASyncBasicsPtrs.h"
 #include "KOVAUnifiedGroupsSync_h.h"
 #include "KOVAVersion.h"
-#include "LSFileSystem.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSFileSystem.h"
+#include "QuorvalCommon/UniqueHandles.h"
 #include "ScratchFolder.h"
 #include "UserSettingGuard.h"
 #include "VersionResourcePatch.h"
-#include "UniqueHandles.h"
 #include "WindowsProcess.h"
 
 #include <vector>

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ComponentRegistration.h"
-#include "KOVASyncBasicsPtrs.h"
+#include "KOVACommon/host/KOVASyncBasicsPtrs.h"
 #include "KOVAUnifiedGroupsSync_h.h"
 #include "ScratchFolder.h"
 #include "WindowsProcess.h"

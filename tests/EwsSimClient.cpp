@@ -1,7 +1,7 @@
 #include "EwsSimClient.h"
 
-#include "CStdStr.h"
-#include "MsxmlPtrs.h"
+#include "KOVACommon/xml/MsxmlPtrs.h"
+#include "QuorvalCommon/CStdStr.h"
 
 #include <cstdlib>
 #include <stdexcept>

@@ -2,13 +2,13 @@
 // calls, as handed out by the filter.
 #include <gtest/gtest.h>
 
-#include "CKOVAUnifiedGroupsSync.h"
-#include "CLSUnifiedGroupFieldSetInfo.h"
 #include "CLSUnifiedGroupFieldSetInfoAccess.h"
-#include "CLSUnifiedGroupsFieldInfo.h"
-#include "LSHostPropertyMap.h"
-#include "LSModuleLock.h"
+#include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
+#include "KOVAUnifiedGroupsSync/CLSUnifiedGroupFieldSetInfo.h"
+#include "KOVAUnifiedGroupsSync/CLSUnifiedGroupsFieldInfo.h"
 #include "LogCapture.h"
+#include "QuorvalCommon/LSModuleLock.h"
+#include "external/HostObjects/LSHostPropertyMap.h"
 
 #include <string>
 

@@ -1,11 +1,11 @@
 // The filter object through its COM interfaces: identity, the trivial slots,
 // the informer it holds, the deletion check and the dispatch path.
-#include "CKOVAUnifiedGroupsSync.h"
 #include "CKOVAUnifiedGroupsSyncAccess.h"
-#include "LSHostPropertyMap.h"
-#include "LSHostShutdownInformer.h"
-#include "LSPropertyNames.h"
+#include "KOVACommon/host/LSPropertyNames.h"
+#include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
 #include "LogCapture.h"
+#include "external/HostObjects/LSHostPropertyMap.h"
+#include "external/HostObjects/LSHostShutdownInformer.h"
 
 #include <gtest/gtest.h>
 

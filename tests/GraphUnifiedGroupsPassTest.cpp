@@ -2,26 +2,26 @@
 // informer, the token library stand-in and the simulator's Graph endpoints.
 // The host must see the same items as over EWS; the request log shows the
 // listing pages and the drive batches that went over the wire.
-#include "CKOVAUnifiedGroupsSync.h"
+#include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
 #include "LSOnceValueAccess.h"
 
 #include "GroupsSimulator.h"
-#include "LSAuthRegistrations.h"
-#include "LSAutoGroupSource.h"
-#include "LSGetAuthTokens.h"
-#include "LSHostPropertyMap.h"
-#include "LSHostShutdownInformer.h"
-#include "LSInFlightRequests.h"
-#include "LSLibraryCache.h"
-#include "LSHttpRequest.h"
+#include "KOVACommon/auth/LSAuthRegistrations.h"
+#include "KOVACommon/auth/LSGetAuthTokens.h"
+#include "KOVACommon/host/LSPropertyNames.h"
+#include "KOVACommon/http/LSHttpRequest.h"
+#include "KOVACommon/http/LSInFlightRequests.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/LSAutoGroupSource.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/LSLibraryCache.h"
 #include "LSOutlookInfoAccess.h"
-#include "LSPropertyNames.h"
 #include "LSResourceLibrariesAccess.h"
 #include "LogCapture.h"
 #include "ScratchFolder.h"
 #include "TokenLibraryStandIn.h"
 #include "TransportTestSupport.h"
 #include "UserSettingGuard.h"
+#include "external/HostObjects/LSHostPropertyMap.h"
+#include "external/HostObjects/LSHostShutdownInformer.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>

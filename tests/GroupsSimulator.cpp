@@ -1,6 +1,6 @@
 #include "GroupsSimulator.h"
 
-#include "CStdStr.h"
+#include "QuorvalCommon/CStdStr.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // File versions read from real DLLs, and the comparison with the host
 // product's DLL installed in the prefix's system directory.
-#include "LSFileSystem.h"
 #include "KOVAVersion.h"
-#include "LSLog.h"
 #include "LogCapture.h"
+#include "QuorvalCommon/LSFileSystem.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/UniqueHandles.h"
 #include "TestFiles.h"
-#include "UniqueHandles.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // Every kind of exception that reaches a COM boundary: the HRESULT returned,
 // the error line written at the caller's position, and the error text.
-#include "HandleInterfaceException.h"
 #include "LogCapture.h"
-#include "LogLongText.h"
-#include "hresult_exception.h"
-#include "narrowcasts.h"
-#include "LSLog.h"
+#include "QuorvalCommon/HandleInterfaceException.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LogLongText.h"
+#include "QuorvalCommon/hresult_exception.h"
+#include "QuorvalCommon/narrowcasts.h"
 
 #include <sstream>
 

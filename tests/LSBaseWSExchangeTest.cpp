@@ -1,14 +1,15 @@
-// The exchange over the simulator: throttling retries, error translation,
-// the 404 tolerance and the delays between attempts.
+// The exchange over the simulator: throttling retries, error translation
+// and the delays between attempts.
 #include "TransportTestSupport.h"
 
-#include "LSBaseWS.h"
-#include "LSHttpError.h"
-#include "LSResourceLibraries.h"
-#include "LSRetryAfter.h"
+#include "KOVACommon/http/LSBaseWS.h"
+#include "KOVACommon/http/LSDelay.h"
+#include "KOVACommon/http/LSHttpError.h"
+#include "KOVACommon/http/LSRetryAfter.h"
 #include "LogCapture.h"
+#include "QuorvalCommon/LSResourceLibraries.h"
+#include "QuorvalCommon/hresult_exception.h"
 #include "UserSettingGuard.h"
-#include "hresult_exception.h"
 
 #include <gtest/gtest.h>
 
@@ -30,13 +31,6 @@ protected:
         }
         ADD_FAILURE() << "the exchange did not fail with LSHttpError";
         return LSHttpError(0, L"");
-    }
-
-    // Sends directly through the request, so the flags can be chosen.
-    void SendWithTolerate404(ILSHttpRequestPtr& request)
-    {
-        ILSShutdownInformerPtr none;
-        request->PerformAsyncVariantSend(EwsSimClient::EwsUrl(), _variant_t(L"<x/>"), false, none, true, true);
     }
 };
 
@@ -187,18 +181,6 @@ TEST_F(LSBaseWSExchangeTest, DavErrorHeaderGivesTheDecodedMessageWhateverTheStat
         EXPECT_EQ(L"a b", error.Message()) << status;
         EXPECT_TRUE(capture.Contains("Failure error:a b")) << capture.All();
     }
-    // Also with tolerate-404: the header wins.
-    EwsSimClient::Script(R"({"status": 404, "headers": {"X-MSDAVEXT_Error": "gone%21"}})");
-    ILSHttpRequestPtr request = OpenEws();
-    try
-    {
-        SendWithTolerate404(request);
-        ADD_FAILURE() << "tolerated a 404 that carried an error header";
-    }
-    catch (const LSHttpError& error)
-    {
-        EXPECT_EQ(L"gone!", error.Message());
-    }
 }
 
 TEST_F(LSBaseWSExchangeTest, BadPercentEncodingInTheDavErrorFailsWithInvalidArgument)
@@ -230,25 +212,6 @@ TEST_F(LSBaseWSExchangeTest, JsonErrorKeepsItsWholeBody)
 
     EwsSimClient::Script(R"({"status": 403, "body": "{}"})");
     EXPECT_TRUE(FailedExchange().JsonBody().empty());
-}
-
-TEST_F(LSBaseWSExchangeTest, Tolerated404ReturnsQuietly)
-{
-    // Response logging on, so a logged answer would show.
-    UserSettingGuard responseLogging(L"KOVA.Log.WebServiceResp");
-    responseLogging.SetDword(1);
-    EwsSimClient::Script(R"({"status": 404, "body": "not here"})");
-    ILSHttpRequestPtr request = OpenEws();
-    LogCapture capture;
-    SendWithTolerate404(request);
-    EXPECT_EQ(404, request->GetStatus());
-    EXPECT_FALSE(capture.Contains("web services Request failed")) << capture.All();
-    EXPECT_FALSE(capture.Contains("Log Resp"));
-    EXPECT_FALSE(capture.Contains("not here"));
-
-    // Without the tolerance the same answer fails.
-    EwsSimClient::Script(R"({"status": 404, "body": "not here"})");
-    EXPECT_EQ(404u, FailedExchange().Status());
 }
 
 TEST_F(LSBaseWSExchangeTest, SoapFaultsGiveTheMostTellingMessage)
@@ -295,6 +258,9 @@ TEST_F(LSBaseWSExchangeTest, OtherFailuresCarryTheStatusTextOrTheGenericMessage)
     error = FailedExchange();
     EXPECT_EQ(std::wstring(LSResourceLibraries::LoadResourceString(4042)), error.Message());
     EXPECT_EQ(0u, error.RetryAfter());
+
+    EwsSimClient::Script(R"({"status": 404, "body": "not here"})");
+    EXPECT_EQ(404u, FailedExchange().Status());
 }
 
 TEST_F(LSBaseWSExchangeTest, EmptyBodyGoesOutAsNoBody)
@@ -319,13 +285,14 @@ TEST_F(LSBaseWSExchangeTest, ExchangeNotifiesTheHostAndWritesThePerformanceLine)
     TestInformer informer;
     LogCapture capture;
     ILSHttpRequestPtr request = OpenEws();
-    request->SetRequestHeader(L"SOAPAction", L"http://schemas.microsoft.com/sharepoint/soap/GetListItems");
+    const char action[] = "http://schemas.microsoft.com/exchange/services/2006/messages/GetUserUnifiedGroups";
+    request->SetRequestHeader(L"SOAPAction", action);
     CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<GetUserUnifiedGroups/>", informer.Pointer());
     EXPECT_EQ(1, informer.Host().NotifyActivityCount());
-    const std::vector<CapturedLine> perf = capture.Matching("|CLSBaseWS::PerformAsyncVariantSend|PERF|End|");
+    const std::vector<CapturedLine> perf = capture.Matching("|CLSBaseWS::PerformAsyncSend|PERF|End|");
     ASSERT_EQ(1u, perf.size()) << capture.All();
-    EXPECT_EQ(0u, perf[0].text.find("|CLSBaseWS::PerformAsyncVariantSend|PERF|End|"));
-    const std::string tail = "|1|WS|GetListItems";
+    EXPECT_EQ(0u, perf[0].text.find("|CLSBaseWS::PerformAsyncSend|PERF|End|"));
+    const std::string tail = std::string("|1|WS|") + action;
     ASSERT_GE(perf[0].text.size(), tail.size());
     EXPECT_EQ(tail, perf[0].text.substr(perf[0].text.size() - tail.size()));
     EXPECT_TRUE(capture.Contains("Opening address:" + Utf8(EwsSimClient::EwsUrl())));
@@ -347,10 +314,10 @@ TEST_F(InterruptibleDelayTest, SleepsInStepsOfOneTenthOfASecond)
 {
     VirtualClock clock;
     ILSShutdownInformerPtr none;
-    CLSBaseWS::InterruptibleDelay(none, 450);
+    LSDelay::InterruptibleDelay(none, 450);
     EXPECT_EQ(5u, clock.SleepCount());
     EXPECT_EQ(500u, clock.TotalSleptMs());
-    CLSBaseWS::InterruptibleDelay(none, 0);
+    LSDelay::InterruptibleDelay(none, 0);
     EXPECT_EQ(5u, clock.SleepCount());
 }
 
@@ -361,7 +328,7 @@ TEST_F(InterruptibleDelayTest, ShutdownEndsTheDelayWithEAbort)
     int asked = 0;
     informer.Host().SetShutdownAnswer([&] { return ++asked == 3; });
     LogCapture capture;
-    EXPECT_EQ(E_ABORT, BareHresultOf([&] { CLSBaseWS::InterruptibleDelay(informer.Pointer(), 60000); }));
+    EXPECT_EQ(E_ABORT, BareHresultOf([&] { LSDelay::InterruptibleDelay(informer.Pointer(), 60000); }));
     EXPECT_EQ(200u, clock.TotalSleptMs());
     EXPECT_TRUE(capture.Contains("Interrupting delay - aborting ")) << capture.All();
 }
@@ -372,7 +339,7 @@ TEST_F(InterruptibleDelayTest, InformerOnATimerRefusesToWait)
     TestInformer informer;
     informer.Host().SetOnTimer(true);
     LogCapture capture;
-    EXPECT_EQ(E_ABORT, BareHresultOf([&] { CLSBaseWS::InterruptibleDelay(informer.Pointer(), 1000); }));
+    EXPECT_EQ(E_ABORT, BareHresultOf([&] { LSDelay::InterruptibleDelay(informer.Pointer(), 1000); }));
     EXPECT_EQ(0u, clock.TotalSleptMs());
     EXPECT_TRUE(capture.Contains("Shutdown informer is on a timer, possibly on the UI thread. Aborting"));
 }

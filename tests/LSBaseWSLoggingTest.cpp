@@ -1,8 +1,9 @@
 // Request and response logging of the exchange, switched by settings.
 #include "TransportTestSupport.h"
 
-#include "LSBaseWS.h"
-#include "LSHttpError.h"
+#include "KOVACommon/http/LSAnswerWait.h"
+#include "KOVACommon/http/LSBaseWS.h"
+#include "KOVACommon/http/LSHttpError.h"
 #include "LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -72,7 +73,9 @@ TEST_F(LSBaseWSLoggingTest, BodyIsLeftOutWhenTheCallerSaysSo)
     ILSHttpRequestPtr request = OpenEws();
     LogCapture capture;
     ILSShutdownInformerPtr none;
-    request->PerformAsyncVariantSend(EwsSimClient::EwsUrl(), _variant_t(L"<x/>"), false, none, false, false);
+    CLSBaseWS::StartAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>", none);
+    LSAnswerWait::WaitForAnswer(*request, EwsSimClient::EwsUrl(), none);
+    request->FinishSend(EwsSimClient::EwsUrl(), none, LSAnswerChecks{false});
     EXPECT_TRUE(capture.Contains("Log Resp - Headers")) << capture.All();
     EXPECT_FALSE(capture.Contains("<answer-body/>"));
 }

@@ -3,10 +3,10 @@
 // with the default client (WinHTTP's request object).
 #include "TransportTestSupport.h"
 
-#include "LSBaseWS.h"
-#include "LSHttpError.h"
-#include "LSSafeXml.h"
-#include "hresult_exception.h"
+#include "KOVACommon/http/LSBaseWS.h"
+#include "KOVACommon/http/LSHttpError.h"
+#include "KOVACommon/xml/LSSafeXml.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 #include <gtest/gtest.h>
 

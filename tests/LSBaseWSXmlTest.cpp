@@ -1,14 +1,16 @@
-// XML answers: cleaning, the sanitising parse, reading nodes, the FrontPage
-// RPC decoder and the response size; the MSXML identifiers the component defines.
+// XML answers: cleaning, the sanitising parse, reading nodes and the response
+// size; the MSXML identifiers the component defines.
 #include "TransportTestSupport.h"
 
-#include "CStdStr.h"
-#include "LSBaseWS.h"
-#include "LSHttpError.h"
-#include "LSSafeXml.h"
-#include "LSXmlNodes.h"
+#include "KOVACommon/http/LSAnswerCheck.h"
+#include "KOVACommon/http/LSBaseWS.h"
+#include "KOVACommon/http/LSHttpError.h"
+#include "KOVACommon/xml/LSSafeXml.h"
+#include "KOVACommon/xml/LSXmlDocument.h"
+#include "KOVACommon/xml/LSXmlNodes.h"
+#include "KOVACommon/xml/MsxmlPtrs.h"
 #include "LogCapture.h"
-#include "MsxmlPtrs.h"
+#include "QuorvalCommon/CStdStr.h"
 
 #include <gtest/gtest.h>
 
@@ -25,32 +27,32 @@ std::wstring RootText(const IXMLDOMDocument2Ptr& document)
 
 TEST(CleanXmlText, ForbiddenCharactersAndReferencesToThemBecomeLineFeeds)
 {
-    EXPECT_EQ(L"a\nb\nc", CLSBaseWS::CleanXmlText(L"a\x0001" L"b&#1;c"));
-    EXPECT_EQ(L"&#65;&#x41;&#X41;", CLSBaseWS::CleanXmlText(L"&#65;&#x41;&#X41;"));
-    EXPECT_EQ(L"x\ny\nz", CLSBaseWS::CleanXmlText(L"x&#X1F;y&#x1f;z"));
-    EXPECT_EQ(L"\n\n!", CLSBaseWS::CleanXmlText(L"\U0001F600!"));
-    EXPECT_EQ(L"\t\r\n ok", CLSBaseWS::CleanXmlText(L"\t\r\n ok"));
-    EXPECT_EQ(L"\n\n\n", CLSBaseWS::CleanXmlText(L"\xFFFE\xFFFF\xD800"));
-    EXPECT_EQ(L"\n\n\n", CLSBaseWS::CleanXmlText(L"&#xFFFE;&#65535;&#xD83D;"));
+    EXPECT_EQ(L"a\nb\nc", LSXmlDocument::CleanXmlText(L"a\x0001" L"b&#1;c"));
+    EXPECT_EQ(L"&#65;&#x41;&#X41;", LSXmlDocument::CleanXmlText(L"&#65;&#x41;&#X41;"));
+    EXPECT_EQ(L"x\ny\nz", LSXmlDocument::CleanXmlText(L"x&#X1F;y&#x1f;z"));
+    EXPECT_EQ(L"\n\n!", LSXmlDocument::CleanXmlText(L"\U0001F600!"));
+    EXPECT_EQ(L"\t\r\n ok", LSXmlDocument::CleanXmlText(L"\t\r\n ok"));
+    EXPECT_EQ(L"\n\n\n", LSXmlDocument::CleanXmlText(L"\xFFFE\xFFFF\xD800"));
+    EXPECT_EQ(L"\n\n\n", LSXmlDocument::CleanXmlText(L"&#xFFFE;&#65535;&#xD83D;"));
     // Codes are taken in their low 16 bits.
-    EXPECT_EQ(L"\n&#65601;", CLSBaseWS::CleanXmlText(L"&#65537;&#65601;"));
+    EXPECT_EQ(L"\n&#65601;", LSXmlDocument::CleanXmlText(L"&#65537;&#65601;"));
     // Long digit runs: leading zeros count for nothing, a hexadecimal overflow saturates.
     EXPECT_EQ(L"&#0000000065;&#x00000000041;\n\n",
-              CLSBaseWS::CleanXmlText(L"&#0000000065;&#x00000000041;&#00000000001;&#x10000000FFFF;"));
-    EXPECT_EQ(L"&#; &# 1; &#x; &amp; &#12", CLSBaseWS::CleanXmlText(L"&#; &# 1; &#x; &amp; &#12"));
-    EXPECT_EQ(L"", CLSBaseWS::CleanXmlText(L""));
+              LSXmlDocument::CleanXmlText(L"&#0000000065;&#x00000000041;&#00000000001;&#x10000000FFFF;"));
+    EXPECT_EQ(L"&#; &# 1; &#x; &amp; &#12", LSXmlDocument::CleanXmlText(L"&#; &# 1; &#x; &amp; &#12"));
+    EXPECT_EQ(L"", LSXmlDocument::CleanXmlText(L""));
 }
 
 TEST(CleanXmlText, OnlyCompleteReferencesAreRecognised)
 {
-    EXPECT_EQ(L"&#12x; &#x1g; &#x&#65; &#xAb;", CLSBaseWS::CleanXmlText(L"&#12x; &#x1g; &#x&#65; &#xAb;"));
-    EXPECT_EQ(L"\n\n&#xd;&#x9;&#\n", CLSBaseWS::CleanXmlText(L"&#0011;&#X0b;&#xd;&#x9;&#&#8;"));
-    EXPECT_EQ(L"&&\n;", CLSBaseWS::CleanXmlText(L"&&&#2;;"));
+    EXPECT_EQ(L"&#12x; &#x1g; &#x&#65; &#xAb;", LSXmlDocument::CleanXmlText(L"&#12x; &#x1g; &#x&#65; &#xAb;"));
+    EXPECT_EQ(L"\n\n&#xd;&#x9;&#\n", LSXmlDocument::CleanXmlText(L"&#0011;&#X0b;&#xd;&#x9;&#&#8;"));
+    EXPECT_EQ(L"&&\n;", LSXmlDocument::CleanXmlText(L"&&&#2;;"));
 }
 
 TEST(SanitiseXMLDocument, CleanedTextLoads)
 {
-    const IXMLDOMDocument2Ptr document = CLSBaseWS::SanitiseXMLDocument(L"<r>a\x0001" L"b&#1;c&#65;</r>");
+    const IXMLDOMDocument2Ptr document = LSXmlDocument::SanitiseXMLDocument(L"<r>a\x0001" L"b&#1;c&#65;</r>");
     ASSERT_TRUE(document);
     EXPECT_EQ(L"a\nb\ncA", RootText(document));
 }
@@ -58,25 +60,25 @@ TEST(SanitiseXMLDocument, CleanedTextLoads)
 TEST(SanitiseXMLDocument, TextThatStaysBrokenFailsWithTheCleanedTextLogged)
 {
     LogCapture capture;
-    EXPECT_EQ(E_FAIL, BareHresultOf([] { CLSBaseWS::SanitiseXMLDocument(L"<r>\x0002unclosed"); }));
+    EXPECT_EQ(E_FAIL, BareHresultOf([] { LSXmlDocument::SanitiseXMLDocument(L"<r>\x0002unclosed"); }));
     EXPECT_TRUE(capture.Contains("Failed to load sanitised XML")) << capture.All();
     EXPECT_TRUE(capture.Contains("<r>\nunclosed"));
-    EXPECT_EQ(E_FAIL, BareHresultOf([] { CLSBaseWS::SanitiseXMLDocument(L""); }));
+    EXPECT_EQ(E_FAIL, BareHresultOf([] { LSXmlDocument::SanitiseXMLDocument(L""); }));
 }
 
 TEST(CreateDOMDocument, LoadsTextAndIgnoresAFailedLoad)
 {
-    IXMLDOMDocument2Ptr document = CLSBaseWS::CreateDOMDocument(L"<r>t</r>");
+    IXMLDOMDocument2Ptr document = LSXmlDocument::CreateDOMDocument(L"<r>t</r>");
     ASSERT_TRUE(document);
     EXPECT_EQ(L"t", RootText(document));
-    document = CLSBaseWS::CreateDOMDocument(L"<<<");
+    document = LSXmlDocument::CreateDOMDocument(L"<<<");
     ASSERT_TRUE(document);
     IXMLDOMParseErrorPtr parseError;
     document->get_parseError(&parseError);
     long code = 0;
     parseError->get_errorCode(&code);
     EXPECT_NE(0, code);
-    EXPECT_TRUE(CLSBaseWS::CreateDOMDocument(L""));
+    EXPECT_TRUE(LSXmlDocument::CreateDOMDocument(L""));
     // Set up for untrusted text before anything is loaded.
     VARIANT_BOOL flag = VARIANT_TRUE;
     EXPECT_EQ(S_OK, document->get_resolveExternals(&flag));
@@ -139,7 +141,7 @@ TEST(LSSafeXml, DtdsProcessingInstructionsAndCostlyShapesAreRefusedBeforeParsing
 // Nothing found is no failure: a missing node reads as nothing.
 TEST(LSXmlNodes, ElementsAreFoundByNamespaceOrLocalNameAndMissingNodesReadAsNothing)
 {
-    const IXMLDOMDocument2Ptr document = CLSBaseWS::CreateDOMDocument(
+    const IXMLDOMDocument2Ptr document = LSXmlDocument::CreateDOMDocument(
         L"<a:r xmlns:a='urn:a'><a:Code> ErrorServerBusy </a:Code><Value Name='BackOffMilliseconds'>1500</Value>"
         L"<b:Code xmlns:b='urn:b'>second</b:Code></a:r>");
     ASSERT_TRUE(document);
@@ -176,7 +178,7 @@ TEST(LSXmlNodes, ElementsAreFoundByNamespaceOrLocalNameAndMissingNodesReadAsNoth
 
 TEST(MsxmlIdentifiers, EveryInterfaceTheComponentAsksForIsServedUnderWine)
 {
-    IXMLDOMDocument2Ptr document = CLSBaseWS::CreateDOMDocument(L"<r><c/></r>");
+    IXMLDOMDocument2Ptr document = LSXmlDocument::CreateDOMDocument(L"<r><c/></r>");
     ASSERT_TRUE(document);
     IUnknown* unknown = document;
     for (const IID* iid : {&IID_IXMLDOMDocument, &IID_IXMLDOMDocument2, &IID_IXMLDOMNode})
@@ -202,19 +204,6 @@ TEST(MsxmlIdentifiers, EveryInterfaceTheComponentAsksForIsServedUnderWine)
     IXMLHTTPRequestPtr request;
     EXPECT_EQ(S_OK, CoCreateInstance(classId, nullptr, CLSCTX_ALL, IID_IXMLHTTPRequest,
                                      reinterpret_cast<void**>(&request)));
-}
-
-TEST(DecodeFPRpcString, DecodesDecimalReferences)
-{
-    EXPECT_EQ(L"aBc", CLSBaseWS::decodeFPRpcString(L"a&#66;c"));
-    EXPECT_EQ(L"plain", CLSBaseWS::decodeFPRpcString(L"plain"));
-    EXPECT_EQ(L"\x20ac", CLSBaseWS::decodeFPRpcString(L"&#8364;"));
-    LogCapture capture;
-    EXPECT_EQ(L"a", CLSBaseWS::decodeFPRpcString(L"a&#66c"));
-    EXPECT_TRUE(capture.Contains("CLSBaseWS::decodeFPRpcString"
-                                 "FP RPC returned strange string with incomplete escaped character: a&#66c"))
-        << capture.All();
-    EXPECT_EQ(E_INVALIDARG, BareHresultOf([] { CLSBaseWS::decodeFPRpcString(L"&#;"); }));
 }
 
 class LSBaseWSXmlTest : public SimulatorTest
@@ -288,15 +277,15 @@ TEST_F(LSBaseWSXmlTest, ContentLengthIsTheAnswersSize)
 {
     EwsSimClient::Script(R"({"status": 200, "body": "<r>12345</r>"})");
     ILSHttpRequestPtr request = Exchange();
-    EXPECT_EQ(12u, CLSBaseWS::GetContentLength(*request));
+    EXPECT_EQ(12u, LSAnswerCheck::GetContentLength(*request));
 
     EwsSimClient::Script(R"({"status": 200, "headers": {"Content-Length": null}, "body": "<r/>"})");
     request = Exchange();
-    EXPECT_EQ(0u, CLSBaseWS::GetContentLength(*request));
+    EXPECT_EQ(0u, LSAnswerCheck::GetContentLength(*request));
 
     EwsSimClient::Script(R"({"status": 200, "headers": {"Content-Length": "many"}, "body": "<r/>"})");
     request = Exchange();
-    EXPECT_EQ(0u, CLSBaseWS::GetContentLength(*request));
+    EXPECT_EQ(0u, LSAnswerCheck::GetContentLength(*request));
 }
 
 TEST(LSHttpError, StringFormIsStatusTabMessage)

@@ -1,7 +1,7 @@
 #pragma once
 // Test access to the logging switches and the host-process facts, which the
 // component sets once, when it starts.
-#include "LSDiag.h"
+#include "QuorvalCommon/LSDiag.h"
 
 class LSDiagAccess
 {

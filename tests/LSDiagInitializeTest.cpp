@@ -1,13 +1,13 @@
 // The once-per-process logging set-up, end to end: each case starts the probe
 // host (tests/probes) with chosen settings under a chosen executable name and
 // reads back its log folder and the facts it reports.
-#include "CStdStr.h"
 #include "KOVAVersion.h"
-#include "LSLog.h"
-#include "LSSetting.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSSetting.h"
+#include "QuorvalCommon/UniqueHandles.h"
 #include "RegistryTestGuards.h"
 #include "ScratchFolder.h"
-#include "UniqueHandles.h"
 
 #include <gtest/gtest.h>
 #include <map>

@@ -1,13 +1,13 @@
 // The steps of the logging set-up, run one by one inside the test program;
 // the logging library's process-wide state is put back after each case.
-#include "LSDiagSetup.h"
+#include "QuorvalCommon/LSDiagSetup.h"
 
 #include "KOVAVersion.h"
 #include "LSDiagAccess.h"
-#include "LSFileSystem.h"
-#include "LSLog.h"
 #include "LSSettingAccess.h"
 #include "LogCapture.h"
+#include "QuorvalCommon/LSFileSystem.h"
+#include "QuorvalCommon/LSLog.h"
 #include "RegistryTestGuards.h"
 #include "ScratchFolder.h"
 

@@ -1,15 +1,15 @@
 // The token source against the token library stand-in: construction, the poll
 // loop, the second token after a refusal, the sign-in marker, shutdown and the
 // reporting of library failures.
-#include "LSGetAuthTokens.h"
+#include "KOVACommon/auth/LSGetAuthTokens.h"
 
-#include "LSAuthRegistrations.h"
-#include "LSHostShutdownInformer.h"
-#include "LSHttpError.h"
+#include "KOVACommon/auth/LSAuthRegistrations.h"
+#include "KOVACommon/http/LSHttpError.h"
 #include "LogCapture.h"
+#include "QuorvalCommon/hresult_exception.h"
 #include "TokenLibraryStandIn.h"
 #include "VirtualSleep.h"
-#include "hresult_exception.h"
+#include "external/HostObjects/LSHostShutdownInformer.h"
 
 #include <gtest/gtest.h>
 

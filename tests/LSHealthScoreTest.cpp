@@ -1,9 +1,9 @@
 // The server health score on successful answers and light-sync mode.
 #include "TransportTestSupport.h"
 
-#include "LSBaseWS.h"
+#include "KOVACommon/http/LSBaseWS.h"
+#include "KOVACommon/http/LSLightSync.h"
 #include "LSOnceValueAccess.h"
-#include "LSSyncHelper.h"
 #include "LogCapture.h"
 #include "UserSettingGuard.h"
 
@@ -198,7 +198,7 @@ TEST_F(LSHealthScoreTest, SettingsAreReadOnceUntilForgotten)
     LSOnceValueAccess::ForgetAll();
 }
 
-TEST(LSSyncHelper, FormatsUtcTimesWithAnUnpaddedYear)
+TEST(LSLightSync, FormatsUtcTimesWithAnUnpaddedYear)
 {
     SYSTEMTIME time = {};
     time.wYear = 2026;
@@ -207,10 +207,10 @@ TEST(LSSyncHelper, FormatsUtcTimesWithAnUnpaddedYear)
     time.wHour = 11;
     time.wMinute = 5;
     time.wSecond = 9;
-    EXPECT_EQ(L"2026-12-07T11:05:09Z", LSSyncHelper::FormatIsoUtc(time));
+    EXPECT_EQ(L"2026-12-07T11:05:09Z", LSLightSync::FormatIsoUtc(time));
     time.wYear = 987;
     time.wMonth = 1;
-    EXPECT_EQ(L"987-01-07T11:05:09Z", LSSyncHelper::FormatIsoUtc(time));
+    EXPECT_EQ(L"987-01-07T11:05:09Z", LSLightSync::FormatIsoUtc(time));
 }
 
 } // namespace

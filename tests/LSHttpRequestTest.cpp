@@ -1,20 +1,20 @@
 // The platform request over the real WinHTTP request object (and the XMLHTTP
 // fallback) against the simulator.
-#include "TransportTestSupport.h"
 #include "LSOnceValueAccess.h"
+#include "TransportTestSupport.h"
 
-#include "LSBaseWS.h"
-#include "LSHttpError.h"
-#include "LSHttpRequest.h"
-#include "LSHttpRequestFactory.h"
-#include "CStdStr.h"
-#include "LSInFlightRequests.h"
-#include "LSResourceLibraries.h"
-#include "LSSecureAddress.h"
-#include "LSUserProxy.h"
-#include "hresult_exception.h"
+#include "KOVACommon/LSHttpRequestFactory.h"
+#include "KOVACommon/http/LSBaseWS.h"
+#include "KOVACommon/http/LSHttpError.h"
+#include "KOVACommon/http/LSHttpRequest.h"
+#include "KOVACommon/http/LSInFlightRequests.h"
+#include "KOVACommon/http/LSSecureAddress.h"
+#include "KOVACommon/http/LSUserProxy.h"
 #include "LSDiagAccess.h"
 #include "LogCapture.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSResourceLibraries.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -410,14 +410,14 @@ TEST_F(LSHttpRequestTest, BothClientsSendAndReadTheSameText)
 TEST_F(LSHttpRequestTest, SynchronousSendReadsTheAnswerAtOnce)
 {
     EwsSimClient::Script(R"({"status": 500, "fault": {"faultstring": "sync fault"}})");
-    LSHttpRequest request;
+    ILSHttpRequestPtr request = std::make_unique<LSHttpRequest>();
     const _variant_t missing(DISP_E_PARAMNOTFOUND, VT_ERROR);
-    ASSERT_EQ(S_OK, request.Open(L"POST", EwsSimClient::EwsUrl().c_str(), _variant_t(false), missing, missing));
-    request.SetRequestHeader(L"Authorization", L"Bearer a");
+    ASSERT_EQ(S_OK, request->Open(L"POST", EwsSimClient::EwsUrl().c_str(), _variant_t(false), missing, missing));
+    request->SetRequestHeader(L"Authorization", L"Bearer a");
     ILSShutdownInformerPtr none;
     try
     {
-        request.PerformAsyncVariantSend(EwsSimClient::EwsUrl(), _variant_t(L"<x/>"), false, none, false, false);
+        CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>", none);
         FAIL() << "no LSHttpError";
     }
     catch (const LSHttpError& error)
@@ -477,9 +477,9 @@ TEST_F(LSHttpRequestFactoryTest, InATestRunnerTheSettingSelectsTheImplementation
     EXPECT_NE(nullptr, dynamic_cast<LSHttpRequest*>(GetHttpRequestFactory().Create().get()));
     m_mock.SetDword(1);
     m_config.SetString(L"run 1");
-    EXPECT_NE(nullptr, dynamic_cast<LSHttpRequestMocks::LSHttpRequestRecorder*>(GetHttpRequestFactory().Create().get()));
+    EXPECT_NE(nullptr, dynamic_cast<LSRequestReplay::LSHttpRequestRecorder*>(GetHttpRequestFactory().Create().get()));
     m_mock.SetDword(2);
-    EXPECT_NE(nullptr, dynamic_cast<LSHttpRequestMocks::LSHttpRequestPlayback*>(GetHttpRequestFactory().Create().get()));
+    EXPECT_NE(nullptr, dynamic_cast<LSRequestReplay::LSHttpRequestPlayback*>(GetHttpRequestFactory().Create().get()));
 
     m_mock.SetDword(3);
     LogCapture capture;

@@ -1,7 +1,7 @@
 #pragma once
 // Test access to the process's once-values: a case that changes a setting
 // the process reads once starts from a process that has read none of them.
-#include "LSOnceValue.h"
+#include "QuorvalCommon/LSOnceValue.h"
 
 class LSOnceValueAccess
 {

@@ -1,7 +1,7 @@
 #pragma once
 // Test access to the mail-client facts the process caches: each case starts
 // from a process that has not asked yet.
-#include "LSOutlookInfo.h"
+#include "KOVACommon/host/LSOutlookInfo.h"
 
 class LSOutlookInfoAccess
 {

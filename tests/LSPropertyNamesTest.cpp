@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "LSGroupColumnNames.h"
-#include "LSPropertyNames.h"
+#include "KOVACommon/host/LSGroupColumnNames.h"
+#include "KOVACommon/host/LSPropertyNames.h"
 
 using namespace LSPropertyNames;
 

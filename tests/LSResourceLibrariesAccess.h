@@ -1,7 +1,7 @@
 #pragma once
 // Test access to the resource libraries' process-wide state: cases load them
 // from folders of their own and leave the process as a fresh one.
-#include "LSResourceLibraries.h"
+#include "QuorvalCommon/LSResourceLibraries.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Test access to the settings store: fresh stores over chosen key paths, so
 // cases can build unusual key states without disturbing the process's store.
-#include "LSSetting.h"
+#include "QuorvalCommon/LSSetting.h"
 
 #include <memory>
 #include <vector>

@@ -1,8 +1,8 @@
 // The settings store against the prefix's registry. Fresh stores over scratch
 // key paths let each case choose which of the four keys exist.
 #include "LSSettingAccess.h"
-#include "LSLog.h"
 #include "LogCapture.h"
+#include "QuorvalCommon/LSLog.h"
 #include "RegistryTestGuards.h"
 
 #include <gtest/gtest.h>

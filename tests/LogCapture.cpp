@@ -1,5 +1,5 @@
-#include "LogCapture.h"
 #include "LSDiagAccess.h"
+#include "LogCapture.h"
 
 LogCapture::LogCapture(bool diag, bool perf, bool error)
 {

@@ -1,7 +1,7 @@
 #pragma once
 // Captures the log lines written while it lives, with all switches on, so
 // tests can assert them.
-#include "LSDiag.h"
+#include "QuorvalCommon/LSDiag.h"
 
 #include <glog/logging.h>
 #include <mutex>

@@ -3,11 +3,11 @@
 // language library once, the host version gate once.
 #include <gtest/gtest.h>
 
-#include "CKOVAUnifiedGroupsSyncModule.h"
-#include "KOVASyncBasicsPtrs.h"
+#include "KOVACommon/host/KOVASyncBasicsPtrs.h"
+#include "KOVAUnifiedGroupsSync/Module/CKOVAUnifiedGroupsSyncModule.h"
 #include "KOVAUnifiedGroupsSync_h.h"
 #include "LogCapture.h"
-#include "hresult_exception.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 namespace {
 

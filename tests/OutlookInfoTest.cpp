@@ -1,13 +1,13 @@
 // The mail-client environment: profile name, per-profile folder and the
 // Office major version, with the settings that steer them.
-#include "LSOutlookInfoAccess.h"
 #include "LSDiagAccess.h"
-#include "LSFileSystem.h"
-#include "LSSetting.h"
-#include "LSLog.h"
+#include "LSOutlookInfoAccess.h"
 #include "LogCapture.h"
-#include "UserSettingGuard.h"
+#include "QuorvalCommon/LSFileSystem.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSSetting.h"
 #include "TestFiles.h"
+#include "UserSettingGuard.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "RegistrySnapshot.h"
 
-#include "UniqueHandles.h"
+#include "QuorvalCommon/UniqueHandles.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // What the module entry does at process attach, done once for the whole test
 // program: every case that loads a string finds the installed libraries.
-#include "LSResourceLibraries.h"
+#include "QuorvalCommon/LSResourceLibraries.h"
 
 #include <gtest/gtest.h>
 

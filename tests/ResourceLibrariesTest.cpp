@@ -1,12 +1,12 @@
 // The resource libraries as installed in the test prefix (InstallDir names
 // their folder), loaded through the real loader as the module entry does.
-#include "LSResourceLibrariesAccess.h"
-#include "LSResourceLibrariesDetail.h"
 #include "KOVAVersion.h"
-#include "LSLog.h"
+#include "LSResourceLibrariesAccess.h"
 #include "LogCapture.h"
-#include "UserSettingGuard.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSResourceLibrariesDetail.h"
 #include "TestFiles.h"
+#include "UserSettingGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -52,7 +52,7 @@ TEST_F(ResourceLibrariesTest, LanguageLibraryComesBeforeOwnCommonAndBrandLibrari
     EXPECT_TRUE(capture.Contains("Looking in:" + Narrow(kInstallFolder))) << capture.All();
     // 6252 is in the language and the brand library; its token is replaced on load.
     EXPECT_EQ(L"Unified Groups for KOVA", LoadResourceString(6252));
-    EXPECT_EQ(L"The SharePoint server reported an RPC failure.", LoadResourceString(4043));
+    EXPECT_EQ(L"The server reported an RPC failure.", LoadResourceString(4043)); // common library only
     EXPECT_EQ(L"Quorval KOVA", LoadResourceString(6246)); // brand library only
     EXPECT_EQ(L"The Quorval KOVA web service reported an error.", LoadResourceString(4041));
     // The module's start-up takes the library loaded at attach, not a second mapping.
@@ -76,7 +76,7 @@ TEST_F(ResourceLibrariesTest, GermanFindsItsLanguageLibraryAndFallsBackToTheGene
 
     EXPECT_EQ(L"Exchange hat die Unified-Groups-Anfrage als ung\u00fcltig abgelehnt.", LoadResourceString(4265));
     EXPECT_EQ(L"Der Webdienst von Quorval KOVA hat einen Fehler gemeldet.", LoadResourceString(4041));
-    // Not translated: the common library's text.
+    // Not in the language library: the common library's text.
     EXPECT_EQ(L"The server reported an RPC failure.", LoadResourceString(4043));
 }
 

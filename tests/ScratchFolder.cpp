@@ -1,6 +1,6 @@
 #include "ScratchFolder.h"
 
-#include "UniqueHandles.h"
+#include "QuorvalCommon/UniqueHandles.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>

@@ -3,8 +3,8 @@
 //   --gtest_also_run_disabled_tests --gtest_filter='*SendWaitBenchmark*'
 #include "TransportTestSupport.h"
 
-#include "LSBaseWS.h"
-#include "MsxmlPtrs.h"
+#include "KOVACommon/http/LSBaseWS.h"
+#include "KOVACommon/xml/MsxmlPtrs.h"
 
 #include <gtest/gtest.h>
 #include <iostream>

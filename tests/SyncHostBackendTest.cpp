@@ -6,7 +6,7 @@
 #include "ComponentRegistration.h"
 #include "EwsSimClient.h"
 #include "GroupsSimulator.h"
-#include "LSSetting.h"
+#include "QuorvalCommon/LSSetting.h"
 #include "RegistrySnapshot.h"
 #include "TestFiles.h"
 #include "TokenLibraryStandIn.h"

@@ -5,11 +5,11 @@
 
 #include "ComponentRegistration.h"
 #include "EwsSimClient.h"
-#include "LSSetting.h"
+#include "QuorvalCommon/LSSetting.h"
+#include "QuorvalCommon/UniqueHandles.h"
 #include "RegistryTestGuards.h"
 #include "TestFiles.h"
 #include "TokenLibraryStandIn.h"
-#include "UniqueHandles.h"
 #include "UserSettingGuard.h"
 #include "WindowsProcess.h"
 

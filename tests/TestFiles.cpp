@@ -1,6 +1,6 @@
 #include "TestFiles.h"
 
-#include "LSSetting.h"
+#include "QuorvalCommon/LSSetting.h"
 
 std::wstring TestProgramFolder()
 {

@@ -1,6 +1,6 @@
 #include "TokenLibraryStandIn.h"
 
-#include "UniqueHandles.h"
+#include "QuorvalCommon/UniqueHandles.h"
 
 #include <vector>
 

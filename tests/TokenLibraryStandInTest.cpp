@@ -1,10 +1,10 @@
 // The token library stand-in as an independent COM server: registered in the
 // prefix, apartment-threaded, and dual (its IDispatch answers from its own
 // embedded type library in the method order the component relies on).
-#include "LSGetAuthTokens.h"
+#include "KOVACommon/auth/LSGetAuthTokens.h"
 
+#include "QuorvalCommon/UniqueHandles.h"
 #include "TokenLibraryStandIn.h"
-#include "UniqueHandles.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,13 @@
 #include "TransportTestSupport.h"
 
-#include "CStdStr.h"
-#include "LSBaseWS.h"
-#include "LSHttpError.h"
+#include "KOVACommon/LSHttpRequestFactory.h"
+#include "KOVACommon/http/LSBaseWS.h"
+#include "KOVACommon/http/LSHttpError.h"
 #include "LSOnceValueAccess.h"
-#include "LSSetting.h"
-#include "LSTiming.h"
-#include "UniqueHandles.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSSetting.h"
+#include "QuorvalCommon/LSTiming.h"
+#include "QuorvalCommon/UniqueHandles.h"
 
 #include <ctime>
 
@@ -73,7 +74,7 @@ void SimulatorTest::TearDown()
 
 ILSHttpRequestPtr SimulatorTest::OpenEws()
 {
-    ILSHttpRequestPtr request = CLSBaseWS::OpenRequest(EwsSimClient::EwsUrl(), L"POST", true);
+    ILSHttpRequestPtr request = LSHttpRequestFactory::OpenRequest(EwsSimClient::EwsUrl(), L"POST", true);
     request->SetRequestHeader(L"Authorization", L"Bearer test-token");
     return request;
 }

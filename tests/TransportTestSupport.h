@@ -3,9 +3,9 @@
 // and the once-read settings, a virtual clock, a host informer, and helpers
 // to run one exchange.
 #include "EwsSimClient.h"
-#include "ILSHttpRequest.h"
-#include "LSHostShutdownInformer.h"
+#include "KOVACommon/http/ILSHttpRequest.h"
 #include "UserSettingGuard.h"
+#include "external/HostObjects/LSHostShutdownInformer.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

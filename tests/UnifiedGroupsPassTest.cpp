@@ -2,25 +2,26 @@
 // token library stand-in and the EWS simulator. What the host reads back is
 // compared with the simulator's dataset, and what went over the wire with the
 // simulator's request log.
-#include "CKOVAUnifiedGroupsSync.h"
+#include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
 
 #include "ComponentRegistration.h"
 #include "GroupsSimulator.h"
-#include "LSHostPropertyMap.h"
-#include "LSHostShutdownInformer.h"
+#include "KOVACommon/host/LSPropertyNames.h"
+#include "KOVACommon/http/LSHttpError.h"
+#include "KOVACommon/replay/LSReplayRequestBase.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsUnifiedGroups.h"
 #include "LSDiagAccess.h"
-#include "LSHttpError.h"
-#include "LSHttpRequestMockBase.h"
 #include "LSOutlookInfoAccess.h"
-#include "LSPropertyNames.h"
 #include "LSResourceLibrariesAccess.h"
-#include "LSSetting.h"
 #include "LogCapture.h"
+#include "QuorvalCommon/LSSetting.h"
 #include "ScratchFolder.h"
-#include "UserSettingGuard.h"
 #include "TokenLibraryStandIn.h"
 #include "TransportTestSupport.h"
+#include "UserSettingGuard.h"
 #include "VirtualSleep.h"
+#include "external/HostObjects/LSHostPropertyMap.h"
+#include "external/HostObjects/LSHostShutdownInformer.h"
 
 #include <gtest/gtest.h>
 
@@ -345,8 +346,8 @@ TEST_F(GroupsPassTest, AServiceRootWithoutTrailingSlashReachesTheSameEndpoint)
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     for (const SimRequest& request : m_sim.Requests())
         EXPECT_EQ(EwsPath, request.path);
-    EXPECT_EQ(L"http://h/EWS/Exchange.asmx", LSUnifiedGroups::EndpointFor(L"http://h/"));
-    EXPECT_EQ(L"http://h\\/EWS/Exchange.asmx", LSUnifiedGroups::EndpointFor(L"http://h\\"));
+    EXPECT_EQ(L"http://h/EWS/Exchange.asmx", LSEwsUnifiedGroups::EndpointFor(L"http://h/"));
+    EXPECT_EQ(L"http://h\\/EWS/Exchange.asmx", LSEwsUnifiedGroups::EndpointFor(L"http://h\\"));
 }
 
 TEST_F(GroupsPassTest, ARefusedFirstTokenRepeatsTheListingWithTheSecondForAllRequests)
@@ -375,7 +376,7 @@ TEST_F(GroupsPassTest, TwoRefusalsEndThePassWithTheHttpErrorAndKeepThePreviousLi
     ExpectItemsOfDataset(3);
     EXPECT_EQ(2u, m_sim.Requests().size());
 
-    LSUnifiedGroups client(L"client", L"C:\\cache.db");
+    LSEwsUnifiedGroups client(L"client", L"C:\\cache.db");
     try
     {
         client.GetCurrentGroups(GroupsSimulator::ServiceRoot(), L"Files", m_informer);
@@ -721,9 +722,9 @@ TEST_F(GroupsPassTest, ARecordedPassReplaysWithoutTheServer)
     base.SetString(folder.Path());
     config.SetString(L"pass 1");
     mode.SetDword(1);
-    const uint32_t first = LSHttpRequestMocks::LSHttpRequestMockBase::ExchangeCount() + 1;
+    const uint32_t first = LSRequestReplay::LSReplayRequestBase::ExchangeCount() + 1;
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-    const uint32_t count = LSHttpRequestMocks::LSHttpRequestMockBase::ExchangeCount() + 1 - first;
+    const uint32_t count = LSRequestReplay::LSReplayRequestBase::ExchangeCount() + 1 - first;
     const size_t sent = m_sim.Requests().size();
     ASSERT_EQ(sent, count);
     const std::wstring sub = folder / L"pass_1";

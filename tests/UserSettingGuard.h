@@ -1,7 +1,7 @@
 #pragma once
 // One value of the user's settings key, changed for a test and put back
 // afterwards.
-#include "LSSetting.h"
+#include "QuorvalCommon/LSSetting.h"
 #include "RegistryTestGuards.h"
 
 class UserSettingGuard : public RegistryValueGuard

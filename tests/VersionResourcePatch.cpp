@@ -1,6 +1,6 @@
 #include "VersionResourcePatch.h"
 
-#include "UniqueHandles.h"
+#include "QuorvalCommon/UniqueHandles.h"
 
 #include <windows.h>
 #include <cstring>

@@ -1,7 +1,7 @@
 #pragma once
 // Replaces LSTiming's sleep with one that only records the requested waits, so
 // tests of polling loops never wait them out. Restores the real clock at the end.
-#include "LSTiming.h"
+#include "QuorvalCommon/LSTiming.h"
 
 #include <windows.h>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "WindowsProcess.h"
 
+#include "QuorvalCommon/UniqueHandles.h"
 #include "TestFiles.h"
-#include "UniqueHandles.h"
 
 #include <windows.h>
 #include <thread>

@@ -1,10 +1,10 @@
-#include "LSAutoGroupSource.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/LSAutoGroupSource.h"
 
-#include "CStdStr.h"
-#include "LSListingRefused.h"
-#include "LSListingTooLarge.h"
-#include "LSLog.h"
-#include "LSSetting.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/LSListingRefused.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/LSListingTooLarge.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSSetting.h"
 
 namespace {
 

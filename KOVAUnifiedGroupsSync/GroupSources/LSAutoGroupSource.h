@@ -6,7 +6,7 @@
 // GroupsLimit). Any other failure fails the pass with no switch. The service that
 // produced the list is remembered in the user's settings, read at every pass,
 // so the next pass (in this process or another) asks it first.
-#include "LSGroupSource.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/LSGroupSource.h"
 
 #include <memory>
 

@@ -1,12 +1,13 @@
-#include "LSGroupSource.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/LSGroupSource.h"
 
-#include "CStdStr.h"
-#include "LSAutoGroupSource.h"
-#include "LSGraphUnifiedGroups.h"
-#include "LSLog.h"
-#include "LSSecureAddress.h"
-#include "LSSetting.h"
-#include "hresult_exception.h"
+#include "KOVACommon/http/LSSecureAddress.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/LSAutoGroupSource.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsUnifiedGroups.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/graph/LSGraphUnifiedGroups.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSSetting.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 namespace {
 
@@ -56,8 +57,8 @@ private:
 
 std::unique_ptr<LSGroupSource> EwsSource(const LSGroupSourceSettings& settings)
 {
-    return std::make_unique<LSServiceGroupSource<LSUnifiedGroups>>(settings, &LSGroupSourceSettings::ewsServiceRoot,
-                                                                   LSGroupSource::EwsService);
+    return std::make_unique<LSServiceGroupSource<LSEwsUnifiedGroups>>(
+        settings, &LSGroupSourceSettings::ewsServiceRoot, LSGroupSource::EwsService);
 }
 
 std::unique_ptr<LSGroupSource> GraphSource(const LSGroupSourceSettings& settings)

@@ -2,7 +2,8 @@
 // Where the filter's group list comes from: EWS, Microsoft Graph, or the
 // "Auto" rule over the two. Chosen by KOVAUnifiedGroups.Backend; the filter
 // only asks the source and replaces its list with the answer.
-#include "LSUnifiedGroups.h"
+#include "KOVACommon/host/KOVASyncBasicsPtrs.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/LSGroupRecords.h"
 
 #include <memory>
 #include <string>
@@ -20,8 +21,8 @@ struct LSGroupSourceSettings
 class LSGroupSource
 {
 public:
-    using Group = LSUnifiedGroups::LSUnifiedGroup;
-    using GroupList = LSUnifiedGroups::LSGroupList;
+    using Group = LSUnifiedGroup;
+    using GroupList = LSGroupList;
     enum class Kind { Auto, Ews, Graph };
 
     virtual ~LSGroupSource() = default;

@@ -1,6 +1,6 @@
-#include "LSLibraryAddress.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/LSLibraryAddress.h"
 
-#include "LSSecureAddress.h"
+#include "KOVACommon/http/LSSecureAddress.h"
 
 #include <optional>
 

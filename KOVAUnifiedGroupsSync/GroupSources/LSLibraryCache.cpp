@@ -1,8 +1,8 @@
-#include "LSLibraryCache.h"
+#include "KOVAUnifiedGroupsSync/GroupSources/LSLibraryCache.h"
 
-#include "LSLog.h"
-#include "LSSetting.h"
-#include "LSTiming.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSSetting.h"
+#include "QuorvalCommon/LSTiming.h"
 
 #include <algorithm>
 #include <cstring>

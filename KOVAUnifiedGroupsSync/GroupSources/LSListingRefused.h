@@ -4,7 +4,7 @@
 // answers EWS for a tenant that blocks it (403) or where it is switched off
 // (404), so another service may be asked instead. Caught as LSHttpError it
 // is the same failure.
-#include "LSHttpError.h"
+#include "KOVACommon/http/LSHttpError.h"
 
 class LSListingRefused : public LSHttpError
 {

@@ -3,7 +3,7 @@
 // at most the GroupsLimit it is asked for and has no further pages, so a user
 // in more groups gets a cut list. Fails the pass like any incomplete answer;
 // the Auto rule asks a service that pages instead.
-#include "hresult_exception.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 class LSListingTooLarge : public hresult_exception
 {

@@ -2,7 +2,7 @@
 // The COM server module: start-up duties of a class-object request, the
 // object map of the three served classes with their cached class factories,
 // and self-registration machine-wide or for the current user.
-#include "LSObjectMapEntry.h"
+#include "KOVAUnifiedGroupsSync/Module/LSObjectMapEntry.h"
 
 #include <windows.h>
 #include <array>

@@ -1,5 +1,5 @@
 // The DLL's entry points; the module object does the work.
-#include "CKOVAUnifiedGroupsSyncModule.h"
+#include "KOVAUnifiedGroupsSync/Module/CKOVAUnifiedGroupsSyncModule.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
-#include "LSClassFactory.h"
+#include "KOVAUnifiedGroupsSync/Module/LSClassFactory.h"
 
-#include "HandleInterfaceException.h"
-#include "LSModuleLock.h"
+#include "QuorvalCommon/HandleInterfaceException.h"
+#include "QuorvalCommon/LSModuleLock.h"
 
 STDMETHODIMP LSClassFactory::QueryInterface(REFIID riid, void** result)
 {

@@ -1,7 +1,7 @@
 #pragma once
 // The class object of one class: standalone and aggregated creation, and
 // LockServer on the module's lock count.
-#include "LSObjectMapEntry.h"
+#include "KOVAUnifiedGroupsSync/Module/LSObjectMapEntry.h"
 
 #include <unknwn.h>
 

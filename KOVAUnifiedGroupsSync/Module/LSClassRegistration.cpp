@@ -1,7 +1,7 @@
-#include "LSClassRegistration.h"
+#include "KOVAUnifiedGroupsSync/Module/LSClassRegistration.h"
 
-#include "CKOVAUnifiedGroupsSync.h"
-#include "LSRegistryKey.h"
+#include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
+#include "KOVAUnifiedGroupsSync/Module/LSRegistryKey.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // The registry entries of one served class under a classes root
 // (HKLM\Software\Classes, or HKCU\Software\Classes per user): its ProgID, its
 // version-independent ProgID and its CLSID key.
-#include "LSObjectMapEntry.h"
+#include "KOVAUnifiedGroupsSync/Module/LSObjectMapEntry.h"
 
 #include <windows.h>
 #include <string>

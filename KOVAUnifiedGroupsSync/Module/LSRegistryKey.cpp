@@ -1,6 +1,6 @@
-#include "LSRegistryKey.h"
+#include "KOVAUnifiedGroupsSync/Module/LSRegistryKey.h"
 
-#include "hresult_exception.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 namespace {
 

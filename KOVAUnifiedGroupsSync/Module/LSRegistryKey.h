@@ -1,7 +1,7 @@
 #pragma once
 // The few registry operations self-registration needs. Failures throw
 // hresult_exception with the Windows error as an HRESULT.
-#include "UniqueHandles.h"
+#include "QuorvalCommon/UniqueHandles.h"
 
 #include <windows.h>
 #include <string>

@@ -1,6 +1,6 @@
-#include "LSTypeLibraryRegistration.h"
+#include "KOVAUnifiedGroupsSync/Module/LSTypeLibraryRegistration.h"
 
-#include "hresult_exception.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 #include <windows.h>
 #include <comdef.h>

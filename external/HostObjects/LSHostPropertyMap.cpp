@@ -1,6 +1,6 @@
-#include "LSHostPropertyMap.h"
+#include "external/HostObjects/LSHostPropertyMap.h"
 
-#include "CStdStr.h"
+#include "QuorvalCommon/CStdStr.h"
 
 LSHostPropertyMap* LSHostPropertyMap::Create()
 {

@@ -1,8 +1,8 @@
 #pragma once
 // A host property map for tests and tools: records every call in order, can
 // fail a chosen write, and answers reads from preset or written values.
-#include "KOVASyncBasicsPtrs.h"
-#include "LSComObject.h"
+#include "KOVACommon/host/KOVASyncBasicsPtrs.h"
+#include "QuorvalCommon/LSComObject.h"
 
 #include <windows.h>
 #include <map>

@@ -1,4 +1,4 @@
-#include "LSHostShutdownInformer.h"
+#include "external/HostObjects/LSHostShutdownInformer.h"
 
 #include <string>
 

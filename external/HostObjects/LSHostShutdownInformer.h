@@ -2,8 +2,8 @@
 // A host shutdown informer for tests and tools: scriptable answers, counted
 // notifications, optional failures of its calls, each with error information
 // naming the call.
-#include "KOVASyncBasicsPtrs.h"
-#include "LSComObject.h"
+#include "KOVACommon/host/KOVASyncBasicsPtrs.h"
+#include "QuorvalCommon/LSComObject.h"
 
 #include <windows.h>
 #include <atomic>

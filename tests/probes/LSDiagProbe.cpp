@@ -2,8 +2,8 @@
 // once per process, so tests start this program with chosen settings and
 // under chosen executable names, then read its log file and the facts it
 // reports (argument 1: the file to write them to).
-#include "LSDiag.h"
-#include "LSLog.h"
+#include "QuorvalCommon/LSDiag.h"
+#include "QuorvalCommon/LSLog.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -1,6 +1,6 @@
 // A second source file of the probe host, so verbosity limits per module can
 // be seen to apply.
-#include "LSLog.h"
+#include "QuorvalCommon/LSLog.h"
 
 void WriteOtherDiagnosticLine()
 {

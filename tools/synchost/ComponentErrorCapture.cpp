@@ -1,8 +1,8 @@
 #include "ComponentErrorCapture.h"
 
-#include "LSSetting.h"
+#include "QuorvalCommon/LSSetting.h"
+#include "QuorvalCommon/hresult_exception.h"
 #include "RegistryValueOverride.h"
-#include "hresult_exception.h"
 
 #include <windows.h>
 #include <fcntl.h>

@@ -2,7 +2,7 @@
 // Ctrl+C asks the filter to stop, through the shutdown informer the harness
 // handed it, so the pass ends with E_ABORT and the run's settings are put
 // back. A second Ctrl+C ends the process at once.
-#include "LSHostShutdownInformer.h"
+#include "external/HostObjects/LSHostShutdownInformer.h"
 
 class ConsoleShutdown
 {

@@ -1,7 +1,7 @@
 #include "OverrideJournal.h"
 
-#include "UniqueHandles.h"
-#include "hresult_exception.h"
+#include "QuorvalCommon/UniqueHandles.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 #include <cwchar>
 

@@ -1,7 +1,7 @@
 #include "RegistryValueOverride.h"
 
 #include "OverrideJournal.h"
-#include "hresult_exception.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 RegistryValueOverride::RegistryValueOverride(const std::wstring& path, const std::wstring& name,
                                              const std::wstring& text)

@@ -3,7 +3,7 @@
 // the previous value (or its absence) comes back when the override ends, and
 // is noted in the override journal first, so that the next run puts it back
 // should this process be killed meanwhile.
-#include "UniqueHandles.h"
+#include "QuorvalCommon/UniqueHandles.h"
 
 #include <windows.h>
 #include <string>

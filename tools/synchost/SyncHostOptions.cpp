@@ -1,6 +1,6 @@
 #include "SyncHostOptions.h"
 
-#include "CStdStr.h"
+#include "QuorvalCommon/CStdStr.h"
 
 #include <functional>
 #include <map>

@@ -1,11 +1,11 @@
 #include "SyncHostPass.h"
 
-#include "KOVASyncBasicsPtrs.h"
+#include "KOVACommon/host/KOVASyncBasicsPtrs.h"
+#include "KOVACommon/host/LSPropertyNames.h"
 #include "KOVAUnifiedGroupsSync_h.h"
-#include "CStdStr.h"
-#include "LSPropertyNames.h"
-#include "LSSetting.h"
-#include "hresult_exception.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSSetting.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 #include <set>
 

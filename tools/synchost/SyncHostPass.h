@@ -3,9 +3,9 @@
 // hand it a shutdown informer, report the profile, update the folder, read
 // every item's basic and full properties, and the top folder's when a start
 // point is given.
-#include "LSHostPropertyMap.h"
-#include "LSHostShutdownInformer.h"
 #include "SyncHostOptions.h"
+#include "external/HostObjects/LSHostPropertyMap.h"
+#include "external/HostObjects/LSHostShutdownInformer.h"
 
 #include <windows.h>
 #include <functional>

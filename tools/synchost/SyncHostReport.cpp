@@ -1,7 +1,7 @@
 #include "SyncHostReport.h"
 
-#include "CStdStr.h"
-#include "HandleInterfaceException.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/HandleInterfaceException.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -3,14 +3,14 @@
 // create.
 #include "ComponentErrorCapture.h"
 #include "ConsoleShutdown.h"
-#include "HandleInterfaceException.h"
-#include "LSSetting.h"
 #include "OverrideJournal.h"
+#include "QuorvalCommon/HandleInterfaceException.h"
+#include "QuorvalCommon/LSSetting.h"
+#include "QuorvalCommon/hresult_exception.h"
 #include "RegistryValueOverride.h"
 #include "SyncHostOptions.h"
 #include "SyncHostPass.h"
 #include "SyncHostReport.h"
-#include "hresult_exception.h"
 
 #include <windows.h>
 #include <objbase.h>

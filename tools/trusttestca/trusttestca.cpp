@@ -4,7 +4,7 @@
 // out every certificate there with the same subject (the CA of an earlier
 // run), so the store never collects one test CA per run.
 // remove: takes out every certificate with that subject.
-#include "UniqueHandles.h"
+#include "QuorvalCommon/UniqueHandles.h"
 
 #include <windows.h>
 #include <wincrypt.h>

@@ -1,0 +1,174 @@
+// Sending web-service requests and the one throttling retry of an exchange.
+#include "KOVACommon/http/LSBaseWS.h"
+
+#include "KOVACommon/http/LSAnswerWait.h"
+#include "KOVACommon/http/LSDelay.h"
+#include "KOVACommon/http/LSHttpError.h"
+#include "KOVACommon/http/LSLightSync.h"
+#include "KOVACommon/http/LSRetryAfter.h"
+#include "KOVACommon/http/LSSentRequests.h"
+#include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSResourceLibraries.h"
+#include "QuorvalCommon/LSSetting.h"
+#include "QuorvalCommon/LSTiming.h"
+#include "QuorvalCommon/LogLongText.h"
+#include "QuorvalCommon/hresult_exception.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace CLSBaseWS {
+
+namespace {
+
+constexpr uint32_t MaxAttempts = 5;
+constexpr uint32_t FirstBackOffSeconds = 30;
+constexpr uint32_t BackOffCeilingSeconds = 120;
+
+_variant_t MissingParameter()
+{
+    return _variant_t(DISP_E_PARAMNOTFOUND, VT_ERROR);
+}
+
+std::wstring ActionName(ILSHttpRequest& request, const std::wstring& url)
+{
+    const CStdStr action(request.GetRequestHeader(L"SOAPAction"));
+    return action.empty() ? url : action;
+}
+
+// The host learns about the wait, so it can tell the user why nothing moves.
+void DelayBeforeRetry(ILSShutdownInformerPtr& shutdownInformer, uint32_t seconds)
+{
+    const uint64_t milliseconds = uint64_t(seconds) * 1000;
+    if (shutdownInformer)
+        ThrowIfFailedCom(shutdownInformer->BeginDelay(static_cast<long>(milliseconds)), shutdownInformer,
+                         __uuidof(ILSShutdownInformer));
+    try
+    {
+        LSDelay::InterruptibleDelay(shutdownInformer, milliseconds);
+    }
+    catch (...)
+    {
+        if (shutdownInformer)
+            shutdownInformer->EndDelay();
+        throw;
+    }
+    if (shutdownInformer)
+        ThrowIfFailedCom(shutdownInformer->EndDelay(), shutdownInformer, __uuidof(ILSShutdownInformer));
+}
+
+} // namespace
+
+bool IsThrottling(const LSHttpError& error)
+{
+    return error.Status() == 503 || error.Status() == 429 || error.Throttled();
+}
+
+namespace {
+
+_variant_t LoggedBody(const std::wstring& body)
+{
+    if (LSSetting::GetInstance().GetUserDwordConfigDetails(L"KOVA.Log.WebServiceReq", 0).value != 0)
+    {
+        LS_DIAG_LOG << "Request: ";
+        LS_LOG_LONG_DIAG(body);
+    }
+    return body.empty() ? MissingParameter() : _variant_t(CStdStr(body).ToBstr());
+}
+
+// What every attempt's sending starts with: the host hears of the activity,
+// the request gets the product's user agent.
+void PrepareSend(ILSHttpRequestPtr& request, ILSShutdownInformerPtr& shutdownInformer)
+{
+    LSSentRequests::CountOne();
+    if (shutdownInformer)
+        shutdownInformer->NotifyActivity();
+    const CStdStr userAgent = LSResourceLibraries::GetUserAgent();
+    if (!userAgent.empty())
+        ThrowIfFailedCom(request->SetRequestHeader(L"User-Agent", userAgent.ToBstr()));
+}
+
+} // namespace
+
+void StartAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body,
+                    ILSShutdownInformerPtr& shutdownInformer)
+{
+    const _variant_t bodyVariant = LoggedBody(body);
+    PrepareSend(request, shutdownInformer);
+    request->StartSend(url, bodyVariant, shutdownInformer);
+}
+
+void PerformAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body,
+                      ILSShutdownInformerPtr& shutdownInformer)
+{
+    const uint64_t start = GetTickCount64();
+    const bool timed = LSDiag::PerfEnabled();
+    const std::wstring action = timed ? ActionName(*request, url) : std::wstring();
+
+    StartAsyncSend(request, url, body, shutdownInformer);
+    LSAnswerWait::WaitForAnswer(*request, url, shutdownInformer);
+    request->FinishSend(url, shutdownInformer, LSAnswerChecks{});
+
+    if (timed)
+    {
+        LS_PERF_LOG << "|" << "CLSBaseWS::PerformAsyncSend" << "|PERF|" << "End|" << GetTickCount64() - start
+                    << "|1|WS|" << ToLogText(action);
+    }
+}
+
+ILSHttpRequestPtr Exchange(const RequestOpener& open, const std::wstring& url, const std::wstring& body,
+                           ILSShutdownInformerPtr& shutdownInformer, const AnswerReader& read)
+{
+    ILSHttpRequestPtr answered;
+    RetryOnServerUnavailable(shutdownInformer, [&] {
+        ILSHttpRequestPtr request = open();
+        PerformAsyncSend(request, url, body, shutdownInformer);
+        if (read)
+            read(*request);
+        answered = std::move(request);
+    });
+    return answered;
+}
+
+void RetryOnServerUnavailable(ILSShutdownInformerPtr& shutdownInformer, const std::function<void()>& attempt)
+{
+    uint32_t backOffSeconds = FirstBackOffSeconds;
+    for (uint32_t retryCount = 0;; ++retryCount)
+    {
+        try
+        {
+            attempt();
+            return;
+        }
+        catch (const LSHttpError& error)
+        {
+            if (!IsThrottling(error))
+                throw;
+            LSLightSync::EnableLightSync();
+            if (retryCount + 1 >= MaxAttempts)
+            {
+                LS_ERROR_LOG << "Server unavailable - exceeded retries";
+                throw;
+            }
+            // A longer wait would hold the host's thread for minutes: the
+            // answer stands, and the host's next pass tries again.
+            if (error.RetryAfter() > LSRetryAfter::LongestWaitSeconds)
+            {
+                LS_ERROR_LOG << "Server unavailable - asked to wait " << error.RetryAfter()
+                             << " seconds, more than " << LSRetryAfter::LongestWaitSeconds << "; not retrying";
+                throw;
+            }
+            uint32_t delaySeconds = error.RetryAfter();
+            if (delaySeconds == 0)
+            {
+                delaySeconds = backOffSeconds;
+                backOffSeconds = std::min(backOffSeconds * 2, BackOffCeilingSeconds);
+            }
+            LS_ERROR_LOG << "Server unavailable - " << retryCount << " delaying " << delaySeconds;
+            DelayBeforeRetry(shutdownInformer, delaySeconds);
+        }
+    }
+}
+
+} // namespace CLSBaseWS
