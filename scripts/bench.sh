@@ -12,7 +12,7 @@
 # every timed row; only the memory and load/unload rows, which time nothing,
 # run against it with quick acknowledgements, so they take minutes less.
 #
-#   scripts/bench.sh    (BENCH_PASSES=5 BENCH_LATENCY_PASSES=3 BENCH_LATENCY_MS=100 BENCH_SYNCHOST_RUNS=5
+#   scripts/bench.sh    (BENCH_PASSES=5 BENCH_LATENCY_PASSES=3 BENCH_LATENCY_MS=100 BENCH_SYNCHOST_RUNS=5 BENCH_STARTUP_RUNS=9
 #                        BENCH_MEMORY_PASSES=200 BENCH_MEMORY_GROUPS=20 BENCH_UNLOAD_CYCLES=200)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -25,6 +25,7 @@ memory_groups=${BENCH_MEMORY_GROUPS:-20}
 latency_passes=${BENCH_LATENCY_PASSES:-3}
 latency_ms=${BENCH_LATENCY_MS:-100}
 synchost_runs=${BENCH_SYNCHOST_RUNS:-5}
+startup_runs=${BENCH_STARTUP_RUNS:-9}
 unload_cycles=${BENCH_UNLOAD_CYCLES:-200}
 
 step() { echo "bench: $*" >&2; }
@@ -197,7 +198,7 @@ set_client
 # program: its own start-up (process start to its main) is shown apart.
 # A host finds the filter's settings in place when it starts: the service
 # root is set here, before the processes, not by them.
-step "start-up: $synchost_runs component processes and as many floor client processes, N=20"
+step "start-up: $startup_runs component processes over each platform object and as many floor client processes, N=20"
 start_simulator 20
 quietly run reg add "$user_key" /v KOVAUnifiedGroups.Resource /t REG_SZ /d "$url/" /f
 median() { sort -n | awk '{ a[NR] = $1 } END { printf "%.1f", a[int((NR + 1) / 2)] }'; }
@@ -207,14 +208,14 @@ declare -A startup_figures
 # process start to first request; to main; main to the COM apartment;
 # apartment to first request; the component's also split at the filter's
 # creation (load to folder update) and the folder update (to first request).
-startup_spans() { # program(component|floor) figures first-arrival
+startup_spans() { # program(component|xmlhttp|floor) figures first-arrival
   local p m a
   p=$(figure process_epoch_ms "$2") m=$(figure main_epoch_ms "$2") a=$(figure apartment_epoch_ms "$2")
   startup_figures[$1,total]+="$(since "$3" "$p") "
   startup_figures[$1,main]+="$(since "$m" "$p") "
   startup_figures[$1,com]+="$(since "$a" "$m") "
   startup_figures[$1,own]+="$(since "$3" "$a") "
-  [ "$1" = component ] || return 0
+  [ "$1" = floor ] && return 0
   startup_figures[$1,create]+="$(since "$(figure update_epoch_ms "$2")" "$(figure load_epoch_ms "$2")") "
   startup_figures[$1,update]+="$(since "$3" "$(figure update_epoch_ms "$2")") "
 }
@@ -222,13 +223,20 @@ startup_median() { printf '%s\n' ${startup_figures[$1,$2]} | median; } # program
 control POST requests/clear >/dev/null
 bench startup >/dev/null
 write_envelopes 21
-for _ in $(seq "$synchost_runs"); do
+# The component over XMLHTTP as well, the floor client's platform object: what
+# is left between the two is the component's own path, the rest is WinHTTP's.
+for _ in $(seq "$startup_runs"); do
   control POST requests/clear >/dev/null
   startup=$(bench startup)
   startup_spans component "$startup" "$(first_request_epoch_ms)"
   control POST requests/clear >/dev/null
   floor_startup=$(bench floor "$url" "$(winepath -w "$work/envelopes" 2>/dev/null)" 1)
   startup_spans floor "$floor_startup" "$(first_request_epoch_ms)"
+  set_client XMLHTTP
+  control POST requests/clear >/dev/null
+  startup=$(bench startup)
+  startup_spans xmlhttp "$startup" "$(first_request_epoch_ms)"
+  set_client
 done
 
 # Under real latency: every answer waits; the latency floor is the round trips
@@ -384,7 +392,7 @@ for n in 50 200 1000; do
 done
 echo "(Microsoft Graph path, KOVAUnifiedGroups.Backend = Graph: median of $passes passes with each platform object)"
 echo
-echo "start-up to the first request (N=20, median of $synchost_runs processes each, alternating; the service root set"
+echo "start-up to the first request (N=20, median of $startup_runs processes each, alternating; the service root set"
 echo "before the processes start, as a host finds it; the default platform object):"
 echo "  process start to first request $(startup_median component total) ms (floor client $(startup_median floor total) ms)"
 echo "  process start to main (the program's own start-up) $(startup_median component main) ms" \
@@ -395,6 +403,9 @@ echo "  COM apartment to first request $(startup_median component own) ms (floor
 echo "  (DLL load, start-up duties, class factory, informer, profile name) $(startup_median component create) ms," \
      "folder update to the first request"
 echo "  (settings, profile folder, token library, platform request and its send) $(startup_median component update) ms"
+echo "  the component over XMLHTTP (KOVA.Http.Client, the floor client's platform object): process start to first"
+echo "  request $(startup_median xmlhttp total) ms, COM apartment to first request $(startup_median xmlhttp own) ms" \
+     "(filter created $(startup_median xmlhttp create) ms, folder update $(startup_median xmlhttp update) ms)"
 echo
 echo "at $latency_ms ms per answer (median of $latency_passes): wall time against the latency floor (round trips x delay)"
 printf '%-6s %10s %10s %7s %10s %10s %7s %14s\n' N ews_ms floor_ms ratio graph_ms floor_ms ratio synchost_graph
