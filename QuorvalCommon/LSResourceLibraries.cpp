@@ -141,10 +141,13 @@ CStdStr GetLanguage()
     return name;
 }
 
-CStdStr FindLocalisedFile(const std::wstring& baseName, const std::wstring& extension, bool fallBack,
-                          const std::wstring& folderSetting)
+namespace {
+
+// The search of FindLocalisedFile in a language already asked for: the
+// libraries found together at attach ask the setting and the locale once.
+CStdStr FindLocalisedFileIn(const CStdStr& language, const std::wstring& baseName, const std::wstring& extension,
+                            bool fallBack, const std::wstring& folderSetting)
 {
-    const CStdStr language = GetLanguage();
     const CStdStr installFolder = InstallFolder();
     LS_DIAG_LOG << "Looking in:" << ToLogText(installFolder);
     const CStdStr folder = folderSetting.empty()
@@ -172,9 +175,9 @@ CStdStr FindLocalisedFile(const std::wstring& baseName, const std::wstring& exte
     throw hresult_exception::Com(E_INVALIDARG);
 }
 
-HMODULE LoadLanguageDll(const std::wstring& moduleName)
+HMODULE LoadLanguageDllIn(const CStdStr& language, const std::wstring& moduleName)
 {
-    const CStdStr path = FindLocalisedFile(moduleName, L"dll", false, L"");
+    const CStdStr path = FindLocalisedFileIn(language, moduleName, L"dll", false, L"");
     if (path.empty())
         return nullptr;
     HMODULE module = LoadDataOnly(path);
@@ -183,6 +186,19 @@ HMODULE LoadLanguageDll(const std::wstring& moduleName)
         LS_DIAG_LOG << "Failed loading language dll " << ToLogText(path);
     }
     return module;
+}
+
+} // namespace
+
+CStdStr FindLocalisedFile(const std::wstring& baseName, const std::wstring& extension, bool fallBack,
+                          const std::wstring& folderSetting)
+{
+    return FindLocalisedFileIn(GetLanguage(), baseName, extension, fallBack, folderSetting);
+}
+
+HMODULE LoadLanguageDll(const std::wstring& moduleName)
+{
+    return LoadLanguageDllIn(GetLanguage(), moduleName);
 }
 
 HMODULE LanguageLibrary(const std::wstring& moduleName)
@@ -196,12 +212,14 @@ namespace {
 
 // The common and the brand library are found and loaded alike; only their
 // lines differ, and only the common library's failure line names the code.
+// Without a language given, the setting and the locale are asked here.
 HMODULE LoadSharedResources(const wchar_t* baseName, const char* kind, const char* reporter, bool withErrorCode,
-                            const std::wstring& folderSetting)
+                            const std::wstring& folderSetting, const CStdStr* language)
 {
     LS_COM_BOUNDARY_BEGIN
     {
-        const CStdStr path = FindLocalisedFile(baseName, L"dll", true, folderSetting);
+        const CStdStr path = FindLocalisedFileIn(language ? *language : GetLanguage(), baseName, L"dll", true,
+                                                 folderSetting);
         if (path.empty())
         {
             LS_ERROR_LOG << "Failed loading " << kind << " resources dll - no path found";
@@ -226,16 +244,27 @@ HMODULE LoadSharedResources(const wchar_t* baseName, const char* kind, const cha
     LS_COM_BOUNDARY_END_THEN(reporter, return nullptr)
 }
 
+HMODULE LoadCommon(const std::wstring& folderSetting, const CStdStr* language)
+{
+    return LoadSharedResources(L"KOVACommonResources32", "common", "LoadUsersCommonResources", true, folderSetting,
+                               language);
+}
+
+HMODULE LoadBrand(const std::wstring& folderSetting, const CStdStr* language)
+{
+    return LoadSharedResources(L"KOVABrandResources32", "brand", "LoadBrandResources", false, folderSetting, language);
+}
+
 } // namespace
 
 HMODULE LoadUsersCommonResources(const std::wstring& folderSetting)
 {
-    return LoadSharedResources(L"KOVACommonResources32", "common", "LoadUsersCommonResources", true, folderSetting);
+    return LoadCommon(folderSetting, nullptr);
 }
 
 HMODULE LoadBrandResources(const std::wstring& folderSetting)
 {
-    return LoadSharedResources(L"KOVABrandResources32", "brand", "LoadBrandResources", false, folderSetting);
+    return LoadBrand(folderSetting, nullptr);
 }
 
 void LoadAtProcessAttach(HMODULE ownModule)
@@ -244,9 +273,10 @@ void LoadAtProcessAttach(HMODULE ownModule)
     LS_COM_BOUNDARY_BEGIN
     {
         ResourceModules& modules = Modules();
-        modules.loadedBrand.Reset(LoadBrandResources(L""));
-        modules.loadedCommon.Reset(LoadUsersCommonResources(L""));
-        modules.loadedLanguage.Reset(LoadLanguageDll(kLanguageModuleName));
+        const CStdStr language = GetLanguage();
+        modules.loadedBrand.Reset(LoadBrand(L"", &language));
+        modules.loadedCommon.Reset(LoadCommon(L"", &language));
+        modules.loadedLanguage.Reset(LoadLanguageDllIn(language, kLanguageModuleName));
         SetResourceModules(modules.loadedLanguage.Get(), ownModule, modules.loadedCommon.Get(),
                            modules.loadedBrand.Get());
         SetStringPostProcessor(&ReplaceBrandTokens);

@@ -14,6 +14,7 @@
 #
 #   scripts/bench.sh    (BENCH_PASSES=5 BENCH_LATENCY_PASSES=3 BENCH_LATENCY_MS=100 BENCH_SYNCHOST_RUNS=5 BENCH_STARTUP_RUNS=9
 #                        BENCH_MEMORY_PASSES=200 BENCH_MEMORY_GROUPS=20 BENCH_UNLOAD_CYCLES=200)
+#   BENCH_ROWS=startup scripts/bench.sh    the start-up row alone
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${KOVA_BUILD_DIR:-$here/build}
@@ -27,6 +28,8 @@ latency_ms=${BENCH_LATENCY_MS:-100}
 synchost_runs=${BENCH_SYNCHOST_RUNS:-5}
 startup_runs=${BENCH_STARTUP_RUNS:-9}
 unload_cycles=${BENCH_UNLOAD_CYCLES:-200}
+rows=${BENCH_ROWS:-all}
+case $rows in all | startup) ;; *) echo "bench: BENCH_ROWS is all or startup, not $rows" >&2; exit 2 ;; esac
 
 step() { echo "bench: $*" >&2; }
 quietly() {
@@ -143,51 +146,53 @@ for r in json.load(sys.stdin)[:count]:
 ' "$1" >"$work/envelopes"
 }
 
-# Component passes with each platform object, then the floor client, which
-# replays the exchanges of the WinHTTP passes.
-declare -A row floor_row
-component_passes() { # N client [graph]: "items exchanges median cpu min max" of $passes passes
-  set_client "$2"
-  control POST requests/clear >/dev/null
-  local out
-  out=$(bench pass "$url/" "$passes" ${3:-})
-  echo "$(figure items "$out") $(($(request_count) / passes)) $(figure median_ms "$out") $(figure cpu_ms "$out") $(figure min_ms "$out") $(figure max_ms "$out")"
-}
-for n in 50 200 1000; do
-  start_simulator "$n"
-  for client in "${clients[@]}"; do
-    step "N=$n: $passes component passes over $client"
-    row[$n,$client]=$(component_passes "$n" "$client")
-    [ "$client" = WinHTTP ] && write_envelopes "$(cut -d' ' -f2 <<<"${row[$n,$client]}")"
+if [ "$rows" = all ]; then
+  # Component passes with each platform object, then the floor client, which
+  # replays the exchanges of the WinHTTP passes.
+  declare -A row floor_row
+  component_passes() { # N client [graph]: "items exchanges median cpu min max" of $passes passes
+    set_client "$2"
+    control POST requests/clear >/dev/null
+    local out
+    out=$(bench pass "$url/" "$passes" ${3:-})
+    echo "$(figure items "$out") $(($(request_count) / passes)) $(figure median_ms "$out") $(figure cpu_ms "$out") $(figure min_ms "$out") $(figure max_ms "$out")"
+  }
+  for n in 50 200 1000; do
+    start_simulator "$n"
+    for client in "${clients[@]}"; do
+      step "N=$n: $passes component passes over $client"
+      row[$n,$client]=$(component_passes "$n" "$client")
+      [ "$client" = WinHTTP ] && write_envelopes "$(cut -d' ' -f2 <<<"${row[$n,$client]}")"
+    done
+    step "N=$n: $passes floor client passes"
+    per_pass=$(cut -d' ' -f2 <<<"${row[$n,WinHTTP]}")
+    floor=$(bench floor "$url" "$(winepath -w "$work/envelopes" 2>/dev/null)" "$passes")
+    [ "$(figure answered "$floor")" = "$per_pass" ] || step "warning: the floor got $(figure answered "$floor") of $per_pass answers"
+    floor_row[$n]="$(figure median_ms "$floor") $(figure cpu_ms "$floor") $(figure min_ms "$floor") $(figure max_ms "$floor")"
   done
-  step "N=$n: $passes floor client passes"
-  per_pass=$(cut -d' ' -f2 <<<"${row[$n,WinHTTP]}")
-  floor=$(bench floor "$url" "$(winepath -w "$work/envelopes" 2>/dev/null)" "$passes")
-  [ "$(figure answered "$floor")" = "$per_pass" ] || step "warning: the floor got $(figure answered "$floor") of $per_pass answers"
-  floor_row[$n]="$(figure median_ms "$floor") $(figure cpu_ms "$floor") $(figure min_ms "$floor") $(figure max_ms "$floor")"
-done
 
-# What the delayed acknowledgements cost each platform object: the N=200 EWS
-# passes once more against a simulator that acknowledges at once.
-declare -A quick_row
-ack_mode=quick
-start_simulator 200
-for client in "${clients[@]}"; do
-  step "N=200: $passes component passes over $client, the simulator acknowledging at once"
-  quick_row[$client]=$(component_passes 200 "$client")
-done
-ack_mode=ordinary
-
-# The same passes over Microsoft Graph: one listing page per 999 groups and one
-# batch per 20 drives instead of one details request per group.
-declare -A graph_row
-for n in 50 200 1000; do
-  start_simulator "$n"
+  # What the delayed acknowledgements cost each platform object: the N=200 EWS
+  # passes once more against a simulator that acknowledges at once.
+  declare -A quick_row
+  ack_mode=quick
+  start_simulator 200
   for client in "${clients[@]}"; do
-    step "N=$n: $passes component passes over Microsoft Graph and $client"
-    graph_row[$n,$client]=$(component_passes "$n" "$client" graph)
+    step "N=200: $passes component passes over $client, the simulator acknowledging at once"
+    quick_row[$client]=$(component_passes 200 "$client")
   done
-done
+  ack_mode=ordinary
+
+  # The same passes over Microsoft Graph: one listing page per 999 groups and one
+  # batch per 20 drives instead of one details request per group.
+  declare -A graph_row
+  for n in 50 200 1000; do
+    start_simulator "$n"
+    for client in "${clients[@]}"; do
+      step "N=$n: $passes component passes over Microsoft Graph and $client"
+      graph_row[$n,$client]=$(component_passes "$n" "$client" graph)
+    done
+  done
+fi
 # Every other row: the default platform object.
 set_client
 
@@ -238,6 +243,28 @@ for _ in $(seq "$startup_runs"); do
   startup_spans xmlhttp "$startup" "$(first_request_epoch_ms)"
   set_client
 done
+
+print_startup() {
+  echo "start-up to the first request (N=20, median of $startup_runs processes each, alternating; the service root set"
+  echo "before the processes start, as a host finds it; the default platform object):"
+  echo "  process start to first request $(startup_median component total) ms (floor client $(startup_median floor total) ms)"
+  echo "  process start to main (the program's own start-up) $(startup_median component main) ms" \
+       "(floor client $(startup_median floor main) ms), main to COM apartment $(startup_median component com) ms" \
+       "(floor client $(startup_median floor com) ms),"
+  echo "  COM apartment to first request $(startup_median component own) ms (floor client $(startup_median floor own) ms);" \
+       "of the component's: filter created and set up"
+  echo "  (DLL load, start-up duties, class factory, informer, profile name) $(startup_median component create) ms," \
+       "folder update to the first request"
+  echo "  (settings, profile folder, token library, platform request and its send) $(startup_median component update) ms"
+  echo "  the component over XMLHTTP (KOVA.Http.Client, the floor client's platform object): process start to first"
+  echo "  request $(startup_median xmlhttp total) ms, COM apartment to first request $(startup_median xmlhttp own) ms" \
+       "(filter created $(startup_median xmlhttp create) ms, folder update $(startup_median xmlhttp update) ms)"
+}
+if [ "$rows" = startup ]; then
+  echo
+  print_startup
+  exit 0
+fi
 
 # Under real latency: every answer waits; the latency floor is the round trips
 # a pass cannot avoid times that wait (EWS: the listing and one details request
@@ -392,20 +419,7 @@ for n in 50 200 1000; do
 done
 echo "(Microsoft Graph path, KOVAUnifiedGroups.Backend = Graph: median of $passes passes with each platform object)"
 echo
-echo "start-up to the first request (N=20, median of $startup_runs processes each, alternating; the service root set"
-echo "before the processes start, as a host finds it; the default platform object):"
-echo "  process start to first request $(startup_median component total) ms (floor client $(startup_median floor total) ms)"
-echo "  process start to main (the program's own start-up) $(startup_median component main) ms" \
-     "(floor client $(startup_median floor main) ms), main to COM apartment $(startup_median component com) ms" \
-     "(floor client $(startup_median floor com) ms),"
-echo "  COM apartment to first request $(startup_median component own) ms (floor client $(startup_median floor own) ms);" \
-     "of the component's: filter created and set up"
-echo "  (DLL load, start-up duties, class factory, informer, profile name) $(startup_median component create) ms," \
-     "folder update to the first request"
-echo "  (settings, profile folder, token library, platform request and its send) $(startup_median component update) ms"
-echo "  the component over XMLHTTP (KOVA.Http.Client, the floor client's platform object): process start to first"
-echo "  request $(startup_median xmlhttp total) ms, COM apartment to first request $(startup_median xmlhttp own) ms" \
-     "(filter created $(startup_median xmlhttp create) ms, folder update $(startup_median xmlhttp update) ms)"
+print_startup
 echo
 echo "at $latency_ms ms per answer (median of $latency_passes): wall time against the latency floor (round trips x delay)"
 printf '%-6s %10s %10s %7s %10s %10s %7s %14s\n' N ews_ms floor_ms ratio graph_ms floor_ms ratio synchost_graph
