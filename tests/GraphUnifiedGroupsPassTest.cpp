@@ -1,99 +1,23 @@
-// Enumeration passes over Microsoft Graph: the filter, a host folder map and
-// informer, the token library stand-in and the simulator's Graph endpoints.
-// The host must see the same items as over EWS; the request log shows the
-// listing pages and the drive batches that went over the wire.
-#include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
-#include "LSOnceValueAccess.h"
-
-#include "GroupsSimulator.h"
+// Enumeration passes over Microsoft Graph, and over both services. The host
+// must see the same items as over EWS; the request log shows the listing
+// pages and the drive batches that went over the wire.
+#include "GroupsPassFixture.h"
 #include "KOVACommon/auth/LSAuthRegistrations.h"
 #include "KOVACommon/auth/LSGetAuthTokens.h"
 #include "KOVACommon/host/LSPropertyNames.h"
-#include "KOVACommon/http/LSHttpRequest.h"
 #include "KOVACommon/http/LSInFlightRequests.h"
-#include "KOVAUnifiedGroupsSync/GroupSources/LSAutoGroupSource.h"
-#include "KOVAUnifiedGroupsSync/GroupSources/LSLibraryCache.h"
+#include "LSOnceValueAccess.h"
 #include "LSOutlookInfoAccess.h"
-#include "LSResourceLibrariesAccess.h"
-#include "LogCapture.h"
 #include "ScratchFolder.h"
-#include "TokenLibraryStandIn.h"
-#include "TransportTestSupport.h"
-#include "UserSettingGuard.h"
-#include "external/HostObjects/LSHostPropertyMap.h"
-#include "external/HostObjects/LSHostShutdownInformer.h"
 
-#include <gtest/gtest.h>
 #include <algorithm>
-#include <cwctype>
-#include <wininet.h>
-
-_COM_SMARTPTR_TYPEDEF(IKOVAWaitingGroups, __uuidof(IKOVAWaitingGroups));
 
 namespace {
-
-const std::wstring FirstToken = L"graph-first-token-51c0";
-const std::wstring SecondToken = L"graph-second-token-9e2d";
-const std::string ListingPath = "/v1.0/me/memberOf/microsoft.graph.group";
-const std::string ListingQuery = "$select=id,displayName,groupTypes&$top=999";
-const std::string BatchPath = "/v1.0/$batch";
-const HRESULT InvalidData = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
 
 // Both simulated services lie at one origin, so their tokens have one scope.
 std::wstring SimScope()
 {
     return GroupsSimulator::ServiceRoot() + L".default";
-}
-
-SimGroup Group(const std::wstring& id, const std::wstring& name, const std::wstring& site)
-{
-    return {id, name,
-            {{L"Conversations", L"https://outlook.office365.com/groups/" + site},
-             {L"Files", L"https://contoso.sharepoint.com/sites/" + site + L"/Shared%20Documents"}}};
-}
-
-// Unified groups with a security group between them, which only Graph lists.
-std::vector<SimGroup> Dataset()
-{
-    SimGroup security = Group(L"5e6f7a8b-9c0d-4e1f-8a2b-3c4d5e6f7a8b", L"IT-Sicherheit", L"security");
-    security.unified = false;
-    return {Group(L"2f1c5b7e-9a3d-4e6f-8b1a-0c2d3e4f5a6b", L"\u00c9quipe Finance", L"finance"), security,
-            Group(L"8c9d0e1f-2a3b-4c5d-9e6f-7a8b9c0d1e2f", L"R&D <Labs>", L"rd"),
-            Group(L"a1b2c3d4-e5f6-4789-abcd-ef0123456789", L"\u65e5\u672c\u30c1\u30fc\u30e0", L"nihon")};
-}
-
-std::vector<SimGroup> ManyGroups(size_t count)
-{
-    std::vector<SimGroup> groups;
-    for (size_t i = 0; i < count; ++i)
-        groups.push_back(Group(CStdStr::Format(L"0000%04x-0000-4000-8000-00000000%04x", unsigned(i), unsigned(i)),
-                               CStdStr::Format(L"Group %u", unsigned(i)), CStdStr::Format(L"g%u", unsigned(i))));
-    return groups;
-}
-
-std::vector<std::string> SubRequestUrls(const SimRequest& batch)
-{
-    std::vector<std::string> urls;
-    const nlohmann::json body = nlohmann::json::parse(batch.body);
-    for (const nlohmann::json& request : body.at("requests"))
-    {
-        EXPECT_EQ("GET", request.at("method").get<std::string>());
-        urls.push_back(request.at("url").get<std::string>());
-    }
-    return urls;
-}
-
-std::string DriveUrl(const SimGroup& group)
-{
-    return "groups/" + Utf8(group.id) + "/drive?$select=webUrl";
-}
-
-std::wstring RegistryForm(const std::wstring& id)
-{
-    std::wstring text = L"{" + id + L"}";
-    for (wchar_t& c : text)
-        c = static_cast<wchar_t>(towupper(c));
-    return text;
 }
 
 // A JSON string of ASCII text.
@@ -130,124 +54,6 @@ bool NoneKept()
     return LSInFlightRequests::KeptCount() == 0;
 }
 
-size_t CountPath(const std::vector<SimRequest>& requests, const std::string& path)
-{
-    size_t count = 0;
-    for (const SimRequest& request : requests)
-        count += request.path == path ? 1 : 0;
-    return count;
-}
-
-class GraphPassTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        LSOutlookInfoAccess::Reset();
-        LSResourceLibraries::LoadAtProcessAttach(nullptr);
-        m_resource.SetString(GroupsSimulator::ServiceRoot());
-        m_graphRoot.SetString(GroupsSimulator::GraphRoot());
-        m_backend.SetString(L"Graph");
-        m_forcedVersion.SetString(L"16");
-        m_clientId.Delete();
-        m_groupResourceName.Delete();
-        m_lightSyncEnd.Delete();
-        m_autoBackend.Delete();
-        m_libraryRefreshHours.SetDword(0); // these cases count every library request of every pass
-        GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(Dataset());
-        m_library.SetToken(1, FirstToken);
-        m_library.SetToken(2, SecondToken);
-
-        ASSERT_EQ(S_OK, CKOVAUnifiedGroupsSync::CreateInstance(nullptr, __uuidof(ILSSyncFilter2),
-                                                              reinterpret_cast<void**>(&m_filter)));
-        ASSERT_EQ(S_OK, ILSNeedsShutdownInfoPtr(m_filter)->SetShutdownInformer(m_informer.Pointer()));
-        ASSERT_EQ(S_OK, m_filter->SetCurrentProfileName(_bstr_t(L"Graph Profile")));
-        m_folder->Preset(static_cast<const wchar_t*>(LSPropertyNames::Tenbrid_FolderLocation),
-                         L"https://contoso.sharepoint.com!UnifiedGroups");
-    }
-
-    void TearDown() override
-    {
-        if (!LSOutlookInfo::GetProfileFilePath(L"").empty())
-            RemoveTree(LSOutlookInfo::GetProfileFilePath(L""));
-        LSOutlookInfoAccess::Reset();
-        LSResourceLibrariesAccess::Reset();
-        GroupsSimulator::Reset();
-    }
-
-    HRESULT RunPass() { return m_filter->PreContentSyncFolderUpdate(m_folder.Interface()); }
-
-    USHORT ItemCount()
-    {
-        USHORT count = 0xFFFF;
-        EXPECT_EQ(S_OK, m_filter->get_ItemCount(&count));
-        return count;
-    }
-
-    // Everything the host writes for each item, and the deletion check of its key.
-    std::vector<std::wstring> HostItems()
-    {
-        std::vector<std::wstring> lines;
-        const USHORT count = ItemCount();
-        for (USHORT i = 0; i < count; ++i)
-        {
-            LSHostPropertyMapHolder basic;
-            LSHostPropertyMapHolder full;
-            EXPECT_EQ(S_OK, m_filter->GetItemBasicProps(i, basic.Interface()));
-            EXPECT_EQ(S_OK, m_filter->SetItemProperties(i, full.Interface()));
-            for (LSHostPropertyMap* map : {basic.operator->(), full.operator->()})
-                for (const LSHostPropertyMap::Call& call : map->Calls())
-                    lines.push_back(std::to_wstring(i) + L" " + call.method + L" " + call.name + L"=" + call.value);
-            const HRESULT deleted = ILSManualDeletionsSyncFilterPtr(m_filter)->IsDeleted(
-                _bstr_t(basic->Text(L"UniqueId").c_str()), 0);
-            lines.push_back(std::to_wstring(i) + L" IsDeleted=" + std::to_wstring(deleted));
-        }
-        return lines;
-    }
-
-    // The unified groups of the dataset, as the host sees them.
-    void ExpectUnifiedItems(const std::vector<SimGroup>& groups)
-    {
-        std::vector<const SimGroup*> unified;
-        for (const SimGroup& group : groups)
-            if (group.unified)
-                unified.push_back(&group);
-        ASSERT_EQ(unified.size(), ItemCount());
-        for (USHORT i = 0; i < unified.size(); ++i)
-        {
-            LSHostPropertyMapHolder full;
-            ASSERT_EQ(S_OK, m_filter->SetItemProperties(i, full.Interface()));
-            EXPECT_EQ(RegistryForm(unified[i]->id), full->Text(L"ows-ID"));
-            EXPECT_EQ(unified[i]->displayName, full->Text(L"ows-Title"));
-            EXPECT_EQ(unified[i]->resources[1].second, full->Text(L"ows-Location"));
-        }
-    }
-
-    std::wstring LastScope()
-    {
-        const std::wstring arguments = m_library.StartAcquireArguments(m_library.Count(L"StartAcquire"));
-        return arguments.substr(0, arguments.find(L'\t'));
-    }
-
-    LogCapture m_log;
-    TokenLibraryStandIn m_library;
-    UserSettingGuard m_backend{L"KOVAUnifiedGroups.Backend"};
-    UserSettingGuard m_graphRoot{L"KOVAUnifiedGroups.GraphRoot"};
-    UserSettingGuard m_resource{L"KOVAUnifiedGroups.Resource"};
-    UserSettingGuard m_clientId{L"KOVAUnifiedGroups.ClientId"};
-    UserSettingGuard m_groupResourceName{L"KOVAUnifiedGroups.GroupResourceName"};
-    UserSettingGuard m_forcedVersion{L"Tenbrid.ForceOutlookVersion"};
-    UserSettingGuard m_lastProfileDir{L"KOVA.LastActiveProfileDir"};
-    UserSettingGuard m_lightSyncEnd{L"SharepointSync.HealthScoreLightSyncEndTime"};
-    UserSettingGuard m_autoBackend{LSAutoGroupSource::RememberedSetting};
-    UserSettingGuard m_batchesInFlight{L"KOVAUnifiedGroups.GraphBatchesInFlight"};
-    UserSettingGuard m_libraryRefreshHours{L"KOVAUnifiedGroups.LibraryRefreshHours"};
-    ILSSyncFilter2Ptr m_filter;
-    TestInformer m_informer;
-    LSHostPropertyMapHolder m_folder;
-};
-
 TEST_F(GraphPassTest, BothPathsGiveTheHostTheSameItemsFromOneDataset)
 {
     m_backend.Delete();
@@ -257,11 +63,11 @@ TEST_F(GraphPassTest, BothPathsGiveTheHostTheSameItemsFromOneDataset)
     EXPECT_EQ(4u, GroupsSimulator::Requests().size());
 
     GroupsSimulator::Reset();
-    GroupsSimulator::SetGroups(Dataset());
+    GroupsSimulator::SetGroups(MixedGroups());
     m_backend.SetString(L"gRaPh");
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     EXPECT_EQ(ewsItems, HostItems());
-    ExpectUnifiedItems(Dataset());
+    ExpectItems(MixedGroups());
     EXPECT_EQ(SimScope(), LastScope());
 
     const std::vector<SimRequest> requests = GroupsSimulator::Requests();
@@ -275,7 +81,7 @@ TEST_F(GraphPassTest, BothPathsGiveTheHostTheSameItemsFromOneDataset)
     EXPECT_EQ(BatchPath, requests[1].path);
     EXPECT_EQ("application/json", requests[1].Header("Content-Type"));
     EXPECT_EQ(Utf8(L"Bearer " + FirstToken), requests[1].Header("Authorization"));
-    const std::vector<SimGroup> groups = Dataset();
+    const std::vector<SimGroup> groups = MixedGroups();
     EXPECT_EQ((std::vector<std::string>{DriveUrl(groups[0]), DriveUrl(groups[2]), DriveUrl(groups[3])}),
               SubRequestUrls(requests[1]));
 }
@@ -285,7 +91,7 @@ TEST_F(GraphPassTest, TwoHundredGroupsTakeOneListingAndTenBatches)
     const std::vector<SimGroup> groups = ManyGroups(200);
     GroupsSimulator::SetGroups(groups);
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-    ExpectUnifiedItems(groups);
+    ExpectItems(groups);
     const std::vector<SimRequest> requests = GroupsSimulator::Requests();
     EXPECT_EQ(1u, CountPath(requests, ListingPath));
     EXPECT_EQ(10u, CountPath(requests, BatchPath));
@@ -296,13 +102,13 @@ TEST_F(GraphPassTest, TwoHundredGroupsTakeOneListingAndTenBatches)
 
 TEST_F(GraphPassTest, ThreeListingPagesAndShuffledBatchAnswersKeepTheServersOrder)
 {
-    std::vector<SimGroup> groups = Dataset();
+    std::vector<SimGroup> groups = MixedGroups();
     const std::vector<SimGroup> more = ManyGroups(2);
     groups.insert(groups.end(), more.begin(), more.end());
     GroupsSimulator::SetGroups(groups); // six listed, five of them Unified
     GroupsSimulator::SetGraph(L"{\"pageSize\": 2, \"batchOrder\": \"shuffle\", \"seed\": 3}");
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-    ExpectUnifiedItems(groups);
+    ExpectItems(groups);
     const std::vector<SimRequest> requests = GroupsSimulator::Requests();
     ASSERT_EQ(4u, requests.size());
     EXPECT_EQ(ListingQuery, requests[0].query);
@@ -325,7 +131,7 @@ TEST_F(GraphPassTest, ThrottledDriveRequestsOfAllBatchesGoAgainTogetherAfterOneW
         std::vector<size_t> throttled;
         int retryAfter;
     } cases[] = {
-        {Dataset(), {2}, 7},
+        {MixedGroups(), {2}, 7},
         // Ten batches, each with two throttled: one wait, not ten.
         {ManyGroups(200), {0, 1, 20, 21, 40, 41, 60, 61, 80, 81, 100, 101, 120, 121, 140, 141, 160, 161, 180, 181},
          1},
@@ -348,7 +154,7 @@ TEST_F(GraphPassTest, ThrottledDriveRequestsOfAllBatchesGoAgainTogetherAfterOneW
         GroupsSimulator::SetGraph(L"{\"throttle\": [" + throttles + L"]}");
         const std::vector<long> delaysBefore = m_informer.Host().BeginDelayArguments();
         ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-        ExpectUnifiedItems(c.groups);
+        ExpectItems(c.groups);
         const std::vector<SimRequest> requests = GroupsSimulator::Requests();
         const size_t firstRound = (c.groups.size() + 19) / 20;
         ASSERT_EQ(firstRound + 1, CountPath(requests, BatchPath));
@@ -372,14 +178,14 @@ TEST_F(GraphPassTest, AGroupThrottledFiveTimesFailsThePassAfterFiveAttempts)
     ASSERT_EQ(S_OK, RunPass());
     VirtualClock clock;
     GroupsSimulator::Reset();
-    GroupsSimulator::SetGroups(Dataset());
-    GroupsSimulator::SetGraph(L"{\"throttle\": [{\"groupId\": \"" + Dataset()[0].id +
+    GroupsSimulator::SetGroups(MixedGroups());
+    GroupsSimulator::SetGraph(L"{\"throttle\": [{\"groupId\": \"" + MixedGroups()[0].id +
                               L"\", \"times\": 5, \"status\": 503, \"retryAfter\": null}]}");
     EXPECT_EQ(E_FAIL, RunPass());
     EXPECT_EQ(5u, CountPath(GroupsSimulator::Requests(), BatchPath));
     EXPECT_EQ((30 + 60 + 120 + 120) * 1000u, clock.TotalSleptMs());
     EXPECT_TRUE(m_log.Contains("Server unavailable - exceeded retries"));
-    ExpectUnifiedItems(Dataset());
+    ExpectItems(MixedGroups());
 }
 
 // A sub-answer's Retry-After is read as an HTTP answer's: unusable counts as
@@ -403,14 +209,14 @@ TEST_F(GraphPassTest, ASubAnswersRetryAfterIsReadLikeAnHttpAnswers)
         VirtualClock clock;
         m_lightSyncEnd.Delete();
         GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(Dataset());
-        GroupsSimulator::SetGraph(L"{\"throttle\": [{\"groupId\": \"" + Dataset()[0].id +
+        GroupsSimulator::SetGroups(MixedGroups());
+        GroupsSimulator::SetGraph(L"{\"throttle\": [{\"groupId\": \"" + MixedGroups()[0].id +
                                   L"\", \"retryAfter\": " + c.retryAfter + L"}]}");
         EXPECT_EQ(c.result, RunPass()) << Utf8(c.retryAfter) << m_log.All();
         EXPECT_GE(clock.TotalSleptMs(), c.leastSleptMs) << Utf8(c.retryAfter);
         EXPECT_LE(clock.TotalSleptMs(), c.mostSleptMs) << Utf8(c.retryAfter);
         EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value());
-        ExpectUnifiedItems(Dataset());
+        ExpectItems(MixedGroups());
     }
     EXPECT_TRUE(m_log.Contains("asked to wait 999999 seconds")) << m_log.All();
 }
@@ -427,7 +233,7 @@ TEST_F(GraphPassTest, AGroupWhoseLibraryIsNotThereYetWaitsForItAndKeepsItsFolder
     };
     GroupsSimulator::SetGroups(six);
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-    ExpectUnifiedItems(six);
+    ExpectItems(six);
     struct Case
     {
         const wchar_t* graphSettings;
@@ -463,10 +269,10 @@ TEST_F(GraphPassTest, AGroupWhoseLibraryIsNotThereYetWaitsForItAndKeepsItsFolder
         if (c.graphSettings)
             GroupsSimulator::SetGraph(CStdStr::Format(c.graphSettings, six[2].id.c_str()));
         ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-        ExpectUnifiedItems(others);
+        ExpectItems(others);
         EXPECT_EQ(S_FALSE, isDeleted(six[2]));
         EXPECT_EQ(S_FALSE, isDeleted(six[0]));
-        EXPECT_EQ(S_OK, isDeleted(Dataset()[0]));
+        EXPECT_EQ(S_OK, isDeleted(MixedGroups()[0]));
         EXPECT_TRUE(m_log.Contains("Group \"Group 2\" {" + Utf8(six[2].id) + "} waits for its document library: " +
                                    expected))
             << m_log.All();
@@ -507,7 +313,7 @@ TEST_F(GraphPassTest, AGroupWhoseLibraryIsNotThereYetWaitsForItAndKeepsItsFolder
         GroupsSimulator::Reset();
         GroupsSimulator::SetGroups(six);
         ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-        ExpectUnifiedItems(six);
+        ExpectItems(six);
         m_log.Clear();
     }
 
@@ -517,7 +323,7 @@ TEST_F(GraphPassTest, AGroupWhoseLibraryIsNotThereYetWaitsForItAndKeepsItsFolder
     GroupsSimulator::SetGraph(L"{\"throttle\": [{\"groupId\": \"" + six[1].id + L"\", \"status\": 500}]}");
     EXPECT_EQ(E_FAIL, RunPass());
     EXPECT_TRUE(m_log.Contains("Drive of group " + Utf8(six[1].id) + " not available: status 500")) << m_log.All();
-    ExpectUnifiedItems(six);
+    ExpectItems(six);
 
     // Every group waits: the pass succeeds with no item and deletes nothing.
     GroupsSimulator::Reset();
@@ -558,7 +364,7 @@ TEST_F(GraphPassTest, AnUnexpectedAnswerFailsThePassAndKeepsThePreviousList)
                              JsonQuote(body) + ", \"headers\": {\"Content-Type\": \"application/json\"}}");
         EXPECT_EQ(InvalidData, RunPass()) << body;
         EXPECT_EQ(1u, GroupsSimulator::Requests().size()) << body;
-        ExpectUnifiedItems(Dataset());
+        ExpectItems(MixedGroups());
     }
     // The same for a batch answer, and for one without an answer for a step.
     for (const char* body : {"{\"error\": {\"code\": \"x\"}}", "{\"responses\": []}"})
@@ -568,7 +374,7 @@ TEST_F(GraphPassTest, AnUnexpectedAnswerFailsThePassAndKeepsThePreviousList)
                              JsonQuote(body) + ", \"headers\": {\"Content-Type\": \"application/json\"}}");
         EXPECT_EQ(InvalidData, RunPass()) << body;
         EXPECT_EQ(2u, GroupsSimulator::Requests().size());
-        ExpectUnifiedItems(Dataset());
+        ExpectItems(MixedGroups());
     }
     EXPECT_TRUE(m_log.Contains("the batch answer has no item for group ")) << m_log.All();
 
@@ -580,14 +386,14 @@ TEST_F(GraphPassTest, AnUnexpectedAnswerFailsThePassAndKeepsThePreviousList)
     EXPECT_TRUE(m_log.Contains("the service returned groups without their names and types: the client registration "
                                "probably lacks the delegated permission GroupMember.Read.All (admin consent)"))
         << m_log.All();
-    ExpectUnifiedItems(Dataset());
+    ExpectItems(MixedGroups());
 }
 
 TEST_F(GraphPassTest, ARefusedFirstTokenRepeatsTheListingWithTheSecondForTheBatchesToo)
 {
     GroupsSimulator::Refuse(FirstToken, 401);
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-    ExpectUnifiedItems(Dataset());
+    ExpectItems(MixedGroups());
     const std::vector<SimRequest> requests = GroupsSimulator::Requests();
     ASSERT_EQ(3u, requests.size());
     EXPECT_EQ(Utf8(L"Bearer " + FirstToken), requests[0].Header("Authorization"));
@@ -604,23 +410,20 @@ TEST_F(GraphPassTest, ARefusedFirstTokenRepeatsTheListingWithTheSecondForTheBatc
 // The token goes to no other server: a listing (EWS or Graph) answered with a
 // redirect to another port, or from an https root to plain http, fails the
 // pass, the list is kept, and the other server hears nothing.
-TEST_F(GraphPassTest, ARedirectedListingFailsThePassAndTheOtherServerHearsNothing)
+TEST_P(ServicePassTest, ARedirectedListingFailsThePassAndTheOtherServerHearsNothing)
 {
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     struct Case
     {
-        const wchar_t* backend;
         int status;
         bool https;
     };
     const std::string target = Utf8(EwsSimClient::SecondBaseUrl());
-    for (const Case& c : {Case{L"EWS", 302, false}, Case{L"EWS", 307, false}, Case{L"Graph", 302, false},
-                          Case{L"Graph", 307, false}, Case{L"EWS", 302, true}, Case{L"Graph", 307, true}})
+    const bool ews = OverEws();
+    for (const Case& c : {Case{302, false}, Case{307, false}, Case{ews ? 302 : 307, true}})
     {
         const std::wstring root = c.https ? GroupsSimulator::HttpsRoot(SimHttps::Trusted) : GroupsSimulator::ServiceRoot();
-        const bool ews = std::wstring(c.backend) == L"EWS";
-        const std::string what = Utf8(c.backend) + " " + std::to_string(c.status) + " " + Utf8(root);
-        m_backend.SetString(c.backend);
+        const std::string what = std::to_string(c.status) + " " + Utf8(root);
         m_resource.SetString(root);
         m_graphRoot.SetString(root + L"v1.0/");
         GroupsSimulator::Reset();
@@ -636,38 +439,36 @@ TEST_F(GraphPassTest, ARedirectedListingFailsThePassAndTheOtherServerHearsNothin
         EXPECT_TRUE(EwsSimClient::SecondRequests().empty()) << what;
         EXPECT_TRUE(log.Contains("answered HTTP " + std::to_string(c.status) + " with Location " + location))
             << log.All();
-        ExpectUnifiedItems(Dataset());
+        ExpectItems(MixedGroups());
     }
 }
 
 // A root of plain http with a host name, or one the platform's parser reads
 // as another host than the eye does, fails the pass before a token is asked
-// for and before any request, naming the address and its setting.
-TEST_F(GraphPassTest, AnHttpRootWithAHostNameFailsBeforeAnyTokenOrRequest)
+// for and before any request, naming the address and its setting. Auto
+// checks both roots before it asks for anything.
+TEST_P(ServicePassTest, AnHttpRootWithAHostNameFailsBeforeAnyTokenOrRequest)
 {
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    const bool ews = OverEws();
     struct Case
     {
         const wchar_t* backend;
-        bool ewsRootRefused;
         std::wstring root;
     };
-    std::vector<Case> cases = {{L"EWS", true, L"http://groups.invalid/"}, {L"Graph", false, L"http://groups.invalid/v1.0/"},
-                               {L"Auto", false, L"http://groups.invalid/v1.0/"}, {L"Auto", true, L"http://groups.invalid/"}};
+    const std::wstring invalid = ews ? L"http://groups.invalid/" : L"http://groups.invalid/v1.0/";
+    std::vector<Case> cases = {{m_backendName.c_str(), invalid}, {L"Auto", invalid}};
     for (const wchar_t* root : {L"http://localhost#@evil.example/", L"http://127.0.0.1?@evil.example/",
                                 L"http://localhost\\@evil.example/", L"http://[::1]\\@evil.example/",
                                 L"http://[::1].evil.example/"})
-    {
-        cases.push_back({L"EWS", true, root});
-        cases.push_back({L"Graph", false, root});
-    }
+        cases.push_back({m_backendName.c_str(), root});
     for (const Case& c : cases)
     {
-        const std::string line = Utf8(c.root) + (c.ewsRootRefused ? " (from KOVAUnifiedGroups.Resource)"
-                                                                   : " (from KOVAUnifiedGroups.GraphRoot)");
+        const std::string line = Utf8(c.root) + (ews ? " (from KOVAUnifiedGroups.Resource)"
+                                                     : " (from KOVAUnifiedGroups.GraphRoot)");
         m_backend.SetString(c.backend);
-        m_resource.SetString(c.ewsRootRefused ? c.root : GroupsSimulator::ServiceRoot());
-        m_graphRoot.SetString(c.ewsRootRefused ? GroupsSimulator::GraphRoot() : c.root);
+        m_resource.SetString(ews ? c.root : GroupsSimulator::ServiceRoot());
+        m_graphRoot.SetString(ews ? GroupsSimulator::GraphRoot() : c.root);
         GroupsSimulator::Reset();
         const size_t tokensBefore = m_library.Count(L"StartAcquire");
         LogCapture log;
@@ -675,7 +476,7 @@ TEST_F(GraphPassTest, AnHttpRootWithAHostNameFailsBeforeAnyTokenOrRequest)
         EXPECT_EQ(tokensBefore, m_library.Count(L"StartAcquire")) << line;
         EXPECT_TRUE(GroupsSimulator::Requests().empty()) << line;
         EXPECT_TRUE(log.Contains("Refusing to send the access token to " + line)) << log.All();
-        ExpectUnifiedItems(Dataset());
+        ExpectItems(MixedGroups());
     }
 }
 
@@ -732,7 +533,7 @@ TEST_F(GraphPassTest, HostileAnswersFailThePassWithinSecondsAndKeepTheList)
         EXPECT_NE(S_OK, RunPass()) << c.name;
         EXPECT_LT(GetTickCount64() - start, c.mostMs) << c.name;
         EXPECT_TRUE(log.Contains(c.line)) << c.name << log.All();
-        ExpectUnifiedItems(Dataset());
+        ExpectItems(MixedGroups());
     }
     EXPECT_EQ(100u, CountPath(GroupsSimulator::Requests(), ListingPath)); // the hundred pages, then no more
 }
@@ -750,22 +551,16 @@ TEST_F(GraphPassTest, AListingOfMoreThan65535GroupsFailsThePassAndKeepsTheList)
     EXPECT_EQ(66u, CountPath(requests, ListingPath));
     EXPECT_EQ(0u, CountPath(requests, BatchPath));
     GroupsSimulator::Reset();
-    GroupsSimulator::SetGroups(Dataset());
-    ExpectUnifiedItems(Dataset());
+    GroupsSimulator::SetGroups(MixedGroups());
+    ExpectItems(MixedGroups());
 }
 
-// The fallback client still serves whole passes, over both services.
-TEST_F(GraphPassTest, TheXmlHttpClientStillListsOverEwsAndGraph)
+// The fallback client still serves whole passes.
+TEST_P(ServicePassTest, TheXmlHttpClientStillListsTheGroups)
 {
     HttpClientOverride choice(L"XMLHTTP");
-    for (const wchar_t* backend : {L"EWS", L"Graph"})
-    {
-        GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(Dataset());
-        m_backend.SetString(backend);
-        ASSERT_EQ(S_OK, RunPass()) << Utf8(backend) << m_log.All();
-        ExpectUnifiedItems(Dataset());
-    }
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    ExpectItems(MixedGroups());
 }
 
 TEST_F(GraphPassTest, AnUnknownBackendOrAnotherResourceNameFailsWithInvalidArgBeforeAnyRequest)
@@ -832,7 +627,7 @@ TEST_F(GraphPassTest, WithoutTheSettingThePassMakesExactlyTheEwsRequests)
     for (const wchar_t* backend : {L"", L"ews", L"AUTO"})
     {
         GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(Dataset());
+        GroupsSimulator::SetGroups(MixedGroups());
         if (*backend)
             m_backend.SetString(backend);
         else
@@ -868,12 +663,12 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
     {
         m_autoBackend.Delete();
         GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(Dataset());
+        GroupsSimulator::SetGroups(MixedGroups());
         ASSERT_EQ(S_OK, RunPass()) << m_log.All();
         const std::vector<std::wstring> ewsItems = HostItems();
 
         GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(Dataset());
+        GroupsSimulator::SetGroups(MixedGroups());
         EwsSimClient::SetEwsMode(Utf8(mode));
         ASSERT_EQ(S_OK, RunPass()) << mode << m_log.All();
         EXPECT_EQ(ewsItems, HostItems()) << mode;
@@ -894,7 +689,7 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
 
         // The next pass reads the remembered service back.
         GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(Dataset());
+        GroupsSimulator::SetGroups(MixedGroups());
         ASSERT_EQ(S_OK, RunPass()) << m_log.All();
         EXPECT_EQ(ewsItems, HostItems());
         EXPECT_EQ(0u, CountEws(GroupsSimulator::Requests())) << mode;
@@ -902,7 +697,7 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
 
     // Graph refusing later (a tenant that lets EWS in again) brings the user back.
     GroupsSimulator::Reset();
-    GroupsSimulator::SetGroups(Dataset());
+    GroupsSimulator::SetGroups(MixedGroups());
     EwsSimClient::Script("{\"match\": {\"operation\": \"GraphMemberOf\"}, \"status\": 404}");
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     EXPECT_EQ(4u, CountEws(GroupsSimulator::Requests()));
@@ -921,7 +716,7 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
         else
             m_autoBackend.Delete();
         GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(Dataset());
+        GroupsSimulator::SetGroups(MixedGroups());
         ASSERT_EQ(S_OK, RunPass()) << m_log.All();
         EXPECT_EQ(c.ewsRequests, CountEws(GroupsSimulator::Requests())) << (c.remembered ? c.remembered : L"deleted");
         // Nothing to save: the service asked first produced the list.
@@ -977,7 +772,7 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
     {
         VirtualClock clock(100); // retry waits pass at once; the no-answer limit after a second or so
         GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(Dataset());
+        GroupsSimulator::SetGroups(MixedGroups());
         EwsSimClient::Script(c.script);
         EXPECT_EQ(c.expected, RunPass()) << c.name;
         const std::vector<SimRequest> requests = GroupsSimulator::Requests();
@@ -988,7 +783,7 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
     }
 
     GroupsSimulator::Reset();
-    GroupsSimulator::SetGroups(Dataset());
+    GroupsSimulator::SetGroups(MixedGroups());
     EwsSimClient::SetEwsMode("blocked");
     EwsSimClient::Script("{\"match\": {\"operation\": \"GraphMemberOf\"}, \"status\": 403, \"times\": 2}");
     EXPECT_EQ(E_FAIL, RunPass());
@@ -998,7 +793,7 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
 
     // A reason scripted with other words, around spaces.
     GroupsSimulator::Reset();
-    GroupsSimulator::SetGroups(Dataset());
+    GroupsSimulator::SetGroups(MixedGroups());
     EwsSimClient::Script("{\"match\": {\"operation\": \"GetUserUnifiedGroups\"}, \"status\": 403, \"times\": 2, "
                          "\"headers\": {\"X-EWS-Policy-Reason\": "
                          "\" EWS is blocked by policy for this user or tenant \"}}");
@@ -1013,7 +808,7 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
     // EWS refused and Graph listing groups without names and types (the
     // permission missing): the pass fails and Graph is not remembered.
     GroupsSimulator::Reset();
-    GroupsSimulator::SetGroups(Dataset());
+    GroupsSimulator::SetGroups(MixedGroups());
     EwsSimClient::SetEwsMode("blocked");
     GroupsSimulator::SetGraph(L"{\"narrowed\": true}");
     EXPECT_EQ(InvalidData, RunPass());
@@ -1023,7 +818,7 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
 
 // The same passes over HTTPS, as every real service is reached: the platform
 // verifies the simulator's certificate against the test CA in the prefix.
-class HttpsPassTest : public GraphPassTest
+class HttpsPassTest : public ServicePassTest
 {
 protected:
     void UseRoot(const std::wstring& root)
@@ -1034,63 +829,56 @@ protected:
 
     void TearDown() override
     {
-        GraphPassTest::TearDown();
+        ServicePassTest::TearDown();
         LSOnceValueAccess::ForgetAll();
     }
 
     UserSettingGuard m_noAnswerSeconds{L"KOVA.Http.NoAnswerSeconds"};
 };
 
-TEST_F(HttpsPassTest, EwsAndGraphPassesGiveTheSameItemsOverHttps)
+TEST_P(HttpsPassTest, APassGivesTheSameItemsOverHttps)
 {
     m_noAnswerSeconds.SetDword(10); // a broken trust set-up fails in seconds, not minutes
     LSOnceValueAccess::ForgetAll();
     const std::wstring root = GroupsSimulator::HttpsRoot(SimHttps::Trusted);
     UseRoot(root);
-    for (const wchar_t* backend : {L"EWS", L"Graph"})
-    {
-        GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(Dataset());
-        m_backend.SetString(backend);
-        ASSERT_EQ(S_OK, RunPass()) << Utf8(backend) << m_log.All();
-        ExpectUnifiedItems(Dataset());
-        const std::vector<SimRequest> requests = GroupsSimulator::Requests();
-        EXPECT_EQ(std::wstring(backend) == L"EWS" ? 4u : 2u, requests.size()) << Utf8(backend);
-        for (const SimRequest& request : requests)
-            EXPECT_EQ(Utf8(L"Bearer " + FirstToken), request.Header("Authorization"));
-    }
-    EXPECT_TRUE(m_log.Contains("Sending " + Utf8(root) + "v1.0/$batch")) << m_log.All();
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    ExpectItems(MixedGroups());
+    const std::vector<SimRequest> requests = GroupsSimulator::Requests();
+    EXPECT_EQ(OverEws() ? 4u : 2u, requests.size());
+    for (const SimRequest& request : requests)
+        EXPECT_EQ(Utf8(L"Bearer " + FirstToken), request.Header("Authorization"));
+    EXPECT_TRUE(m_log.Contains("Sending " + Utf8(root) + (OverEws() ? "EWS/Exchange.asmx" : "v1.0/$batch")))
+        << m_log.All();
 }
 
 // Nothing goes over a connection whose certificate fails: the pass ends as
 // soon as the handshake fails, long before the no-answer limit (its default
 // here), the token never leaves the machine and the host keeps the previous
 // list.
-TEST_F(HttpsPassTest, AnUntrustedOrMisnamedCertificateFailsThePassAtOnceWithoutSendingAnything)
+TEST_P(HttpsPassTest, AnUntrustedOrMisnamedCertificateFailsThePassAtOnceWithoutSendingAnything)
 {
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     m_noAnswerSeconds.Delete();
     LSOnceValueAccess::ForgetAll();
     for (const SimHttps listener : {SimHttps::UntrustedCa, SimHttps::WrongName})
-        for (const wchar_t* backend : {L"EWS", L"Graph"})
-        {
-            const std::wstring root = GroupsSimulator::HttpsRoot(listener);
-            const std::string what = Utf8(root) + " " + Utf8(backend);
-            UseRoot(root);
-            m_backend.SetString(backend);
-            GroupsSimulator::Reset();
-            GroupsSimulator::SetGroups(ManyGroups(2));
-            LogCapture log;
-            const uint64_t start = GetTickCount64();
-            const HRESULT hr = RunPass();
-            EXPECT_TRUE(hr == HRESULT_FROM_WIN32(12157) || hr == HRESULT_FROM_WIN32(12175)) << what << std::hex << hr;
-            EXPECT_LT(GetTickCount64() - start, 2000u) << what;
-            EXPECT_TRUE(GroupsSimulator::Requests().empty()) << what;
-            EXPECT_TRUE(log.Contains("No answer from " + Utf8(root))) << log.All();
-            EXPECT_TRUE(log.Contains(": TLS handshake failed: the server's certificate is not trusted or not issued "
-                                     "to this host name")) << log.All();
-            ExpectUnifiedItems(Dataset());
-        }
+    {
+        const std::wstring root = GroupsSimulator::HttpsRoot(listener);
+        const std::string what = Utf8(root);
+        UseRoot(root);
+        GroupsSimulator::Reset();
+        GroupsSimulator::SetGroups(ManyGroups(2));
+        LogCapture log;
+        const uint64_t start = GetTickCount64();
+        const HRESULT hr = RunPass();
+        EXPECT_TRUE(hr == HRESULT_FROM_WIN32(12157) || hr == HRESULT_FROM_WIN32(12175)) << what << std::hex << hr;
+        EXPECT_LT(GetTickCount64() - start, 2000u) << what;
+        EXPECT_TRUE(GroupsSimulator::Requests().empty()) << what;
+        EXPECT_TRUE(log.Contains("No answer from " + Utf8(root))) << log.All();
+        EXPECT_TRUE(log.Contains(": TLS handshake failed: the server's certificate is not trusted or not issued "
+                                 "to this host name")) << log.All();
+        ExpectItems(MixedGroups());
+    }
 }
 
 } // namespace
@@ -1114,7 +902,7 @@ TEST_F(GraphPassTest, DriveBatchesOverlapUpToTheSettingAndAThrottledSubRequestGo
         DelayBatches(150);
         const size_t delaysBefore = m_informer.Host().BeginDelayArguments().size();
         ASSERT_EQ(S_OK, RunPass()) << setting << m_log.All();
-        ExpectUnifiedItems(groups);
+        ExpectItems(groups);
         const std::vector<SimRequest> requests = GroupsSimulator::Requests();
         // Never more than the limit, and several together where it allows.
         EXPECT_LE(MostOpenBatches(requests), expectedOpen) << setting;
@@ -1146,7 +934,7 @@ TEST_F(GraphPassTest, OneFailedBatchAmongOverlappedOnesFailsThePassAndKeepsTheLi
     DelayBatches(100);
     EXPECT_EQ(E_FAIL, RunPass());
     EXPECT_TRUE(m_log.Contains("Drive of group " + Utf8(groups[65].id) + " not available: status 500")) << m_log.All();
-    ExpectUnifiedItems(Dataset());
+    ExpectItems(MixedGroups());
     EXPECT_TRUE(PumpMessagesUntil(NoneKept, 8000));
 }
 
@@ -1182,8 +970,8 @@ TEST_F(GraphPassTest, AShutdownWhileSeveralBatchesAreOpenEndsThePassAndKeepsThei
             EXPECT_EQ(4u, MostOpenBatches(requests));
         }
         GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(Dataset());
-        ExpectUnifiedItems(Dataset());
+        GroupsSimulator::SetGroups(MixedGroups());
+        ExpectItems(MixedGroups());
         EXPECT_EQ(xmlHttp ? 4u : 0u, LSInFlightRequests::KeptCount()) << Utf8(client);
         EXPECT_TRUE(PumpMessagesUntil(NoneKept, 8000));
     }
@@ -1208,90 +996,28 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchWhenTheEwsConnectionIsRefused)
     EXPECT_FALSE(ReadUserText(LSAutoGroupSource::RememberedSetting).has_value());
 }
 
-// Remembered libraries: passes on one filter object with
-// KOVAUnifiedGroups.LibraryRefreshHours at its default unless a case sets it.
-// Each case starts from an empty cache.
-class LSLibraryCacheAccess
-{
-public:
-    static void ForgetAll()
-    {
-        LSLibraryCache& cache = LSLibraryCache::Instance();
-        const std::lock_guard<std::mutex> hold(cache.m_lock);
-        cache.m_scopes.clear();
-    }
-};
-
 namespace {
-
-_COM_SMARTPTR_TYPEDEF(IKOVAPassFigures, __uuidof(IKOVAPassFigures));
 
 const uint64_t MsPerHour = 3600ull * 1000ull;
 
-// What one group costs: its id as the request names it.
-std::string IdOf(const SimGroup& group)
-{
-    return Utf8(group.id);
-}
-
-class LibraryCacheTest : public GraphPassTest
+// Remembered libraries: passes on one filter object with
+// KOVAUnifiedGroups.LibraryRefreshHours at its default unless a case sets it.
+class LibraryCacheTest : public ServicePassTest
 {
 protected:
     void SetUp() override
     {
-        GraphPassTest::SetUp();
+        ServicePassTest::SetUp();
         m_libraryRefreshHours.Delete();
-        LSLibraryCacheAccess::ForgetAll();
-    }
-
-    void TearDown() override
-    {
-        LSLibraryCacheAccess::ForgetAll();
-        GraphPassTest::TearDown();
-    }
-
-    // A new request log, these groups served.
-    static void Serve(const std::vector<SimGroup>& groups)
-    {
-        GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(groups);
-    }
-
-    // A pass whose request count the filter reports as the simulator saw it.
-    size_t CountedPass(HRESULT expected = S_OK)
-    {
-        EXPECT_EQ(expected, RunPass()) << m_log.All();
-        ULONG reported = 0;
-        EXPECT_EQ(S_OK, IKOVAPassFiguresPtr(m_filter)->GetLastUpdateRequests(&reported));
-        const size_t seen = GroupsSimulator::Requests().size();
-        EXPECT_EQ(seen, reported);
-        return seen;
-    }
-
-    // The groups whose library went over the wire: EWS details requests and
-    // Graph drive requests inside the batches.
-    static std::vector<std::string> AskedLibraries()
-    {
-        std::vector<std::string> asked;
-        for (const SimRequest& request : GroupsSimulator::Requests())
-        {
-            if (request.path == BatchPath)
-                for (const std::string& url : SubRequestUrls(request))
-                    asked.push_back(url.substr(7, 36)); // "groups/" + id
-            const size_t value = request.body.find("<Value>");
-            if (request.body.find("GetUnifiedGroupDetails") != std::string::npos && value != std::string::npos)
-                asked.push_back(request.body.substr(value + 7, 36));
-        }
-        return asked;
     }
 
     // A pass over these groups in which only the one group's library goes over the wire.
-    void ExpectOnlyLibraryAsked(const std::vector<SimGroup>& served, const SimGroup& asked, const std::string& what)
+    void ExpectOnlyLibraryAsked(const std::vector<SimGroup>& served, const SimGroup& asked)
     {
         Serve(served);
-        EXPECT_EQ(2u, CountedPass()) << what;
-        EXPECT_EQ(std::vector<std::string>{IdOf(asked)}, AskedLibraries()) << what;
-        ExpectUnifiedItems(served);
+        EXPECT_EQ(2u, CountedPass());
+        EXPECT_EQ(std::vector<std::string>{Utf8(asked.id)}, AskedLibraries());
+        ExpectItems(served);
     }
 
     static SimGroup Renamed(SimGroup group, const std::wstring& site)
@@ -1301,123 +1027,107 @@ protected:
     }
 };
 
-
 } // namespace
 
-TEST_F(LibraryCacheTest, ASecondPassSendsTheListingAloneUnlessEveryLibraryIsAskedEveryTime)
+INSTANTIATE_TEST_SUITE_P(BothServices, ServicePassTest, ::testing::Values(Service::Ews, Service::Graph),
+                         ServiceTestName);
+INSTANTIATE_TEST_SUITE_P(BothServices, HttpsPassTest, ::testing::Values(Service::Ews, Service::Graph),
+                         ServiceTestName);
+INSTANTIATE_TEST_SUITE_P(BothServices, LibraryCacheTest, ::testing::Values(Service::Ews, Service::Graph),
+                         ServiceTestName);
+
+TEST_P(LibraryCacheTest, ASecondPassSendsTheListingAloneUnlessEveryLibraryIsAskedEveryTime)
 {
     const std::vector<SimGroup> groups = ManyGroups(45);
-    struct Case
+    const size_t firstPass = OverEws() ? 46 : 4; // the listing and 45 details, or one listing and 3 batches
+    for (const int hours : {-1, 0, 1}) // -1: the setting absent
     {
-        const wchar_t* backend;
-        int hours; // -1: the setting absent
-        size_t firstPass;
-        size_t secondPass;
-    };
-    const Case cases[] = {
-        {L"EWS", -1, 46, 1}, {L"Graph", -1, 4, 1}, {L"EWS", 0, 46, 46}, {L"Graph", 0, 4, 4}, {L"Graph", 1, 4, 1},
-    };
-    for (const Case& c : cases)
-    {
-        const std::string what = Utf8(c.backend) + " " + std::to_string(c.hours);
-        LSLibraryCacheAccess::ForgetAll();
-        m_backend.SetString(c.backend);
-        if (c.hours < 0)
+        ForgetLibraries();
+        if (hours < 0)
             m_libraryRefreshHours.Delete();
         else
-            m_libraryRefreshHours.SetDword(static_cast<DWORD>(c.hours));
+            m_libraryRefreshHours.SetDword(static_cast<DWORD>(hours));
+        const size_t secondPass = hours == 0 ? firstPass : 1;
         Serve(groups);
-        EXPECT_EQ(c.firstPass, CountedPass()) << what;
-        EXPECT_EQ(45u, AskedLibraries().size()) << what;
+        EXPECT_EQ(firstPass, CountedPass()) << hours;
+        EXPECT_EQ(45u, AskedLibraries().size()) << hours;
         const std::vector<std::wstring> first = HostItems();
         Serve(groups);
-        EXPECT_EQ(c.secondPass, CountedPass()) << what;
-        EXPECT_EQ(c.secondPass == 1 ? 0u : 45u, AskedLibraries().size()) << what;
-        EXPECT_EQ(first, HostItems()) << what;
-        ExpectUnifiedItems(groups);
+        EXPECT_EQ(secondPass, CountedPass()) << hours;
+        EXPECT_EQ(secondPass == 1 ? 0u : 45u, AskedLibraries().size()) << hours;
+        EXPECT_EQ(first, HostItems()) << hours;
+        ExpectItems(groups);
     }
     // A failed update counts what it sent too.
     Serve(groups);
-    EwsSimClient::Script("{\"match\": {\"operation\": \"GraphMemberOf\"}, \"status\": 500}");
+    EwsSimClient::Script(std::string("{\"match\": {\"operation\": \"") +
+                         (OverEws() ? "GetUserUnifiedGroups" : "GraphMemberOf") + "\"}, \"status\": 500}");
     EXPECT_EQ(1u, CountedPass(E_FAIL));
 }
 
 // Names and membership come fresh from every listing; only a new group's
 // library is asked, and a group no longer listed loses its entry.
-TEST_F(LibraryCacheTest, AnAddedGroupCostsOneLibraryRequestAndARemovedOneLosesItsEntry)
+TEST_P(LibraryCacheTest, AnAddedGroupCostsOneLibraryRequestAndARemovedOneLosesItsEntry)
 {
     std::vector<SimGroup> groups = ManyGroups(6);
     const SimGroup added = Group(L"7a7a7a7a-0000-4000-8000-0000000000aa", L"Added", L"added");
-    for (const wchar_t* backend : {L"EWS", L"Graph"})
-    {
-        const std::string what = Utf8(backend);
-        LSLibraryCacheAccess::ForgetAll();
-        m_backend.SetString(backend);
-        const std::vector<SimGroup> five(groups.begin(), groups.begin() + 5);
-        Serve(five);
-        ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    const std::vector<SimGroup> five(groups.begin(), groups.begin() + 5);
+    Serve(five);
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
 
-        std::vector<SimGroup> renamedAndAdded = five;
-        renamedAndAdded[1].displayName = L"Renamed group";
-        renamedAndAdded.push_back(added);
-        ExpectOnlyLibraryAsked(renamedAndAdded, added, what);
+    std::vector<SimGroup> renamedAndAdded = five;
+    renamedAndAdded[1].displayName = L"Renamed group";
+    renamedAndAdded.push_back(added);
+    ExpectOnlyLibraryAsked(renamedAndAdded, added);
 
-        std::vector<SimGroup> withoutSecond = renamedAndAdded;
-        withoutSecond.erase(withoutSecond.begin() + 2);
-        Serve(withoutSecond);
-        EXPECT_EQ(1u, CountedPass()) << what;
-        ExpectUnifiedItems(withoutSecond);
-        EXPECT_EQ(S_OK, ILSManualDeletionsSyncFilterPtr(m_filter)->IsDeleted(
-                            _bstr_t(RegistryForm(groups[2].id).c_str()), 0))
-            << what;
+    std::vector<SimGroup> withoutSecond = renamedAndAdded;
+    withoutSecond.erase(withoutSecond.begin() + 2);
+    Serve(withoutSecond);
+    EXPECT_EQ(1u, CountedPass());
+    ExpectItems(withoutSecond);
+    EXPECT_EQ(S_OK, IsDeleted(RegistryForm(groups[2].id)));
 
-        // Listed again, it is asked again: its entry went with it.
-        ExpectOnlyLibraryAsked(renamedAndAdded, groups[2], what);
-    }
+    // Listed again, it is asked again: its entry went with it.
+    ExpectOnlyLibraryAsked(renamedAndAdded, groups[2]);
 }
 
 // A library moved on the server keeps its old address until its entry is
 // refreshed; each entry's age limit lies within 10 % of the setting, so the
 // entries of one pass expire over several passes, and a refreshed entry
 // starts again.
-TEST_F(LibraryCacheTest, AMovedLibraryAppearsOnceItsEntryIsOlderThanTheRefreshAge)
+TEST_P(LibraryCacheTest, AMovedLibraryAppearsOnceItsEntryIsOlderThanTheRefreshAge)
 {
     VirtualClock clock;
     m_libraryRefreshHours.SetDword(2);
     const std::vector<SimGroup> groups = ManyGroups(40);
-    for (const wchar_t* backend : {L"EWS", L"Graph"})
-    {
-        const std::string what = Utf8(backend);
-        LSLibraryCacheAccess::ForgetAll();
-        m_backend.SetString(backend);
-        Serve(groups);
-        ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-        std::vector<SimGroup> moved = groups;
-        moved[7] = Renamed(moved[7], L"moved");
+    Serve(groups);
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    std::vector<SimGroup> moved = groups;
+    moved[7] = Renamed(moved[7], L"moved");
 
-        clock.Advance(2 * MsPerHour * 89 / 100);
-        Serve(moved);
-        EXPECT_EQ(1u, CountedPass()) << what;
-        ExpectUnifiedItems(groups);
+    clock.Advance(2 * MsPerHour * 89 / 100);
+    Serve(moved);
+    EXPECT_EQ(1u, CountedPass());
+    ExpectItems(groups);
 
-        clock.Advance(2 * MsPerHour * 11 / 100); // the setting's age: about half the entries
-        Serve(moved);
-        ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-        const size_t refreshed = AskedLibraries().size();
-        EXPECT_LT(0u, refreshed) << what;
-        EXPECT_GT(groups.size(), refreshed) << what;
+    clock.Advance(2 * MsPerHour * 11 / 100); // the setting's age: about half the entries
+    Serve(moved);
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    const size_t refreshed = AskedLibraries().size();
+    EXPECT_LT(0u, refreshed);
+    EXPECT_GT(groups.size(), refreshed);
 
-        clock.Advance(2 * MsPerHour * 11 / 100); // beyond every first entry, before any refreshed one
-        Serve(moved);
-        ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-        EXPECT_EQ(groups.size() - refreshed, AskedLibraries().size()) << what;
-        ExpectUnifiedItems(moved);
-    }
+    clock.Advance(2 * MsPerHour * 11 / 100); // beyond every first entry, before any refreshed one
+    Serve(moved);
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    EXPECT_EQ(groups.size() - refreshed, AskedLibraries().size());
+    ExpectItems(moved);
 }
 
-TEST_F(LibraryCacheTest, TwoProfilesServicesAndResourceNamesDoNotShareEntries)
+TEST_F(GraphPassTest, TwoProfilesServicesAndResourceNamesDoNotShareLibraryEntries)
 {
-    const std::vector<SimGroup> groups = Dataset();
+    const std::vector<SimGroup> groups = MixedGroups();
+    m_libraryRefreshHours.Delete();
     m_backend.Delete(); // Auto: EWS first
     Serve(groups);
     EXPECT_EQ(4u, CountedPass());
@@ -1432,7 +1142,7 @@ TEST_F(LibraryCacheTest, TwoProfilesServicesAndResourceNamesDoNotShareEntries)
     EXPECT_EQ(1u, CountedPass());
     RemoveTree(LSOutlookInfo::GetProfileFilePath(L""));
     LSOutlookInfoAccess::Reset();
-    ASSERT_EQ(S_OK, m_filter->SetCurrentProfileName(_bstr_t(L"Graph Profile")));
+    ASSERT_EQ(S_OK, m_filter->SetCurrentProfileName(_bstr_t(ProfileName.c_str())));
     Serve(groups);
     EXPECT_EQ(1u, CountedPass());
 
@@ -1450,60 +1160,57 @@ TEST_F(LibraryCacheTest, TwoProfilesServicesAndResourceNamesDoNotShareEntries)
     EwsSimClient::SetEwsMode("blocked");
     EXPECT_EQ(4u, CountedPass()); // the listing twice (a second token), Graph's listing and one batch
     EXPECT_EQ(3u, AskedLibraries().size());
-    ExpectUnifiedItems(groups);
+    ExpectItems(groups);
     Serve(groups);
     EwsSimClient::SetEwsMode("blocked");
     EXPECT_EQ(1u, CountedPass());
-    ExpectUnifiedItems(groups);
+    ExpectItems(groups);
 }
 
 // A pass that fails changes nothing: the host keeps its items and the cache
 // its entries, those of groups the failed listing left out included; the
-// library learned before the failure is not kept. A group waiting for its
-// library is never remembered.
-TEST_F(LibraryCacheTest, AFailedPassLeavesTheListAndTheEntriesAsTheyWere)
+// library learned before the failure is not kept.
+TEST_P(LibraryCacheTest, AFailedPassLeavesTheListAndTheEntriesAsTheyWere)
 {
     const std::vector<SimGroup> groups = ManyGroups(4);
     const SimGroup first = Group(L"7a7a7a7a-0000-4000-8000-0000000000b1", L"New one", L"new1");
     const SimGroup failing = Group(L"7a7a7a7a-0000-4000-8000-0000000000b2", L"New two", L"new2");
-    for (const wchar_t* backend : {L"EWS", L"Graph"})
-    {
-        const std::string what = Utf8(backend);
-        LSLibraryCacheAccess::ForgetAll();
-        m_backend.SetString(backend);
-        Serve(groups);
-        ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-        const std::vector<std::wstring> before = HostItems();
+    Serve(groups);
+    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
+    const std::vector<std::wstring> before = HostItems();
 
-        const std::vector<SimGroup> changed = {groups[0], groups[2], groups[3], first, failing};
-        Serve(changed);
-        const bool ews = std::wstring(backend) == L"EWS";
-        if (ews)
-            EwsSimClient::Script("[{\"match\": {\"operation\": \"GetUnifiedGroupDetails\"}, \"passThrough\": true}, "
-                                 "{\"match\": {\"operation\": \"GetUnifiedGroupDetails\"}, \"status\": 500}]");
-        else
-            GroupsSimulator::SetGraph(L"{\"throttle\": [{\"groupId\": \"" + failing.id + L"\", \"status\": 500}]}");
-        EXPECT_EQ(E_FAIL, RunPass()) << what;
-        EXPECT_EQ(before, HostItems()) << what;
+    Serve({groups[0], groups[2], groups[3], first, failing});
+    if (OverEws())
+        EwsSimClient::Script("[{\"match\": {\"operation\": \"GetUnifiedGroupDetails\"}, \"passThrough\": true}, "
+                             "{\"match\": {\"operation\": \"GetUnifiedGroupDetails\"}, \"status\": 500}]");
+    else
+        GroupsSimulator::SetGraph(L"{\"throttle\": [{\"groupId\": \"" + failing.id + L"\", \"status\": 500}]}");
+    EXPECT_EQ(E_FAIL, RunPass());
+    EXPECT_EQ(before, HostItems());
 
-        std::vector<SimGroup> withFirst = groups;
-        withFirst.push_back(first);
-        ExpectOnlyLibraryAsked(withFirst, first, what);
-    }
-
-    // Over Graph a group waiting for its library is asked again at every pass.
     std::vector<SimGroup> withFirst = groups;
     withFirst.push_back(first);
-    LSLibraryCacheAccess::ForgetAll();
+    ExpectOnlyLibraryAsked(withFirst, first);
+}
+
+// Over Graph a group waiting for its library is never remembered: it is
+// asked again at every pass.
+TEST_F(GraphPassTest, AGroupWaitingForItsLibraryIsAskedAgainAtEveryPass)
+{
+    m_libraryRefreshHours.Delete();
+    const std::vector<SimGroup> groups = ManyGroups(4);
+    const SimGroup waiting = Group(L"7a7a7a7a-0000-4000-8000-0000000000b1", L"New one", L"new1");
+    std::vector<SimGroup> withWaiting = groups;
+    withWaiting.push_back(waiting);
     for (int pass = 0; pass < 2; ++pass)
     {
-        Serve(withFirst);
-        GroupsSimulator::SetGraph(L"{\"provisioning\": [\"" + first.id + L"\"]}");
+        Serve(withWaiting);
+        GroupsSimulator::SetGraph(L"{\"provisioning\": [\"" + waiting.id + L"\"]}");
         ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-        ExpectUnifiedItems(groups);
+        ExpectItems(groups);
         EXPECT_EQ(pass == 0 ? 5u : 1u, AskedLibraries().size()) << pass;
     }
-    Serve(withFirst);
+    Serve(withWaiting);
     EXPECT_EQ(2u, CountedPass());
-    ExpectUnifiedItems(withFirst);
+    ExpectItems(withWaiting);
 }

@@ -1,27 +1,17 @@
-// Whole enumeration passes: the filter, a host folder map and informer, the
-// token library stand-in and the EWS simulator. What the host reads back is
-// compared with the simulator's dataset, and what went over the wire with the
+// Whole enumeration passes over EWS. What the host reads back is compared
+// with the simulator's dataset, and what went over the wire with the
 // simulator's request log.
-#include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
-
 #include "ComponentRegistration.h"
-#include "GroupsSimulator.h"
+#include "GroupsPassFixture.h"
 #include "KOVACommon/host/LSPropertyNames.h"
 #include "KOVACommon/http/LSHttpError.h"
 #include "KOVACommon/replay/LSReplayRequestBase.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsUnifiedGroups.h"
 #include "LSDiagAccess.h"
 #include "LSOutlookInfoAccess.h"
-#include "LSResourceLibrariesAccess.h"
-#include "LogCapture.h"
 #include "QuorvalCommon/LSSetting.h"
 #include "ScratchFolder.h"
-#include "TokenLibraryStandIn.h"
-#include "TransportTestSupport.h"
-#include "UserSettingGuard.h"
 #include "VirtualSleep.h"
-#include "external/HostObjects/LSHostPropertyMap.h"
-#include "external/HostObjects/LSHostShutdownInformer.h"
 
 #include <gtest/gtest.h>
 
@@ -29,11 +19,6 @@
 #include <map>
 
 namespace {
-
-const std::wstring FirstToken = L"eyJ0eXAiOiJKV1QifQ.pass-first-token-7d1c9a.QmFzZTY0U2ln";
-const std::wstring SecondToken = L"eyJ0eXAiOiJKV1QifQ.pass-second-token-3e8b2f.U2lnbmF0dXJl";
-const std::wstring ProfileName = L"GroupsPass Profile";
-const std::string EwsPath = "/EWS/Exchange.asmx";
 
 const std::wstring ListingEnvelope =
     L"<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Header><RequestServerVersion "
@@ -61,167 +46,54 @@ std::wstring DetailsEnvelope(const std::wstring& id)
            L"<IncludeCapabilities>false</IncludeCapabilities></GetUnifiedGroupDetails></s:Body></s:Envelope>";
 }
 
-struct ExpectedGroup
-{
-    SimGroup sim;
-    std::wstring registryId;
-    std::wstring filesUrl;
-};
-
-const std::vector<ExpectedGroup>& Dataset()
-{
-    static const std::vector<ExpectedGroup> groups = {
-        {{L"2f1c5b7e-9a3d-4e6f-8b1a-0c2d3e4f5a6b",
-          L"\u00c9quipe Finance",
-          {{L"Conversations", L"https://outlook.office365.com/groups/finance"},
-           {L"Files", L"https://contoso.sharepoint.com/sites/finance/Shared%20Documents"},
-           {L"Files", L"https://contoso.sharepoint.com/sites/finance/Second"}}},
-         L"{2F1C5B7E-9A3D-4E6F-8B1A-0C2D3E4F5A6B}",
-         L"https://contoso.sharepoint.com/sites/finance/Shared%20Documents"},
-        {{L"8c9d0e1f-2a3b-4c5d-9e6f-7a8b9c0d1e2f",
-          L"R&D <Labs>",
-          {{L"files", L"https://contoso.sharepoint.com/sites/rd/lower-case"},
-           {L"Files", L"https://contoso.sharepoint.com/sites/rd/Shared%20Documents"}}},
-         L"{8C9D0E1F-2A3B-4C5D-9E6F-7A8B9C0D1E2F}",
-         L"https://contoso.sharepoint.com/sites/rd/Shared%20Documents"},
-        {{L"a1b2c3d4-e5f6-4789-abcd-ef0123456789",
-          L"\u65e5\u672c\u30c1\u30fc\u30e0",
-          {{L"Files", L"https://contoso.sharepoint.com/sites/nihon/Shared%20Documents"},
-           {L"Notebook", L"https://contoso.sharepoint.com/sites/nihon/SiteAssets/Notebook"}}},
-         L"{A1B2C3D4-E5F6-4789-ABCD-EF0123456789}",
-         L"https://contoso.sharepoint.com/sites/nihon/Shared%20Documents"},
-    };
-    return groups;
-}
-
+// Several resources per group, one named "files": the first "Files" is the one.
 std::vector<SimGroup> SimGroups(size_t count = 3)
 {
-    std::vector<SimGroup> groups;
-    for (size_t i = 0; i < count; ++i)
-        groups.push_back(Dataset()[i].sim);
-    return groups;
+    const std::vector<SimGroup> groups = {
+        {L"2f1c5b7e-9a3d-4e6f-8b1a-0c2d3e4f5a6b",
+         L"\u00c9quipe Finance",
+         {{L"Conversations", L"https://outlook.office365.com/groups/finance"},
+          {L"Files", L"https://contoso.sharepoint.com/sites/finance/Shared%20Documents"},
+          {L"Files", L"https://contoso.sharepoint.com/sites/finance/Second"}}},
+        {L"8c9d0e1f-2a3b-4c5d-9e6f-7a8b9c0d1e2f",
+         L"R&D <Labs>",
+         {{L"files", L"https://contoso.sharepoint.com/sites/rd/lower-case"},
+          {L"Files", L"https://contoso.sharepoint.com/sites/rd/Shared%20Documents"}}},
+        {L"a1b2c3d4-e5f6-4789-abcd-ef0123456789",
+         L"\u65e5\u672c\u30c1\u30fc\u30e0",
+         {{L"Files", L"https://contoso.sharepoint.com/sites/nihon/Shared%20Documents"},
+          {L"Notebook", L"https://contoso.sharepoint.com/sites/nihon/SiteAssets/Notebook"}}},
+    };
+    return {groups.begin(), groups.begin() + static_cast<std::ptrdiff_t>(count)};
 }
 
-class GroupsPassTest : public ::testing::Test
+// The details requests of the first groups, from the request at first on.
+void ExpectDetailsRequests(const std::vector<SimRequest>& requests, size_t first, size_t groups,
+                           const std::wstring& token)
+{
+    ASSERT_EQ(first + groups, requests.size());
+    for (size_t i = 0; i < groups; ++i)
+    {
+        const SimRequest& request = requests[first + i];
+        EXPECT_EQ("POST", request.method);
+        EXPECT_EQ(EwsPath, request.path);
+        EXPECT_EQ(Utf8(DetailsEnvelope(SimGroups()[i].id)), request.body);
+        EXPECT_EQ(request.body.size(), request.bodyLength);
+        EXPECT_EQ(Utf8(L"Bearer " + token), request.Header("Authorization"));
+    }
+}
+
+// The filter forced to EWS: these cases are about the EWS client itself.
+class GroupsPassTest : public PassTest
 {
 protected:
-    void SetUp() override
-    {
-        LSOutlookInfoAccess::Reset();
-        // The product's resource libraries name the profile sub-folder.
-        LSResourceLibraries::LoadAtProcessAttach(nullptr);
-        m_resource.SetString(GroupsSimulator::ServiceRoot());
-        // These cases are about the EWS client itself; the service choice has its own tests.
-        m_backend.SetString(L"EWS");
-        m_graphRoot.SetString(GroupsSimulator::GraphRoot());
-        m_forcedVersion.SetString(L"16");
-        m_clientId.Delete();
-        m_groupResourceName.Delete();
-        m_libraryRefreshHours.SetDword(0); // these cases count every details request of every pass
-        m_sim.Reset();
-        m_sim.SetGroups(SimGroups());
-        m_library.SetToken(1, FirstToken);
-        m_library.SetToken(2, SecondToken);
-
-        ASSERT_EQ(S_OK, CKOVAUnifiedGroupsSync::CreateInstance(nullptr, __uuidof(ILSSyncFilter2),
-                                                              reinterpret_cast<void**>(&m_filter)));
-        m_informerObject = LSHostShutdownInformer::Create();
-        m_informer = ILSShutdownInformerPtr(m_informerObject->Interface(), false);
-        ASSERT_EQ(S_OK, ILSNeedsShutdownInfoPtr(m_filter)->SetShutdownInformer(m_informer));
-        ASSERT_EQ(S_OK, m_filter->SetCurrentProfileName(_bstr_t(ProfileName.c_str())));
-        m_folder->Preset(static_cast<const wchar_t*>(LSPropertyNames::Tenbrid_FolderLocation),
-                         L"https://contoso.sharepoint.com!UnifiedGroups");
-    }
-
-    void TearDown() override
-    {
-        if (!LSOutlookInfo::GetProfileFilePath(L"").empty())
-            RemoveTree(LSOutlookInfo::GetProfileFilePath(L""));
-        LSOutlookInfoAccess::Reset();
-        LSResourceLibrariesAccess::Reset();
-        m_sim.Reset();
-    }
-
-    HRESULT RunPass() { return m_filter->PreContentSyncFolderUpdate(m_folder.Interface()); }
-
-    USHORT ItemCount()
-    {
-        USHORT count = 0xFFFF;
-        EXPECT_EQ(S_OK, m_filter->get_ItemCount(&count));
-        return count;
-    }
-
-    HRESULT IsDeleted(const std::wstring& key)
-    {
-        return ILSManualDeletionsSyncFilterPtr(m_filter)->IsDeleted(_bstr_t(key.c_str()), 0);
-    }
-
-    // The host's view of the first groups of the dataset, item by item.
-    void ExpectItemsOfDataset(size_t count)
-    {
-        ASSERT_EQ(count, ItemCount());
-        for (USHORT i = 0; i < count; ++i)
-        {
-            const ExpectedGroup& expected = Dataset()[i];
-            LSHostPropertyMapHolder basic;
-            ASSERT_EQ(S_OK, m_filter->GetItemBasicProps(i, basic.Interface()));
-            EXPECT_EQ(expected.registryId, basic->Text(L"UniqueId"));
-            EXPECT_EQ(expected.sim.displayName, basic->Text(L"DisplayName"));
-            LSHostPropertyMapHolder full;
-            ASSERT_EQ(S_OK, m_filter->SetItemProperties(i, full.Interface()));
-            EXPECT_EQ(expected.registryId, full->Text(L"ows-ID"));
-            EXPECT_EQ(expected.sim.displayName, full->Text(L"ows-Title"));
-            EXPECT_EQ(expected.filesUrl, full->Text(L"ows-Location"));
-            EXPECT_EQ(S_FALSE, IsDeleted(expected.registryId));
-        }
-    }
-
-    void ExpectDetailsRequests(const std::vector<SimRequest>& requests, size_t first, size_t groups,
-                               const std::wstring& token)
-    {
-        ASSERT_EQ(first + groups, requests.size());
-        for (size_t i = 0; i < groups; ++i)
-        {
-            const SimRequest& request = requests[first + i];
-            EXPECT_EQ("POST", request.method);
-            EXPECT_EQ(EwsPath, request.path);
-            EXPECT_EQ(Utf8(DetailsEnvelope(Dataset()[i].sim.id)), request.body);
-            EXPECT_EQ(request.body.size(), request.bodyLength);
-            EXPECT_EQ(Utf8(L"Bearer " + token), request.Header("Authorization"));
-        }
-    }
-
-    void ExpectNoTokenInLog() const
-    {
-        for (const std::string& text : m_log.Texts())
-        {
-            EXPECT_EQ(std::string::npos, text.find("pass-first-token")) << text;
-            EXPECT_EQ(std::string::npos, text.find("pass-second-token")) << text;
-        }
-    }
-
-    LogCapture m_log;
-    GroupsSimulator m_sim; // static members; the object only names the simulator
-    TokenLibraryStandIn m_library;
-    UserSettingGuard m_resource{L"KOVAUnifiedGroups.Resource"};
-    UserSettingGuard m_backend{L"KOVAUnifiedGroups.Backend"};
-    UserSettingGuard m_graphRoot{L"KOVAUnifiedGroups.GraphRoot"};
-    UserSettingGuard m_clientId{L"KOVAUnifiedGroups.ClientId"};
-    UserSettingGuard m_groupResourceName{L"KOVAUnifiedGroups.GroupResourceName"};
-    UserSettingGuard m_forcedVersion{L"Tenbrid.ForceOutlookVersion"};
-    UserSettingGuard m_lastProfileDir{L"KOVA.LastActiveProfileDir"};
-    UserSettingGuard m_lightSyncEnd{L"SharepointSync.HealthScoreLightSyncEndTime"};
-    UserSettingGuard m_libraryRefreshHours{L"KOVAUnifiedGroups.LibraryRefreshHours"};
-    ILSSyncFilter2Ptr m_filter;
-    LSHostShutdownInformer* m_informerObject = nullptr;
-    ILSShutdownInformerPtr m_informer;
-    LSHostPropertyMapHolder m_folder;
+    GroupsPassTest() : PassTest(L"EWS", SimGroups()) {}
 };
 
 TEST_F(GroupsPassTest, APassListsEveryGroupWithTheAddressOfItsFilesLibrary)
 {
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-    ExpectItemsOfDataset(3);
+    ExpectItems(SimGroups());
     LSHostPropertyMapHolder basic;
     ASSERT_EQ(S_OK, m_filter->GetItemBasicProps(1, basic.Interface()));
     EXPECT_EQ(L"R&D _Labs_", basic->Text(L"FileName")); // the display name "R&D <Labs>" as a file name
@@ -314,7 +186,7 @@ TEST_F(GroupsPassTest, AnOversizedCutOrDtdCarryingListingFailsThePassWithinSecon
         EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_DATA), RunPass()) << c.line;
         EXPECT_LT(GetTickCount64() - start, c.mostMs) << c.line;
         EXPECT_TRUE(log.Contains(c.line)) << log.All();
-        ExpectItemsOfDataset(3);
+        ExpectItems(SimGroups());
         for (const SimRequest& request : m_sim.Requests())
             EXPECT_EQ(EwsPath, request.path);
     }
@@ -354,7 +226,7 @@ TEST_F(GroupsPassTest, ARefusedFirstTokenRepeatsTheListingWithTheSecondForAllReq
 {
     m_sim.Refuse(FirstToken, 401);
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-    ExpectItemsOfDataset(3);
+    ExpectItems(SimGroups());
     const std::vector<SimRequest> requests = m_sim.Requests();
     ASSERT_EQ(5u, requests.size());
     EXPECT_EQ(Utf8(L"Bearer " + FirstToken), requests[0].Header("Authorization"));
@@ -373,13 +245,13 @@ TEST_F(GroupsPassTest, TwoRefusalsEndThePassWithTheHttpErrorAndKeepThePreviousLi
     m_sim.Refuse(FirstToken, 403);
     m_sim.Refuse(SecondToken, 403);
     EXPECT_EQ(E_FAIL, RunPass());
-    ExpectItemsOfDataset(3);
+    ExpectItems(SimGroups());
     EXPECT_EQ(2u, m_sim.Requests().size());
 
     LSEwsUnifiedGroups client(L"client", L"C:\\cache.db");
     try
     {
-        client.GetCurrentGroups(GroupsSimulator::ServiceRoot(), L"Files", m_informer);
+        client.GetCurrentGroups(GroupsSimulator::ServiceRoot(), L"Files", m_informer.Pointer());
         ADD_FAILURE() << "no exception";
     }
     catch (const LSHttpError& error)
@@ -393,12 +265,12 @@ TEST_F(GroupsPassTest, AGroupWithoutTheRequestedResourceFailsThePassAndKeepsTheP
     ASSERT_EQ(S_OK, RunPass());
     m_sim.Reset();
     std::vector<SimGroup> groups = SimGroups(2);
-    groups.push_back(Dataset()[2].sim);
+    groups.push_back(SimGroups()[2]);
     groups[1].resources = {{L"Notebook", L"https://contoso.sharepoint.com/sites/rd/Notebook"}};
     m_sim.SetGroups(groups);
     EXPECT_EQ(E_POINTER, RunPass());
     EXPECT_EQ(3u, m_sim.Requests().size()); // the listing and two details, none after the failure
-    ExpectItemsOfDataset(3);
+    ExpectItems(SimGroups());
 
     // A listed group without its identifier or its name ends the pass while
     // the listing is read, before any details request.
@@ -411,7 +283,7 @@ TEST_F(GroupsPassTest, AGroupWithoutTheRequestedResourceFailsThePassAndKeepsTheP
         m_sim.SetGroups(groups);
         EXPECT_EQ(E_POINTER, RunPass()) << omitId;
         EXPECT_EQ(1u, m_sim.Requests().size()) << omitId;
-        ExpectItemsOfDataset(3);
+        ExpectItems(SimGroups());
     }
 }
 
@@ -427,7 +299,7 @@ TEST_F(GroupsPassTest, ARefusedDetailsRequestIsNotRepeatedWithANewToken)
     const std::vector<SimRequest> requests = m_sim.Requests();
     ASSERT_EQ(2u, requests.size()); // the listing and the refused details request
     EXPECT_EQ(requests[0].Header("Authorization"), requests[1].Header("Authorization"));
-    ExpectItemsOfDataset(3);
+    ExpectItems(SimGroups());
 }
 
 TEST_F(GroupsPassTest, TheConfiguredResourceNameChoosesTheAddress)
@@ -470,7 +342,7 @@ TEST_F(GroupsPassTest, AShutdownWhileTheLibraryIsPollingAbortsAfterCancel)
     VirtualSleep sleep;
     m_library.SetPollsBeforeDone(100000);
     int queries = 0;
-    m_informerObject->SetShutdownAnswer([&queries] { return ++queries > 5; });
+    m_informer.Host().SetShutdownAnswer([&queries] { return ++queries > 5; });
     EXPECT_EQ(E_ABORT, RunPass());
     EXPECT_EQ(1u, m_library.Count(L"Cancel"));
     EXPECT_EQ(4u, m_library.Count(L"PollResult"));
@@ -507,7 +379,7 @@ TEST_F(GroupsPassTest, AnEmptyListingEmptiesTheListWithoutDetailsRequests)
     m_sim.SetGroups({});
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     EXPECT_EQ(0u, ItemCount());
-    EXPECT_EQ(S_OK, IsDeleted(Dataset()[0].registryId));
+    EXPECT_EQ(S_OK, IsDeleted(RegistryForm(SimGroups()[0].id)));
     const std::vector<SimRequest> requests = m_sim.Requests();
     ASSERT_EQ(1u, requests.size());
     EXPECT_EQ(Utf8(ListingEnvelope), requests[0].body);
@@ -550,7 +422,7 @@ TEST_F(GroupsPassTest, AnErrorOrIncompleteAnswerFailsThePassAndKeepsEveryItemOfT
                                    c.responseClass + "\", ResponseCode \"" + c.code +
                                    "\", MessageText \"Try again \u00e0 la fin.\""))
             << m_log.All();
-        ExpectItemsOfDataset(3);
+        ExpectItems(SimGroups());
     }
 
     // A well-formed answer that holds no listing at all is no listing either.
@@ -561,7 +433,7 @@ TEST_F(GroupsPassTest, AnErrorOrIncompleteAnswerFailsThePassAndKeepsEveryItemOfT
     EXPECT_TRUE(m_log.Contains("EWS GetUserUnifiedGroups failed: the answer holds no "
                                "GetUserUnifiedGroupsResponseMessage"))
         << m_log.All();
-    ExpectItemsOfDataset(3);
+    ExpectItems(SimGroups());
 
     // Whole passes with the messages and the types as Exchange commonly
     // writes them (m:, t:) and under default namespaces: every group listed.
@@ -573,7 +445,7 @@ TEST_F(GroupsPassTest, AnErrorOrIncompleteAnswerFailsThePassAndKeepsEveryItemOfT
             EwsSimClient::SetPrefixedMessages(prefixedMessages);
             m_sim.SetEwsShape(prefixedTypes ? L"{\"typesPrefixed\": true}" : L"{}");
             EXPECT_EQ(S_OK, RunPass()) << prefixedMessages << prefixedTypes << m_log.All();
-            ExpectItemsOfDataset(3);
+            ExpectItems(SimGroups());
         }
 
     // A Success that says less than it seems is no list either: the pass
@@ -607,7 +479,7 @@ TEST_F(GroupsPassTest, AnErrorOrIncompleteAnswerFailsThePassAndKeepsEveryItemOfT
         EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_DATA), RunPass()) << c.line;
         EXPECT_EQ(c.requests, m_sim.Requests().size()) << c.line;
         EXPECT_TRUE(log.Contains(c.line)) << log.All();
-        ExpectItemsOfDataset(3);
+        ExpectItems(SimGroups());
     }
 }
 
@@ -622,9 +494,9 @@ TEST_F(GroupsPassTest, AServerBusyAnswerIsRetriedAfterItsBackOffInLightSyncMode)
     const uint64_t start = GetTickCount64();
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     EXPECT_GE(GetTickCount64() - start, 900u);
-    ExpectItemsOfDataset(3);
+    ExpectItems(SimGroups());
     EXPECT_EQ(5u, m_sim.Requests().size());
-    EXPECT_EQ(std::vector<long>{1000}, m_informerObject->BeginDelayArguments());
+    EXPECT_EQ(std::vector<long>{1000}, m_informer.Host().BeginDelayArguments());
     EXPECT_TRUE(m_log.Contains("Server unavailable - 0 delaying 1")) << m_log.All();
     EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value());
 
@@ -647,7 +519,7 @@ TEST_F(GroupsPassTest, AServerBusyAnswerIsRetriedAfterItsBackOffInLightSyncMode)
         EwsSimClient::Script(std::string("{\"match\": {\"operation\": \"GetUnifiedGroupDetails\"}, ") +
                              c.busyAnswer + "}");
         ASSERT_EQ(S_OK, RunPass()) << c.busyAnswer << m_log.All();
-        ExpectItemsOfDataset(3);
+        ExpectItems(SimGroups());
         EXPECT_EQ(5u, m_sim.Requests().size()) << c.busyAnswer;
         EXPECT_EQ(c.sleptMs, clock.TotalSleptMs()) << c.busyAnswer;
     }
@@ -669,7 +541,7 @@ TEST_F(GroupsPassTest, AServerBusyAnswerIsRetriedAfterItsBackOffInLightSyncMode)
         EXPECT_EQ(5u, m_sim.Requests().size()) << script;
         EXPECT_EQ(4 * 2000u, clock.TotalSleptMs()) << script;
         EXPECT_TRUE(m_log.Contains("Server unavailable - exceeded retries"));
-        ExpectItemsOfDataset(3);
+        ExpectItems(SimGroups());
     }
 
     // Asked to wait beyond 180 s: no wait, the pass fails at once, list kept.
@@ -685,7 +557,7 @@ TEST_F(GroupsPassTest, AServerBusyAnswerIsRetriedAfterItsBackOffInLightSyncMode)
         EXPECT_EQ(1u, m_sim.Requests().size()) << busyAnswer;
         EXPECT_EQ(0u, clock.TotalSleptMs()) << busyAnswer;
         EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value()) << busyAnswer;
-        ExpectItemsOfDataset(3);
+        ExpectItems(SimGroups());
     }
     EXPECT_TRUE(m_log.Contains("asked to wait 181 seconds")) << m_log.All();
     EXPECT_TRUE(m_log.Contains("asked to wait 100000000 seconds"));
@@ -744,12 +616,12 @@ TEST_F(GroupsPassTest, ARecordedPassReplaysWithoutTheServer)
     ILSSyncFilter2Ptr replaying;
     ASSERT_EQ(S_OK, CKOVAUnifiedGroupsSync::CreateInstance(nullptr, __uuidof(ILSSyncFilter2),
                                                           reinterpret_cast<void**>(&replaying)));
-    ASSERT_EQ(S_OK, ILSNeedsShutdownInfoPtr(replaying)->SetShutdownInformer(m_informer));
+    ASSERT_EQ(S_OK, ILSNeedsShutdownInfoPtr(replaying)->SetShutdownInformer(m_informer.Pointer()));
     ASSERT_EQ(S_OK, replaying->SetCurrentProfileName(_bstr_t(ProfileName.c_str())));
     m_filter = replaying;
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     EXPECT_EQ(sent, m_sim.Requests().size());
-    ExpectItemsOfDataset(3);
+    ExpectItems(SimGroups());
 }
 
 // A folder update started while one runs on the same object is refused at
@@ -763,12 +635,12 @@ TEST_F(GroupsPassTest, ANestedFolderUpdateIsRefusedAtOnceAndTheRunningOneComplet
     HRESULT nested = S_OK;
     USHORT countDuring = 0;
     HRESULT thirdDeletedDuring = S_FALSE;
-    m_informerObject->SetShutdownAnswer([&] {
+    m_informer.Host().SetShutdownAnswer([&] {
         if (nested == S_OK)
         {
             nested = m_filter->PreContentSyncFolderUpdate(m_folder.Interface());
             m_filter->get_ItemCount(&countDuring);
-            thirdDeletedDuring = IsDeleted(Dataset()[2].registryId);
+            thirdDeletedDuring = IsDeleted(RegistryForm(SimGroups()[2].id));
         }
         return false;
     });
@@ -779,7 +651,7 @@ TEST_F(GroupsPassTest, ANestedFolderUpdateIsRefusedAtOnceAndTheRunningOneComplet
     EXPECT_TRUE(m_log.Contains("Caught hresult_exception at interface -800700aa - a folder update is already "
                                "running on this filter"))
         << m_log.All();
-    ExpectItemsOfDataset(3);
+    ExpectItems(SimGroups());
     EXPECT_EQ(4u, m_sim.Requests().size()); // the refused update sent nothing
 }
 
@@ -837,7 +709,7 @@ protected:
         ASSERT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(ILSSyncFilter2),
                                          reinterpret_cast<void**>(&m_filter)));
         ASSERT_NE(GetModuleHandleW(nullptr), ModuleOf(m_filter)); // the DLL's object, not the test's own copy
-        ASSERT_EQ(S_OK, ILSNeedsShutdownInfoPtr(m_filter)->SetShutdownInformer(m_informer));
+        ASSERT_EQ(S_OK, ILSNeedsShutdownInfoPtr(m_filter)->SetShutdownInformer(m_informer.Pointer()));
         ASSERT_EQ(S_OK, m_filter->SetCurrentProfileName(_bstr_t(ProfileName.c_str())));
     }
 
@@ -893,7 +765,7 @@ TEST_F(HostedFilterTest, TheHostsLastReferenceReleasedDuringThePass)
     EXPECT_EQ(S_OK, RunPassFromMessageLoop(host));
     EXPECT_TRUE(releasedDuringPass);
     // Gone with the call's end: it released the informer it held.
-    EXPECT_EQ(1u, m_informerObject->RefCount());
+    EXPECT_EQ(1u, m_informer.Host().RefCount());
     const size_t folderCalls = m_folder->Calls().size();
     PumpMessagesFor(400);
     EXPECT_EQ(folderCalls, m_folder->Calls().size());
@@ -928,7 +800,7 @@ TEST_F(HostedFilterTest, AQuitPostedDuringThePassEndsItAndReachesTheHostsLoop)
         for (const auto& timer : Timers())
             KillTimer(nullptr, timer.first);
         Timers().clear();
-        ExpectItemsOfDataset(3);
+        ExpectItems(SimGroups());
     }
     m_library.SetPollsBeforeDone(0);
 }
@@ -948,14 +820,14 @@ TEST_F(HostedFilterTest, ANestedPassFromATimerIsRefusedAndTheOuterPassCompletesW
         nested = m_filter->PreContentSyncFolderUpdate(otherFolder.Interface());
         nestedMs = GetTickCount() - start;
         m_filter->get_ItemCount(&countDuring);
-        deletedDuring = IsDeleted(Dataset()[0].registryId);
+        deletedDuring = IsDeleted(RegistryForm(SimGroups()[0].id));
     });
     ASSERT_EQ(S_OK, RunPassFromMessageLoop(m_filter));
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_BUSY), nested);
     EXPECT_LT(nestedMs, 1000u);
     EXPECT_EQ(0, countDuring); // the list before the pass: none yet
     EXPECT_EQ(E_UNEXPECTED, deletedDuring);
-    ExpectItemsOfDataset(3);
+    ExpectItems(SimGroups());
     EXPECT_EQ(4u, m_sim.Requests().size());
 }
 
@@ -963,7 +835,7 @@ TEST_F(HostedFilterTest, DeletionCheckWithoutAListOrAKeyAndAnOverlongStartPoint)
 {
     ILSManualDeletionsSyncFilterPtr deletions(m_filter);
     const _bstr_t empty(L"");
-    const std::wstring key = Dataset()[0].registryId;
+    const std::wstring key = RegistryForm(SimGroups()[0].id);
     EXPECT_EQ(E_UNEXPECTED, IsDeleted(key)); // before any pass
     m_sim.Refuse(FirstToken, 403);
     m_sim.Refuse(SecondToken, 403);
