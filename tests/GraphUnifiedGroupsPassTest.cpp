@@ -62,8 +62,7 @@ TEST_F(GraphPassTest, BothPathsGiveTheHostTheSameItemsFromOneDataset)
     EXPECT_EQ(SimScope(), LastScope());
     EXPECT_EQ(4u, GroupsSimulator::Requests().size());
 
-    GroupsSimulator::Reset();
-    GroupsSimulator::SetGroups(MixedGroups());
+    Serve(MixedGroups());
     m_backend.SetString(L"gRaPh");
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     EXPECT_EQ(ewsItems, HostItems());
@@ -141,8 +140,7 @@ TEST_F(GraphPassTest, ThrottledDriveRequestsOfAllBatchesGoAgainTogetherAfterOneW
         SCOPED_TRACE(c.groups.size());
         VirtualClock clock;
         m_lightSyncEnd.Delete();
-        GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(c.groups);
+        Serve(c.groups);
         std::wstring throttles;
         std::vector<std::string> again;
         for (size_t index : c.throttled)
@@ -177,8 +175,7 @@ TEST_F(GraphPassTest, AGroupThrottledFiveTimesFailsThePassAfterFiveAttempts)
 {
     ASSERT_EQ(S_OK, RunPass());
     VirtualClock clock;
-    GroupsSimulator::Reset();
-    GroupsSimulator::SetGroups(MixedGroups());
+    Serve(MixedGroups());
     GroupsSimulator::SetGraph(L"{\"throttle\": [{\"groupId\": \"" + MixedGroups()[0].id +
                               L"\", \"times\": 5, \"status\": 503, \"retryAfter\": null}]}");
     EXPECT_EQ(E_FAIL, RunPass());
@@ -208,8 +205,7 @@ TEST_F(GraphPassTest, ASubAnswersRetryAfterIsReadLikeAnHttpAnswers)
     {
         VirtualClock clock;
         m_lightSyncEnd.Delete();
-        GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(MixedGroups());
+        Serve(MixedGroups());
         GroupsSimulator::SetGraph(L"{\"throttle\": [{\"groupId\": \"" + MixedGroups()[0].id +
                                   L"\", \"retryAfter\": " + c.retryAfter + L"}]}");
         EXPECT_EQ(c.result, RunPass()) << Utf8(c.retryAfter) << m_log.All();
@@ -228,9 +224,7 @@ TEST_F(GraphPassTest, AGroupWhoseLibraryIsNotThereYetWaitsForItAndKeepsItsFolder
 {
     const std::vector<SimGroup> six = ManyGroups(6);
     const std::vector<SimGroup> others = {six[0], six[1], six[3], six[4], six[5]};
-    const auto isDeleted = [this](const SimGroup& group) {
-        return ILSManualDeletionsSyncFilterPtr(m_filter)->IsDeleted(_bstr_t(RegistryForm(group.id).c_str()), 0);
-    };
+    const auto isDeleted = [this](const SimGroup& group) { return IsDeleted(RegistryForm(group.id)); };
     GroupsSimulator::SetGroups(six);
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     ExpectItems(six);
@@ -264,8 +258,7 @@ TEST_F(GraphPassTest, AGroupWhoseLibraryIsNotThereYetWaitsForItAndKeepsItsFolder
         if (c.filesUrl)
             served[2].resources[1].second = c.filesUrl;
         const std::string expected = c.filesUrl ? refused + std::string(c.message) : c.message;
-        GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(served);
+        Serve(served);
         if (c.graphSettings)
             GroupsSimulator::SetGraph(CStdStr::Format(c.graphSettings, six[2].id.c_str()));
         ASSERT_EQ(S_OK, RunPass()) << m_log.All();
@@ -299,8 +292,7 @@ TEST_F(GraphPassTest, AGroupWhoseLibraryIsNotThereYetWaitsForItAndKeepsItsFolder
         {
             // Over EWS the same address fails the pass; the host keeps what it has.
             const std::vector<std::wstring> before = HostItems();
-            GroupsSimulator::Reset();
-            GroupsSimulator::SetGroups(served);
+            Serve(served);
             m_backend.SetString(L"EWS");
             EXPECT_EQ(InvalidData, RunPass()) << expected;
             EXPECT_TRUE(m_log.Contains("EWS gave group {" + Utf8(six[2].id) + "} the Files address \"")) << m_log.All();
@@ -310,24 +302,21 @@ TEST_F(GraphPassTest, AGroupWhoseLibraryIsNotThereYetWaitsForItAndKeepsItsFolder
         }
 
         // The next pass asks again.
-        GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(six);
+        Serve(six);
         ASSERT_EQ(S_OK, RunPass()) << m_log.All();
         ExpectItems(six);
         m_log.Clear();
     }
 
     // Any other failure of a drive fails the pass and keeps the list.
-    GroupsSimulator::Reset();
-    GroupsSimulator::SetGroups(six);
+    Serve(six);
     GroupsSimulator::SetGraph(L"{\"throttle\": [{\"groupId\": \"" + six[1].id + L"\", \"status\": 500}]}");
     EXPECT_EQ(E_FAIL, RunPass());
     EXPECT_TRUE(m_log.Contains("Drive of group " + Utf8(six[1].id) + " not available: status 500")) << m_log.All();
     ExpectItems(six);
 
     // Every group waits: the pass succeeds with no item and deletes nothing.
-    GroupsSimulator::Reset();
-    GroupsSimulator::SetGroups(six);
+    Serve(six);
     std::wstring all;
     for (const SimGroup& group : six)
         all += (all.empty() ? L"\"" : L", \"") + group.id + L"\"";
@@ -358,8 +347,7 @@ TEST_F(GraphPassTest, AnUnexpectedAnswerFailsThePassAndKeepsThePreviousList)
                              "{\"value\": [{\"id\": \"2f1c5b7e-9a3d-4e6f-8b1a-0c2d3e4f5a6b\", "
                              "\"displayName\": \"A\"}]}"})
     {
-        GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(ManyGroups(3));
+        Serve(ManyGroups(3));
         EwsSimClient::Script(std::string("{\"match\": {\"operation\": \"GraphMemberOf\"}, \"body\": ") +
                              JsonQuote(body) + ", \"headers\": {\"Content-Type\": \"application/json\"}}");
         EXPECT_EQ(InvalidData, RunPass()) << body;
@@ -426,8 +414,7 @@ TEST_P(ServicePassTest, ARedirectedListingFailsThePassAndTheOtherServerHearsNoth
         const std::string what = std::to_string(c.status) + " " + Utf8(root);
         m_resource.SetString(root);
         m_graphRoot.SetString(root + L"v1.0/");
-        GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(ManyGroups(2));
+        Serve(ManyGroups(2));
         EwsSimClient::ResetSecond();
         const std::string location = target + (ews ? "/EWS/Exchange.asmx" : ListingPath + "?" + ListingQuery);
         EwsSimClient::Script("{\"match\": {\"operation\": \"" + std::string(ews ? "GetUserUnifiedGroups" : "GraphMemberOf") +
@@ -522,8 +509,7 @@ TEST_F(GraphPassTest, HostileAnswersFailThePassWithinSecondsAndKeepTheList)
     };
     for (const Case& c : cases)
     {
-        GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(ManyGroups(3));
+        Serve(ManyGroups(3));
         if (!c.script.empty())
             EwsSimClient::Script(c.script);
         if (c.graphSettings)
@@ -543,15 +529,13 @@ TEST_F(GraphPassTest, HostileAnswersFailThePassWithinSecondsAndKeepTheList)
 TEST_F(GraphPassTest, AListingOfMoreThan65535GroupsFailsThePassAndKeepsTheList)
 {
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-    GroupsSimulator::Reset();
-    GroupsSimulator::SetGroups(ManyGroups(65536));
+    Serve(ManyGroups(65536));
     EXPECT_EQ(InvalidData, RunPass());
     EXPECT_TRUE(m_log.Contains("the group listing holds more than 65535 groups")) << m_log.Texts().size();
     const std::vector<SimRequest> requests = GroupsSimulator::Requests();
     EXPECT_EQ(66u, CountPath(requests, ListingPath));
     EXPECT_EQ(0u, CountPath(requests, BatchPath));
-    GroupsSimulator::Reset();
-    GroupsSimulator::SetGroups(MixedGroups());
+    Serve(MixedGroups());
     ExpectItems(MixedGroups());
 }
 
@@ -626,8 +610,7 @@ TEST_F(GraphPassTest, WithoutTheSettingThePassMakesExactlyTheEwsRequests)
 {
     for (const wchar_t* backend : {L"", L"ews", L"AUTO"})
     {
-        GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(MixedGroups());
+        Serve(MixedGroups());
         if (*backend)
             m_backend.SetString(backend);
         else
@@ -662,13 +645,11 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
     for (const wchar_t* mode : {L"blocked", L"gone"})
     {
         m_autoBackend.Delete();
-        GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(MixedGroups());
+        Serve(MixedGroups());
         ASSERT_EQ(S_OK, RunPass()) << m_log.All();
         const std::vector<std::wstring> ewsItems = HostItems();
 
-        GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(MixedGroups());
+        Serve(MixedGroups());
         EwsSimClient::SetEwsMode(Utf8(mode));
         ASSERT_EQ(S_OK, RunPass()) << mode << m_log.All();
         EXPECT_EQ(ewsItems, HostItems()) << mode;
@@ -688,16 +669,14 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
         EXPECT_EQ(std::optional<std::wstring>(L"Graph"), ReadUserText(LSAutoGroupSource::RememberedSetting));
 
         // The next pass reads the remembered service back.
-        GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(MixedGroups());
+        Serve(MixedGroups());
         ASSERT_EQ(S_OK, RunPass()) << m_log.All();
         EXPECT_EQ(ewsItems, HostItems());
         EXPECT_EQ(0u, CountEws(GroupsSimulator::Requests())) << mode;
     }
 
     // Graph refusing later (a tenant that lets EWS in again) brings the user back.
-    GroupsSimulator::Reset();
-    GroupsSimulator::SetGroups(MixedGroups());
+    Serve(MixedGroups());
     EwsSimClient::Script("{\"match\": {\"operation\": \"GraphMemberOf\"}, \"status\": 404}");
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     EXPECT_EQ(4u, CountEws(GroupsSimulator::Requests()));
@@ -715,8 +694,7 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
             m_autoBackend.SetString(c.remembered);
         else
             m_autoBackend.Delete();
-        GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(MixedGroups());
+        Serve(MixedGroups());
         ASSERT_EQ(S_OK, RunPass()) << m_log.All();
         EXPECT_EQ(c.ewsRequests, CountEws(GroupsSimulator::Requests())) << (c.remembered ? c.remembered : L"deleted");
         // Nothing to save: the service asked first produced the list.
@@ -729,15 +707,13 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
     // remembers it.
     const std::vector<SimGroup> many = ManyGroups(1001);
     m_backend.SetString(L"EWS");
-    GroupsSimulator::Reset();
-    GroupsSimulator::SetGroups(many);
+    Serve(many);
     EXPECT_EQ(InvalidData, RunPass());
     EXPECT_TRUE(m_log.Contains("the answer holds 1000 groups of TotalGroups 1001, and EWS lists at most 1000"))
         << m_log.All();
     m_backend.Delete();
     m_autoBackend.Delete();
-    GroupsSimulator::Reset();
-    GroupsSimulator::SetGroups(many);
+    Serve(many);
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     EXPECT_EQ(1001u, ItemCount());
     EXPECT_EQ(1u, CountEws(GroupsSimulator::Requests())); // the listing alone, no details
@@ -771,8 +747,7 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
     for (const Case& c : cases)
     {
         VirtualClock clock(100); // retry waits pass at once; the no-answer limit after a second or so
-        GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(MixedGroups());
+        Serve(MixedGroups());
         EwsSimClient::Script(c.script);
         EXPECT_EQ(c.expected, RunPass()) << c.name;
         const std::vector<SimRequest> requests = GroupsSimulator::Requests();
@@ -782,8 +757,7 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
         EXPECT_FALSE(ReadUserText(LSAutoGroupSource::RememberedSetting).has_value()) << c.name;
     }
 
-    GroupsSimulator::Reset();
-    GroupsSimulator::SetGroups(MixedGroups());
+    Serve(MixedGroups());
     EwsSimClient::SetEwsMode("blocked");
     EwsSimClient::Script("{\"match\": {\"operation\": \"GraphMemberOf\"}, \"status\": 403, \"times\": 2}");
     EXPECT_EQ(E_FAIL, RunPass());
@@ -792,8 +766,7 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
     EXPECT_TRUE(HasLine(m_log, "Group listing over Microsoft Graph refused with HTTP status 403")) << m_log.All();
 
     // A reason scripted with other words, around spaces.
-    GroupsSimulator::Reset();
-    GroupsSimulator::SetGroups(MixedGroups());
+    Serve(MixedGroups());
     EwsSimClient::Script("{\"match\": {\"operation\": \"GetUserUnifiedGroups\"}, \"status\": 403, \"times\": 2, "
                          "\"headers\": {\"X-EWS-Policy-Reason\": "
                          "\" EWS is blocked by policy for this user or tenant \"}}");
@@ -807,8 +780,7 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
 
     // EWS refused and Graph listing groups without names and types (the
     // permission missing): the pass fails and Graph is not remembered.
-    GroupsSimulator::Reset();
-    GroupsSimulator::SetGroups(MixedGroups());
+    Serve(MixedGroups());
     EwsSimClient::SetEwsMode("blocked");
     GroupsSimulator::SetGraph(L"{\"narrowed\": true}");
     EXPECT_EQ(InvalidData, RunPass());
@@ -866,8 +838,7 @@ TEST_P(HttpsPassTest, AnUntrustedOrMisnamedCertificateFailsThePassAtOnceWithoutS
         const std::wstring root = GroupsSimulator::HttpsRoot(listener);
         const std::string what = Utf8(root);
         UseRoot(root);
-        GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(ManyGroups(2));
+        Serve(ManyGroups(2));
         LogCapture log;
         const uint64_t start = GetTickCount64();
         const HRESULT hr = RunPass();
@@ -896,8 +867,7 @@ TEST_F(GraphPassTest, DriveBatchesOverlapUpToTheSettingAndAThrottledSubRequestGo
         else
             m_batchesInFlight.SetDword(static_cast<DWORD>(setting));
         m_lightSyncEnd.Delete();
-        GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(groups);
+        Serve(groups);
         GroupsSimulator::SetGraph(L"{\"throttle\": [{\"groupId\": \"" + groups[45].id + L"\", \"retryAfter\": 7}]}");
         DelayBatches(150);
         const size_t delaysBefore = m_informer.Host().BeginDelayArguments().size();
@@ -927,8 +897,7 @@ TEST_F(GraphPassTest, OneFailedBatchAmongOverlappedOnesFailsThePassAndKeepsTheLi
 {
     ASSERT_EQ(S_OK, RunPass());
     std::vector<SimGroup> groups = ManyGroups(100);
-    GroupsSimulator::Reset();
-    GroupsSimulator::SetGroups(groups);
+    Serve(groups);
     // A failed drive in the fourth of five batches.
     GroupsSimulator::SetGraph(L"{\"throttle\": [{\"groupId\": \"" + groups[65].id + L"\", \"status\": 500}]}");
     DelayBatches(100);
@@ -949,8 +918,7 @@ TEST_F(GraphPassTest, AShutdownWhileSeveralBatchesAreOpenEndsThePassAndKeepsThei
         m_informer.Host().SetShutdownRequested(false);
         m_informer.Host().SetShutdownAnswer(nullptr);
         ASSERT_EQ(S_OK, RunPass()) << Utf8(client);
-        GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(ManyGroups(200));
+        Serve(ManyGroups(200));
         DelayBatches(2000);
         // The listing and four batches sent: shutdown at the next look.
         const int sendsBefore = m_informer.Host().NotifyActivityCount();
@@ -969,8 +937,7 @@ TEST_F(GraphPassTest, AShutdownWhileSeveralBatchesAreOpenEndsThePassAndKeepsThei
             EXPECT_EQ(4u, CountPath(requests, BatchPath));
             EXPECT_EQ(4u, MostOpenBatches(requests));
         }
-        GroupsSimulator::Reset();
-        GroupsSimulator::SetGroups(MixedGroups());
+        Serve(MixedGroups());
         ExpectItems(MixedGroups());
         EXPECT_EQ(xmlHttp ? 4u : 0u, LSInFlightRequests::KeptCount()) << Utf8(client);
         EXPECT_TRUE(PumpMessagesUntil(NoneKept, 8000));

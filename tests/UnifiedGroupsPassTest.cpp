@@ -178,8 +178,7 @@ TEST_F(GroupsPassTest, AnOversizedCutOrDtdCarryingListingFailsThePassWithinSecon
     for (const Case& c : cases)
     {
         HttpClientOverride client(c.client);
-        m_sim.Reset();
-        m_sim.SetGroups(SimGroups(2));
+        Serve(SimGroups(2));
         EwsSimClient::Script(c.script);
         LogCapture log;
         const uint64_t start = GetTickCount64();
@@ -240,8 +239,7 @@ TEST_F(GroupsPassTest, ARefusedFirstTokenRepeatsTheListingWithTheSecondForAllReq
 TEST_F(GroupsPassTest, TwoRefusalsEndThePassWithTheHttpErrorAndKeepThePreviousList)
 {
     ASSERT_EQ(S_OK, RunPass());
-    m_sim.Reset();
-    m_sim.SetGroups(SimGroups(1));
+    Serve(SimGroups(1));
     m_sim.Refuse(FirstToken, 403);
     m_sim.Refuse(SecondToken, 403);
     EXPECT_EQ(E_FAIL, RunPass());
@@ -292,8 +290,7 @@ TEST_F(GroupsPassTest, AGroupWithoutTheRequestedResourceFailsThePassAndKeepsTheP
 TEST_F(GroupsPassTest, ARefusedDetailsRequestIsNotRepeatedWithANewToken)
 {
     ASSERT_EQ(S_OK, RunPass());
-    m_sim.Reset();
-    m_sim.SetGroups(SimGroups());
+    Serve(SimGroups());
     EwsSimClient::Script(R"({"match": {"operation": "GetUnifiedGroupDetails"}, "status": 401})");
     EXPECT_EQ(E_FAIL, RunPass());
     const std::vector<SimRequest> requests = m_sim.Requests();
@@ -375,8 +372,7 @@ TEST_F(GroupsPassTest, AnEmptyListingEmptiesTheListWithoutDetailsRequests)
 {
     ASSERT_EQ(S_OK, RunPass());
     ASSERT_EQ(3u, ItemCount());
-    m_sim.Reset();
-    m_sim.SetGroups({});
+    Serve({});
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     EXPECT_EQ(0u, ItemCount());
     EXPECT_EQ(S_OK, IsDeleted(RegistryForm(SimGroups()[0].id)));
@@ -410,8 +406,7 @@ TEST_F(GroupsPassTest, AnErrorOrIncompleteAnswerFailsThePassAndKeepsEveryItemOfT
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     for (const Case& c : cases)
     {
-        m_sim.Reset();
-        m_sim.SetGroups(SimGroups());
+        Serve(SimGroups());
         EwsSimClient::Script(std::string("{\"match\": {\"operation\": \"") + c.operation +
                              "\"}, \"responseMessage\": {\"class\": \"" + c.responseClass + "\", \"code\": \"" +
                              c.code + "\", \"text\": \"Try again \u00e0 la fin.\", \"prefixed\": " +
@@ -426,8 +421,7 @@ TEST_F(GroupsPassTest, AnErrorOrIncompleteAnswerFailsThePassAndKeepsEveryItemOfT
     }
 
     // A well-formed answer that holds no listing at all is no listing either.
-    m_sim.Reset();
-    m_sim.SetGroups(SimGroups());
+    Serve(SimGroups());
     EwsSimClient::Script("{\"body\": \"<Envelope><Body/></Envelope>\", \"headers\": {\"Content-Type\": \"text/xml\"}}");
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_INVALID_DATA), RunPass());
     EXPECT_TRUE(m_log.Contains("EWS GetUserUnifiedGroups failed: the answer holds no "
@@ -440,8 +434,7 @@ TEST_F(GroupsPassTest, AnErrorOrIncompleteAnswerFailsThePassAndKeepsEveryItemOfT
     for (bool prefixedMessages : {true, false})
         for (bool prefixedTypes : {true, false})
         {
-            m_sim.Reset();
-            m_sim.SetGroups(SimGroups());
+            Serve(SimGroups());
             EwsSimClient::SetPrefixedMessages(prefixedMessages);
             m_sim.SetEwsShape(prefixedTypes ? L"{\"typesPrefixed\": true}" : L"{}");
             EXPECT_EQ(S_OK, RunPass()) << prefixedMessages << prefixedTypes << m_log.All();
@@ -514,8 +507,7 @@ TEST_F(GroupsPassTest, AServerBusyAnswerIsRetriedAfterItsBackOffInLightSyncMode)
     for (const Case& c : cases)
     {
         VirtualClock clock;
-        m_sim.Reset();
-        m_sim.SetGroups(SimGroups());
+        Serve(SimGroups());
         EwsSimClient::Script(std::string("{\"match\": {\"operation\": \"GetUnifiedGroupDetails\"}, ") +
                              c.busyAnswer + "}");
         ASSERT_EQ(S_OK, RunPass()) << c.busyAnswer << m_log.All();
@@ -534,8 +526,7 @@ TEST_F(GroupsPassTest, AServerBusyAnswerIsRetriedAfterItsBackOffInLightSyncMode)
                                       "[" + fault + "," + message + "," + fault + "," + message + "," + fault + "]"})
     {
         VirtualClock clock;
-        m_sim.Reset();
-        m_sim.SetGroups(SimGroups(1));
+        Serve(SimGroups(1));
         EwsSimClient::Script(script);
         EXPECT_EQ(E_FAIL, RunPass()) << script;
         EXPECT_EQ(5u, m_sim.Requests().size()) << script;
@@ -550,8 +541,7 @@ TEST_F(GroupsPassTest, AServerBusyAnswerIsRetriedAfterItsBackOffInLightSyncMode)
     {
         VirtualClock clock;
         m_lightSyncEnd.Delete();
-        m_sim.Reset();
-        m_sim.SetGroups(SimGroups(1));
+        Serve(SimGroups(1));
         EwsSimClient::Script(std::string("{\"times\": 6, ") + busyAnswer + "}");
         EXPECT_EQ(E_FAIL, RunPass()) << busyAnswer;
         EXPECT_EQ(1u, m_sim.Requests().size()) << busyAnswer;
@@ -630,8 +620,7 @@ TEST_F(GroupsPassTest, ANestedFolderUpdateIsRefusedAtOnceAndTheRunningOneComplet
 {
     m_sim.SetGroups(SimGroups(2));
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-    m_sim.Reset();
-    m_sim.SetGroups(SimGroups(3));
+    Serve(SimGroups(3));
     HRESULT nested = S_OK;
     USHORT countDuring = 0;
     HRESULT thirdDeletedDuring = S_FALSE;
