@@ -221,21 +221,6 @@ TEST_F(GroupsPassTest, AServiceRootWithoutTrailingSlashReachesTheSameEndpoint)
     EXPECT_EQ(L"http://h\\/EWS/Exchange.asmx", LSEwsUnifiedGroups::EndpointFor(L"http://h\\"));
 }
 
-TEST_F(GroupsPassTest, ARefusedFirstTokenRepeatsTheListingWithTheSecondForAllRequests)
-{
-    m_sim.Refuse(FirstToken, 401);
-    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-    ExpectItems(SimGroups());
-    const std::vector<SimRequest> requests = m_sim.Requests();
-    ASSERT_EQ(5u, requests.size());
-    EXPECT_EQ(Utf8(L"Bearer " + FirstToken), requests[0].Header("Authorization"));
-    EXPECT_EQ(Utf8(ListingEnvelope), requests[1].body);
-    EXPECT_EQ(Utf8(L"Bearer " + SecondToken), requests[1].Header("Authorization"));
-    ExpectDetailsRequests(requests, 2, 3, SecondToken);
-    EXPECT_NE(std::wstring::npos, m_library.StartAcquireArguments(2).find(L"\t1\t"));
-    ExpectNoTokenInLog();
-}
-
 TEST_F(GroupsPassTest, TwoRefusalsEndThePassWithTheHttpErrorAndKeepThePreviousList)
 {
     ASSERT_EQ(S_OK, RunPass());
@@ -297,16 +282,6 @@ TEST_F(GroupsPassTest, ARefusedDetailsRequestIsNotRepeatedWithANewToken)
     ASSERT_EQ(2u, requests.size()); // the listing and the refused details request
     EXPECT_EQ(requests[0].Header("Authorization"), requests[1].Header("Authorization"));
     ExpectItems(SimGroups());
-}
-
-TEST_F(GroupsPassTest, TheConfiguredResourceNameChoosesTheAddress)
-{
-    m_groupResourceName.SetString(L"Conversations");
-    m_sim.SetGroups(SimGroups(1));
-    ASSERT_EQ(S_OK, RunPass()) << m_log.All();
-    LSHostPropertyMapHolder full;
-    ASSERT_EQ(S_OK, m_filter->SetItemProperties(0, full.Interface()));
-    EXPECT_EQ(L"https://outlook.office365.com/groups/finance", full->Text(L"ows-Location"));
 }
 
 TEST_F(GroupsPassTest, AnIdWithBracesFailsWithTheParsersHresultBeforeItsDetailsAreAsked)
