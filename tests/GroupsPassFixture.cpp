@@ -46,6 +46,26 @@ std::vector<SimGroup> MixedGroups()
             Group(L"a1b2c3d4-e5f6-4789-abcd-ef0123456789", L"\u65e5\u672c\u30c1\u30fc\u30e0", L"nihon")};
 }
 
+std::vector<SimGroup> SimGroups(size_t count)
+{
+    const std::vector<SimGroup> groups = {
+        {L"2f1c5b7e-9a3d-4e6f-8b1a-0c2d3e4f5a6b",
+         L"\u00c9quipe Finance",
+         {{L"Conversations", L"https://outlook.office365.com/groups/finance"},
+          {L"Files", L"https://contoso.sharepoint.com/sites/finance/Shared%20Documents"},
+          {L"Files", L"https://contoso.sharepoint.com/sites/finance/Second"}}},
+        {L"8c9d0e1f-2a3b-4c5d-9e6f-7a8b9c0d1e2f",
+         L"R&D <Labs>",
+         {{L"files", L"https://contoso.sharepoint.com/sites/rd/lower-case"},
+          {L"Files", L"https://contoso.sharepoint.com/sites/rd/Shared%20Documents"}}},
+        {L"a1b2c3d4-e5f6-4789-abcd-ef0123456789",
+         L"\u65e5\u672c\u30c1\u30fc\u30e0",
+         {{L"Files", L"https://contoso.sharepoint.com/sites/nihon/Shared%20Documents"},
+          {L"Notebook", L"https://contoso.sharepoint.com/sites/nihon/SiteAssets/Notebook"}}},
+    };
+    return {groups.begin(), groups.begin() + static_cast<std::ptrdiff_t>(count)};
+}
+
 std::vector<SimGroup> ManyGroups(size_t count)
 {
     std::vector<SimGroup> groups;
@@ -53,6 +73,11 @@ std::vector<SimGroup> ManyGroups(size_t count)
         groups.push_back(Group(CStdStr::Format(L"0000%04x-0000-4000-8000-00000000%04x", unsigned(i), unsigned(i)),
                                CStdStr::Format(L"Group %u", unsigned(i)), CStdStr::Format(L"g%u", unsigned(i))));
     return groups;
+}
+
+std::wstring SimScope()
+{
+    return GroupsSimulator::ServiceRoot() + L".default";
 }
 
 std::wstring RegistryForm(const std::wstring& id)

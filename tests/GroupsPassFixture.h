@@ -43,7 +43,11 @@ std::string ServiceTestName(const testing::TestParamInfo<Service>& info);
 SimGroup Group(const std::wstring& id, const std::wstring& name, const std::wstring& site);
 // Unified groups with a security group between them, which only Graph lists.
 std::vector<SimGroup> MixedGroups();
+// Several resources per group, one named "files": the first "Files" is the one.
+std::vector<SimGroup> SimGroups(size_t count = 3);
 std::vector<SimGroup> ManyGroups(size_t count);
+// Both simulated services lie at one origin, so their tokens have one scope.
+std::wstring SimScope();
 // "{ID IN UPPER CASE}", as the filter hands out identifiers.
 std::wstring RegistryForm(const std::wstring& id);
 // The drive request of a group inside a batch.
@@ -99,6 +103,13 @@ protected:
     ILSSyncFilter2Ptr m_filter;
     TestInformer m_informer;
     LSHostPropertyMapHolder m_folder;
+};
+
+// The filter forced to EWS: these cases are about the EWS client itself.
+class GroupsPassTest : public PassTest
+{
+protected:
+    GroupsPassTest() : PassTest(L"EWS", SimGroups()) {}
 };
 
 // The filter forced to Graph, over the mixed groups.
