@@ -25,14 +25,6 @@ size_t MostOpenBatches(const std::vector<SimRequest>& requests)
     return most;
 }
 
-// Releases the kept platform objects of this thread that have completed.
-bool NoneKept()
-{
-    IXMLHTTPRequestPtr none;
-    LSInFlightRequests::Release(none);
-    return LSInFlightRequests::KeptCount() == 0;
-}
-
 TEST_F(GraphPassTest, TwoHundredGroupsTakeOneListingAndTenBatches)
 {
     const std::vector<SimGroup> groups = ManyGroups(200);
