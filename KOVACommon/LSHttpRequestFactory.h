@@ -6,13 +6,15 @@
 #include "KOVACommon/http/LSHttpRequest.h"
 #include "KOVACommon/replay/LSRequestReplay.h"
 #include "QuorvalCommon/LSComponentFactory.h"
+#include "QuorvalCommon/LSSettingTable.h"
 
 #include <string>
 
 template <>
 struct LSComponentTraits<ILSHttpRequest>
 {
-    static const wchar_t* Name() { return L"ILSHttpRequest"; }
+    static constexpr const LSNumberSetting& KindSetting = LSSettingTable::RequestReplay;
+    static constexpr const LSTextSetting& ConfigurationSetting = LSSettingTable::RequestReplayConfig;
 };
 
 class LSHttpRequestFactory

@@ -3,6 +3,7 @@
 #include "KOVACommon/host/LSOutlookInfo.h"
 #include "KOVACommon/host/LSPropertyNames.h"
 #include "QuorvalCommon/HandleInterfaceException.h"
+#include "QuorvalCommon/LSGuidText.h"
 #include "QuorvalCommon/hresult_exception.h"
 #include "QuorvalCommon/narrowcasts.h"
 
@@ -17,14 +18,6 @@ _bstr_t OwnedCopy(const _bstr_t& text)
 }
 
 } // namespace
-
-CStdStr GuidToRegistryText(const GUID& id)
-{
-    wchar_t buffer[64] = {};
-    if (StringFromGUID2(id, buffer, 64) == 0)
-        ThrowHr(E_INVALIDARG);
-    return CStdStr(buffer);
-}
 
 CKOVAUnifiedGroupsSync::CKOVAUnifiedGroupsSync(IUnknown* outer) : LSComObjectRoot(outer) {}
 
@@ -188,13 +181,13 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::IsDeleted(BSTR key, LONG flag)
     const CStdStr wanted = CStdStr::FromBSTR(key);
     for (const Group& group : m_groups)
     {
-        if (GuidToRegistryText(group.id) == wanted)
+        if (LSGuidText::ToRegistryText(group.id) == wanted)
             return S_FALSE;
     }
     // A group still waiting for its library keeps the folder it has.
     for (const LSWaitingGroup& group : m_waiting)
     {
-        if (GuidToRegistryText(group.id) == wanted)
+        if (LSGuidText::ToRegistryText(group.id) == wanted)
             return S_FALSE;
     }
     return S_OK;
@@ -218,7 +211,7 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::GetWaitingGroup(LONG index, BSTR* id, BSTR*
     if (index < 0 || static_cast<size_t>(index) >= m_waiting.size())
         return E_INVALIDARG;
     const LSWaitingGroup& group = m_waiting[static_cast<size_t>(index)];
-    _bstr_t idText(GuidToRegistryText(group.id).c_str());
+    _bstr_t idText(LSGuidText::ToRegistryText(group.id).c_str());
     _bstr_t nameText(group.displayName.c_str());
     _bstr_t messageText(group.message.c_str());
     *id = idText.Detach();
@@ -234,6 +227,17 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::GetLastUpdateRequests(ULONG* requests)
         return E_POINTER;
     *requests = m_lastUpdateRequests;
     return S_OK;
+}
+
+STDMETHODIMP CKOVAUnifiedGroupsSync::GetListService(BSTR* service)
+{
+    LS_COM_BOUNDARY_BEGIN
+    if (!service)
+        return E_POINTER;
+    _bstr_t text(m_listService.c_str());
+    *service = text.Detach();
+    return S_OK;
+    LS_COM_BOUNDARY_END("CKOVAUnifiedGroupsSync::GetListService")
 }
 
 STDMETHODIMP CKOVAUnifiedGroupsSync::GetShutdownInformer(ILSShutdownInformer** informer)

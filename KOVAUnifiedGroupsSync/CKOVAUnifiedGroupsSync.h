@@ -7,6 +7,7 @@
 #include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/LSComObject.h"
 
+#include <string>
 #include <vector>
 
 using LSKOVAUnifiedGroupsSyncDispatch =
@@ -81,6 +82,7 @@ public:
 
     // IKOVAPassFigures
     STDMETHODIMP GetLastUpdateRequests(ULONG* requests) override;
+    STDMETHODIMP GetListService(BSTR* service) override;
 
 protected:
     ~CKOVAUnifiedGroupsSync() override = default;
@@ -102,18 +104,14 @@ private:
     bool m_hasGroupList = false; // a folder update has succeeded on this object
     bool m_folderUpdateRunning = false;
     ULONG m_lastUpdateRequests = 0;
+    std::wstring m_listService; // the service that produced m_groups
     ILSShutdownInformerPtr m_shutdownInformer;
     CStdStr m_startPoint;
     CStdStr m_clientId;
-    CStdStr m_resource;
 
     // Defined by the tests only, which set the list the item operations address.
     friend class CKOVAUnifiedGroupsSyncAccess;
 };
-
-// The registry text form of a GUID: braces, upper-case hex, 38 characters.
-// Throws E_INVALIDARG when the conversion fails.
-CStdStr GuidToRegistryText(const GUID& id);
 
 // Splits at every separator; empty fields are kept.
 std::vector<CStdStr> SplitOnSeparator(const std::wstring& text, const std::wstring& separator);

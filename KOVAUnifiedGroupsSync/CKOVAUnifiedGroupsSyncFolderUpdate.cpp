@@ -19,11 +19,6 @@
 namespace {
 
 constexpr uint32_t ProductFolderNameResource = 6258;
-const wchar_t* const ClientIdSetting = L"KOVAUnifiedGroups.ClientId";
-const wchar_t* const ResourceSetting = L"KOVAUnifiedGroups.Resource";
-const wchar_t* const GroupResourceNameSetting = L"KOVAUnifiedGroups.GroupResourceName";
-const wchar_t* const DefaultGroupResourceName = L"Files";
-const wchar_t* const GraphRootSetting = L"KOVAUnifiedGroups.GraphRoot";
 const wchar_t* const LocationSeparator = L"!";
 constexpr size_t ClientIdField = 2; // the third field of the folder location
 
@@ -42,9 +37,9 @@ CStdStr FolderLocation(ILSPropertyMap* folder)
     return SUCCEEDED(hr) ? CStdStr::FromBSTR(location.GetBSTR()) : CStdStr();
 }
 
-CStdStr TextSetting(const wchar_t* name, const wchar_t* defaultValue)
+CStdStr TextSetting(const LSTextSetting& setting)
 {
-    return LSSetting::GetInstance().GetUserStringConfigDetails(name, defaultValue).value;
+    return LSSetting::GetInstance().Read(setting).value;
 }
 
 } // namespace
@@ -133,10 +128,9 @@ void CKOVAUnifiedGroupsSync::ReadFolderSettings(ILSPropertyMap* folder)
     if (location.empty())
         ThrowHr(E_INVALIDARG);
     const std::vector<CStdStr> fields = SplitOnSeparator(location, LocationSeparator);
-    m_clientId = TextSetting(ClientIdSetting, LSAuthRegistrations::UnifiedGroupsClientId);
+    m_clientId = TextSetting(LSSettingTable::ClientId);
     if (fields.size() > ClientIdField && !fields[ClientIdField].empty())
         m_clientId = fields[ClientIdField];
-    m_resource = TextSetting(ResourceSetting, LSAuthRegistrations::ExchangeOnlineServiceRoot);
 }
 
 void CKOVAUnifiedGroupsSync::RefreshGroups()
@@ -147,15 +141,14 @@ void CKOVAUnifiedGroupsSync::RefreshGroups()
     LSGroupSourceSettings settings;
     settings.clientId = m_clientId;
     settings.cacheFilePath = LSOutlookInfo::GetProfileFilePath(LSAuthRegistrations::UnifiedGroupsCacheFileName);
-    settings.ewsServiceRoot = m_resource;
-    settings.graphRoot = TextSetting(GraphRootSetting, LSAuthRegistrations::GraphServiceRoot);
-    settings.resourceName = TextSetting(GroupResourceNameSetting, DefaultGroupResourceName);
+    settings.resourceName = TextSetting(LSSettingTable::GroupResourceName);
     const std::unique_ptr<LSGroupSource> source = LSGroupSource::Create(kind, settings);
     // The informer held now serves the whole query, even if the host swaps it meanwhile.
     ILSShutdownInformerPtr shutdownInformer = m_shutdownInformer;
     LSGroupSource::GroupList list = source->GetCurrentGroups(shutdownInformer);
     m_groups = std::move(list.groups);
     m_waiting = std::move(list.waiting);
+    m_listService = source->Service();
     LS_DIAG_LOG << "Group list of " << m_groups.size() << " from " << ToLogText(source->Service()) << ", "
                 << m_waiting.size() << " waiting for their library";
 }

@@ -5,6 +5,7 @@
 #include "KOVACommon/host/LSPropertyNames.h"
 #include "KOVAUnifiedGroupsSync/LSGroupFileName.h"
 #include "QuorvalCommon/HandleInterfaceException.h"
+#include "QuorvalCommon/LSGuidText.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSSetting.h"
 #include "QuorvalCommon/hresult_exception.h"
@@ -18,12 +19,6 @@ namespace {
 const char* const kBasicPropsName = "CKOVAUnifiedGroupsSync::raw_GetItemBasicProps";
 const char* const kItemPropertiesName = "CKOVAUnifiedGroupsSync::raw_SetItemProperties";
 const char* const kTopFolderName = "CKOVAUnifiedGroupsSync::SetTopFolderDetails";
-
-const wchar_t* const kParentFoldersSetting = L"KOVAUnifiedGroups.ParentFolders";
-const wchar_t* const kDefaultParentFolders = L"Unified Groups";
-const wchar_t* const kTrainingSetting = L"KOVAUnifiedGroups.TrainingEnabled";
-const wchar_t* const kHeaderDownloadTypeSetting = L"KOVAUnifiedGroups.HeaderDownloadType";
-const uint32_t kDefaultHeaderDownloadType = 4;
 
 const unsigned char kFlagAllOnes = 0xFF;
 const unsigned char kFlagOne = 0x01;
@@ -100,7 +95,7 @@ HRESULT CKOVAUnifiedGroupsSync::BasicPropsOfTopFolder(ILSPropertyMap* map)
     const HRESULT created = CoCreateGuid(&id);
     if (FAILED(created))
         ThrowHr(created);
-    const CStdStr idText = GuidToRegistryText(id);
+    const CStdStr idText = LSGuidText::ToRegistryText(id);
     RequireMap(map);
     WriteTexts(map,
                {{LSPropertyNames::UniqueId, Bstr(idText)},
@@ -113,7 +108,7 @@ HRESULT CKOVAUnifiedGroupsSync::BasicPropsOfTopFolder(ILSPropertyMap* map)
 HRESULT CKOVAUnifiedGroupsSync::BasicPropsOfGroup(USHORT index, ILSPropertyMap* map)
 {
     const Group& group = GroupAt(index);
-    const CStdStr idText = GuidToRegistryText(group.id);
+    const CStdStr idText = LSGuidText::ToRegistryText(group.id);
     RequireMap(map);
     WriteTexts(map,
                {{LSPropertyNames::UniqueId, Bstr(idText)},
@@ -128,12 +123,11 @@ HRESULT CKOVAUnifiedGroupsSync::BasicPropsOfGroup(USHORT index, ILSPropertyMap* 
 HRESULT CKOVAUnifiedGroupsSync::PropertiesOfGroup(USHORT index, ILSPropertyMap* map)
 {
     const Group& group = GroupAt(index);
-    const CStdStr idText = GuidToRegistryText(group.id);
+    const CStdStr idText = LSGuidText::ToRegistryText(group.id);
     LSSetting& settings = LSSetting::GetInstance();
-    const CStdStr parentFolders = settings.GetUserString(kParentFoldersSetting, kDefaultParentFolders);
-    const bool training = settings.GetUserDwordConfigDetails(kTrainingSetting, 0).value != 0;
-    const uint32_t headerDownloadType =
-        settings.GetUserDwordConfigDetails(kHeaderDownloadTypeSetting, kDefaultHeaderDownloadType).value;
+    const CStdStr parentFolders = settings.Read(LSSettingTable::ParentFolders).value;
+    const bool training = settings.Read(LSSettingTable::TrainingEnabled).value != 0;
+    const uint32_t headerDownloadType = settings.Read(LSSettingTable::HeaderDownloadType).value;
     RequireMap(map);
     WriteTexts(map,
                {{LSGroupColumnNames::OwsId, Bstr(idText)},

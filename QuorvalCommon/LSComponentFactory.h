@@ -1,7 +1,7 @@
 #pragma once
 // Builds the implementation of an interface that the settings select. Only a
-// test-runner host process consults the settings ("Mock.<interface name>"):
-// 0 the production type, 1 the recording type, 2 the replaying type. Every
+// test-runner host process consults the settings (the traits name them): 0
+// the production type, 1 the recording type, 2 the replaying type. Every
 // other process always gets the production type.
 #include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/LSDiag.h"
@@ -13,8 +13,8 @@
 #include <memory>
 #include <string>
 
-// Specialise for each interface the factory builds: Name() is the text after
-// "Mock." in the setting's name.
+// Specialise for each interface the factory builds: KindSetting chooses the
+// type, ConfigurationSetting configures a recording or replaying one.
 template <typename Interface>
 struct LSComponentTraits;
 
@@ -36,11 +36,11 @@ public:
         if (!LSDiag::IsTestRunnerProcess())
             return std::make_unique<Production>();
 
-        const std::wstring key = std::wstring(L"Mock.") + LSComponentTraits<Interface>::Name();
-        const uint32_t kind = LSSetting::GetInstance().GetUserDwordConfigDetails(key, ProductionKind).value;
+        using Traits = LSComponentTraits<Interface>;
+        const uint32_t kind = LSSetting::GetInstance().Read(Traits::KindSetting).value;
         std::wstring configuration;
         if (kind != ProductionKind)
-            configuration = LSSetting::GetInstance().GetUserString(key + L".Config", L"");
+            configuration = LSSetting::GetInstance().Read(Traits::ConfigurationSetting).value;
 
         switch (kind)
         {

@@ -12,7 +12,6 @@
 namespace {
 
 const wchar_t* const kLogFolderName = L"KOVA Logs";
-const uint32_t kDefaultDeleteLogsAfterMinutes = 4320;
 const int64_t kFileTimeUnitsPerMinute = 600000000;
 
 const wchar_t* const kOfficeExecutables[] = {L"outlook.exe", L"winword.exe", L"powerpnt.exe", L"excel.exe"};
@@ -73,8 +72,8 @@ std::wstring ReplaceAll(std::wstring text, const std::wstring& from, const std::
 
 void LSDiagSetup::Run(LSSetting& settings, const std::wstring& moduleName, const std::wstring& processPath)
 {
-    const CStdStr modulesText = settings.GetUserString(L"KOVA.Log.LimitDiagModules", L"");
-    const uint32_t limitDefault = settings.GetUserDwordConfigDetails(L"KOVA.Log.LimitDiagDefault", 0).value;
+    const CStdStr modulesText = settings.Read(LSSettingTable::LogLimitDiagModules).value;
+    const uint32_t limitDefault = settings.Read(LSSettingTable::LogLimitDiagDefault).value;
     std::wstring logFolder;
     if (!google::IsGoogleLoggingInitialized())
     {
@@ -162,7 +161,7 @@ void LSDiagSetup::ApplyVerbosity(const std::wstring& modulesText, uint32_t limit
 
 std::wstring LSDiagSetup::GetLogDir(LSSetting& settings)
 {
-    std::wstring root = settings.GetUserString(L"KOVA.LogDir", L"");
+    std::wstring root = settings.Read(LSSettingTable::LogDir).value;
     if (root.empty())
     {
         wchar_t documents[MAX_PATH] = {};
@@ -186,11 +185,11 @@ void LSDiagSetup::SetSwitches(LSSetting& settings, const std::wstring& normalise
 {
     LSDiag::s_diagEnabled = LSDiag::s_perfEnabled = LSDiag::s_errorEnabled = false;
     if (normalisedPath.find(kWindowsSearchHost) != std::wstring::npos &&
-        settings.GetUserDwordConfigDetails(L"KOVA.Log.WindowsSearch", 0).value == 0)
+        settings.Read(LSSettingTable::LogWindowsSearch).value == 0)
         return;
-    LSDiag::s_diagEnabled = settings.GetUserDwordConfigDetails(L"KOVA.Log.Diag", 0).value != 0;
-    LSDiag::s_perfEnabled = settings.GetUserDwordConfigDetails(L"KOVA.Log.Perf", 0).value != 0;
-    LSDiag::s_errorEnabled = settings.GetUserDwordConfigDetails(L"KOVA.Log.Error", 0).value != 0;
+    LSDiag::s_diagEnabled = settings.Read(LSSettingTable::LogDiag).value != 0;
+    LSDiag::s_perfEnabled = settings.Read(LSSettingTable::LogPerf).value != 0;
+    LSDiag::s_errorEnabled = settings.Read(LSSettingTable::LogError).value != 0;
     if (LSDiag::s_errorEnabled)
         FLAGS_logbuflevel = -1; // nothing held back in the library's buffer
 }
@@ -213,8 +212,7 @@ std::wregex LSDiagSetup::OldLogPattern(const std::wstring& moduleName)
 
 void LSDiagSetup::SweepOldLogs(LSSetting& settings, const std::wstring& folder, const std::wstring& moduleName)
 {
-    const uint32_t minutes =
-        settings.GetUserDwordConfigDetails(L"KOVA.Log.DeleteLogsAfterMins", kDefaultDeleteLogsAfterMinutes).value;
+    const uint32_t minutes = settings.Read(LSSettingTable::LogRetentionMinutes).value;
     if (minutes == 0)
         return;
     FILETIME now = {};

@@ -49,7 +49,7 @@ CStdStr InstallFolder()
 {
     std::lock_guard<std::mutex> lock(g_installFolderLock);
     if (!g_installFolder)
-        g_installFolder = LSSetting::GetInstance().GetUserString(L"InstallDir", L"");
+        g_installFolder = LSSetting::GetInstance().Read(LSSettingTable::InstallDir).value;
     return *g_installFolder;
 }
 
@@ -122,7 +122,7 @@ CStdStr LoadResourceString(uint32_t id)
 
 CStdStr GetLanguage()
 {
-    CStdStr name = LSSetting::GetInstance().GetUserString(L"OverrideLangId", L"");
+    CStdStr name = LSSetting::GetInstance().Read(LSSettingTable::OverrideLangId).value;
     LANGID langId = 0;
     if (name.empty())
     {

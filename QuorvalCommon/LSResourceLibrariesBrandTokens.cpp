@@ -51,7 +51,7 @@ std::wstring ReplacementOf(const BrandTokenRow& row)
 {
     const CStdStr text = LoadResourceString(row.stringId);
     if (std::wstring(row.token) == kCustomStoreToken)
-        return LSSetting::GetInstance().GetUserString(L"OverrideMessageStoreName", text);
+        return LSSetting::GetInstance().GetUserString(LSSettingTable::OverrideMessageStoreName.name, text);
     return text;
 }
 

@@ -21,7 +21,7 @@ std::optional<CStdStr> g_userAgent;
 
 CStdStr ComposeUserAgent()
 {
-    if (LSSetting::GetInstance().GetUserDwordConfigDetails(L"KOVA.UseKOVAUserAgent", 1).value == 0)
+    if (LSSetting::GetInstance().Read(LSSettingTable::UseUserAgent).value == 0)
         return CStdStr();
     const std::wstring version = MultiByteToWide(KOVA_SHORT_VERSION_TEXT, CP_ACP);
     const CStdStr format = LoadResourceString(kUserAgentFormatId);

@@ -7,6 +7,7 @@
 #include "QuorvalCommon/hresult_exception.h"
 
 #include <shlobj.h>
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -232,6 +233,33 @@ CStdStr LSSetting::GetUserString(const std::wstring& name, const std::wstring& d
     return GetUserStringConfigDetails(name, defaultValue).value;
 }
 
+DwordConfigDetails LSSetting::Read(const LSNumberSetting& setting)
+{
+    return GetUserDwordConfigDetails(setting.name, setting.defaultValue);
+}
+
+StringConfigDetails LSSetting::Read(const LSTextSetting& setting)
+{
+    return GetUserStringConfigDetails(setting.name, setting.defaultValue ? setting.defaultValue : L"");
+}
+
+uint32_t LSSetting::ReadWithinRange(const LSNumberSetting& setting)
+{
+    const uint32_t configured = Read(setting).value;
+    const uint32_t used = std::clamp(configured, setting.least, setting.most);
+    if (used != configured)
+    {
+        LS_ERROR_LOG << ToLogText(setting.name) << " " << configured << " is outside " << setting.least << " to "
+                     << setting.most << ": " << used << " used";
+    }
+    return used;
+}
+
+bool LSSetting::Save(const LSTextSetting& setting, const std::wstring& value)
+{
+    return SaveUserString(setting.name, value, setting.defaultValue ? setting.defaultValue : L"");
+}
+
 bool LSSetting::SaveUserString(const std::wstring& name, const std::wstring& value, const std::wstring& defaultValue)
 {
     if (!m_userKey)
@@ -254,7 +282,7 @@ bool LSSetting::SaveUserString(const std::wstring& name, const std::wstring& val
 CStdStr LSSetting::GetUsersDataFolder()
 {
     const CStdStr overridePath =
-        m_dataFolderOverride.Get([this] { return GetUserString(L"OverrideAppDataPath", L""); });
+        m_dataFolderOverride.Get([this] { return Read(LSSettingTable::OverrideAppDataPath).value; });
     if (!overridePath.empty())
         return overridePath;
     wchar_t path[MAX_PATH] = {};

@@ -4,6 +4,7 @@
 // supplied each value reported.
 #include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/LSOnceValue.h"
+#include "QuorvalCommon/LSSettingTable.h"
 #include "QuorvalCommon/UniqueHandles.h"
 
 #include <windows.h>
@@ -51,6 +52,15 @@ public:
     StringConfigDetails GetUserStringConfigDetails(const std::wstring& name, const std::wstring& defaultValue);
     CStdStr GetUserString(const std::wstring& name, const std::wstring& defaultValue);
     bool SaveUserString(const std::wstring& name, const std::wstring& value, const std::wstring& defaultValue);
+
+    // A setting of the table, with its default (empty for a text whose
+    // reader works its default out).
+    DwordConfigDetails Read(const LSNumberSetting& setting);
+    StringConfigDetails Read(const LSTextSetting& setting);
+    // A value outside the setting's range is taken as the nearer bound, with
+    // an error line naming both.
+    uint32_t ReadWithinRange(const LSNumberSetting& setting);
+    bool Save(const LSTextSetting& setting, const std::wstring& value);
 
     // Throws the failing HRESULT when the platform cannot supply the folder.
     CStdStr GetUsersDataFolder();

@@ -57,7 +57,7 @@ void SetUserText(const wchar_t* name, const std::wstring& text)
 
 void SetResource(const std::wstring& url)
 {
-    SetUserText(L"KOVAUnifiedGroups.Resource", url);
+    SetUserText(LSSettingTable::Resource.name, url);
 }
 
 // The Graph path for the length of a run; the settings go again afterwards,
@@ -67,13 +67,13 @@ class GraphBackend
 public:
     explicit GraphBackend(const std::wstring& url)
     {
-        SetUserText(L"KOVAUnifiedGroups.Backend", L"Graph");
-        SetUserText(L"KOVAUnifiedGroups.GraphRoot", url + L"v1.0/");
+        SetUserText(LSSettingTable::Backend.name, L"Graph");
+        SetUserText(LSSettingTable::GraphRoot.name, url + L"v1.0/");
     }
     ~GraphBackend()
     {
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath().c_str(), L"KOVAUnifiedGroups.Backend");
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath().c_str(), L"KOVAUnifiedGroups.GraphRoot");
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath().c_str(), LSSettingTable::Backend.name);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath().c_str(), LSSettingTable::GraphRoot.name);
     }
     GraphBackend(const GraphBackend&) = delete;
     GraphBackend& operator=(const GraphBackend&) = delete;
@@ -105,7 +105,7 @@ public:
 
 private:
     static void Forget() { RegDeleteKeyValueW(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath().c_str(), Setting); }
-    static constexpr const wchar_t* Setting = L"KOVAUnifiedGroups.LibraryRefreshHours";
+    static constexpr const wchar_t* Setting = LSSettingTable::LibraryRefreshHours.name;
 };
 
 struct Timed

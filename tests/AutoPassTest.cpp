@@ -1,7 +1,6 @@
 // The service choice in passes: Auto asks EWS first, lists over Graph where
 // EWS is refused, and remembers which service listed the groups.
 #include "GroupsPassFixture.h"
-#include "KOVAUnifiedGroupsSync/GroupSources/LSAutoGroupSource.h"
 
 #include <algorithm>
 
@@ -83,7 +82,7 @@ TEST_F(GraphPassTest, WithoutTheSettingThePassMakesExactlyTheEwsRequests)
         EXPECT_EQ(4u, requests.size()); // the listing and three details
         EXPECT_EQ(requests.size(), CountPath(requests, "/EWS/Exchange.asmx"));
         EXPECT_EQ(SimScope(), LastScope());
-        EXPECT_FALSE(ReadUserText(LSAutoGroupSource::RememberedSetting).has_value()) << backend;
+        EXPECT_FALSE(ReadUserText(LSSettingTable::AutoBackend.name).has_value()) << backend;
     }
 }
 
@@ -118,7 +117,8 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
         EXPECT_TRUE(HasLine(m_log, std::string("Group listing over EWS refused with HTTP status ") +
                                        (blocked ? "403 (EWS is disabled for this user or tenant)" : "404")))
             << m_log.All();
-        EXPECT_EQ(std::optional<std::wstring>(L"Graph"), ReadUserText(LSAutoGroupSource::RememberedSetting));
+        EXPECT_EQ(std::optional<std::wstring>(L"Graph"), ReadUserText(LSSettingTable::AutoBackend.name));
+        EXPECT_EQ(L"Graph", ListService()) << mode;
 
         // The next pass reads the remembered service back.
         Serve(MixedGroups());
@@ -132,7 +132,8 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
     EwsSimClient::Script("{\"match\": {\"operation\": \"GraphMemberOf\"}, \"status\": 404}");
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     EXPECT_EQ(4u, CountEws(GroupsSimulator::Requests()));
-    EXPECT_EQ(std::optional<std::wstring>(L"EWS"), ReadUserText(LSAutoGroupSource::RememberedSetting));
+    EXPECT_EQ(std::optional<std::wstring>(L"EWS"), ReadUserText(LSSettingTable::AutoBackend.name));
+    EXPECT_EQ(L"EWS", ListService());
 
     // The user's setting changed or deleted counts at the next pass, in the same process.
     struct Case
@@ -151,7 +152,7 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
         EXPECT_EQ(c.ewsRequests, CountEws(GroupsSimulator::Requests())) << (c.remembered ? c.remembered : L"deleted");
         // Nothing to save: the service asked first produced the list.
         EXPECT_EQ(c.remembered ? std::optional<std::wstring>(c.remembered) : std::nullopt,
-                  ReadUserText(LSAutoGroupSource::RememberedSetting));
+                  ReadUserText(LSSettingTable::AutoBackend.name));
     }
 
     // More groups than one EWS answer holds: over EWS alone the pass fails
@@ -169,7 +170,7 @@ TEST_F(GraphPassTest, AutoListsOverGraphWhereEwsIsRefusedAndAsksGraphFirstFromTh
     ASSERT_EQ(S_OK, RunPass()) << m_log.All();
     EXPECT_EQ(1001u, ItemCount());
     EXPECT_EQ(1u, CountEws(GroupsSimulator::Requests())); // the listing alone, no details
-    EXPECT_EQ(std::optional<std::wstring>(L"Graph"), ReadUserText(LSAutoGroupSource::RememberedSetting));
+    EXPECT_EQ(std::optional<std::wstring>(L"Graph"), ReadUserText(LSSettingTable::AutoBackend.name));
 }
 
 // Only a refused listing makes the switch: any other failure fails the pass
@@ -206,7 +207,7 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
         EXPECT_EQ(requests.size(), CountEws(requests)) << c.name;
         EXPECT_FALSE(m_log.Contains("Group listing over EWS refused")) << c.name;
         EXPECT_EQ(before, HostItems()) << c.name;
-        EXPECT_FALSE(ReadUserText(LSAutoGroupSource::RememberedSetting).has_value()) << c.name;
+        EXPECT_FALSE(ReadUserText(LSSettingTable::AutoBackend.name).has_value()) << c.name;
     }
 
     Serve(MixedGroups());
@@ -228,7 +229,7 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
                                "this user or tenant)")) << m_log.All();
     EXPECT_EQ(4u, GroupsSimulator::Requests().size());
     EXPECT_EQ(before, HostItems());
-    EXPECT_FALSE(ReadUserText(LSAutoGroupSource::RememberedSetting).has_value());
+    EXPECT_FALSE(ReadUserText(LSSettingTable::AutoBackend.name).has_value());
 
     // EWS refused and Graph listing groups without names and types (the
     // permission missing): the pass fails and Graph is not remembered.
@@ -237,7 +238,7 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchOnOtherFailuresAndKeepsTheListWhenBothRef
     GroupsSimulator::SetGraph(L"{\"narrowed\": true}");
     EXPECT_EQ(InvalidData, RunPass());
     EXPECT_EQ(before, HostItems());
-    EXPECT_FALSE(ReadUserText(LSAutoGroupSource::RememberedSetting).has_value());
+    EXPECT_FALSE(ReadUserText(LSSettingTable::AutoBackend.name).has_value());
 }
 
 TEST_F(GraphPassTest, AutoMakesNoSwitchWhenTheEwsConnectionIsRefused)
@@ -255,5 +256,5 @@ TEST_F(GraphPassTest, AutoMakesNoSwitchWhenTheEwsConnectionIsRefused)
     EXPECT_TRUE(GroupsSimulator::Requests().empty());
     EXPECT_FALSE(m_log.Contains("Group listing over EWS refused")) << m_log.All();
     EXPECT_EQ(before, HostItems());
-    EXPECT_FALSE(ReadUserText(LSAutoGroupSource::RememberedSetting).has_value());
+    EXPECT_FALSE(ReadUserText(LSSettingTable::AutoBackend.name).has_value());
 }

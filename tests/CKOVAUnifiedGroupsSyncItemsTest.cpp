@@ -42,9 +42,9 @@ class GroupItemPropertiesTest : public testing::Test
 protected:
     GroupItemPropertiesTest()
         : m_settingsReady((LSSetting::GetInstance(), true)),
-          m_parentFolders(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(), L"KOVAUnifiedGroups.ParentFolders"),
-          m_training(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(), L"KOVAUnifiedGroups.TrainingEnabled"),
-          m_headerType(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(), L"KOVAUnifiedGroups.HeaderDownloadType")
+          m_parentFolders(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(), LSSettingTable::ParentFolders.name),
+          m_training(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(), LSSettingTable::TrainingEnabled.name),
+          m_headerType(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(), LSSettingTable::HeaderDownloadType.name)
     {
     }
 

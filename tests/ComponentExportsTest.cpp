@@ -8,6 +8,7 @@
 #include "KOVAVersion.h"
 #include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/LSFileSystem.h"
+#include "QuorvalCommon/LSSettingTable.h"
 #include "QuorvalCommon/UniqueHandles.h"
 #include "ScratchFolder.h"
 #include "UserSettingGuard.h"
@@ -226,9 +227,9 @@ TEST(ComponentExports, AFailedInstallationLeavesNoKeyBehind)
 TEST(ComponentExports, ADifferentHostBuildRefusesEveryClassOnceLoggingIsUp)
 {
     const ScratchFolder logs(L"version-gate-logs");
-    UserSettingGuard logDir(L"KOVA.LogDir");
+    UserSettingGuard logDir(LSSettingTable::LogDir.name);
     logDir.SetString(logs.Path());
-    UserSettingGuard errorLines(L"KOVA.Log.Error");
+    UserSettingGuard errorLines(LSSettingTable::LogError.name);
     errorLines.SetDword(1);
     {
         ComponentCopy copy(L"otherbuild");

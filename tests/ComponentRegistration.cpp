@@ -1,6 +1,7 @@
 #include "ComponentRegistration.h"
 
 #include "KOVAUnifiedGroupsSync_h.h"
+#include "QuorvalCommon/LSGuidText.h"
 #include "WindowsProcess.h"
 
 #include <objbase.h>
@@ -24,9 +25,7 @@ const std::vector<RegisteredClass>& RegisteredClasses()
 
 std::wstring GuidText(const GUID& id)
 {
-    wchar_t buffer[64] = {};
-    StringFromGUID2(id, buffer, 64);
-    return buffer;
+    return LSGuidText::ToRegistryText(id);
 }
 
 std::vector<std::wstring> ComponentKeyPaths()

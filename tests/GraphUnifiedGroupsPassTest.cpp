@@ -107,7 +107,7 @@ TEST_F(GraphPassTest, ThrottledDriveRequestsOfAllBatchesGoAgainTogetherAfterOneW
         EXPECT_EQ(size_t(c.retryAfter) * 10u, clock.SleepCount());
         EXPECT_TRUE(m_log.Contains("Server unavailable - 0 delaying " + std::to_string(c.retryAfter)))
             << m_log.All();
-        EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value());
+        EXPECT_TRUE(ReadUserText(LSSettingTable::LightSyncEndTime.name).has_value());
     }
 }
 
@@ -151,7 +151,7 @@ TEST_F(GraphPassTest, ASubAnswersRetryAfterIsReadLikeAnHttpAnswers)
         EXPECT_EQ(c.result, RunPass()) << Utf8(c.retryAfter) << m_log.All();
         EXPECT_GE(clock.TotalSleptMs(), c.leastSleptMs) << Utf8(c.retryAfter);
         EXPECT_LE(clock.TotalSleptMs(), c.mostSleptMs) << Utf8(c.retryAfter);
-        EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value());
+        EXPECT_TRUE(ReadUserText(LSSettingTable::LightSyncEndTime.name).has_value());
         ExpectItems(MixedGroups());
     }
     EXPECT_TRUE(m_log.Contains("asked to wait 999999 seconds")) << m_log.All();
@@ -334,7 +334,7 @@ TEST_F(GraphPassTest, DriveBatchesOverlapUpToTheSettingAndAThrottledSubRequestGo
             }
         EXPECT_EQ(1u, alone) << setting;
         EXPECT_EQ(7000, m_informer.Host().BeginDelayArguments().at(delaysBefore)) << setting;
-        EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value()) << setting;
+        EXPECT_TRUE(ReadUserText(LSSettingTable::LightSyncEndTime.name).has_value()) << setting;
     }
     EXPECT_TRUE(m_log.Contains("KOVAUnifiedGroups.GraphBatchesInFlight 9 is outside 1 to 8: 8 used")) << m_log.All();
 }

@@ -218,6 +218,13 @@ std::wstring PassTest::LastScope()
     return arguments.substr(0, arguments.find(L'\t'));
 }
 
+std::wstring PassTest::ListService()
+{
+    BSTR service = nullptr;
+    EXPECT_EQ(S_OK, IKOVAPassFiguresPtr(m_filter)->GetListService(&service));
+    return CStdStr(_bstr_t(service, false));
+}
+
 void PassTest::ExpectNoTokenInLog() const
 {
     for (const std::string& text : m_log.Texts())

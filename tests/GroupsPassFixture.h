@@ -5,8 +5,8 @@
 // ServicePassTest runs a case once over each.
 #include "GroupsSimulator.h"
 #include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
-#include "KOVAUnifiedGroupsSync/GroupSources/LSAutoGroupSource.h"
 #include "LogCapture.h"
+#include "QuorvalCommon/LSSettingTable.h"
 #include "TokenLibraryStandIn.h"
 #include "TransportTestSupport.h"
 #include "UserSettingGuard.h"
@@ -72,6 +72,8 @@ protected:
     void ExpectItems(const std::vector<SimGroup>& groups);
     // The scope of the last token asked for.
     std::wstring LastScope();
+    // The service the filter says produced its list.
+    std::wstring ListService();
     void ExpectNoTokenInLog() const;
 
     // A new request log, these groups served.
@@ -89,17 +91,17 @@ protected:
     LogCapture m_log;
     GroupsSimulator m_sim; // static members; the object only names the simulator
     TokenLibraryStandIn m_library;
-    UserSettingGuard m_resource{L"KOVAUnifiedGroups.Resource"};
-    UserSettingGuard m_backend{L"KOVAUnifiedGroups.Backend"};
-    UserSettingGuard m_graphRoot{L"KOVAUnifiedGroups.GraphRoot"};
-    UserSettingGuard m_clientId{L"KOVAUnifiedGroups.ClientId"};
-    UserSettingGuard m_groupResourceName{L"KOVAUnifiedGroups.GroupResourceName"};
-    UserSettingGuard m_forcedVersion{L"Tenbrid.ForceOutlookVersion"};
-    UserSettingGuard m_lastProfileDir{L"KOVA.LastActiveProfileDir"};
-    UserSettingGuard m_lightSyncEnd{L"SharepointSync.HealthScoreLightSyncEndTime"};
-    UserSettingGuard m_autoBackend{LSAutoGroupSource::RememberedSetting};
-    UserSettingGuard m_batchesInFlight{L"KOVAUnifiedGroups.GraphBatchesInFlight"};
-    UserSettingGuard m_libraryRefreshHours{L"KOVAUnifiedGroups.LibraryRefreshHours"};
+    UserSettingGuard m_resource{LSSettingTable::Resource.name};
+    UserSettingGuard m_backend{LSSettingTable::Backend.name};
+    UserSettingGuard m_graphRoot{LSSettingTable::GraphRoot.name};
+    UserSettingGuard m_clientId{LSSettingTable::ClientId.name};
+    UserSettingGuard m_groupResourceName{LSSettingTable::GroupResourceName.name};
+    UserSettingGuard m_forcedVersion{LSSettingTable::ForceOutlookVersion.name};
+    UserSettingGuard m_lastProfileDir{LSSettingTable::LastActiveProfileDir.name};
+    UserSettingGuard m_lightSyncEnd{LSSettingTable::LightSyncEndTime.name};
+    UserSettingGuard m_autoBackend{LSSettingTable::AutoBackend.name};
+    UserSettingGuard m_batchesInFlight{LSSettingTable::GraphBatchesInFlight.name};
+    UserSettingGuard m_libraryRefreshHours{LSSettingTable::LibraryRefreshHours.name};
     ILSSyncFilter2Ptr m_filter;
     TestInformer m_informer;
     LSHostPropertyMapHolder m_folder;

@@ -24,7 +24,7 @@ protected:
         LSOnceValueAccess::ForgetAll();
     }
 
-    UserSettingGuard m_noAnswerSeconds{L"KOVA.Http.NoAnswerSeconds"};
+    UserSettingGuard m_noAnswerSeconds{LSSettingTable::NoAnswerSeconds.name};
 };
 
 } // namespace
@@ -181,9 +181,9 @@ TEST_F(GraphPassTest, TokensAreAskedForTheOriginOfTheServiceRoot)
         m_graphRoot.SetString(GroupsSimulator::GraphRoot());
     }
     EXPECT_TRUE(GroupsSimulator::Requests().empty());
-    EXPECT_EQ(LSAuthRegistrations::GraphScope, LSGetAuthTokens::ScopeForRoot(LSAuthRegistrations::GraphServiceRoot));
+    EXPECT_EQ(LSAuthRegistrations::GraphScope, LSGetAuthTokens::ScopeForRoot(LSSettingTable::GraphRoot.defaultValue));
     EXPECT_EQ(LSAuthRegistrations::ExchangeOnlineScope,
-              LSGetAuthTokens::ScopeForRoot(LSAuthRegistrations::ExchangeOnlineServiceRoot));
+              LSGetAuthTokens::ScopeForRoot(LSSettingTable::Resource.defaultValue));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothServices, HttpsPassTest, ::testing::Values(Service::Ews, Service::Graph),

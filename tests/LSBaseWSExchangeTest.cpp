@@ -8,6 +8,7 @@
 #include "KOVACommon/http/LSRetryAfter.h"
 #include "LogCapture.h"
 #include "QuorvalCommon/LSResourceLibraries.h"
+#include "QuorvalCommon/LSSettingTable.h"
 #include "QuorvalCommon/hresult_exception.h"
 #include "UserSettingGuard.h"
 
@@ -112,7 +113,7 @@ TEST_F(LSBaseWSExchangeTest, RetryAfterAsADateWaitsUntilThenAndBeyond180SecondsF
     }
     for (const char* retryAfter : {"180", "181", "999999"})
     {
-        UserSettingGuard lightSyncEnd{L"SharepointSync.HealthScoreLightSyncEndTime"};
+        UserSettingGuard lightSyncEnd{LSSettingTable::LightSyncEndTime.name};
         lightSyncEnd.Delete();
         EwsSimClient::Script(std::string("{\"status\": 429, \"headers\": {\"Retry-After\": \"") + retryAfter +
                              "\"}}");
@@ -126,7 +127,7 @@ TEST_F(LSBaseWSExchangeTest, RetryAfterAsADateWaitsUntilThenAndBeyond180SecondsF
         EXPECT_EQ(honoured ? 180000u : 0u, clock.TotalSleptMs()) << retryAfter;
         EXPECT_EQ(!honoured, capture.Contains(std::string("asked to wait ") + retryAfter + " seconds"))
             << capture.All();
-        EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value()) << retryAfter;
+        EXPECT_TRUE(ReadUserText(LSSettingTable::LightSyncEndTime.name).has_value()) << retryAfter;
     }
 }
 
@@ -347,7 +348,7 @@ TEST_F(InterruptibleDelayTest, InformerOnATimerRefusesToWait)
 class RetryOnServerUnavailableTest : public testing::Test
 {
     // Throttled attempts switch light sync on, which records its end time.
-    UserSettingGuard m_lightSyncEnd{L"SharepointSync.HealthScoreLightSyncEndTime"};
+    UserSettingGuard m_lightSyncEnd{LSSettingTable::LightSyncEndTime.name};
 
 protected:
     static std::function<void()> FailingWith(int& calls, uint32_t status, uint32_t retryAfter = 0)

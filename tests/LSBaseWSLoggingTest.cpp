@@ -5,6 +5,7 @@
 #include "KOVACommon/http/LSBaseWS.h"
 #include "KOVACommon/http/LSHttpError.h"
 #include "LogCapture.h"
+#include "QuorvalCommon/LSSettingTable.h"
 
 #include <gtest/gtest.h>
 #include <algorithm>
@@ -27,9 +28,9 @@ protected:
                              "}}");
     }
 
-    UserSettingGuard m_request{L"KOVA.Log.WebServiceReq"};
-    UserSettingGuard m_response{L"KOVA.Log.WebServiceResp"};
-    UserSettingGuard m_limit{L"MaxFileSizeToLogMb"};
+    UserSettingGuard m_request{LSSettingTable::LogRequests.name};
+    UserSettingGuard m_response{LSSettingTable::LogResponses.name};
+    UserSettingGuard m_limit{LSSettingTable::LargestLoggedResponseMb.name};
 };
 
 TEST_F(LSBaseWSLoggingTest, NothingIsLoggedWithoutTheSettings)

@@ -58,9 +58,10 @@ protected:
     LSDiagInitializeTest() : m_scratch(L"KOVATests-initialize")
     {
         LSSetting::GetInstance(); // the user key exists before the guards look
-        for (const wchar_t* name : {L"KOVA.LogDir", L"KOVA.Log.Diag", L"KOVA.Log.Perf", L"KOVA.Log.Error",
-                                    L"KOVA.Log.LimitDiagModules", L"KOVA.Log.LimitDiagDefault",
-                                    L"KOVA.Log.WindowsSearch", L"KOVA.Log.DeleteLogsAfterMins"})
+        for (const wchar_t* name : {LSSettingTable::LogDir.name, LSSettingTable::LogDiag.name,
+                                    LSSettingTable::LogPerf.name, LSSettingTable::LogError.name,
+                                    LSSettingTable::LogLimitDiagModules.name, LSSettingTable::LogLimitDiagDefault.name,
+                                    LSSettingTable::LogWindowsSearch.name, LSSettingTable::LogRetentionMinutes.name})
             m_settings[name] =
                 std::make_unique<RegistryValueGuard>(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(), name);
     }
@@ -125,7 +126,7 @@ protected:
 TEST_F(LSDiagInitializeTest, NoLogFileWhileAllSwitchesAreOff)
 {
     const std::wstring root = m_scratch / L"root";
-    Setting(L"KOVA.LogDir").SetString(root);
+    Setting(LSSettingTable::LogDir.name).SetString(root);
     ProbeRun run = Run(ProbePath());
     EXPECT_EQ(0u, run.exitCode);
     EXPECT_EQ("office=0 testrunner=0 diag=0 perf=0 error=0 v=1 logbuflevel=0", run.facts);
@@ -143,11 +144,11 @@ TEST_F(LSDiagInitializeTest, OneLogFilePerProcessWithOneBannerAndOldLogsSwept)
     WriteFileAged(logs + L"\\KOVA-UnifiedGroups-20250101-090000.1234.log", "old", fourDays);
     WriteFileAged(logs + L"\\KOVA-UnifiedGroups-old.log", "old", fourDays);
     WriteFileAged(logs + L"\\KOVA-UnifiedGroups-20250102-090000.1234.log", "recent", 60);
-    Setting(L"KOVA.LogDir").SetString(root);
-    Setting(L"KOVA.Log.Diag").SetDword(1);
-    Setting(L"KOVA.Log.Error").SetDword(1);
-    Setting(L"KOVA.Log.LimitDiagModules").SetString(L"LSDiagProbe=2,LSDiagSetup");
-    Setting(L"KOVA.Log.LimitDiagDefault").SetDword(0);
+    Setting(LSSettingTable::LogDir.name).SetString(root);
+    Setting(LSSettingTable::LogDiag.name).SetDword(1);
+    Setting(LSSettingTable::LogError.name).SetDword(1);
+    Setting(LSSettingTable::LogLimitDiagModules.name).SetString(L"LSDiagProbe=2,LSDiagSetup");
+    Setting(LSSettingTable::LogLimitDiagDefault.name).SetDword(0);
 
     ProbeRun run = Run(ProbePath());
     EXPECT_EQ(0u, run.exitCode);
@@ -176,15 +177,15 @@ TEST_F(LSDiagInitializeTest, HostPathDecidesFactsAndTheWindowsSearchRule)
 {
     const std::wstring root = m_scratch / L"root";
     const std::wstring logs = root + L"\\KOVA Logs";
-    Setting(L"KOVA.LogDir").SetString(root);
-    Setting(L"KOVA.Log.Diag").SetDword(1);
+    Setting(LSSettingTable::LogDir.name).SetString(root);
+    Setting(LSSettingTable::LogDiag.name).SetDword(1);
 
     const std::wstring searchHost = ProbeCopy(L"System32\\SearchProtocolHost.exe");
     ProbeRun run = Run(searchHost);
     EXPECT_EQ("office=0 testrunner=0 diag=0 perf=0 error=0 v=1 logbuflevel=0", run.facts);
     EXPECT_FALSE(PathExists(logs));
 
-    Setting(L"KOVA.Log.WindowsSearch").SetDword(1);
+    Setting(LSSettingTable::LogWindowsSearch.name).SetDword(1);
     run = Run(searchHost);
     EXPECT_EQ("office=0 testrunner=0 diag=1 perf=0 error=0 v=1 logbuflevel=0", run.facts);
     EXPECT_EQ(1u, LogFilesOf(logs, run.processId).size());
@@ -192,13 +193,13 @@ TEST_F(LSDiagInitializeTest, HostPathDecidesFactsAndTheWindowsSearchRule)
     // With the sweep switched off an old file stays; with the default it goes.
     const std::wstring old = logs + L"\\KOVA-UnifiedGroups-20250101-090000.77.log";
     WriteFileAged(old, "old", 4 * 24 * 60);
-    Setting(L"KOVA.Log.Diag").Delete();
-    Setting(L"KOVA.Log.DeleteLogsAfterMins").SetDword(0);
+    Setting(LSSettingTable::LogDiag.name).Delete();
+    Setting(LSSettingTable::LogRetentionMinutes.name).SetDword(0);
     run = Run(ProbeCopy(L"root16\\Office16\\OUTLOOK.EXE"));
     EXPECT_EQ("office=1 testrunner=0 diag=0 perf=0 error=0 v=1 logbuflevel=0", run.facts);
     EXPECT_TRUE(PathExists(old));
 
-    Setting(L"KOVA.Log.DeleteLogsAfterMins").Delete();
+    Setting(LSSettingTable::LogRetentionMinutes.name).Delete();
     run = Run(ProbeCopy(L"vstest\\vstest.console.exe"));
     EXPECT_EQ("office=1 testrunner=1 diag=0 perf=0 error=0 v=1 logbuflevel=0", run.facts);
     EXPECT_FALSE(PathExists(old));

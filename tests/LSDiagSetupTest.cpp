@@ -8,6 +8,7 @@
 #include "LogCapture.h"
 #include "QuorvalCommon/LSFileSystem.h"
 #include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSSettingTable.h"
 #include "RegistryTestGuards.h"
 #include "ScratchFolder.h"
 
@@ -110,10 +111,11 @@ TEST(LSDiagSetup, ModuleLimitsSetPerFileVerbosity)
 TEST(LSDiagSetup, SwitchesBannerAndWindowsSearchRule)
 {
     RegistryKeyGuard user(HKEY_CURRENT_USER, L"SOFTWARE\\KOVATests\\Diag");
-    RegistryValueGuard diag(HKEY_CURRENT_USER, L"SOFTWARE\\KOVATests\\Diag", L"KOVA.Log.Diag");
-    RegistryValueGuard error(HKEY_CURRENT_USER, L"SOFTWARE\\KOVATests\\Diag", L"KOVA.Log.Error");
-    RegistryValueGuard search(HKEY_CURRENT_USER, L"SOFTWARE\\KOVATests\\Diag", L"KOVA.Log.WindowsSearch");
-    RegistryValueGuard modules(HKEY_CURRENT_USER, L"SOFTWARE\\KOVATests\\Diag", L"KOVA.Log.LimitDiagModules");
+    RegistryValueGuard diag(HKEY_CURRENT_USER, L"SOFTWARE\\KOVATests\\Diag", LSSettingTable::LogDiag.name);
+    RegistryValueGuard error(HKEY_CURRENT_USER, L"SOFTWARE\\KOVATests\\Diag", LSSettingTable::LogError.name);
+    RegistryValueGuard search(HKEY_CURRENT_USER, L"SOFTWARE\\KOVATests\\Diag", LSSettingTable::LogWindowsSearch.name);
+    RegistryValueGuard modules(HKEY_CURRENT_USER, L"SOFTWARE\\KOVATests\\Diag",
+                               LSSettingTable::LogLimitDiagModules.name);
     diag.SetDword(1);
     error.SetDword(1);
     LSSettingAccess::Store store = LSSettingAccess::Create(L"SOFTWARE\\KOVATests\\Diag", L"SOFTWARE\\KOVATests\\None");
@@ -149,7 +151,7 @@ TEST(LSDiagSetup, SwitchesBannerAndWindowsSearchRule)
 TEST(LSDiagSetup, LogRootIsTheSettingOrDocuments)
 {
     RegistryKeyGuard user(HKEY_CURRENT_USER, L"SOFTWARE\\KOVATests\\Diag");
-    RegistryValueGuard logDir(HKEY_CURRENT_USER, L"SOFTWARE\\KOVATests\\Diag", L"KOVA.LogDir");
+    RegistryValueGuard logDir(HKEY_CURRENT_USER, L"SOFTWARE\\KOVATests\\Diag", LSSettingTable::LogDir.name);
     user.Create();
     LSSettingAccess::Store store = LSSettingAccess::Create(L"SOFTWARE\\KOVATests\\Diag", L"SOFTWARE\\KOVATests\\None");
     wchar_t documents[MAX_PATH] = {};

@@ -5,13 +5,14 @@
 #include "KOVACommon/http/LSLightSync.h"
 #include "LSOnceValueAccess.h"
 #include "LogCapture.h"
+#include "QuorvalCommon/LSSettingTable.h"
 #include "UserSettingGuard.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-const wchar_t EndTimeSetting[] = L"SharepointSync.HealthScoreLightSyncEndTime";
+const wchar_t* const EndTimeSetting = LSSettingTable::LightSyncEndTime.name;
 
 class LSHealthScoreTest : public SimulatorTest
 {
@@ -154,10 +155,10 @@ TEST_F(LSHealthScoreTest, ThresholdSettings)
     };
     for (const Case& c : cases)
     {
-        UserSettingGuard threshold(L"SharePointSync.HealthScoreThreshold");
-        UserSettingGuard olderThreshold(L"SharePointSync.HeathScoreThreshold");
-        UserSettingGuard delay(L"SharePointSync.ThresholdExceededDelayMS");
-        UserSettingGuard duration(L"SharePointSync.HealthScoreLightSyncDuration");
+        UserSettingGuard threshold(LSSettingTable::HealthScoreThreshold.name);
+        UserSettingGuard olderThreshold(LSSettingTable::OlderHealthScoreThreshold.name);
+        UserSettingGuard delay(LSSettingTable::HealthScoreDelayMs.name);
+        UserSettingGuard duration(LSSettingTable::LightSyncMinutes.name);
         const std::pair<UserSettingGuard*, DWORD> values[] = {
             {&threshold, c.threshold}, {&olderThreshold, c.olderThreshold}, {&delay, c.delayMs},
             {&duration, c.durationMinutes}};
@@ -182,7 +183,7 @@ TEST_F(LSHealthScoreTest, ThresholdSettings)
 
 TEST_F(LSHealthScoreTest, SettingsAreReadOnceUntilForgotten)
 {
-    UserSettingGuard noDelay(L"SharePointSync.ThresholdExceededDelayMS");
+    UserSettingGuard noDelay(LSSettingTable::HealthScoreDelayMs.name);
     noDelay.Delete();
     VirtualClock clock;
     ExchangeWithScore("9");

@@ -14,6 +14,7 @@
 #include "LogCapture.h"
 #include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/LSResourceLibraries.h"
+#include "QuorvalCommon/LSSettingTable.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 #include <gtest/gtest.h>
@@ -197,7 +198,7 @@ TEST_F(LSHttpRequestTest, ObjectLeftInFlightIsKeptUntilItsAnswerArrives)
 
 TEST_F(LSHttpRequestTest, ARequestThatIsNeverAnsweredOrStopsHalfWayIsAbandoned)
 {
-    UserSettingGuard limit(L"KOVA.Http.NoAnswerSeconds");
+    UserSettingGuard limit(LSSettingTable::NoAnswerSeconds.name);
     // The default, then the setting (each read once until forgotten); no
     // answer, then one that stops half-way; both clients.
     struct Case
@@ -424,8 +425,8 @@ class LSHttpRequestFactoryTest : public testing::Test
 {
 protected:
     void TearDown() override { LSDiagAccess::SetProcessFacts(m_office, m_testRunner); }
-    UserSettingGuard m_mock{L"Mock.ILSHttpRequest"};
-    UserSettingGuard m_config{L"Mock.ILSHttpRequest.Config"};
+    UserSettingGuard m_mock{LSSettingTable::RequestReplay.name};
+    UserSettingGuard m_config{LSSettingTable::RequestReplayConfig.name};
 
 private:
     bool m_office = LSDiag::IsOfficeProcess();

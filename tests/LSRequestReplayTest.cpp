@@ -6,6 +6,7 @@
 #include "KOVACommon/http/LSHttpError.h"
 #include "LSDiagAccess.h"
 #include "LogCapture.h"
+#include "QuorvalCommon/LSSettingTable.h"
 #include "QuorvalCommon/hresult_exception.h"
 #include "ScratchFolder.h"
 #include "UserSettingGuard.h"
@@ -54,9 +55,9 @@ protected:
     const bool m_office = LSDiag::IsOfficeProcess();
     const bool m_testRunner = LSDiag::IsTestRunnerProcess();
     ScratchFolder m_folder{L"RecordPlaybackTest"};
-    UserSettingGuard m_mode{L"Mock.ILSHttpRequest"};
-    UserSettingGuard m_config{L"Mock.ILSHttpRequest.Config"};
-    UserSettingGuard m_base{L"Mock.ILSHttpRequest.BaseRecordingDirectory"};
+    UserSettingGuard m_mode{LSSettingTable::RequestReplay.name};
+    UserSettingGuard m_config{LSSettingTable::RequestReplayConfig.name};
+    UserSettingGuard m_base{LSSettingTable::RequestReplayFolder.name};
 };
 
 void WriteText(const std::wstring& path, const std::string& text)

@@ -3,6 +3,7 @@
 #include "LSSettingAccess.h"
 #include "LogCapture.h"
 #include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSSettingTable.h"
 #include "RegistryTestGuards.h"
 
 #include <gtest/gtest.h>
@@ -374,10 +375,10 @@ TEST_F(LSSettingStoreTest, UsersDataFolderHonoursTheOverrideReadOnce)
         ASSERT_EQ(S_OK, SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, localAppData));
         EXPECT_EQ(std::wstring(localAppData), store->GetUsersDataFolder());
     }
-    PutText(User, L"OverrideAppDataPath", L"Q:\\does\\not\\exist");
+    PutText(User, LSSettingTable::OverrideAppDataPath.name, L"Q:\\does\\not\\exist");
     LSSettingAccess::Store store = NewStore();
     EXPECT_EQ(L"Q:\\does\\not\\exist", store->GetUsersDataFolder());
-    PutText(User, L"OverrideAppDataPath", L"Q:\\changed");
+    PutText(User, LSSettingTable::OverrideAppDataPath.name, L"Q:\\changed");
     EXPECT_EQ(L"Q:\\does\\not\\exist", store->GetUsersDataFolder()) << "read once";
 }
 

@@ -42,8 +42,8 @@ protected:
         }
     }
 
-    UserSettingGuard m_forced{L"Tenbrid.ForceOutlookVersion"};
-    UserSettingGuard m_cachedLocation{L"KOVA.CachedLocation.MSPST"};
+    UserSettingGuard m_forced{LSSettingTable::ForceOutlookVersion.name};
+    UserSettingGuard m_cachedLocation{LSSettingTable::CachedOutlookLocation.name};
     const bool m_wasOffice = LSDiag::IsOfficeProcess();
     const bool m_wasTestRunner = LSDiag::IsTestRunnerProcess();
 };
@@ -64,7 +64,7 @@ TEST_F(OutlookInfoTest, FirstProfileNameStaysAndADifferentOneIsLogged)
 
 TEST_F(OutlookInfoTest, ProfileFolderIsCreatedRecordedAndKeptForTheFirstProfile)
 {
-    UserSettingGuard lastProfileDir(L"KOVA.LastActiveProfileDir");
+    UserSettingGuard lastProfileDir(LSSettingTable::LastActiveProfileDir.name);
     m_forced.SetString(L"16");
     const std::wstring subPath = L"\\KOVA-ProfileTest";
     const std::wstring productFolder = LSSetting::GetInstance().GetUsersDataFolder() + subPath;
@@ -73,7 +73,7 @@ TEST_F(OutlookInfoTest, ProfileFolderIsCreatedRecordedAndKeptForTheFirstProfile)
 
     LSOutlookInfo::InitialiseProfileFolder(subPath, L"Work");
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(expected.c_str()));
-    EXPECT_EQ(expected, LSSetting::GetInstance().GetUserString(L"KOVA.LastActiveProfileDir", L""));
+    EXPECT_EQ(expected, LSSetting::GetInstance().GetUserString(LSSettingTable::LastActiveProfileDir.name, L""));
     EXPECT_EQ(expected, LSOutlookInfo::GetProfileFilePath(L""));
     EXPECT_EQ(expected + L"\\AuthCache-unifiedgroups.db",
               LSOutlookInfo::GetProfileFilePath(L"AuthCache-unifiedgroups.db"));

@@ -5,6 +5,7 @@
 #include "LogCapture.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSResourceLibrariesDetail.h"
+#include "QuorvalCommon/LSSettingTable.h"
 #include "TestFiles.h"
 #include "UserSettingGuard.h"
 
@@ -35,7 +36,7 @@ protected:
         LoadAtProcessAttach(GetModuleHandleW(nullptr));
     }
 
-    UserSettingGuard m_language{L"OverrideLangId"};
+    UserSettingGuard m_language{LSSettingTable::OverrideLangId.name};
 };
 
 std::string Narrow(const std::wstring& text)
@@ -178,7 +179,7 @@ TEST_F(ResourceLibrariesTest, CustomStoreTokenUsesTheOverrideOrTheShortTitle)
     EXPECT_EQ(L"KOVA", text);
 
     LSResourceLibrariesAccess::Reset();
-    UserSettingGuard storeName(L"OverrideMessageStoreName");
+    UserSettingGuard storeName(LSSettingTable::OverrideMessageStoreName.name);
     storeName.SetString(L"Team Store");
     AttachWithLanguage(L"en");
     text = L"In !!IDS_BRAND_TITLE_OR_CUSTOM_STORE!!";
@@ -188,7 +189,7 @@ TEST_F(ResourceLibrariesTest, CustomStoreTokenUsesTheOverrideOrTheShortTitle)
 
 TEST_F(ResourceLibrariesTest, UserAgentIsTheFormattedVersionOnceAndEmptyWhenSwitchedOff)
 {
-    UserSettingGuard useUserAgent(L"KOVA.UseKOVAUserAgent");
+    UserSettingGuard useUserAgent(LSSettingTable::UseUserAgent.name);
     AttachWithLanguage(L"en");
     const std::wstring expected = L"QuorvalKOVA-UnifiedGroups/" + MultiByteToWide(KOVA_SHORT_VERSION_TEXT, CP_ACP);
     EXPECT_EQ(expected, GetUserAgent());

@@ -7,6 +7,7 @@
 #include "EwsSimClient.h"
 #include "GroupsSimulator.h"
 #include "QuorvalCommon/LSSetting.h"
+#include "QuorvalCommon/LSSettingTable.h"
 #include "QuorvalCommon/UniqueHandles.h"
 #include "RegistrySnapshot.h"
 #include "RegistryTestGuards.h"
@@ -67,7 +68,7 @@ TEST(SyncHost, BadCommandLineAndHelp)
 
 TEST(SyncHost, FailureIsReportedAndTheRunsSettingsComeBack)
 {
-    UserSettingGuard resource(L"KOVAUnifiedGroups.Resource");
+    UserSettingGuard resource(LSSettingTable::Resource.name);
     resource.SetString(L"https://before.example/");
     RegistryValueGuard token(HKEY_CURRENT_USER, TokenStandInKey, L"Token");
     token.Delete();
@@ -81,7 +82,7 @@ TEST(SyncHost, FailureIsReportedAndTheRunsSettingsComeBack)
     EXPECT_TRUE(Contains(run.output, "\",\"itemCount\":null,\"items\":[]}\n")) << run.output;
     EXPECT_TRUE(Contains(run.errors, "synchost: CLSIDFromProgID failed: 0x800401F3")) << run.errors;
 
-    EXPECT_EQ(L"https://before.example/", UserText(L"KOVAUnifiedGroups.Resource"));
+    EXPECT_EQ(L"https://before.example/", UserText(LSSettingTable::Resource.name));
     EXPECT_EQ(L"<absent>", ReadText(HKEY_CURRENT_USER, TokenStandInKey, L"Token"));
 }
 
@@ -99,16 +100,16 @@ protected:
 
     TokenLibraryStandIn tokenLibrary;
     ComponentRegistrationGuard registration;
-    UserSettingGuard officeVersion{L"Tenbrid.ForceOutlookVersion"};
-    UserSettingGuard lastProfileDir{L"KOVA.LastActiveProfileDir"}; // the pass records its profile folder
+    UserSettingGuard officeVersion{LSSettingTable::ForceOutlookVersion.name};
+    UserSettingGuard lastProfileDir{LSSettingTable::LastActiveProfileDir.name}; // the pass records its profile folder
 };
 
 // Error logging off, a failed pass still shows the component's error lines of
 // that run; the run's logging settings and its log folder are gone afterwards.
 TEST_F(SyncHostRun, FailedPassShowsTheComponentsErrorLines)
 {
-    UserSettingGuard errorLog(L"KOVA.Log.Error");
-    UserSettingGuard logDir(L"KOVA.LogDir");
+    UserSettingGuard errorLog(LSSettingTable::LogError.name);
+    UserSettingGuard logDir(LSSettingTable::LogDir.name);
     for (UserSettingGuard* guard : {&officeVersion, &errorLog, &logDir})
         guard->Delete();
 
@@ -119,7 +120,8 @@ TEST_F(SyncHostRun, FailedPassShowsTheComponentsErrorLines)
     ASSERT_NE(std::string::npos, heading) << run.errors;
     EXPECT_NE(std::string::npos, run.errors.find("Failed to get path to office dll", heading)) << run.errors;
 
-    for (const wchar_t* name : {L"KOVA.Log.Error", L"KOVA.LogDir", L"KOVA.Log.DeleteLogsAfterMins"})
+    for (const wchar_t* name :
+         {LSSettingTable::LogError.name, LSSettingTable::LogDir.name, LSSettingTable::LogRetentionMinutes.name})
         EXPECT_EQ(L"<absent>", UserText(name));
     EXPECT_EQ(std::string::npos, run.errors.find("Error getting directory contents")) << run.errors;
     wchar_t temp[MAX_PATH + 1] = {};
@@ -170,12 +172,12 @@ TEST_F(SyncHostRun, OnePassAgainstTheSimulatorDescribesItsGroupsAndTheTopFolder)
 // were never changed for longer than the filter's creation.
 TEST_F(SyncHostRun, SettingsOfAKilledRunComeBackWithTheNextRun)
 {
-    UserSettingGuard resource(L"KOVAUnifiedGroups.Resource");
+    UserSettingGuard resource(LSSettingTable::Resource.name);
     resource.SetString(L"https://before.example/");
-    UserSettingGuard backend(L"KOVAUnifiedGroups.Backend");
+    UserSettingGuard backend(LSSettingTable::Backend.name);
     backend.Delete();
-    UserSettingGuard errorLog(L"KOVA.Log.Error");
-    UserSettingGuard logDir(L"KOVA.LogDir");
+    UserSettingGuard errorLog(LSSettingTable::LogError.name);
+    UserSettingGuard logDir(LSSettingTable::LogDir.name);
     errorLog.Delete();
     logDir.Delete();
     EwsSimClient::Script(
@@ -194,18 +196,18 @@ TEST_F(SyncHostRun, SettingsOfAKilledRunComeBackWithTheNextRun)
         Sleep(50);
     ASSERT_FALSE(EwsSimClient::Requests().empty()) << "the killed run never reached the listing";
     const DWORD listingArrived = GetTickCount();
-    for (const wchar_t* name : {L"KOVA.Log.Error", L"KOVA.LogDir"})
+    for (const wchar_t* name : {LSSettingTable::LogError.name, LSSettingTable::LogDir.name})
         EXPECT_EQ(L"<absent>", ReadText(HKEY_CURRENT_USER, settings, name)) << "during the pass";
     TerminateProcess(processHandle.Get(), 9);
     WaitForSingleObject(processHandle.Get(), 10000);
-    EXPECT_EQ(EwsSimClient::BaseUrl() + L"/", ReadText(HKEY_CURRENT_USER, settings, L"KOVAUnifiedGroups.Resource"));
-    EXPECT_EQ(L"EWS", ReadText(HKEY_CURRENT_USER, settings, L"KOVAUnifiedGroups.Backend"));
+    EXPECT_EQ(EwsSimClient::BaseUrl() + L"/", ReadText(HKEY_CURRENT_USER, settings, LSSettingTable::Resource.name));
+    EXPECT_EQ(L"EWS", ReadText(HKEY_CURRENT_USER, settings, LSSettingTable::Backend.name));
     EwsSimClient::Reset();
 
     const ProcessResult next = RunSyncHost(L"--progid KOVA.No.Such.Filter");
     EXPECT_EQ(1u, next.exitCode);
-    EXPECT_EQ(L"https://before.example/", ReadText(HKEY_CURRENT_USER, settings, L"KOVAUnifiedGroups.Resource"));
-    EXPECT_EQ(L"<absent>", ReadText(HKEY_CURRENT_USER, settings, L"KOVAUnifiedGroups.Backend"));
+    EXPECT_EQ(L"https://before.example/", ReadText(HKEY_CURRENT_USER, settings, LSSettingTable::Resource.name));
+    EXPECT_EQ(L"<absent>", ReadText(HKEY_CURRENT_USER, settings, LSSettingTable::Backend.name));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Quorval\\synchost"));
     // The killed run's listing is still being answered: later cases count
     // the requests the simulator has open.
@@ -220,7 +222,7 @@ TEST_F(SyncHostRun, PassesOnOneFilterShowTheRequestsOfEachPass)
 {
     EXPECT_EQ(2u, RunSyncHost(L"--passes 0").exitCode);
     EXPECT_EQ(2u, RunSyncHost(L"--passes=two").exitCode);
-    UserSettingGuard refreshHours(L"KOVAUnifiedGroups.LibraryRefreshHours");
+    UserSettingGuard refreshHours(LSSettingTable::LibraryRefreshHours.name);
     refreshHours.Delete();
     const std::wstring resource = L" --backend ews --resource " + EwsSimClient::BaseUrl() + L"/";
 
@@ -248,9 +250,9 @@ TEST_F(SyncHostRun, PassesOnOneFilterShowTheRequestsOfEachPass)
 // settings come back afterwards.
 TEST_F(SyncHostRun, EwsAndGraphRunsReportTheSameItemsAndTheSettingsComeBack)
 {
-    UserSettingGuard backend(L"KOVAUnifiedGroups.Backend");
+    UserSettingGuard backend(LSSettingTable::Backend.name);
     backend.SetString(L"Before");
-    UserSettingGuard graphRoot(L"KOVAUnifiedGroups.GraphRoot");
+    UserSettingGuard graphRoot(LSSettingTable::GraphRoot.name);
     graphRoot.Delete();
     const std::wstring common = L"--json --token run-token --resource " + EwsSimClient::BaseUrl() +
                                 L"/ --graph-root " + EwsSimClient::BaseUrl() + L"/v1.0/";
@@ -275,8 +277,8 @@ TEST_F(SyncHostRun, EwsAndGraphRunsReportTheSameItemsAndTheSettingsComeBack)
     std::string ewsItems = ews.output;
     ewsItems.replace(ewsItems.find("\"backend\":\"EWS\""), 15, "\"backend\":\"Graph\"");
     EXPECT_EQ(ewsItems, graph.output);
-    EXPECT_EQ(L"Before", UserText(L"KOVAUnifiedGroups.Backend"));
-    EXPECT_EQ(L"<absent>", UserText(L"KOVAUnifiedGroups.GraphRoot"));
+    EXPECT_EQ(L"Before", UserText(LSSettingTable::Backend.name));
+    EXPECT_EQ(L"<absent>", UserText(LSSettingTable::GraphRoot.name));
 
     // A group whose library is still being made waits, in both output forms.
     const std::string& batch = requests[1].body;
@@ -321,11 +323,11 @@ TEST_F(SyncHostRun, EwsAndGraphRunsReportTheSameItemsAndTheSettingsComeBack)
 // at once and sends no EWS request.
 TEST_F(SyncHostRun, TheDefaultBackendListsOverGraphWhereEwsIsBlockedAndTheNextProcessStartsThere)
 {
-    UserSettingGuard backend(L"KOVAUnifiedGroups.Backend");
+    UserSettingGuard backend(LSSettingTable::Backend.name);
     backend.Delete();
-    UserSettingGuard remembered(L"KOVAUnifiedGroups.AutoBackend");
+    UserSettingGuard remembered(LSSettingTable::AutoBackend.name);
     remembered.Delete();
-    UserSettingGuard lightSyncEnd(L"SharepointSync.HealthScoreLightSyncEndTime");
+    UserSettingGuard lightSyncEnd(LSSettingTable::LightSyncEndTime.name);
     const std::wstring arguments = L"--resource " + EwsSimClient::BaseUrl() + L"/ --graph-root " +
                                    EwsSimClient::BaseUrl() + L"/v1.0/";
 
@@ -339,7 +341,7 @@ TEST_F(SyncHostRun, TheDefaultBackendListsOverGraphWhereEwsIsBlockedAndTheNextPr
     EXPECT_EQ("/EWS/Exchange.asmx", requests[0].path);
     EXPECT_EQ("/EWS/Exchange.asmx", requests[1].path);
     EXPECT_EQ("/v1.0/me/memberOf/microsoft.graph.group", requests[2].path);
-    EXPECT_EQ(L"Graph", UserText(L"KOVAUnifiedGroups.AutoBackend"));
+    EXPECT_EQ(L"Graph", UserText(LSSettingTable::AutoBackend.name));
 
     EwsSimClient::Reset();
     EwsSimClient::SetEwsMode("blocked");

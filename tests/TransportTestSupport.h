@@ -4,6 +4,7 @@
 // to run one exchange.
 #include "EwsSimClient.h"
 #include "KOVACommon/http/ILSHttpRequest.h"
+#include "QuorvalCommon/LSSettingTable.h"
 #include "UserSettingGuard.h"
 #include "external/HostObjects/LSHostShutdownInformer.h"
 
@@ -58,7 +59,7 @@ public:
     ~HttpClientOverride();
 
 private:
-    UserSettingGuard m_setting{L"KOVA.Http.Client"};
+    UserSettingGuard m_setting{LSSettingTable::HttpClient.name};
 };
 
 // Reads a user text value straight from the registry; nullopt when absent.
@@ -82,7 +83,7 @@ protected:
 
 private:
     // Throttled answers switch light sync on, which records its end time.
-    UserSettingGuard m_lightSyncEnd{L"SharepointSync.HealthScoreLightSyncEndTime"};
+    UserSettingGuard m_lightSyncEnd{LSSettingTable::LightSyncEndTime.name};
 };
 
 // Runs the callable and returns the HRESULT thrown as a bare 32-bit value;

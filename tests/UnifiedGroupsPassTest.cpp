@@ -222,7 +222,7 @@ TEST_F(GroupsPassTest, AShutdownWhileTheLibraryIsPollingAbortsAfterCancel)
 TEST_F(GroupsPassTest, AFolderWithoutLocationFailsBeforeAnySettingIsRead)
 {
     // A client-id setting of the wrong type would be logged by any read of it.
-    UserSettingGuard wrongType(L"KOVAUnifiedGroups.ClientId");
+    UserSettingGuard wrongType(LSSettingTable::ClientId.name);
     wrongType.SetDword(7);
     m_filter->SetSyncStartPointByString(_bstr_t(L"https://contoso.sharepoint.com/UnifiedGroups"));
     LSHostPropertyMapHolder noLocation;
@@ -269,7 +269,7 @@ TEST_F(GroupsPassTest, AServerBusyAnswerIsRetriedAfterItsBackOffInLightSyncMode)
     EXPECT_EQ(5u, m_sim.Requests().size());
     EXPECT_EQ(std::vector<long>{1000}, m_informer.Host().BeginDelayArguments());
     EXPECT_TRUE(m_log.Contains("Server unavailable - 0 delaying 1")) << m_log.All();
-    EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value());
+    EXPECT_TRUE(ReadUserText(LSSettingTable::LightSyncEndTime.name).has_value());
 
     struct Case
     {
@@ -324,7 +324,7 @@ TEST_F(GroupsPassTest, AServerBusyAnswerIsRetriedAfterItsBackOffInLightSyncMode)
         EXPECT_EQ(E_FAIL, RunPass()) << busyAnswer;
         EXPECT_EQ(1u, m_sim.Requests().size()) << busyAnswer;
         EXPECT_EQ(0u, clock.TotalSleptMs()) << busyAnswer;
-        EXPECT_TRUE(ReadUserText(L"SharepointSync.HealthScoreLightSyncEndTime").has_value()) << busyAnswer;
+        EXPECT_TRUE(ReadUserText(LSSettingTable::LightSyncEndTime.name).has_value()) << busyAnswer;
         ExpectItems(SimGroups());
     }
     EXPECT_TRUE(m_log.Contains("asked to wait 181 seconds")) << m_log.All();
@@ -356,9 +356,9 @@ TEST_F(GroupsPassTest, ARecordedPassReplaysWithoutTheServer)
         ~TestRunnerFacts() { LSDiagAccess::SetProcessFacts(office, testRunner); }
     } facts;
     ScratchFolder folder(L"RecordedPass");
-    UserSettingGuard mode(L"Mock.ILSHttpRequest");
-    UserSettingGuard config(L"Mock.ILSHttpRequest.Config");
-    UserSettingGuard base(L"Mock.ILSHttpRequest.BaseRecordingDirectory");
+    UserSettingGuard mode(LSSettingTable::RequestReplay.name);
+    UserSettingGuard config(LSSettingTable::RequestReplayConfig.name);
+    UserSettingGuard base(LSSettingTable::RequestReplayFolder.name);
     base.SetString(folder.Path());
     config.SetString(L"pass 1");
     mode.SetDword(1);

@@ -47,7 +47,7 @@ void LSOutlookInfo::InitialiseProfileFolder(const std::wstring& subPath, const s
     const uint32_t majorVersion = GetOfficeProcessMajorVersion();
     folder += L"\\" + CStdStr::Format(L"Office %u Profile - %ls", majorVersion, GetProfileName().c_str());
     CreateDirectoryW(folder.c_str(), nullptr);
-    LSSetting::GetInstance().SaveUserString(L"KOVA.LastActiveProfileDir", folder, L"");
+    LSSetting::GetInstance().Save(LSSettingTable::LastActiveProfileDir, folder);
     const std::lock_guard<std::mutex> lock(s_lock);
     s_profileFolder = folder;
 }

@@ -173,7 +173,7 @@ uint32_t LSOutlookInfo::GetOfficeProcessMajorVersion()
     if (known != 0)
         return known;
 
-    const CStdStr forced = LSSetting::GetInstance().GetUserString(L"Tenbrid.ForceOutlookVersion", L"");
+    const CStdStr forced = LSSetting::GetInstance().Read(LSSettingTable::ForceOutlookVersion).value;
     if (!forced.empty())
     {
         LS_DIAG_LOG << "Got outlook version string:" << ToLogText(forced);
@@ -185,7 +185,7 @@ uint32_t LSOutlookInfo::GetOfficeProcessMajorVersion()
     CStdStr file = OfficeFileOfThisProcess();
     if (file.empty())
     {
-        file = LSSetting::GetInstance().GetUserString(L"KOVA.CachedLocation.MSPST", L"");
+        file = LSSetting::GetInstance().Read(LSSettingTable::CachedOutlookLocation).value;
         LS_DIAG_LOG << "Loading cached MSPST location (as last desperate measure) " << ToLogText(file);
         if (file.empty())
             FailMajorVersion(" - Failed to get path to office dll");

@@ -3,6 +3,7 @@
 // health-score check and response logging.
 #include "KOVACommon/http/LSAnswerCheck.h"
 
+#include "KOVACommon/http/LSAnswerLimits.h"
 #include "KOVACommon/http/LSHealthScore.h"
 #include "KOVACommon/http/LSHttpError.h"
 #include "KOVACommon/http/LSRetryAfter.h"
@@ -18,7 +19,6 @@
 
 #include <cstdint>
 #include <cwchar>
-#include <sstream>
 #include <vector>
 
 namespace LSAnswerCheck {
@@ -31,7 +31,7 @@ constexpr uint32_t IdsBadRequest = 4265;
 
 bool LogResponses()
 {
-    return LSSetting::GetInstance().GetUserDwordConfigDetails(L"KOVA.Log.WebServiceResp", 0).value != 0;
+    return LSSetting::GetInstance().Read(LSSettingTable::LogResponses).value != 0;
 }
 
 std::wstring ResourceText(uint32_t id)
@@ -312,11 +312,7 @@ void LogSuccessfulResponse(ILSHttpRequest& request, bool logResponseBody)
 
 uint64_t GetContentLength(ILSHttpRequest& request)
 {
-    std::wistringstream stream(CStdStr(request.GetResponseHeader(L"Content-Length")));
-    uint64_t length = 0;
-    if (!(stream >> length))
-        return 0;
-    return length;
+    return LSAnswerLimits::DeclaredLength(CStdStr(request.GetResponseHeader(L"Content-Length"))).value_or(0);
 }
 
 void ThrowErrorMessage(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdownInformer, bool logResponseBody)

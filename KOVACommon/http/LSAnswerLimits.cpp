@@ -5,14 +5,10 @@
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/hresult_exception.h"
 
-#include <optional>
-
 namespace LSAnswerLimits {
 
 static_assert(2 * LargestAnswerBytes / 1024 <= LSSafeXml::MostXmlKilobytes,
               "an answer within the limit must load as a document whatever its characters");
-
-namespace {
 
 std::optional<uint64_t> DeclaredLength(const std::wstring& contentLength)
 {
@@ -21,6 +17,8 @@ std::optional<uint64_t> DeclaredLength(const std::wstring& contentLength)
         return std::nullopt;
     return std::stoull(text);
 }
+
+namespace {
 
 [[noreturn]] void Refuse(const std::wstring& url, const std::string& what)
 {

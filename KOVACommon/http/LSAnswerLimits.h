@@ -4,11 +4,16 @@
 // read), and no body whose length differs from its Content-Length (a
 // connection that broke half-way delivers a short body as if it were whole).
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace LSAnswerLimits {
 
 constexpr uint64_t LargestAnswerBytes = 32ull * 1024 * 1024;
+
+// The length a Content-Length header's text declares: nothing when it is
+// absent or not a plain decimal number.
+std::optional<uint64_t> DeclaredLength(const std::wstring& contentLength);
 
 // Error line and HRESULT_FROM_WIN32(ERROR_INVALID_DATA) when the declared
 // length is above the limit; an absent or unreadable one passes.

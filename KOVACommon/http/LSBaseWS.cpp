@@ -69,7 +69,7 @@ namespace {
 
 _variant_t LoggedBody(const std::wstring& body)
 {
-    if (LSSetting::GetInstance().GetUserDwordConfigDetails(L"KOVA.Log.WebServiceReq", 0).value != 0)
+    if (LSSetting::GetInstance().Read(LSSettingTable::LogRequests).value != 0)
     {
         LS_DIAG_LOG << "Request: ";
         LS_LOG_LONG_DIAG(body);

@@ -9,9 +9,9 @@ namespace LSHttpClientChoice {
 
 namespace {
 
-const wchar_t* const ClientSetting = L"KOVA.Http.Client";
-const wchar_t* const WinHttpName = L"WinHTTP";
-const wchar_t* const XmlHttpName = L"XMLHTTP";
+// In the order of the table's choices.
+const wchar_t* const WinHttpName = LSSettingTable::HttpClientChoices[0];
+const wchar_t* const XmlHttpName = LSSettingTable::HttpClientChoices[1];
 
 LSOnceValue<LSHttpClient>& Cached()
 {
@@ -22,12 +22,12 @@ LSOnceValue<LSHttpClient>& Cached()
 // An unknown value keeps the client that never lets the token follow a redirect.
 LSHttpClient Read()
 {
-    const CStdStr value = LSSetting::GetInstance().GetUserStringConfigDetails(ClientSetting, WinHttpName).value;
+    const CStdStr value = LSSetting::GetInstance().Read(LSSettingTable::HttpClient).value;
     if (value.EqualsNoCase(XmlHttpName))
         return LSHttpClient::XmlHttp;
     if (!value.empty() && !value.EqualsNoCase(WinHttpName))
     {
-        LS_ERROR_LOG << "Unknown KOVA.Http.Client value \"" << ToLogText(value)
+        LS_ERROR_LOG << "Unknown " << ToLogText(LSSettingTable::HttpClient.name) << " value \"" << ToLogText(value)
                      << "\": expected \"WinHTTP\" or \"XMLHTTP\"; WinHTTP used";
     }
     return LSHttpClient::WinHttp;

@@ -15,19 +15,16 @@ LSOnceValue<LSLightSync::HealthScoreSettings>& CachedSettings()
     return instance;
 }
 
-uint32_t ReadNumber(const wchar_t* name, uint32_t defaultValue)
-{
-    return LSSetting::GetInstance().GetUserDwordConfigDetails(name, defaultValue).value;
-}
-
 LSLightSync::HealthScoreSettings ReadSettings()
 {
+    LSSetting& store = LSSetting::GetInstance();
     // The older, misspelt key supplies the default of the current one.
-    const uint32_t olderThreshold = ReadNumber(L"SharePointSync.HeathScoreThreshold", 9);
+    const uint32_t olderThreshold = store.Read(LSSettingTable::OlderHealthScoreThreshold).value;
     LSLightSync::HealthScoreSettings settings;
-    settings.threshold = ReadNumber(L"SharePointSync.HealthScoreThreshold", olderThreshold);
-    settings.exceededDelayMs = ReadNumber(L"SharePointSync.ThresholdExceededDelayMS", 5000);
-    settings.lightSyncMinutes = ReadNumber(L"SharePointSync.HealthScoreLightSyncDuration", 2);
+    settings.threshold =
+        store.GetUserDwordConfigDetails(LSSettingTable::HealthScoreThreshold.name, olderThreshold).value;
+    settings.exceededDelayMs = store.Read(LSSettingTable::HealthScoreDelayMs).value;
+    settings.lightSyncMinutes = store.Read(LSSettingTable::LightSyncMinutes).value;
     return settings;
 }
 
@@ -68,7 +65,7 @@ bool LSLightSync::EnableLightSync()
     const std::wstring end = LightSyncEndTimeFromNow();
     if (end.empty())
         return false;
-    LSSetting::GetInstance().SaveUserString(L"SharepointSync.HealthScoreLightSyncEndTime", end, L"");
+    LSSetting::GetInstance().Save(LSSettingTable::LightSyncEndTime, end);
     LS_DIAG_LOG << "SharePoint Light Sync mode enabled due to exceeded health score threshold or 503/429, "
                    "Background syncing disabled until: "
                 << ToLogText(end);

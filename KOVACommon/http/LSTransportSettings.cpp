@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr uint32_t DefaultNoAnswerSeconds = 120;
-constexpr uint32_t DefaultLargestLoggedMb = 10;
 constexpr uint64_t BytesPerMiB = 1048576;
 
 } // namespace
@@ -25,9 +23,7 @@ LSOnceValue<uint64_t>& LSTransportSettings::CachedLargestLoggedResponse()
 uint32_t LSTransportSettings::NoAnswerSeconds()
 {
     return CachedNoAnswerSeconds().Get([] {
-        const uint32_t seconds =
-            LSSetting::GetInstance().GetUserDwordConfigDetails(L"KOVA.Http.NoAnswerSeconds", DefaultNoAnswerSeconds)
-                .value;
+        const uint32_t seconds = LSSetting::GetInstance().Read(LSSettingTable::NoAnswerSeconds).value;
         return seconds == 0 ? 1u : seconds; // zero would abandon every request at the first look
     });
 }
@@ -35,7 +31,6 @@ uint32_t LSTransportSettings::NoAnswerSeconds()
 uint64_t LSTransportSettings::LargestLoggedResponseBytes()
 {
     return CachedLargestLoggedResponse().Get([] {
-        return BytesPerMiB *
-               LSSetting::GetInstance().GetUserDwordConfigDetails(L"MaxFileSizeToLogMb", DefaultLargestLoggedMb).value;
+        return BytesPerMiB * LSSetting::GetInstance().Read(LSSettingTable::LargestLoggedResponseMb).value;
     });
 }

@@ -44,8 +44,7 @@ std::wstring OwnModuleName()
 
 std::wstring BuildPrefix(const std::wstring& configuration)
 {
-    std::wstring base =
-        LSSetting::GetInstance().GetUserString(L"Mock.ILSHttpRequest.BaseRecordingDirectory", L"recordings");
+    std::wstring base = LSSetting::GetInstance().Read(LSSettingTable::RequestReplayFolder).value;
     CreateDirectoryW(base.c_str(), nullptr);
     if (!configuration.empty())
     {

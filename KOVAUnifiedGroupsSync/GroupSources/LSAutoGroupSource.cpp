@@ -13,8 +13,7 @@ namespace {
 // anything but "Graph", means EWS: the service a user starts with.
 std::wstring RememberedService()
 {
-    const CStdStr saved =
-        LSSetting::GetInstance().GetUserStringConfigDetails(LSAutoGroupSource::RememberedSetting, L"").value;
+    const CStdStr saved = LSSetting::GetInstance().Read(LSSettingTable::AutoBackend).value;
     return saved.EqualsNoCase(LSGroupSource::GraphService) ? LSGroupSource::GraphService : LSGroupSource::EwsService;
 }
 
@@ -25,9 +24,9 @@ void Remember(const std::wstring& remembered, const std::wstring& service)
 {
     if (remembered == service)
         return;
-    if (LSSetting::GetInstance().SaveUserString(LSAutoGroupSource::RememberedSetting, service, L""))
+    if (LSSetting::GetInstance().Save(LSSettingTable::AutoBackend, service))
         return;
-    LS_ERROR_LOG << "Could not save " << ToLogText(LSAutoGroupSource::RememberedSetting) << " = \""
+    LS_ERROR_LOG << "Could not save " << ToLogText(LSSettingTable::AutoBackend.name) << " = \""
                  << ToLogText(service) << "\": the next pass asks " << ToLogText(remembered) << " first again";
 }
 

@@ -18,12 +18,8 @@ public:
     GroupList GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer) override;
     std::wstring Service() const override { return m_service; }
 
-    // The user setting that carries the remembered service across processes.
-    static constexpr const wchar_t* RememberedSetting = L"KOVAUnifiedGroups.AutoBackend";
-
 private:
-    GroupList Ask(LSGroupSource& source, const std::wstring& remembered,
-                           ILSShutdownInformerPtr& shutdownInformer);
+    GroupList Ask(LSGroupSource& source, const std::wstring& remembered, ILSShutdownInformerPtr& shutdownInformer);
 
     std::unique_ptr<LSGroupSource> m_ews;
     std::unique_ptr<LSGroupSource> m_graph;

@@ -27,11 +27,3 @@ struct LSGroupList
     std::vector<LSUnifiedGroup> groups;
     std::vector<LSWaitingGroup> waiting;
 };
-
-namespace LSGroupId {
-
-// A group id text as a GUID, braced unless it already starts or ends with a
-// brace; the parser's HRESULT is thrown as a bare code.
-GUID FromText(const std::wstring& text);
-
-} // namespace LSGroupId

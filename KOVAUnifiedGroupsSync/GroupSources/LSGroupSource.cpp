@@ -9,12 +9,26 @@
 #include "QuorvalCommon/LSSetting.h"
 #include "QuorvalCommon/hresult_exception.h"
 
+#include <iterator>
+
 namespace {
 
-const wchar_t* const BackendSetting = L"KOVAUnifiedGroups.Backend";
-const wchar_t* const AutoBackend = L"Auto";
-const wchar_t* const ServiceRootSetting = L"KOVAUnifiedGroups.Resource";
-const wchar_t* const GraphRootSetting = L"KOVAUnifiedGroups.GraphRoot";
+// The roots the sources send the token to, beside the filter's settings.
+struct LSSourceSettings : LSGroupSourceSettings
+{
+    std::wstring ewsServiceRoot;
+    std::wstring graphRoot;
+};
+
+// A root is read and checked here only, when its source is made. (An empty
+// one fails in its client, before any request.)
+std::wstring CheckedRoot(const LSTextSetting& setting)
+{
+    const std::wstring root = LSSetting::GetInstance().Read(setting).value;
+    if (!root.empty())
+        LSSecureAddress::Require(root, setting.name);
+    return root;
+}
 
 // Over EWS no group waits: a group without the resource fails the pass.
 LSGroupSource::GroupList AsGroupList(std::vector<LSGroupSource::Group> groups)
@@ -34,8 +48,8 @@ template <typename Client>
 class LSServiceGroupSource : public LSGroupSource
 {
 public:
-    using Root = std::wstring LSGroupSourceSettings::*;
-    LSServiceGroupSource(const LSGroupSourceSettings& settings, Root root, const wchar_t* service)
+    using Root = std::wstring LSSourceSettings::*;
+    LSServiceGroupSource(const LSSourceSettings& settings, Root root, const wchar_t* service)
         : m_settings(settings), m_root(root), m_service(service)
     {
     }
@@ -50,20 +64,20 @@ public:
     std::wstring Service() const override { return m_service; }
 
 private:
-    LSGroupSourceSettings m_settings;
+    LSSourceSettings m_settings;
     Root m_root;
     const wchar_t* m_service;
 };
 
-std::unique_ptr<LSGroupSource> EwsSource(const LSGroupSourceSettings& settings)
+std::unique_ptr<LSGroupSource> EwsSource(const LSSourceSettings& settings)
 {
-    return std::make_unique<LSServiceGroupSource<LSEwsUnifiedGroups>>(
-        settings, &LSGroupSourceSettings::ewsServiceRoot, LSGroupSource::EwsService);
+    return std::make_unique<LSServiceGroupSource<LSEwsUnifiedGroups>>(settings, &LSSourceSettings::ewsServiceRoot,
+                                                                      LSGroupSource::EwsService);
 }
 
-std::unique_ptr<LSGroupSource> GraphSource(const LSGroupSourceSettings& settings)
+std::unique_ptr<LSGroupSource> GraphSource(const LSSourceSettings& settings)
 {
-    return std::make_unique<LSServiceGroupSource<LSGraphUnifiedGroups>>(settings, &LSGroupSourceSettings::graphRoot,
+    return std::make_unique<LSServiceGroupSource<LSGraphUnifiedGroups>>(settings, &LSSourceSettings::graphRoot,
                                                                         LSGroupSource::GraphService);
 }
 
@@ -71,26 +85,29 @@ std::unique_ptr<LSGroupSource> GraphSource(const LSGroupSourceSettings& settings
 
 LSGroupSource::Kind LSGroupSource::ConfiguredKind()
 {
-    const CStdStr backend = LSSetting::GetInstance().GetUserStringConfigDetails(BackendSetting, AutoBackend).value;
-    if (backend.EqualsNoCase(AutoBackend))
-        return Kind::Auto;
-    if (backend.EqualsNoCase(EwsService))
-        return Kind::Ews;
-    if (backend.EqualsNoCase(GraphService))
-        return Kind::Graph;
-    LS_ERROR_LOG << "Unknown KOVAUnifiedGroups.Backend value \"" << ToLogText(backend)
+    // The kinds in the order the table lists the setting's choices.
+    constexpr Kind kinds[] = {Kind::Auto, Kind::Ews, Kind::Graph};
+    const LSSettingChoices& choices = LSSettingTable::Backend.choices;
+    static_assert(std::size(kinds) == std::size(LSSettingTable::BackendChoices));
+    const CStdStr backend = LSSetting::GetInstance().Read(LSSettingTable::Backend).value;
+    for (size_t i = 0; i < choices.count; ++i)
+    {
+        if (backend.EqualsNoCase(choices.values[i]))
+            return kinds[i];
+    }
+    LS_ERROR_LOG << "Unknown " << ToLogText(LSSettingTable::Backend.name) << " value \"" << ToLogText(backend)
                  << "\": expected \"Auto\", \"EWS\" or \"Graph\"";
-    throw hresult_exception(E_INVALIDARG, "KOVAUnifiedGroups.Backend");
+    throw hresult_exception(E_INVALIDARG, ToLogText(LSSettingTable::Backend.name));
 }
 
-std::unique_ptr<LSGroupSource> LSGroupSource::Create(Kind kind, const LSGroupSourceSettings& settings)
+std::unique_ptr<LSGroupSource> LSGroupSource::Create(Kind kind, const LSGroupSourceSettings& filterSettings)
 {
-    // Every root the pass may send the token to, before any token is asked
-    // for. (An empty one fails in its client, before any request.)
-    if (kind != Kind::Graph && !settings.ewsServiceRoot.empty())
-        LSSecureAddress::Require(settings.ewsServiceRoot, ServiceRootSetting);
-    if (kind != Kind::Ews && !settings.graphRoot.empty())
-        LSSecureAddress::Require(settings.graphRoot, GraphRootSetting);
+    // Every root the pass may send the token to, before any token is asked for.
+    LSSourceSettings settings{filterSettings, {}, {}};
+    if (kind != Kind::Graph)
+        settings.ewsServiceRoot = CheckedRoot(LSSettingTable::Resource);
+    if (kind != Kind::Ews)
+        settings.graphRoot = CheckedRoot(LSSettingTable::GraphRoot);
     switch (kind)
     {
     case Kind::Ews:

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+// What the filter knows for the sources; each source reads its own service
+// root when it is made.
 struct LSGroupSourceSettings
 {
     std::wstring clientId;
     std::wstring cacheFilePath;
-    std::wstring ewsServiceRoot;
-    std::wstring graphRoot;
     std::wstring resourceName;
 };
 
@@ -36,6 +36,9 @@ public:
     // KOVAUnifiedGroups.Backend: "Auto" (the default), "EWS" or "Graph", in
     // any case; any other value fails with E_INVALIDARG and an error line.
     static Kind ConfiguredKind();
+    // Reads the service roots the kind asks (KOVAUnifiedGroups.Resource,
+    // KOVAUnifiedGroups.GraphRoot) and checks them, before any token is asked
+    // for: an address the token may not go to fails with E_ACCESSDENIED.
     static std::unique_ptr<LSGroupSource> Create(Kind kind, const LSGroupSourceSettings& settings);
 
     static constexpr const wchar_t* EwsService = L"EWS";

@@ -56,13 +56,7 @@ LSLibraryCache& LSLibraryCache::Instance()
 
 uint32_t LSLibraryCache::RefreshHours()
 {
-    const uint32_t configured =
-        LSSetting::GetInstance().GetUserDwordConfigDetails(RefreshHoursSetting, DefaultRefreshHours).value;
-    if (configured <= MostRefreshHours)
-        return configured;
-    LS_ERROR_LOG << "KOVAUnifiedGroups.LibraryRefreshHours " << configured << " is outside 0 to " << MostRefreshHours
-                 << ": " << MostRefreshHours << " used";
-    return MostRefreshHours;
+    return LSSetting::GetInstance().ReadWithinRange(LSSettingTable::LibraryRefreshHours);
 }
 
 // A clock that went back (it never does, but a test's may) makes the entry stale.

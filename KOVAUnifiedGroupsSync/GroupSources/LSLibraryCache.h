@@ -74,9 +74,6 @@ public:
 
     // Scopes kept at most; the one used longest ago goes first.
     static constexpr size_t MostScopes = 32;
-    static constexpr uint32_t DefaultRefreshHours = 24;
-    static constexpr uint32_t MostRefreshHours = 720;
-    static constexpr const wchar_t* RefreshHoursSetting = L"KOVAUnifiedGroups.LibraryRefreshHours";
 
 private:
     friend class LSLibraryCacheAccess;

@@ -2,6 +2,7 @@
 
 #include "KOVAUnifiedGroupsSync/CKOVAUnifiedGroupsSync.h"
 #include "KOVAUnifiedGroupsSync/Module/LSRegistryKey.h"
+#include "QuorvalCommon/LSGuidText.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ void RegisterClassKey(HKEY classesRoot, const LSObjectMapEntry& entry, const std
     LSRegistryKey::Create(classKey.Get(), L"Programmable");
     LSRegistryKey server = classKey.CreateChild(L"InprocServer32", modulePath);
     server.SetText(L"ThreadingModel", L"Apartment");
-    classKey.CreateChild(L"TypeLib", GuidToRegistryText(libId));
+    classKey.CreateChild(L"TypeLib", LSGuidText::ToRegistryText(libId));
     classKey.CreateChild(L"Version", L"1.0");
 }
 
@@ -43,7 +44,7 @@ namespace LSClassRegistration {
 
 void Register(HKEY classesRoot, const LSObjectMapEntry& entry, const std::wstring& modulePath, const GUID& libId)
 {
-    const CStdStr clsidText = GuidToRegistryText(*entry.clsid);
+    const CStdStr clsidText = LSGuidText::ToRegistryText(*entry.clsid);
     RegisterProgId(classesRoot, entry, clsidText);
     RegisterClassKey(classesRoot, entry, clsidText, modulePath, libId);
 }
@@ -61,7 +62,7 @@ void Unregister(HKEY classesRoot, const LSObjectMapEntry& entry)
     }
     root.DeleteIfLeaf(entry.versionIndependentProgId);
     if (LSRegistryKey classes = LSRegistryKey::OpenIfPresent(classesRoot, ClassesKey))
-        classes.DeleteTree(GuidToRegistryText(*entry.clsid));
+        classes.DeleteTree(LSGuidText::ToRegistryText(*entry.clsid));
 }
 
 } // namespace LSClassRegistration

@@ -81,17 +81,17 @@ ComponentErrorCapture::~ComponentErrorCapture()
 
 bool ComponentErrorCapture::Wanted()
 {
-    return LSSetting::GetInstance().GetUserDwordConfigDetails(L"KOVA.Log.Error", 0).value == 0;
+    return LSSetting::GetInstance().Read(LSSettingTable::LogError).value == 0;
 }
 
 void ComponentErrorCapture::AroundCreation(const std::function<void()>& create)
 {
     Redirect();
     const std::wstring settings = LSSetting::GetSettingsKeyPath();
-    const RegistryValueOverride errors(settings, L"KOVA.Log.Error", DWORD(1));
-    const RegistryValueOverride logFolder(settings, L"KOVA.LogDir", m_path);
+    const RegistryValueOverride errors(settings, LSSettingTable::LogError.name, DWORD(1));
+    const RegistryValueOverride logFolder(settings, LSSettingTable::LogDir.name, m_path);
     // Nothing to sweep in a log folder that is a file.
-    const RegistryValueOverride noSweep(settings, L"KOVA.Log.DeleteLogsAfterMins", DWORD(0));
+    const RegistryValueOverride noSweep(settings, LSSettingTable::LogRetentionMinutes.name, DWORD(0));
     create();
 }
 

@@ -1,6 +1,7 @@
 #include "SyncHostOptions.h"
 
 #include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSSettingTable.h"
 
 #include <functional>
 #include <map>
@@ -40,12 +41,11 @@ const std::map<std::wstring, TextSetter>& TextOptions()
 // when it names none.
 std::wstring BackendSettingValue(const std::wstring& name)
 {
-    if (CStdStr(name).EqualsNoCase(L"ews"))
-        return L"EWS";
-    if (CStdStr(name).EqualsNoCase(L"graph"))
-        return L"Graph";
-    if (CStdStr(name).EqualsNoCase(L"auto"))
-        return L"Auto";
+    for (const wchar_t* choice : LSSettingTable::BackendChoices)
+    {
+        if (CStdStr(name).EqualsNoCase(choice))
+            return choice;
+    }
     return std::wstring();
 }
 

@@ -4,7 +4,6 @@
 #include "KOVACommon/host/LSPropertyNames.h"
 #include "KOVAUnifiedGroupsSync_h.h"
 #include "QuorvalCommon/CStdStr.h"
-#include "QuorvalCommon/LSSetting.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 #include <set>
@@ -63,17 +62,27 @@ ItemProperties DescribeItem(const ILSSyncFilter2Ptr& filter, USHORT index)
     return item;
 }
 
-// The service that produced the list, as the component chose it: a forced
-// backend, or what the "Auto" rule saved for this user (EWS until another
-// service answered).
-std::wstring ListingService()
+// The filter's own figures of its last pass; null from a filter that has none.
+IKOVAPassFiguresPtr FiguresOf(const ILSSyncFilter2Ptr& filter)
 {
-    LSSetting& settings = LSSetting::GetInstance();
-    const CStdStr backend = settings.GetUserStringConfigDetails(L"KOVAUnifiedGroups.Backend", L"Auto").value;
-    if (backend.EqualsNoCase(L"EWS") || backend.EqualsNoCase(L"Graph"))
-        return backend.EqualsNoCase(L"EWS") ? L"EWS" : L"Graph";
-    const CStdStr remembered = settings.GetUserStringConfigDetails(L"KOVAUnifiedGroups.AutoBackend", L"").value;
-    return remembered.EqualsNoCase(L"Graph") ? L"Graph" : L"EWS";
+    IKOVAPassFigures* raw = nullptr;
+    if (filter->QueryInterface(__uuidof(IKOVAPassFigures), reinterpret_cast<void**>(&raw)) != S_OK || !raw)
+        return nullptr;
+    return IKOVAPassFiguresPtr(raw, false);
+}
+
+// The service that produced the list, as the filter reports it; empty from a
+// filter that does not say.
+std::wstring ListingService(const ILSSyncFilter2Ptr& filter)
+{
+    const IKOVAPassFiguresPtr figures = FiguresOf(filter);
+    if (!figures)
+        return std::wstring();
+    BSTR service = nullptr;
+    const HRESULT hr = figures->GetListService(&service);
+    const _bstr_t serviceText(service, false);
+    Check(L"GetListService", hr);
+    return CStdStr(serviceText);
 }
 
 // The filter's groups that wait for their library; none from a filter that
@@ -106,10 +115,9 @@ std::vector<WaitingGroup> WaitingGroups(const ILSSyncFilter2Ptr& filter)
 // that does not say.
 std::optional<unsigned long> LastUpdateRequests(const ILSSyncFilter2Ptr& filter)
 {
-    IKOVAPassFigures* raw = nullptr;
-    if (filter->QueryInterface(__uuidof(IKOVAPassFigures), reinterpret_cast<void**>(&raw)) != S_OK || !raw)
+    const IKOVAPassFiguresPtr figures = FiguresOf(filter);
+    if (!figures)
         return std::nullopt;
-    const IKOVAPassFiguresPtr figures(raw, false);
     ULONG requests = 0;
     Check(L"GetLastUpdateRequests", figures->GetLastUpdateRequests(&requests));
     return requests;
@@ -135,7 +143,7 @@ void RunPass(const ILSSyncFilter2Ptr& filter, const SyncHostOptions& options, Sy
     LSHostPropertyMapHolder folder;
     folder->Preset(static_cast<const wchar_t*>(LSPropertyNames::Tenbrid_FolderLocation), options.folderLocation);
     Check(L"PreContentSyncFolderUpdate", filter->PreContentSyncFolderUpdate(folder.Interface()));
-    report.backend = ListingService();
+    report.backend = ListingService(filter);
 
     USHORT count = 0;
     Check(L"get_ItemCount", filter->get_ItemCount(&count));

@@ -44,7 +44,7 @@ struct SyncPassReport
 {
     HRESULT hr = S_OK;
     std::wstring failedStep; // the filter call (or set-up step) that failed
-    std::wstring backend; // "EWS" or "Graph": the service that produced the list
+    std::wstring backend; // "EWS" or "Graph", as the filter reports it: the service that produced the list
     std::optional<unsigned> itemCount;
     std::vector<ItemProperties> items;
     std::vector<WaitingGroup> waiting;

@@ -33,6 +33,14 @@ std::string JsonString(const std::wstring& text)
     return out + "\"";
 }
 
+// " over EWS" or " over Microsoft Graph"; nothing when the filter did not say.
+std::string ServicePhrase(const std::wstring& service)
+{
+    if (service.empty())
+        return std::string();
+    return " over " + (service == L"Graph" ? std::string("Microsoft Graph") : Utf8(service));
+}
+
 std::string JsonValue(const LSHostPropertyMap::Value& value)
 {
     if (value.type == LSHostPropertyMap::ValueType::Text)
@@ -150,8 +158,8 @@ std::string HresultText(HRESULT hr)
 std::string FormatTable(const SyncPassReport& report, const SyncHostOptions& options)
 {
     std::string out = "Profile " + Utf8(options.profile) + ", folder location " + Utf8(options.folderLocation) + "\n";
-    out += std::to_string(report.items.size()) + (report.items.size() == 1 ? " group" : " groups") + " listed over " +
-           (report.backend == L"Graph" ? "Microsoft Graph" : "EWS") + "\n\n";
+    out += std::to_string(report.items.size()) + (report.items.size() == 1 ? " group" : " groups") + " listed" +
+           ServicePhrase(report.backend) + "\n\n";
     std::vector<std::vector<std::wstring>> rows = {{L"#", L"Name", L"Identifier", L"Document library"}};
     for (size_t i = 0; i < report.items.size(); ++i)
     {

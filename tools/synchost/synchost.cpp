@@ -60,13 +60,13 @@ std::vector<std::unique_ptr<RegistryValueOverride>> ApplyRunSettings(const SyncH
     const std::wstring settings = LSSetting::GetSettingsKeyPath();
     if (options.resource)
         overrides.push_back(
-            std::make_unique<RegistryValueOverride>(settings, L"KOVAUnifiedGroups.Resource", *options.resource));
+            std::make_unique<RegistryValueOverride>(settings, LSSettingTable::Resource.name, *options.resource));
     if (options.backend)
         overrides.push_back(
-            std::make_unique<RegistryValueOverride>(settings, L"KOVAUnifiedGroups.Backend", *options.backend));
+            std::make_unique<RegistryValueOverride>(settings, LSSettingTable::Backend.name, *options.backend));
     if (options.graphRoot)
         overrides.push_back(
-            std::make_unique<RegistryValueOverride>(settings, L"KOVAUnifiedGroups.GraphRoot", *options.graphRoot));
+            std::make_unique<RegistryValueOverride>(settings, LSSettingTable::GraphRoot.name, *options.graphRoot));
     if (options.token)
         overrides.push_back(std::make_unique<RegistryValueOverride>(TokenStandInKey, L"Token", *options.token));
     return overrides;

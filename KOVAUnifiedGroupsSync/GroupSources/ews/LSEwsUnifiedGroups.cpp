@@ -13,6 +13,7 @@
 #include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsListing.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsNamespaces.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/ews/LSEwsResponseMessage.h"
+#include "QuorvalCommon/LSGuidText.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/hresult_exception.h"
 
@@ -53,8 +54,6 @@ const wchar_t* const EndpointSuffix = L"EWS/Exchange.asmx";
 const wchar_t* const Method = L"POST";
 const wchar_t* const AuthorizationHeader = L"Authorization";
 const wchar_t* const BearerPrefix = L"Bearer ";
-const wchar_t* const ServiceRootSetting = L"KOVAUnifiedGroups.Resource";
-const wchar_t* const BracedGuidFormat = L"{%s}";
 
 // A query or element view that found nothing ends the listing.
 template <typename Pointer>
@@ -166,7 +165,6 @@ std::vector<LSUnifiedGroup> LSEwsUnifiedGroups::GetCurrentGroups(
 {
     if (serviceAddress.empty() || resourceName.empty())
         throw hresult_exception(E_INVALIDARG, "GetCurrentGroups");
-    LSSecureAddress::Require(serviceAddress, ServiceRootSetting);
     const std::wstring endpoint = EndpointFor(serviceAddress);
 
     // The details requests reuse the authorization of the listing that succeeded.
@@ -193,8 +191,9 @@ std::vector<LSUnifiedGroup> LSEwsUnifiedGroups::GetCurrentGroups(
     groups.reserve(entries.size());
     for (LSEwsListing::Entry& entry : entries)
     {
-        const CStdStr bracedId = CStdStr::Format(BracedGuidFormat, entry.idText.c_str());
-        groups.push_back({LSGroupId::FromText(bracedId), std::move(entry.displayName), std::wstring()});
+        // Always braced: an id the service sent with braces of its own fails.
+        const GUID id = LSGuidText::FromText(L"{" + entry.idText + L"}");
+        groups.push_back({id, std::move(entry.displayName), std::wstring()});
     }
     // Only groups without a fresh remembered library are asked for theirs.
     LSLibraryCache::Pass libraries = LSLibraryCache::Instance().Begin(

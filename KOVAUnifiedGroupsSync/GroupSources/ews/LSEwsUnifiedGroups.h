@@ -15,6 +15,8 @@ public:
     LSEwsUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath,
                        const std::wstring& scope = LSAuthRegistrations::ExchangeOnlineScope);
 
+    // serviceAddress: the service root, where the token goes; the group source
+    // checked it when it made this client.
     std::vector<LSUnifiedGroup> GetCurrentGroups(const std::wstring& serviceAddress,
                                                  const std::wstring& resourceName,
                                                  ILSShutdownInformerPtr& shutdownInformer);

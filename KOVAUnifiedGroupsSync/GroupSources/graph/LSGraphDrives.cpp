@@ -25,9 +25,6 @@ using LSGraphJson::Utf8;
 using LSGraphJson::Wide;
 
 const wchar_t* const BatchPath = L"$batch";
-const wchar_t* const BatchesInFlightSetting = L"KOVAUnifiedGroups.GraphBatchesInFlight";
-constexpr uint32_t DefaultBatchesInFlight = 4;
-constexpr uint32_t MostBatchesInFlight = 8;
 
 // The sub-requests of one round that must go again, and the answer that
 // asked for the longest back-off: a whole batch's own failure, or one made
@@ -182,15 +179,7 @@ void TakeAnswers(const Json& answer, const std::vector<std::wstring>& groupIds, 
 
 uint32_t BatchesInFlight()
 {
-    const uint32_t configured =
-        LSSetting::GetInstance().GetUserDwordConfigDetails(BatchesInFlightSetting, DefaultBatchesInFlight).value;
-    const uint32_t used = std::min(std::max(configured, 1u), MostBatchesInFlight);
-    if (used != configured)
-    {
-        LS_ERROR_LOG << "KOVAUnifiedGroups.GraphBatchesInFlight " << configured << " is outside 1 to "
-                     << MostBatchesInFlight << ": " << used << " used";
-    }
-    return used;
+    return LSSetting::GetInstance().ReadWithinRange(LSSettingTable::GraphBatchesInFlight);
 }
 
 // What every batch of one pass shares.

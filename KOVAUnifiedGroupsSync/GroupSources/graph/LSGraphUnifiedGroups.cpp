@@ -7,7 +7,9 @@
 #include "KOVAUnifiedGroupsSync/GroupSources/LSListingRefused.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/graph/LSGraphDrives.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/graph/LSGraphJson.h"
+#include "QuorvalCommon/LSGuidText.h"
 #include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSSettingTable.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 #include <algorithm>
@@ -24,7 +26,6 @@ const wchar_t* const ListingPath = L"me/memberOf/microsoft.graph.group?$select=i
 const wchar_t* const BearerPrefix = L"Bearer ";
 const wchar_t* const DocumentLibraryName = L"Files";
 const char* const UnifiedGroupType = "Unified";
-const wchar_t* const GraphRootSetting = L"KOVAUnifiedGroups.GraphRoot";
 // A server that hands out a new next link on every page would be followed for
 // ever; no real listing comes near these. The host counts items in 16 bits.
 constexpr size_t MostListingPages = 100;
@@ -42,7 +43,7 @@ void RequireDocumentLibrary(const std::wstring& resourceName)
         return;
     LS_ERROR_LOG << "Group resource \"" << ToLogText(resourceName)
                  << "\" is not available over Microsoft Graph: only the document library (\"Files\") is";
-    throw hresult_exception(E_INVALIDARG, "KOVAUnifiedGroups.GroupResourceName");
+    throw hresult_exception(E_INVALIDARG, ToLogText(LSSettingTable::GroupResourceName.name));
 }
 
 const char* const GroupType = "#microsoft.graph.group";
@@ -236,7 +237,6 @@ LSGroupList LSGraphUnifiedGroups::GetCurrentGroups(const std::wstring& graphRoot
     if (graphRoot.empty() || resourceName.empty())
         throw hresult_exception(E_INVALIDARG, "GetCurrentGroups");
     RequireDocumentLibrary(resourceName);
-    LSSecureAddress::Require(graphRoot, GraphRootSetting);
     const std::wstring root = RootWithSlash(graphRoot);
 
     // The drive batches reuse the authorization of the listing that succeeded.
@@ -262,7 +262,7 @@ LSGroupList LSGraphUnifiedGroups::GetCurrentGroups(const std::wstring& graphRoot
     ids.reserve(listed.size());
     for (const ListedGroup& group : listed)
     {
-        guids.push_back(LSGroupId::FromText(L"{" + group.idText + L"}"));
+        guids.push_back(LSGuidText::FromText(L"{" + group.idText + L"}"));
         ids.push_back(group.idText);
     }
     LSLibraryCache::Pass libraries = LSLibraryCache::Instance().Begin(

@@ -17,7 +17,8 @@ public:
     LSGraphUnifiedGroups(const std::wstring& clientId, const std::wstring& cacheFilePath,
                          const std::wstring& scope = LSAuthRegistrations::GraphScope);
 
-    // graphRoot: the service root, e.g. "https://graph.microsoft.com/v1.0/".
+    // graphRoot: the service root, e.g. "https://graph.microsoft.com/v1.0/",
+    // checked by the group source when it made this client.
     // Only the document library ("Files") is available over Graph: any other
     // resource name fails with E_INVALIDARG. A group whose library the
     // service does not have yet, or gives an address the host must not open,
