@@ -259,6 +259,6 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::SetShutdownInformer(ILSShutdownInformer* in
 const CKOVAUnifiedGroupsSync::Group& CKOVAUnifiedGroupsSync::GroupAt(USHORT index) const
 {
     if (index >= m_groups.size())
-        throw std::out_of_range("invalid vector subscript");
+        throw hresult_exception::Standard("invalid vector subscript");
     return m_groups[index];
 }

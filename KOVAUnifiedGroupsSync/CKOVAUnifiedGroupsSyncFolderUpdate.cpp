@@ -4,6 +4,7 @@
 #include "KOVACommon/auth/LSAuthRegistrations.h"
 #include "KOVACommon/host/LSOutlookInfo.h"
 #include "KOVACommon/host/LSPropertyNames.h"
+#include "KOVACommon/http/LSPassContext.h"
 #include "KOVACommon/http/LSSentRequests.h"
 #include "KOVACommon/http/LSUserProxy.h"
 #include "KOVAUnifiedGroupsSync/GroupSources/LSGroupSource.h"
@@ -108,6 +109,8 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::PreContentSyncFolderUpdate(ILSPropertyMap* 
     const FolderUpdateRunning running(m_folderUpdateRunning);
     const UpdateRequestCount counted(m_lastUpdateRequests);
     const LSUserProxy::PassScope proxyChosenOncePerHost;
+    // The informer held now serves the whole pass, even if the host swaps it meanwhile.
+    const LSPassContext pass(m_shutdownInformer);
     m_startPoint.clear();
     const ILSPropertyMapPtr heldFolder(folder);
     ReadFolderSettings(heldFolder);
@@ -143,9 +146,7 @@ void CKOVAUnifiedGroupsSync::RefreshGroups()
     settings.cacheFilePath = LSOutlookInfo::GetProfileFilePath(LSAuthRegistrations::UnifiedGroupsCacheFileName);
     settings.resourceName = TextSetting(LSSettingTable::GroupResourceName);
     const std::unique_ptr<LSGroupSource> source = LSGroupSource::Create(kind, settings);
-    // The informer held now serves the whole query, even if the host swaps it meanwhile.
-    ILSShutdownInformerPtr shutdownInformer = m_shutdownInformer;
-    LSGroupSource::GroupList list = source->GetCurrentGroups(shutdownInformer);
+    LSGroupSource::GroupList list = source->GetCurrentGroups();
     m_groups = std::move(list.groups);
     m_waiting = std::move(list.waiting);
     m_listService = source->Service();

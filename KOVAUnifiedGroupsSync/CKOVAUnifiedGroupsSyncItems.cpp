@@ -28,7 +28,7 @@ using TextProperty = std::pair<_bstr_t, _bstr_t>;
 void RequireMap(ILSPropertyMap* map)
 {
     if (!map)
-        _com_issue_error(E_POINTER);
+        throw hresult_exception::Com(E_POINTER);
 }
 
 // A failed write is logged under the operation's name and handed back.

@@ -11,7 +11,7 @@ BSTR NewText(const wchar_t* text, UINT length)
 {
     BSTR copy = SysAllocStringLen(text, length);
     if (!copy)
-        throw _com_error(E_OUTOFMEMORY);
+        throw hresult_exception::Com(E_OUTOFMEMORY);
     return copy;
 }
 

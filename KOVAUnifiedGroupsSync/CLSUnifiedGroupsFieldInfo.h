@@ -17,7 +17,7 @@ public:
     explicit CLSUnifiedGroupsFieldInfo(IUnknown* outer);
     static HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** result);
     // A standalone descriptor for the named field, queried for riid.
-    // Throws _com_error when the descriptor cannot be made.
+    // Throws a COM error when the descriptor cannot be made.
     static HRESULT CreateForField(const std::wstring& name, REFIID riid, void** result);
 
     void SetName(const std::wstring& name) { m_name = name; }

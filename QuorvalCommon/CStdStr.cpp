@@ -96,7 +96,7 @@ BSTR CStdStr::AllocSysString() const
 {
     BSTR text = SysAllocStringLen(data(), static_cast<UINT>(size()));
     if (!text)
-        _com_issue_error(E_OUTOFMEMORY);
+        throw hresult_exception::Com(E_OUTOFMEMORY);
     return text;
 }
 

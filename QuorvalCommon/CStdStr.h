@@ -34,7 +34,7 @@ public:
     CStdStr& TrimRight();
     CStdStr ToLower() const;
 
-    // Throws _com_error(E_OUTOFMEMORY) when the string cannot be allocated.
+    // Throws a COM error E_OUTOFMEMORY when the string cannot be allocated.
     _bstr_t ToBstr() const;
     BSTR AllocSysString() const;
 };

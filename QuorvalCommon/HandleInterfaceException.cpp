@@ -51,6 +51,63 @@ std::wstring ComErrorDescription(const _com_error& error)
     return CStdStr(owner);
 }
 
+// The system's text for an HRESULT, asked for only when someone reads it.
+std::wstring WantedSystemText(HRESULT hr, bool logged, bool wanted)
+{
+    return logged || wanted ? SystemMessageText(hr) : std::wstring();
+}
+
+HRESULT ReportComError(const char* function, const char* file, int line, std::wstring* errorText, HRESULT hr,
+                       const std::wstring& description)
+{
+    const bool logged = LSDiag::ErrorEnabled();
+    const std::wstring message = WantedSystemText(hr, logged, errorText && description.empty());
+    if (logged)
+        LS_LOG_AT(file, line, ERROR) << function << ": Caught _com_error at interface -" << LogHex(hr)
+                                     << ", desc=" << ToLogText(description) << " msg=" << ToLogText(message);
+    SetErrorText(errorText, description.empty() ? message : description);
+    return hr;
+}
+
+HRESULT ReportBareHresult(const char* function, const char* file, int line, std::wstring* errorText, HRESULT hr)
+{
+    if (LSDiag::ErrorEnabled())
+        LS_LOG_AT(file, line, ERROR) << function << ": Caught HRESULT at interface -" << LogHex(hr);
+    SetErrorText(errorText, WantedSystemText(hr, false, errorText != nullptr));
+    return hr;
+}
+
+HRESULT ReportStandard(const char* function, const char* file, int line, std::wstring* errorText,
+                       const char* what)
+{
+    if (LSDiag::ErrorEnabled())
+        LS_LOG_AT(file, line, ERROR) << function << ": Caught std::exception at interface -" << what;
+    SetErrorText(errorText, MultiByteToWide(what, CP_ACP));
+    return E_FAIL;
+}
+
+HRESULT ReportOwn(const char* function, const char* file, int line, std::wstring* errorText,
+                  const hresult_exception& e)
+{
+    switch (e.shape())
+    {
+    case hresult_exception::Shape::Bare:
+        return ReportBareHresult(function, file, line, errorText, e.hr());
+    case hresult_exception::Shape::Com:
+        return ReportComError(function, file, line, errorText, e.hr(), e.description());
+    case hresult_exception::Shape::Standard:
+        ReportStandard(function, file, line, errorText, e.what());
+        return e.hr();
+    case hresult_exception::Shape::Message:
+        break;
+    }
+    if (LSDiag::ErrorEnabled())
+        LS_LOG_AT(file, line, ERROR) << function << ": Caught " << e.KindName() << " at interface -"
+                                     << LogHex(e.hr()) << " - " << e.Details();
+    SetErrorText(errorText, MultiByteToWide(e.what(), CP_ACP));
+    return e.hr();
+}
+
 HRESULT Classify(const char* function, const char* file, int line, std::wstring* errorText)
 {
     try
@@ -59,40 +116,20 @@ HRESULT Classify(const char* function, const char* file, int line, std::wstring*
     }
     catch (const hresult_exception& e)
     {
-        if (LSDiag::ErrorEnabled())
-            LS_LOG_AT(file, line, ERROR) << function << ": Caught hresult_exception at interface -"
-                                         << LogHex(e.hr()) << " - " << e.what();
-        SetErrorText(errorText, MultiByteToWide(e.what(), CP_ACP));
-        return e.hr();
+        return ReportOwn(function, file, line, errorText, e);
     }
     catch (const std::exception& e)
     {
-        if (LSDiag::ErrorEnabled())
-            LS_LOG_AT(file, line, ERROR) << function << ": Caught std::exception at interface -" << e.what();
-        SetErrorText(errorText, MultiByteToWide(e.what(), CP_ACP));
-        return E_FAIL;
+        return ReportStandard(function, file, line, errorText, e.what());
     }
     catch (HRESULT hr)
     {
-        if (LSDiag::ErrorEnabled())
-            LS_LOG_AT(file, line, ERROR) << function << ": Caught HRESULT at interface -" << LogHex(hr);
-        SetErrorText(errorText, SystemMessageText(hr));
-        return hr;
+        return ReportBareHresult(function, file, line, errorText, hr);
     }
     catch (const _com_error& e)
     {
-        const std::wstring description = ComErrorDescription(e);
-        const bool logged = LSDiag::ErrorEnabled();
-        // The system's text is wanted only by the log line and when the error
-        // brings no description of its own.
-        const std::wstring message = logged || (errorText && description.empty()) ? SystemMessageText(e.Error())
-                                                                                  : std::wstring();
-        if (logged)
-            LS_LOG_AT(file, line, ERROR) << function << ": Caught _com_error at interface -"
-                                         << LogHex(e.Error()) << ", desc=" << ToLogText(description)
-                                         << " msg=" << ToLogText(message);
-        SetErrorText(errorText, description.empty() ? message : description);
-        return e.Error();
+        // Raised by the compiler's COM support, not by the component.
+        return ReportComError(function, file, line, errorText, e.Error(), ComErrorDescription(e));
     }
     catch (...)
     {

@@ -11,6 +11,15 @@ HRESULT HandleInterfaceException(const char* functionName, const char* sourceFil
 // trailing line break removed; a generated text when the system has none.
 std::wstring SystemMessageText(HRESULT hr);
 
+// The boundary pair every COM entry point, export and token-library call uses:
+//   LS_COM_BOUNDARY_BEGIN body LS_COM_BOUNDARY_END("Class::Method")
+// returns the handler's HRESULT from the enclosing function. The _THEN form
+// reports and then runs its statements (a fallback value, a rethrow, or
+// nothing when the caller goes on); the _TEXT form also fills an error text.
 #define LS_COM_BOUNDARY_BEGIN try {
 #define LS_COM_BOUNDARY_END(qualifiedName) \
     } catch (...) { return HandleInterfaceException(qualifiedName, __FILE__, __LINE__); }
+#define LS_COM_BOUNDARY_END_THEN(qualifiedName, ...) \
+    } catch (...) { HandleInterfaceException(qualifiedName, __FILE__, __LINE__); __VA_ARGS__; }
+#define LS_COM_BOUNDARY_END_TEXT(qualifiedName, errorText) \
+    } catch (...) { HandleInterfaceException(qualifiedName, __FILE__, __LINE__, errorText); }

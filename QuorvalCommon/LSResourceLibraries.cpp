@@ -6,6 +6,7 @@
 #include "QuorvalCommon/LSResourceLibrariesDetail.h"
 #include "QuorvalCommon/LSSetting.h"
 #include "QuorvalCommon/UniqueHandles.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 #include <cwchar>
 #include <mutex>
@@ -168,7 +169,7 @@ CStdStr FindLocalisedFile(const std::wstring& baseName, const std::wstring& exte
         return generic;
     }
     LS_ERROR_LOG << "Failed to locate generic path to file " << ToLogText(generic);
-    throw _com_error(E_INVALIDARG);
+    throw hresult_exception::Com(E_INVALIDARG);
 }
 
 HMODULE LoadLanguageDll(const std::wstring& moduleName)
@@ -198,7 +199,7 @@ namespace {
 HMODULE LoadSharedResources(const wchar_t* baseName, const char* kind, const char* reporter, bool withErrorCode,
                             const std::wstring& folderSetting)
 {
-    try
+    LS_COM_BOUNDARY_BEGIN
     {
         const CStdStr path = FindLocalisedFile(baseName, L"dll", true, folderSetting);
         if (path.empty())
@@ -222,11 +223,7 @@ HMODULE LoadSharedResources(const wchar_t* baseName, const char* kind, const cha
         }
         return module;
     }
-    catch (...)
-    {
-        HandleInterfaceException(reporter, __FILE__, __LINE__);
-        return nullptr;
-    }
+    LS_COM_BOUNDARY_END_THEN(reporter, return nullptr)
 }
 
 } // namespace
@@ -243,7 +240,8 @@ HMODULE LoadBrandResources(const std::wstring& folderSetting)
 
 void LoadAtProcessAttach(HMODULE ownModule)
 {
-    try
+    // Missing texts never stop the component from starting.
+    LS_COM_BOUNDARY_BEGIN
     {
         ResourceModules& modules = Modules();
         modules.loadedBrand.Reset(LoadBrandResources(L""));
@@ -253,11 +251,7 @@ void LoadAtProcessAttach(HMODULE ownModule)
                            modules.loadedBrand.Get());
         SetStringPostProcessor(&ReplaceBrandTokens);
     }
-    catch (...)
-    {
-        // Missing texts never stop the component from starting.
-        HandleInterfaceException("LoadAtProcessAttach", __FILE__, __LINE__);
-    }
+    LS_COM_BOUNDARY_END_THEN("LoadAtProcessAttach")
 }
 
 void SetResourceModules(HMODULE language, HMODULE own, HMODULE common, HMODULE brand)

@@ -21,7 +21,7 @@ CStdStr GetLanguage();
 // Full path of base-<language>.extension in the install folder (or the folder
 // the named setting gives), else with the fall-back flag base.extension; empty
 // when no localised file exists and there is no fall-back. Throws
-// _com_error(E_INVALIDARG) when the generic file is missing too.
+// a COM error E_INVALIDARG when the generic file is missing too.
 CStdStr FindLocalisedFile(const std::wstring& baseName, const std::wstring& extension, bool fallBack,
                           const std::wstring& folderSetting);
 HMODULE LoadLanguageDll(const std::wstring& moduleName);

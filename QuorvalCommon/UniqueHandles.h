@@ -78,15 +78,30 @@ struct ModuleTraits
     static void Close(Handle h) { FreeLibrary(h); }
 };
 
+struct WindowsHookTraits
+{
+    using Handle = HHOOK;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { UnhookWindowsHookEx(h); }
+};
+
 using UniqueHKey = UniqueHandleT<RegKeyTraits>;
 using UniqueHandle = UniqueHandleT<KernelHandleTraits>;
 using UniqueFindHandle = UniqueHandleT<FindHandleTraits>;
 using UniqueHModule = UniqueHandleT<ModuleTraits>;
+using UniqueHook = UniqueHandleT<WindowsHookTraits>;
 
 // Frees memory the platform handed out with LocalAlloc (FormatMessage's buffer).
 struct LocalFreer
 {
     void operator()(void* p) const { LocalFree(p); }
+};
+
+// Frees memory the platform handed out with GlobalAlloc (WinHTTP's proxy texts).
+struct GlobalFreer
+{
+    void operator()(void* p) const { GlobalFree(p); }
 };
 
 // Frees LocalAlloc'd / CoTaskMemAlloc'd memory handed out by the platform.

@@ -1,15 +1,17 @@
 #pragma once
 // Value-preserving narrowing: throws instead of silently changing the value.
+#include "QuorvalCommon/hresult_exception.h"
+
 #include <cstdint>
-#include <exception>
 #include <limits>
 
 namespace QuorvalCommon { namespace narrowcasts {
 
-class narrowing_error : public std::exception
+// Reported at the boundary as a standard failure (E_FAIL).
+class narrowing_error : public hresult_exception
 {
 public:
-    const char* what() const noexcept override { return "narrowing_error"; }
+    narrowing_error() : hresult_exception(E_FAIL, "narrowing_error", Shape::Standard) {}
 };
 
 // A size that does not fit a non-negative 32-bit signed integer.

@@ -46,13 +46,12 @@ private:
 
 void SetUserText(const wchar_t* name, const std::wstring& text)
 {
-    HKEY key = nullptr;
+    UniqueHKey key;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath().c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+                        nullptr, key.Put(), nullptr) != ERROR_SUCCESS)
         throw hresult_exception(E_FAIL, "cannot open the settings key");
-    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+    RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
 }
 
 void SetResource(const std::wstring& url)
@@ -419,15 +418,12 @@ int wmain(int argc, wchar_t** argv)
     }
     catch (const hresult_exception& e)
     {
-        std::fprintf(stderr, "kovabench: %s failed: 0x%08lX\n", e.what(), static_cast<unsigned long>(e.hr()));
+        std::fprintf(stderr, "kovabench: %s failed: 0x%08lX\n", *e.what() ? e.what() : "a step",
+                     static_cast<unsigned long>(e.hr()));
     }
     catch (const _com_error& e)
     {
         std::fprintf(stderr, "kovabench: COM failure 0x%08lX\n", static_cast<unsigned long>(e.Error()));
-    }
-    catch (HRESULT hr)
-    {
-        std::fprintf(stderr, "kovabench: failure 0x%08lX\n", static_cast<unsigned long>(hr));
     }
     catch (const std::exception& e)
     {

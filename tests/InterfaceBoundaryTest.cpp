@@ -88,6 +88,10 @@ TEST(InterfaceBoundary, ComErrorReportsDescriptionOrSystemMessage)
     EXPECT_EQ(E_ACCESSDENIED, Boundary([info] { throw _com_error(E_ACCESSDENIED, info); }, &text));
     EXPECT_EQ(L"described", text);
     EXPECT_TRUE(capture.Contains("C::M: Caught _com_error at interface -80070005, desc=described msg="));
+    // The component's own COM errors carry the description read when they were raised.
+    EXPECT_EQ(E_ACCESSDENIED, Boundary([] { throw hresult_exception::Com(E_ACCESSDENIED, L"own"); }, &text));
+    EXPECT_EQ(L"own", text);
+    EXPECT_TRUE(capture.Contains("C::M: Caught _com_error at interface -80070005, desc=own msg="));
 }
 
 TEST(InterfaceBoundary, AnythingElseIsUnknown)

@@ -5,6 +5,7 @@
 
 #include "KOVACommon/auth/LSAuthRegistrations.h"
 #include "KOVACommon/http/LSHttpError.h"
+#include "KOVACommon/http/LSPassContext.h"
 #include "LogCapture.h"
 #include "QuorvalCommon/hresult_exception.h"
 #include "TokenLibraryStandIn.h"
@@ -41,6 +42,7 @@ protected:
     // the queued HTTP failures, one per run.
     bool Call(LSGetAuthTokens& tokens, ILSShutdownInformerPtr informer = nullptr)
     {
+        const LSPassContext pass(informer);
         return tokens.CallWithAccessToken(
             [this](const std::wstring& token) {
                 m_tokensSeen.push_back(token);
@@ -49,8 +51,7 @@ protected:
                 uint32_t status = m_failures.front();
                 m_failures.erase(m_failures.begin());
                 throw LSHttpError(status, L"refused");
-            },
-            informer);
+            });
     }
 
     static ILSShutdownInformerPtr Informer(LSHostShutdownInformer*& raw)
@@ -109,10 +110,10 @@ TEST_F(GetAuthTokensTest, AFailingInitialiseIsAComErrorReportedWithTheLibrarysOw
         LSGetAuthTokens tokens = MakeTokens();
         ADD_FAILURE() << "no exception";
     }
-    catch (const _com_error& e)
+    catch (const hresult_exception& e)
     {
-        EXPECT_EQ(E_ACCESSDENIED, e.Error());
-        EXPECT_EQ(std::wstring(L"cache locked"), std::wstring(static_cast<const wchar_t*>(e.Description())));
+        EXPECT_EQ(E_ACCESSDENIED, e.hr());
+        EXPECT_EQ(L"cache locked", e.description());
     }
     EXPECT_TRUE(m_log.Contains("LogAssemblyError: Caught _com_error at interface -80070005, desc=cache locked"))
         << m_log.All();
@@ -226,9 +227,9 @@ TEST_F(GetAuthTokensTest, AShutdownBeforeTheStartAbortsWithoutAnAcquisition)
         Call(tokens, informer);
         ADD_FAILURE() << "no exception";
     }
-    catch (HRESULT hr)
+    catch (const hresult_exception& e)
     {
-        EXPECT_EQ(E_ABORT, hr);
+        EXPECT_EQ(E_ABORT, e.hr());
     }
     EXPECT_EQ(0u, m_library.Count(L"StartAcquire"));
     EXPECT_EQ(0u, m_library.Count(L"Cancel"));
@@ -245,9 +246,9 @@ TEST_F(GetAuthTokensTest, AFailingPollIsLoggedAndCancelled)
         Call(tokens);
         ADD_FAILURE() << "no exception";
     }
-    catch (const _com_error& e)
+    catch (const hresult_exception& e)
     {
-        EXPECT_EQ(E_UNEXPECTED, e.Error());
+        EXPECT_EQ(E_UNEXPECTED, e.hr());
     }
     EXPECT_EQ(1u, m_library.Count(L"Cancel"));
     EXPECT_TRUE(m_log.Contains("Error from OAuth library Err: network down\nStack: at Poll")) << m_log.All();
@@ -262,13 +263,11 @@ TEST_F(GetAuthTokensTest, AFailingCancelDoesNotHideTheFailureThatLedToIt)
         Call(tokens);
         ADD_FAILURE() << "no exception";
     }
-    catch (const _com_error& e)
+    catch (const hresult_exception& e)
     {
-        EXPECT_EQ(E_ACCESSDENIED, e.Error());
+        EXPECT_EQ(E_ACCESSDENIED, e.hr());
         // The description too is the failed acquisition's, not the cancel's.
-        const _bstr_t description = e.Description();
-        EXPECT_EQ(std::wstring(L"Stand-in failure of StartAcquire"),
-                  description.length() ? static_cast<const wchar_t*>(description) : L"");
+        EXPECT_EQ(L"Stand-in failure of StartAcquire", e.description());
     }
     EXPECT_EQ(1u, m_library.Count(L"Cancel"));
     EXPECT_EQ(2u, m_log.Count("LogAssemblyError: Caught _com_error at interface -80070005")) << m_log.All();
@@ -278,7 +277,7 @@ TEST_F(GetAuthTokensTest, AnUnreadableLastErrorIsReportedInsteadOfTheLibrarysTex
 {
     m_library.Fail(L"StartAcquire;GetLastErrorMessage", E_FAIL);
     LSGetAuthTokens tokens = MakeTokens();
-    EXPECT_THROW(Call(tokens), _com_error);
+    EXPECT_THROW(Call(tokens), hresult_exception);
     EXPECT_TRUE(m_log.Contains("ExtractError: Caught _com_error at interface -80004005")) << m_log.All();
     EXPECT_TRUE(m_log.Contains("Error from OAuth library Stand-in failure of GetLastErrorMessage")) << m_log.All();
 }

@@ -18,10 +18,10 @@ class LSHealthScoreTest : public SimulatorTest
 {
 protected:
     // One successful exchange whose answer carries the score header.
-    void ExchangeWithScore(const std::string& score, ILSShutdownInformerPtr informer = nullptr)
+    void ExchangeWithScore(const std::string& score)
     {
         EwsSimClient::Script(R"({"passThrough": true, "headers": [["X-SharePointHealthScore", ")" + score + "\"]]}");
-        Exchange(L"<GetUserUnifiedGroups/>", informer);
+        Exchange(L"<GetUserUnifiedGroups/>");
     }
 
     // Light-sync mode saves its end time in the user's settings; later runs in
@@ -108,7 +108,7 @@ TEST_F(LSHealthScoreTest, ShutdownDuringTheHealthScoreWaitEndsWithEAbort)
     TestInformer informer;
     // Only the health-score wait advances the virtual clock.
     informer.Host().SetShutdownAnswer([&] { return clock.TotalSleptMs() >= 1000; });
-    EXPECT_EQ(E_ABORT, BareHresultOf([&] { ExchangeWithScore("10", informer.Pointer()); }));
+    EXPECT_EQ(E_ABORT, BareHresultOf([&] { ExchangeWithScore("10"); }));
     EXPECT_EQ(1000u, clock.TotalSleptMs());
 }
 

@@ -56,8 +56,7 @@ TEST_F(LSHttpRequestTest, WireCarriesMethodContentTypeUserAgentAndEveryHeaderInO
     request->SetRequestHeader(L"SOAPAction", L"urn:test/GetUserUnifiedGroups");
     request->SetRequestHeader(L"X-Test-First", L"one");
     request->SetRequestHeader(L"X-Test-Second", L"two words");
-    ILSShutdownInformerPtr none;
-    CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<GetUserUnifiedGroups/>", none);
+    CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<GetUserUnifiedGroups/>");
 
     const SimRequest wire = OnlyRequest();
     EXPECT_EQ("POST", wire.method);
@@ -107,9 +106,8 @@ TEST_F(LSHttpRequestTest, RepeatedAttemptRunsOnAFreshRequestWithTheSameOpenArgum
         opened.push_back(request.get());
         return request;
     };
-    ILSShutdownInformerPtr none;
     ILSHttpRequestPtr answered =
-        CLSBaseWS::Exchange(open, EwsSimClient::EwsUrl(), L"<GetUserUnifiedGroups/>", none);
+        CLSBaseWS::Exchange(open, EwsSimClient::EwsUrl(), L"<GetUserUnifiedGroups/>");
 
     ASSERT_EQ(2u, opened.size());
     EXPECT_EQ(opened[1], answered.get());
@@ -132,10 +130,9 @@ TEST_F(LSHttpRequestTest, ASingleSendIsOneAttemptWhateverTheAnswer)
     EwsSimClient::Script(R"({"status": 429, "headers": {"Retry-After": "1"}})");
     VirtualClock clock;
     ILSHttpRequestPtr request = OpenEws();
-    ILSShutdownInformerPtr none;
     try
     {
-        CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>", none);
+        CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>");
         ADD_FAILURE() << "no LSHttpError";
     }
     catch (const LSHttpError& error)
@@ -167,7 +164,7 @@ TEST_F(LSHttpRequestTest, ShutdownDuringTheWaitEndsWithEAbortWithoutReadingTheSt
     LogCapture capture;
     ILSHttpRequestPtr request = OpenEws();
     EXPECT_EQ(E_ABORT, BareHresultOf([&] {
-                  CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>", informer.Pointer());
+                  CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>");
               }));
     // Ends at a look at the informer after the request, long before the
     // answer is due.
@@ -187,7 +184,7 @@ TEST_F(LSHttpRequestTest, ObjectLeftInFlightIsKeptUntilItsAnswerArrives)
     {
         ILSHttpRequestPtr request = OpenEws();
         EXPECT_EQ(E_ABORT, BareHresultOf([&] {
-                      CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>", informer.Pointer());
+                      CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>");
                   }));
     }
     EXPECT_EQ(1u, LSInFlightRequests::KeptCount());
@@ -229,9 +226,8 @@ TEST_F(LSHttpRequestTest, ARequestThatIsNeverAnsweredOrStopsHalfWayIsAbandoned)
         const uint64_t start = GetTickCount64();
         {
             VirtualClock clock(10000); // every look at the clock moves it on 10 s
-            ILSShutdownInformerPtr none;
             EXPECT_EQ(HRESULT_FROM_WIN32(12002), ComErrorOf([&] {
-                          CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>", none);
+                          CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>");
                       }));
         }
         EXPECT_LT(GetTickCount64() - start, 2500u);
@@ -407,10 +403,9 @@ TEST_F(LSHttpRequestTest, SynchronousSendReadsTheAnswerAtOnce)
     const _variant_t missing(DISP_E_PARAMNOTFOUND, VT_ERROR);
     ASSERT_EQ(S_OK, request->Open(L"POST", EwsSimClient::EwsUrl().c_str(), _variant_t(false), missing, missing));
     request->SetRequestHeader(L"Authorization", L"Bearer a");
-    ILSShutdownInformerPtr none;
     try
     {
-        CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>", none);
+        CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>");
         FAIL() << "no LSHttpError";
     }
     catch (const LSHttpError& error)

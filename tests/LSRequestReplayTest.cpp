@@ -74,10 +74,9 @@ TEST_F(RecordPlaybackTest, ARecordedExchangeReplaysWithoutTheServer)
     EwsSimClient::Script(R"({"status": 200, "headers": [["X-Marker", "seen"]], "body": "<a>\n\nb\u00e9</a>"})");
     const uint32_t n = LSReplayRequestBase::ExchangeCount() + 1;
     const wchar_t action[] = L"http://schemas.microsoft.com/exchange/services/2006/messages/GetUserUnifiedGroups";
-    ILSShutdownInformerPtr none;
     ILSHttpRequestPtr recorded = OpenEws();
     recorded->SetRequestHeader(L"SOAPAction", action);
-    CLSBaseWS::PerformAsyncSend(recorded, EwsSimClient::EwsUrl(), L"<x/>", none);
+    CLSBaseWS::PerformAsyncSend(recorded, EwsSimClient::EwsUrl(), L"<x/>");
     const std::wstring tail = L"POST_GetUserUnifiedGroups";
     const std::wstring stem = CStdStr::Format(L"UnitAndComponentTests_%06u_", n);
     EXPECT_EQ((std::vector<std::wstring>{stem + L"req_" + tail + L".txt", stem + L"res_" + tail + L".txt"}),
@@ -93,7 +92,7 @@ TEST_F(RecordPlaybackTest, ARecordedExchangeReplaysWithoutTheServer)
     Replay();
     ILSHttpRequestPtr replayed = OpenEws();
     replayed->SetRequestHeader(L"SOAPAction", action);
-    CLSBaseWS::PerformAsyncSend(replayed, EwsSimClient::EwsUrl(), L"<x/>", none);
+    CLSBaseWS::PerformAsyncSend(replayed, EwsSimClient::EwsUrl(), L"<x/>");
     EXPECT_TRUE(EwsSimClient::Requests().empty());
     EXPECT_EQ(L"<a>\n\nb\u00e9</a>", CStdStr(replayed->GetResponseText()));
     EXPECT_EQ(200, replayed->GetStatus());
@@ -106,10 +105,9 @@ TEST_F(RecordPlaybackTest, ARecorded503ReplaysAtOnceAsTheHttpError)
     Record();
     EwsSimClient::Script(R"({"status": 503, "times": 5})");
     const uint32_t n = LSReplayRequestBase::ExchangeCount() + 1;
-    ILSShutdownInformerPtr none;
     const auto sendOnce = [&] {
         ILSHttpRequestPtr request = OpenEws();
-        CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>", none);
+        CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<x/>");
     };
     EXPECT_THROW(sendOnce(), LSHttpError);
     const std::vector<std::wstring> names = FileNames(m_folder.Path());
@@ -161,8 +159,7 @@ TEST_F(RecordPlaybackTest, AReplayOfAnotherRequestFails)
     ILSHttpRequestPtr request = GetHttpRequestFactory().Create();
     request->Open(L"POST", L"http://127.0.0.1:1/EWS", false, _variant_t(), _variant_t());
     LogCapture capture;
-    ILSShutdownInformerPtr none;
-    EXPECT_EQ(E_FAIL, BareHresultOf([&] { CLSBaseWS::PerformAsyncSend(request, L"", L"", none); }));
+    EXPECT_EQ(E_FAIL, BareHresultOf([&] { CLSBaseWS::PerformAsyncSend(request, L"", L""); }));
     EXPECT_TRUE(capture.Contains("Expected request not found can't replay request from recording"));
 }
 
@@ -174,12 +171,11 @@ TEST_F(RecordPlaybackTest, AGetMatchesWithoutItsQuery)
     WriteText(File(n, L"res", L"GET_list_aspx"), "HTTP/1.1 1223 \nContent-Length: 0\n\n");
     ILSHttpRequestPtr request = GetHttpRequestFactory().Create();
     request->Open(L"GET", L"http://h/files/list.aspx?x=2", false, _variant_t(), _variant_t());
-    ILSShutdownInformerPtr none;
     // The platform request's three steps: sent, then complete, then read.
     EXPECT_GT(4, request->AnswerReadyState());
-    request->StartSend(L"", _variant_t(), none);
+    request->StartSend(L"", _variant_t());
     EXPECT_EQ(4, request->AnswerReadyState());
-    request->FinishSend(L"", none, LSAnswerChecks{});
+    request->FinishSend(L"", LSAnswerChecks{});
     EXPECT_EQ(1223, request->GetStatus());
     EXPECT_EQ(VT_EMPTY, request->GetResponseBody().vt);
     EXPECT_EQ(_bstr_t(L""), request->GetResponseText());
@@ -188,7 +184,7 @@ TEST_F(RecordPlaybackTest, AGetMatchesWithoutItsQuery)
     // A NUL inside a replayed body is part of its text.
     WriteText(File(n + 1, L"req", L"GET_list_aspx"), "GET\nhttp://h/files/list.aspx\n\n");
     WriteText(File(n + 1, L"res", L"GET_list_aspx"), std::string("HTTP/1.1 200 OK\nA: b\n\na\0b", 25));
-    CLSBaseWS::PerformAsyncSend(request, L"", L"", none);
+    CLSBaseWS::PerformAsyncSend(request, L"", L"");
     EXPECT_EQ(std::wstring(L"a\0b", 3), CStdStr(request->GetResponseText()));
 }
 

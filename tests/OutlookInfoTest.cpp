@@ -6,6 +6,7 @@
 #include "QuorvalCommon/LSFileSystem.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSSetting.h"
+#include "QuorvalCommon/hresult_exception.h"
 #include "TestFiles.h"
 #include "UserSettingGuard.h"
 
@@ -36,9 +37,9 @@ protected:
             LSOutlookInfo::GetOfficeProcessMajorVersion();
             return S_OK;
         }
-        catch (HRESULT hr)
+        catch (const hresult_exception& failure)
         {
-            return hr;
+            return failure.hr();
         }
     }
 
@@ -89,7 +90,7 @@ TEST_F(OutlookInfoTest, ProfileFolderIsCreatedRecordedAndKeptForTheFirstProfile)
 TEST_F(OutlookInfoTest, ProfileFolderKeepsItsValueWhenNoVersionIsFound)
 {
     LSOutlookInfo::SetProfileName(L"Work");
-    EXPECT_THROW(LSOutlookInfo::InitialiseProfileFolder(L"\\KOVA-ProfileTest", L"Work"), HRESULT);
+    EXPECT_THROW(LSOutlookInfo::InitialiseProfileFolder(L"\\KOVA-ProfileTest", L"Work"), hresult_exception);
     EXPECT_EQ(L"", LSOutlookInfo::GetProfileFilePath(L""));
     RemoveTree(LSSetting::GetInstance().GetUsersDataFolder() + L"\\KOVA-ProfileTest");
 }

@@ -6,6 +6,7 @@
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSResourceLibrariesDetail.h"
 #include "QuorvalCommon/LSSettingTable.h"
+#include "QuorvalCommon/hresult_exception.h"
 #include "TestFiles.h"
 #include "UserSettingGuard.h"
 
@@ -100,7 +101,7 @@ TEST_F(ResourceLibrariesTest, FolderWithoutLibrariesLeavesTextsAbsentAndTokensEm
     LSResourceLibrariesAccess::SetInstallFolder(empty.Path());
     m_language.SetString(L"en");
     LogCapture capture;
-    EXPECT_THROW(FindLocalisedFile(L"KOVABrandResources32", L"dll", true, L""), _com_error);
+    EXPECT_THROW(FindLocalisedFile(L"KOVABrandResources32", L"dll", true, L""), hresult_exception);
     EXPECT_EQ(nullptr, LoadUsersCommonResources(L""));
     EXPECT_TRUE(capture.Contains("LoadUsersCommonResources: Caught _com_error at interface -80070057"))
         << capture.All();

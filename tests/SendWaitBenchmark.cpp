@@ -62,10 +62,9 @@ class SendWaitBenchmark : public SimulatorTest
 
 TEST_F(SendWaitBenchmark, DISABLED_PerExchange)
 {
-    ILSShutdownInformerPtr none;
     const double component = MillisecondsPerExchange([&] {
         ILSHttpRequestPtr request = OpenEws();
-        CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<GetUserUnifiedGroups/>", none);
+        CLSBaseWS::PerformAsyncSend(request, EwsSimClient::EwsUrl(), L"<GetUserUnifiedGroups/>");
     });
     const double blind = MillisecondsPerExchange([] { BlindSleepWait(SentPlatformRequest(true)); });
     const double synchronous = MillisecondsPerExchange([] { SentPlatformRequest(false); });

@@ -80,9 +80,9 @@ ILSHttpRequestPtr SimulatorTest::OpenEws()
     return request;
 }
 
-ILSHttpRequestPtr SimulatorTest::Exchange(const std::wstring& body, ILSShutdownInformerPtr informer)
+ILSHttpRequestPtr SimulatorTest::Exchange(const std::wstring& body)
 {
-    return CLSBaseWS::Exchange([this] { return OpenEws(); }, EwsSimClient::EwsUrl(), body, informer);
+    return CLSBaseWS::Exchange([this] { return OpenEws(); }, EwsSimClient::EwsUrl(), body);
 }
 
 SimRequest SimulatorTest::OnlyRequest()
@@ -92,47 +92,38 @@ SimRequest SimulatorTest::OnlyRequest()
     return requests.empty() ? SimRequest() : requests.front();
 }
 
-HRESULT BareHresultOf(const std::function<void()>& action)
+namespace {
+
+HRESULT HresultOfShape(const std::function<void()>& action, hresult_exception::Shape shape)
 {
     try
     {
         action();
-    }
-    catch (HRESULT hr)
-    {
-        return hr;
     }
     catch (const LSHttpError& error)
     {
         ADD_FAILURE() << "LSHttpError " << error.Status() << " " << Utf8(error.Message());
         return S_OK;
     }
-    catch (const _com_error& error)
+    catch (const hresult_exception& error)
     {
-        ADD_FAILURE() << "_com_error " << std::hex << error.Error();
-        return S_OK;
+        EXPECT_EQ(static_cast<int>(shape), static_cast<int>(error.shape())) << std::hex << error.hr();
+        return error.hr();
     }
     ADD_FAILURE() << "nothing was thrown";
     return S_OK;
 }
 
+} // namespace
+
+HRESULT BareHresultOf(const std::function<void()>& action)
+{
+    return HresultOfShape(action, hresult_exception::Shape::Bare);
+}
+
 HRESULT ComErrorOf(const std::function<void()>& action)
 {
-    try
-    {
-        action();
-    }
-    catch (const _com_error& error)
-    {
-        return error.Error();
-    }
-    catch (HRESULT hr)
-    {
-        ADD_FAILURE() << "bare HRESULT " << std::hex << hr;
-        return S_OK;
-    }
-    ADD_FAILURE() << "nothing was thrown";
-    return S_OK;
+    return HresultOfShape(action, hresult_exception::Shape::Com);
 }
 
 std::string Utf8(const std::wstring& text)

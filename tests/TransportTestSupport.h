@@ -4,6 +4,7 @@
 // to run one exchange.
 #include "EwsSimClient.h"
 #include "KOVACommon/http/ILSHttpRequest.h"
+#include "KOVACommon/http/LSPassContext.h"
 #include "QuorvalCommon/LSSettingTable.h"
 #include "UserSettingGuard.h"
 #include "external/HostObjects/LSHostShutdownInformer.h"
@@ -37,7 +38,8 @@ private:
     std::vector<DWORD> m_sleeps;
 };
 
-// A host shutdown informer owned for the length of a test.
+// A host shutdown informer owned for the length of a test, and the pass
+// that hands it to the waits meanwhile.
 class TestInformer
 {
 public:
@@ -48,6 +50,7 @@ public:
 private:
     LSHostShutdownInformer* m_host;
     ILSShutdownInformerPtr m_pointer;
+    LSPassContext m_pass{m_pointer};
 };
 
 // KOVA.Http.Client for the life of the object (null: absent, the default),
@@ -76,8 +79,7 @@ protected:
     // One exchange through CLSBaseWS::Exchange (throttling retried, a fresh
     // request each attempt); returns the request that carried the answer;
     // exceptions pass.
-    ILSHttpRequestPtr Exchange(const std::wstring& body = L"<GetUserUnifiedGroups/>",
-                               ILSShutdownInformerPtr informer = nullptr);
+    ILSHttpRequestPtr Exchange(const std::wstring& body = L"<GetUserUnifiedGroups/>");
     // The one request the simulator received.
     SimRequest OnlyRequest();
 
@@ -86,10 +88,10 @@ private:
     UserSettingGuard m_lightSyncEnd{LSSettingTable::LightSyncEndTime.name};
 };
 
-// Runs the callable and returns the HRESULT thrown as a bare 32-bit value;
+// Runs the callable and returns the HRESULT of the bare failure it threw;
 // fails the test for anything else.
 HRESULT BareHresultOf(const std::function<void()>& action);
-// The same for _com_error.
+// The same for a COM error.
 HRESULT ComErrorOf(const std::function<void()>& action);
 std::string Utf8(const std::wstring& text);
 // An HTTP date (IMF-fixdate) that many seconds from now.

@@ -132,13 +132,32 @@ TEST_F(GroupsPassTest, TwoRefusalsEndThePassWithTheHttpErrorAndKeepThePreviousLi
     LSEwsUnifiedGroups client(L"client", L"C:\\cache.db");
     try
     {
-        client.GetCurrentGroups(GroupsSimulator::ServiceRoot(), L"Files", m_informer.Pointer());
+        client.GetCurrentGroups(GroupsSimulator::ServiceRoot(), L"Files");
         ADD_FAILURE() << "no exception";
     }
     catch (const LSHttpError& error)
     {
         EXPECT_EQ(403u, error.Status());
     }
+
+    // The administrator's log names the failure once, where the pass ends:
+    // the status, the address asked and the service's own words.
+    Serve(SimGroups(1));
+    EwsSimClient::Script(R"({"match": {"operation": "GetUserUnifiedGroups"},
+                             "fault": {"faultstring": "Mailbox database offline"}})");
+    LogCapture log;
+    EXPECT_EQ(E_FAIL, RunPass());
+    std::string address = Utf8(GroupsSimulator::ServiceRoot());
+    address = address.substr(0, address.size() - 1) + EwsPath;
+    size_t naming = 0;
+    for (const CapturedLine& line : log.Lines())
+        naming += line.severity == google::GLOG_ERROR && line.text.find("500") != std::string::npos &&
+                  line.text.find(address) != std::string::npos &&
+                  line.text.find("Mailbox database offline") != std::string::npos;
+    EXPECT_EQ(1u, naming) << log.All();
+    EXPECT_EQ(1u, log.Count("CKOVAUnifiedGroupsSync::raw_PreContentSyncFolderUpdate: Caught LSHttpError at "
+                            "interface -80004005 - HTTP 500 from " + address + ": Mailbox database offline"))
+        << log.All();
 }
 
 TEST_F(GroupsPassTest, AGroupWithoutTheRequestedResourceFailsThePassAndKeepsThePreviousList)

@@ -3,8 +3,10 @@
 #include "KOVACommon/auth/LSAuthRegistrations.h"
 #include "KOVACommon/http/LSAnswerWait.h"
 #include "KOVACommon/http/LSHttpError.h"
+#include "KOVACommon/http/LSPassContext.h"
 #include "QuorvalCommon/HandleInterfaceException.h"
 #include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSOnFailure.h"
 #include "QuorvalCommon/LSTiming.h"
 #include "QuorvalCommon/hresult_exception.h"
 
@@ -22,7 +24,7 @@ constexpr DWORD AnyServerContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER 
 IAuthTokenLibrary& Require(IAuthTokenLibraryPtr& library)
 {
     if (!library)
-        throw _com_error(E_POINTER);
+        throw hresult_exception::Com(E_POINTER);
     return *library;
 }
 
@@ -34,10 +36,10 @@ bool IsSignInMarker(const std::wstring& token)
     return CStdStr(token).EqualsNoCase(LSAuthRegistrations::SignInMarker);
 }
 
-LONG OwnerWindow(ILSShutdownInformerPtr& informer)
+LONG OwnerWindow()
 {
     LONG owner = 0;
-    if (informer)
+    if (const ILSShutdownInformerPtr informer = LSPassContext::ShutdownInformer())
         informer->GetOwnerWindow(&owner);
     return owner;
 }
@@ -110,11 +112,11 @@ std::wstring LSGetAuthTokens::ScopeForRoot(const std::wstring& serviceRoot)
     return origin + L"/.default";
 }
 
-bool LSGetAuthTokens::CallWithAccessToken(TokenCallback callback, ILSShutdownInformerPtr& shutdownInformer)
+bool LSGetAuthTokens::CallWithAccessToken(TokenCallback callback)
 {
     const std::wstring& scope = m_scope;
     LS_DIAG_LOG << "OAuth get token " << ToLogText(scope);
-    std::wstring token = GetAccessToken(scope, false, shutdownInformer);
+    std::wstring token = GetAccessToken(scope, false);
     if (IsSignInMarker(token))
         return true;
     LS_DIAG_LOG << "OAuth got token " << ToLogText(RedactedToken(token)) << " attempt 1";
@@ -129,7 +131,7 @@ bool LSGetAuthTokens::CallWithAccessToken(TokenCallback callback, ILSShutdownInf
         if (error.Status() != 401 && error.Status() != 403)
             throw;
     }
-    token = GetAccessToken(scope, true, shutdownInformer);
+    token = GetAccessToken(scope, true);
     if (IsSignInMarker(token))
         return true;
     LS_DIAG_LOG << "OAuth got token " << ToLogText(RedactedToken(token)) << " attempt 2";
@@ -139,51 +141,42 @@ bool LSGetAuthTokens::CallWithAccessToken(TokenCallback callback, ILSShutdownInf
 
 IAuthTokenLibraryPtr LSGetAuthTokens::Library() const { return QueryLibrary(m_library); }
 
-std::wstring LSGetAuthTokens::GetAccessToken(const std::wstring& scope, bool retry,
-                                             ILSShutdownInformerPtr& shutdownInformer)
+std::wstring LSGetAuthTokens::GetAccessToken(const std::wstring& scope, bool retry)
 {
-    LSAnswerWait::ThrowIfShutdownRequested(shutdownInformer);
+    LSAnswerWait::ThrowIfShutdownRequested();
     IAuthTokenLibraryPtr library = Library();
-    try
-    {
-        LogAssemblyError(library, [&](IAuthTokenLibraryPtr& lib) {
-            const LONG owner = OwnerWindow(shutdownInformer);
-            ThrowIfFailedCom(Require(lib).StartAcquire(_bstr_t(scope.c_str()), retry ? 1 : 0, owner, 0), lib,
-                             __uuidof(IAuthTokenLibrary));
-        });
-        _bstr_t token;
-        unsigned polls = 0;
-        LSAnswerWait::WaitUntil(
-            shutdownInformer,
-            [&](uint64_t) {
-                VARIANT_BOOL done = VARIANT_FALSE;
-                LogAssemblyError(library, [&](IAuthTokenLibraryPtr& lib) {
-                    token = _bstr_t();
-                    BSTR text = nullptr;
-                    HRESULT hr = Require(lib).PollResult(&text, &done);
-                    token = TakeText(text);
-                    ThrowIfFailedCom(hr, lib, __uuidof(IAuthTokenLibrary));
-                });
-                if (done != VARIANT_FALSE)
-                    return true;
+    const LSOnFailure cancel([&] { CancelAcquisition(library); });
+    LogAssemblyError(library, [&](IAuthTokenLibraryPtr& lib) {
+        const LONG owner = OwnerWindow();
+        ThrowIfFailedCom(Require(lib).StartAcquire(_bstr_t(scope.c_str()), retry ? 1 : 0, owner, 0), lib,
+                         __uuidof(IAuthTokenLibrary));
+    });
+    _bstr_t token;
+    unsigned polls = 0;
+    LSAnswerWait::WaitUntil(
+        [&](uint64_t) {
+            VARIANT_BOOL done = VARIANT_FALSE;
+            LogAssemblyError(library, [&](IAuthTokenLibraryPtr& lib) {
                 token = _bstr_t();
-                return false;
-            },
-            [&](uint64_t) {
-                // Windows of this thread (a sign-in window among them) stay responsive.
-                LSAnswerWait::PumpThenSleep(PollIntervalMs);
-                if (++polls % PollsPerProgressLine == 0)
-                {
-                    LS_DIAG_LOG << "Waiting for auth " << polls;
-                }
+                BSTR text = nullptr;
+                HRESULT hr = Require(lib).PollResult(&text, &done);
+                token = TakeText(text);
+                ThrowIfFailedCom(hr, lib, __uuidof(IAuthTokenLibrary));
             });
-        return CStdStr::FromBSTR(token.GetBSTR());
-    }
-    catch (...)
-    {
-        CancelAcquisition(library);
-        throw;
-    }
+            if (done != VARIANT_FALSE)
+                return true;
+            token = _bstr_t();
+            return false;
+        },
+        [&](uint64_t) {
+            // Windows of this thread (a sign-in window among them) stay responsive.
+            LSAnswerWait::PumpThenSleep(PollIntervalMs);
+            if (++polls % PollsPerProgressLine == 0)
+            {
+                LS_DIAG_LOG << "Waiting for auth " << polls;
+            }
+        });
+    return CStdStr::FromBSTR(token.GetBSTR());
 }
 
 void LSGetAuthTokens::CancelAcquisition(IAuthTokenLibraryPtr& library)
@@ -202,23 +195,18 @@ void LSGetAuthTokens::CancelAcquisition(IAuthTokenLibraryPtr& library)
 
 void LSGetAuthTokens::LogAssemblyError(IAuthTokenLibraryPtr library, const LibraryCall& call)
 {
-    try
-    {
-        call(library);
-    }
-    catch (...)
-    {
-        HandleInterfaceException("LogAssemblyError", __FILE__, __LINE__);
-        // The library is asked for its error only when the line will be written.
-        LS_ERROR_LOG << "Error from OAuth library " << ToLogText(ExtractError(library));
-        throw;
-    }
+    // Reported, then passed on. The library is asked for its error only when
+    // the line will be written.
+    LS_COM_BOUNDARY_BEGIN
+    call(library);
+    LS_COM_BOUNDARY_END_THEN("LogAssemblyError",
+                             LS_ERROR_LOG << "Error from OAuth library " << ToLogText(ExtractError(library)); throw)
 }
 
 std::wstring LSGetAuthTokens::ExtractError(IAuthTokenLibraryPtr& library)
 {
     std::wstring text = L"none";
-    try
+    LS_COM_BOUNDARY_BEGIN
     {
         if (library)
         {
@@ -234,9 +222,6 @@ std::wstring LSGetAuthTokens::ExtractError(IAuthTokenLibraryPtr& library)
                                    CStdStr::FromBSTR(stack.GetBSTR()).c_str());
         }
     }
-    catch (...)
-    {
-        HandleInterfaceException("ExtractError", __FILE__, __LINE__, &text);
-    }
+    LS_COM_BOUNDARY_END_TEXT("ExtractError", &text)
     return text;
 }

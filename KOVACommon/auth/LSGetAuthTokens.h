@@ -26,7 +26,7 @@ public:
     LSGetAuthTokens& operator=(const LSGetAuthTokens&) = delete;
 
     // True when the library answered that interactive sign-in is needed.
-    bool CallWithAccessToken(TokenCallback callback, ILSShutdownInformerPtr& shutdownInformer);
+    bool CallWithAccessToken(TokenCallback callback);
 
     // How a token appears in log lines: never the credential itself.
     static std::wstring RedactedToken(const std::wstring& token);
@@ -38,7 +38,7 @@ public:
 private:
     using LibraryCall = std::function<void(IAuthTokenLibraryPtr& library)>;
 
-    std::wstring GetAccessToken(const std::wstring& scope, bool retry, ILSShutdownInformerPtr& shutdownInformer);
+    std::wstring GetAccessToken(const std::wstring& scope, bool retry);
     IAuthTokenLibraryPtr Library() const;
     static void LogAssemblyError(IAuthTokenLibraryPtr library, const LibraryCall& call);
     static std::wstring ExtractError(IAuthTokenLibraryPtr& library);

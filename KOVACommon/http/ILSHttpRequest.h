@@ -42,12 +42,10 @@ public:
     // AnswerReadyState is 4; FinishSend then inspects the answer and throws
     // LSHttpError for an unsuccessful one. No retry here: an exchange that
     // tries again does so on a fresh request.
-    virtual void StartSend(const std::wstring& url, const _variant_t& body,
-                           ILSShutdownInformerPtr& shutdownInformer) = 0;
+    virtual void StartSend(const std::wstring& url, const _variant_t& body) = 0;
     // 4 once the answer is complete, 3 while it arrives, less before.
     virtual long AnswerReadyState() = 0;
-    virtual void FinishSend(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer,
-                            const LSAnswerChecks& checks) = 0;
+    virtual void FinishSend(const std::wstring& url, const LSAnswerChecks& checks) = 0;
 };
 
 using ILSHttpRequestPtr = std::unique_ptr<ILSHttpRequest>;

@@ -108,7 +108,7 @@ bool SelectText(const IXMLDOMDocument2Ptr& document, const wchar_t* path, std::w
         text = LSXmlNodes::TextOf(node);
         return true;
     }
-    catch (const _com_error&)
+    catch (const hresult_exception&)
     {
         return false;
     }
@@ -173,7 +173,7 @@ bool IsReadableServerBusyFault(const IXMLDOMDocument2Ptr& document, uint32_t& ba
     {
         return document && IsServerBusyFault(document, backOffSeconds);
     }
-    catch (const _com_error&)
+    catch (const hresult_exception&)
     {
         return false;
     }
@@ -201,6 +201,7 @@ IXMLDOMDocument2Ptr FaultDocument(ILSHttpRequest& request)
     }
 }
 
+// Logging only: an unreadable body must not hide the failure it belongs to.
 void LogErrorResponse(ILSHttpRequest& request)
 {
     if (!LogResponses())
@@ -261,7 +262,7 @@ std::wstring PolicyReason(ILSHttpRequest& request)
         reason.Trim();
         return reason.substr(0, LongestReason);
     }
-    catch (const _com_error&)
+    catch (const hresult_exception&)
     {
         return std::wstring();
     }
@@ -280,10 +281,12 @@ std::wstring PolicyReason(ILSHttpRequest& request)
     }
     catch (...)
     {
+        // An unreadable status text must not hide the status: the generic text stays.
     }
     throw LSHttpError(status, message, jsonBody, retryAfter).WithPolicyReason(PolicyReason(request));
 }
 
+// Logging only: a successful answer stays one whatever its logging meets.
 void LogSuccessfulResponse(ILSHttpRequest& request, bool logResponseBody)
 {
     if (!LogResponses())
@@ -315,13 +318,13 @@ uint64_t GetContentLength(ILSHttpRequest& request)
     return LSAnswerLimits::DeclaredLength(CStdStr(request.GetResponseHeader(L"Content-Length"))).value_or(0);
 }
 
-void ThrowErrorMessage(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdownInformer, bool logResponseBody)
+void ThrowErrorMessage(ILSHttpRequest& request, bool logResponseBody)
 {
     const uint32_t status = static_cast<uint32_t>(request.GetStatus());
     LS_DIAG_LOG << "Response:" << status;
     if (status >= 200 && status <= 299)
     {
-        LSHealthScore::CheckHealthScore(request, shutdownInformer);
+        LSHealthScore::CheckHealthScore(request);
         LogSuccessfulResponse(request, logResponseBody);
         return;
     }

@@ -10,7 +10,7 @@ namespace LSAnswerCheck {
 // An unsuccessful answer becomes LSHttpError with the most telling message
 // it offers (its error line written); a successful one passes the health-score
 // check and, when asked, is logged (its body only with logResponseBody).
-void ThrowErrorMessage(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdownInformer, bool logResponseBody);
+void ThrowErrorMessage(ILSHttpRequest& request, bool logResponseBody);
 // The answer's declared Content-Length: 0 when absent or not a number. It
 // bounds response logging.
 uint64_t GetContentLength(ILSHttpRequest& request);

@@ -1,10 +1,12 @@
 #include "KOVACommon/http/LSAnswerWait.h"
 
 #include "KOVACommon/http/LSHttpClientChoice.h"
+#include "KOVACommon/http/LSPassContext.h"
 #include "KOVACommon/http/LSTransportSettings.h"
 #include "KOVACommon/xml/MsxmlPtrs.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSTiming.h"
+#include "QuorvalCommon/UniqueHandles.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 #include <optional>
@@ -96,8 +98,7 @@ public:
     }
     ~QuitKeeper()
     {
-        if (m_hook)
-            UnhookWindowsHookEx(m_hook);
+        m_hook.Reset();
         if (t_caughtQuit)
             PostQuitMessage(static_cast<int>(*t_caughtQuit));
         t_caughtQuit = m_outer;
@@ -113,13 +114,14 @@ public:
 
 private:
     std::optional<WPARAM> m_outer;
-    HHOOK m_hook;
+    UniqueHook m_hook; // taken off first, so the quit is posted past it
 };
 
 } // namespace
 
-bool ShutdownRequested(ILSShutdownInformerPtr& shutdownInformer)
+bool ShutdownRequested()
 {
+    const ILSShutdownInformerPtr shutdownInformer = LSPassContext::ShutdownInformer();
     if (!shutdownInformer)
         return false;
     VARIANT_BOOL requested = VARIANT_FALSE;
@@ -128,13 +130,13 @@ bool ShutdownRequested(ILSShutdownInformerPtr& shutdownInformer)
     return requested != VARIANT_FALSE;
 }
 
-void ThrowIfShutdownRequested(ILSShutdownInformerPtr& shutdownInformer)
+void ThrowIfShutdownRequested()
 {
-    if (ShutdownRequested(shutdownInformer))
+    if (ShutdownRequested())
         ThrowHr(E_ABORT);
 }
 
-void WaitUntil(ILSShutdownInformerPtr& shutdownInformer, const std::function<bool(uint64_t lastPauseMs)>& done,
+void WaitUntil(const std::function<bool(uint64_t lastPauseMs)>& done,
                const std::function<void(uint64_t waitedMs)>& pause)
 {
     const QuitKeeper quit;
@@ -142,7 +144,7 @@ void WaitUntil(ILSShutdownInformerPtr& shutdownInformer, const std::function<boo
     uint64_t lastPause = 0;
     for (;;)
     {
-        ThrowIfShutdownRequested(shutdownInformer);
+        ThrowIfShutdownRequested();
         const bool finished = done(lastPause);
         quit.ThrowIfCaught();
         if (finished)
@@ -170,7 +172,7 @@ void AbandonUnanswered(const std::wstring& url)
                                    : "the server does not answer or stopped half-way";
     LS_ERROR_LOG << "No answer from " << ToLogText(url) << " within " << LSTransportSettings::NoAnswerSeconds()
                  << " s (KOVA.Http.NoAnswerSeconds): " << causes;
-    throw _com_error(HRESULT_FROM_WIN32(ERROR_INTERNET_TIMEOUT));
+    throw hresult_exception::Com(HRESULT_FROM_WIN32(ERROR_INTERNET_TIMEOUT));
 }
 
 DWORD StepMs(uint64_t waitedMs)
@@ -198,13 +200,12 @@ void PumpThenSleep(DWORD milliseconds)
     LSTiming::Sleep(milliseconds);
 }
 
-size_t WaitForFirst(std::vector<Pending>& pending, ILSShutdownInformerPtr& shutdownInformer)
+size_t WaitForFirst(std::vector<Pending>& pending)
 {
     if (pending.empty())
         throw hresult_exception(E_UNEXPECTED, "no request to wait for");
     size_t completed = pending.size();
     WaitUntil(
-        shutdownInformer,
         [&](uint64_t lastPauseMs) {
             AbandonUnansweredOf(pending, lastPauseMs);
             completed = FirstCompleted(pending);
@@ -214,10 +215,10 @@ size_t WaitForFirst(std::vector<Pending>& pending, ILSShutdownInformerPtr& shutd
     return completed;
 }
 
-void WaitForAnswer(ILSHttpRequest& request, const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer)
+void WaitForAnswer(ILSHttpRequest& request, const std::wstring& url)
 {
     std::vector<Pending> one{{&request, url, 0}};
-    WaitForFirst(one, shutdownInformer);
+    WaitForFirst(one);
 }
 
 } // namespace LSAnswerWait

@@ -1,11 +1,12 @@
 #pragma once
 // Every wait on the host's thread goes through WaitUntil: for an answer, for
 // several answers in flight, for the token library, for a back-off. Before
-// each look it asks the host's shutdown informer; each pause is measured on
-// LSTiming's clock. Answers are waited for by pumping the thread's window
-// messages (through which XMLHTTP completes, and which the host's own objects
-// need) one step at a time, looking at the requests after every step
-// (WinHTTP's object completes on a thread of its own).
+// each look it asks the shutdown informer of the thread's pass
+// (LSPassContext); each pause is measured on LSTiming's clock. Answers are
+// waited for by pumping the thread's window messages (through which XMLHTTP
+// completes, and which the host's own objects need) one step at a time,
+// looking at the requests after every step (WinHTTP's object completes on a
+// thread of its own).
 #include "KOVACommon/http/ILSHttpRequest.h"
 
 #include <cstdint>
@@ -15,18 +16,19 @@
 
 namespace LSAnswerWait {
 
-// Whether the host asks us to stop; no informer: never. A failing informer
-// call throws a COM error carrying the informer's own error information.
-bool ShutdownRequested(ILSShutdownInformerPtr& shutdownInformer);
+// Whether the host asks this thread's pass to stop; outside a pass: never.
+// A failing informer call throws a COM error carrying the informer's own
+// error information.
+bool ShutdownRequested();
 // E_ABORT once the host asks us to stop.
-void ThrowIfShutdownRequested(ILSShutdownInformerPtr& shutdownInformer);
+void ThrowIfShutdownRequested();
 
 // The one wait: until done says so, each round asks for shutdown (E_ABORT),
 // then done (given the milliseconds the last pause took, 0 at first), then
 // pauses once (given the milliseconds waited so far). A WM_QUIT that anything
 // takes from the thread's queue meanwhile ends the wait with E_ABORT, as a
 // shutdown does, and is posted again, with its code, for the host's loop.
-void WaitUntil(ILSShutdownInformerPtr& shutdownInformer, const std::function<bool(uint64_t lastPauseMs)>& done,
+void WaitUntil(const std::function<bool(uint64_t lastPauseMs)>& done,
                const std::function<void(uint64_t waitedMs)>& pause);
 
 // How long a sent request may show no sign of an answer before it is
@@ -64,9 +66,9 @@ struct Pending
 // when several are. Fails with E_ABORT once shutdown is asked, and with the
 // platform's time-out once a request has shown no sign of an answer within
 // NoAnswerLimitMs().
-size_t WaitForFirst(std::vector<Pending>& pending, ILSShutdownInformerPtr& shutdownInformer);
+size_t WaitForFirst(std::vector<Pending>& pending);
 
 // One request, sent: waits until its answer is complete.
-void WaitForAnswer(ILSHttpRequest& request, const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer);
+void WaitForAnswer(ILSHttpRequest& request, const std::wstring& url);
 
 } // namespace LSAnswerWait

@@ -5,10 +5,12 @@
 #include "KOVACommon/http/LSDelay.h"
 #include "KOVACommon/http/LSHttpError.h"
 #include "KOVACommon/http/LSLightSync.h"
+#include "KOVACommon/http/LSPassContext.h"
 #include "KOVACommon/http/LSRetryAfter.h"
 #include "KOVACommon/http/LSSentRequests.h"
 #include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/LSOnFailure.h"
 #include "QuorvalCommon/LSResourceLibraries.h"
 #include "QuorvalCommon/LSSetting.h"
 #include "QuorvalCommon/LSTiming.h"
@@ -38,21 +40,19 @@ std::wstring ActionName(ILSHttpRequest& request, const std::wstring& url)
 }
 
 // The host learns about the wait, so it can tell the user why nothing moves.
-void DelayBeforeRetry(ILSShutdownInformerPtr& shutdownInformer, uint32_t seconds)
+void DelayBeforeRetry(uint32_t seconds)
 {
     const uint64_t milliseconds = uint64_t(seconds) * 1000;
+    const ILSShutdownInformerPtr shutdownInformer = LSPassContext::ShutdownInformer();
     if (shutdownInformer)
         ThrowIfFailedCom(shutdownInformer->BeginDelay(static_cast<long>(milliseconds)), shutdownInformer,
                          __uuidof(ILSShutdownInformer));
-    try
     {
-        LSDelay::InterruptibleDelay(shutdownInformer, milliseconds);
-    }
-    catch (...)
-    {
-        if (shutdownInformer)
-            shutdownInformer->EndDelay();
-        throw;
+        const LSOnFailure endDelay([&] {
+            if (shutdownInformer)
+                shutdownInformer->EndDelay();
+        });
+        LSDelay::InterruptibleDelay(milliseconds);
     }
     if (shutdownInformer)
         ThrowIfFailedCom(shutdownInformer->EndDelay(), shutdownInformer, __uuidof(ILSShutdownInformer));
@@ -79,10 +79,10 @@ _variant_t LoggedBody(const std::wstring& body)
 
 // What every attempt's sending starts with: the host hears of the activity,
 // the request gets the product's user agent.
-void PrepareSend(ILSHttpRequestPtr& request, ILSShutdownInformerPtr& shutdownInformer)
+void PrepareSend(ILSHttpRequestPtr& request)
 {
     LSSentRequests::CountOne();
-    if (shutdownInformer)
+    if (const ILSShutdownInformerPtr shutdownInformer = LSPassContext::ShutdownInformer())
         shutdownInformer->NotifyActivity();
     const CStdStr userAgent = LSResourceLibraries::GetUserAgent();
     if (!userAgent.empty())
@@ -91,24 +91,22 @@ void PrepareSend(ILSHttpRequestPtr& request, ILSShutdownInformerPtr& shutdownInf
 
 } // namespace
 
-void StartAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body,
-                    ILSShutdownInformerPtr& shutdownInformer)
+void StartAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body)
 {
     const _variant_t bodyVariant = LoggedBody(body);
-    PrepareSend(request, shutdownInformer);
-    request->StartSend(url, bodyVariant, shutdownInformer);
+    PrepareSend(request);
+    request->StartSend(url, bodyVariant);
 }
 
-void PerformAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body,
-                      ILSShutdownInformerPtr& shutdownInformer)
+void PerformAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body)
 {
     const uint64_t start = GetTickCount64();
     const bool timed = LSDiag::PerfEnabled();
     const std::wstring action = timed ? ActionName(*request, url) : std::wstring();
 
-    StartAsyncSend(request, url, body, shutdownInformer);
-    LSAnswerWait::WaitForAnswer(*request, url, shutdownInformer);
-    request->FinishSend(url, shutdownInformer, LSAnswerChecks{});
+    StartAsyncSend(request, url, body);
+    LSAnswerWait::WaitForAnswer(*request, url);
+    request->FinishSend(url, LSAnswerChecks{});
 
     if (timed)
     {
@@ -118,12 +116,12 @@ void PerformAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const
 }
 
 ILSHttpRequestPtr Exchange(const RequestOpener& open, const std::wstring& url, const std::wstring& body,
-                           ILSShutdownInformerPtr& shutdownInformer, const AnswerReader& read)
+                           const AnswerReader& read)
 {
     ILSHttpRequestPtr answered;
-    RetryOnServerUnavailable(shutdownInformer, [&] {
+    RetryOnServerUnavailable([&] {
         ILSHttpRequestPtr request = open();
-        PerformAsyncSend(request, url, body, shutdownInformer);
+        PerformAsyncSend(request, url, body);
         if (read)
             read(*request);
         answered = std::move(request);
@@ -131,7 +129,7 @@ ILSHttpRequestPtr Exchange(const RequestOpener& open, const std::wstring& url, c
     return answered;
 }
 
-void RetryOnServerUnavailable(ILSShutdownInformerPtr& shutdownInformer, const std::function<void()>& attempt)
+void RetryOnServerUnavailable(const std::function<void()>& attempt)
 {
     uint32_t backOffSeconds = FirstBackOffSeconds;
     for (uint32_t retryCount = 0;; ++retryCount)
@@ -166,7 +164,7 @@ void RetryOnServerUnavailable(ILSShutdownInformerPtr& shutdownInformer, const st
                 backOffSeconds = std::min(backOffSeconds * 2, BackOffCeilingSeconds);
             }
             LS_ERROR_LOG << "Server unavailable - " << retryCount << " delaying " << delaySeconds;
-            DelayBeforeRetry(shutdownInformer, delaySeconds);
+            DelayBeforeRetry(delaySeconds);
         }
     }
 }

@@ -24,14 +24,12 @@ using AnswerReader = std::function<void(ILSHttpRequest&)>;
 // and waited for, its answer checked and read; throttling retried under
 // RetryOnServerUnavailable. Returns the request that carried the answer.
 ILSHttpRequestPtr Exchange(const RequestOpener& open, const std::wstring& url, const std::wstring& body,
-                           ILSShutdownInformerPtr& shutdownInformer, const AnswerReader& read = nullptr);
+                           const AnswerReader& read = nullptr);
 // One attempt, start to finish (StartAsyncSend, the wait, FinishSend): no retry.
-void PerformAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body,
-                      ILSShutdownInformerPtr& shutdownInformer);
+void PerformAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body);
 // One attempt that does not wait: wait with LSAnswerWait, then call the
 // request's FinishSend.
-void StartAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body,
-                    ILSShutdownInformerPtr& shutdownInformer);
+void StartAsyncSend(ILSHttpRequestPtr& request, const std::wstring& url, const std::wstring& body);
 // 503, 429, or a server's own "busy" answer (an EWS busy fault or busy
 // response message, a throttled Graph batch).
 bool IsThrottling(const LSHttpError& error);
@@ -39,7 +37,7 @@ bool IsThrottling(const LSHttpError& error);
 // answers (at most five attempts in all, light-sync mode on at each) after
 // the back-off asked for, or our own (30 s doubling to 120 s) when none is
 // usable. A server asking for more than 180 s is not retried.
-void RetryOnServerUnavailable(ILSShutdownInformerPtr& shutdownInformer, const std::function<void()>& attempt);
+void RetryOnServerUnavailable(const std::function<void()>& attempt);
 
 // The answer as an XML document: the platform's parse, or when that failed
 // (its error logged), the cleaned text parsed again (LSXmlDocument).

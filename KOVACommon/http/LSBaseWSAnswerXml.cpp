@@ -13,6 +13,7 @@ namespace CLSBaseWS {
 
 namespace {
 
+// Logging only: an unreadable text must not hide the parse error it explains.
 void LogResponseText(ILSHttpRequest& request)
 {
     if (!LSDiag::ErrorEnabled())
@@ -33,7 +34,7 @@ IXMLDOMDocument2Ptr SanitiseXMLDocument(ILSHttpRequest& request)
 {
     const IXMLDOMDocument2Ptr document = request.GetResponseXML();
     if (!document)
-        throw _com_error(E_POINTER);
+        throw hresult_exception::Com(E_POINTER);
     IXMLDOMParseErrorPtr parseError;
     if (FAILED(document->get_parseError(&parseError)) || !parseError)
     {

@@ -1,6 +1,7 @@
 #include "KOVACommon/http/LSConnectionFailure.h"
 
 #include "QuorvalCommon/LSLog.h"
+#include "QuorvalCommon/hresult_exception.h"
 
 #include <comdef.h>
 
@@ -74,7 +75,7 @@ std::string Cause(HRESULT hr)
 void Throw(HRESULT hr, const std::wstring& url)
 {
     LS_ERROR_LOG << "No answer from " << ToLogText(url) << ": " << Cause(hr) << " (" << LogHex(hr) << ")";
-    throw _com_error(hr);
+    throw hresult_exception::Com(hr);
 }
 
 } // namespace LSConnectionFailure

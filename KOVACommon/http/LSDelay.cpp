@@ -1,6 +1,7 @@
 #include "KOVACommon/http/LSDelay.h"
 
 #include "KOVACommon/http/LSAnswerWait.h"
+#include "KOVACommon/http/LSPassContext.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSTiming.h"
 #include "QuorvalCommon/hresult_exception.h"
@@ -12,8 +13,9 @@ namespace {
 constexpr DWORD DelayStepMs = 100;
 
 // A timer callback on the host's UI thread must not be held up.
-void RefuseOnTimer(ILSShutdownInformerPtr& shutdownInformer)
+void RefuseOnTimer()
 {
+    const ILSShutdownInformerPtr shutdownInformer = LSPassContext::ShutdownInformer();
     if (!shutdownInformer)
         return;
     VARIANT_BOOL onTimer = VARIANT_FALSE;
@@ -27,23 +29,22 @@ void RefuseOnTimer(ILSShutdownInformerPtr& shutdownInformer)
 
 } // namespace
 
-void InterruptibleDelay(ILSShutdownInformerPtr& shutdownInformer, uint64_t milliseconds)
+void InterruptibleDelay(uint64_t milliseconds)
 {
-    RefuseOnTimer(shutdownInformer);
+    RefuseOnTimer();
     uint64_t waited = 0;
     try
     {
         LSAnswerWait::WaitUntil(
-            shutdownInformer,
             [&](uint64_t lastPauseMs) {
                 waited += lastPauseMs;
                 return waited >= milliseconds;
             },
             [](uint64_t) { LSTiming::Sleep(DelayStepMs); });
     }
-    catch (HRESULT hr)
+    catch (const hresult_exception& failure)
     {
-        if (hr == E_ABORT)
+        if (failure.hr() == E_ABORT)
         {
             LS_ERROR_LOG << "Interrupting delay - aborting ";
         }

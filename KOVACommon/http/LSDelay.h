@@ -10,6 +10,6 @@ namespace LSDelay {
 // Waits in 100 ms steps (LSTiming's sleep) through LSAnswerWait::WaitUntil,
 // ended with E_ABORT when the host shuts down. An informer on a timer (the
 // host's UI thread) refuses to wait at all, with E_ABORT.
-void InterruptibleDelay(ILSShutdownInformerPtr& shutdownInformer, uint64_t milliseconds);
+void InterruptibleDelay(uint64_t milliseconds);
 
 } // namespace LSDelay

@@ -27,7 +27,7 @@ bool ReadHealthScore(ILSHttpRequest& request, uint32_t& score)
 
 } // namespace
 
-void CheckHealthScore(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdownInformer)
+void CheckHealthScore(ILSHttpRequest& request)
 {
     uint32_t score = 0;
     if (!ReadHealthScore(request, score))
@@ -52,7 +52,7 @@ void CheckHealthScore(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdownI
     if (settings.exceededDelayMs != 0)
     {
         LS_DIAG_LOG << "Delaying due to healthscore level " << score;
-        LSDelay::InterruptibleDelay(shutdownInformer, settings.exceededDelayMs);
+        LSDelay::InterruptibleDelay(settings.exceededDelayMs);
     }
 }
 

@@ -8,6 +8,6 @@ namespace LSHealthScore {
 // Reads X-SharePointHealthScore of a successful answer; at or above the
 // threshold, light sync goes on and the thread waits the configured delay
 // (LSDelay, ended by the host's shutdown).
-void CheckHealthScore(ILSHttpRequest& request, ILSShutdownInformerPtr& shutdownInformer);
+void CheckHealthScore(ILSHttpRequest& request);
 
 } // namespace LSHealthScore

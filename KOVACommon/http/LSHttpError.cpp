@@ -6,13 +6,24 @@
 
 #include <cwchar>
 
-LSHttpError::LSHttpError(uint32_t status, std::wstring message)
-    : m_status(status), m_message(std::move(message)), m_retryAfter(0)
+namespace {
+
+// In the ANSI code page, as every failure's message: the boundary widens it
+// back for the caller's error text.
+std::string WhatText(uint32_t status, const std::wstring& message)
+{
+    return "HTTP " + std::to_string(status) + ": " + WideToMultiByte(message, CP_ACP);
+}
+
+} // namespace
+
+LSHttpError::LSHttpError(uint32_t status, std::wstring message) : LSHttpError(status, std::move(message), {}, 0)
 {
 }
 
 LSHttpError::LSHttpError(uint32_t status, std::wstring message, std::wstring jsonBody, uint32_t retryAfter)
-    : m_status(status), m_message(std::move(message)), m_retryAfter(retryAfter), m_jsonBody(std::move(jsonBody))
+    : hresult_exception(E_FAIL, WhatText(status, message)), m_status(status), m_message(std::move(message)),
+      m_retryAfter(retryAfter), m_jsonBody(std::move(jsonBody))
 {
 }
 
@@ -27,6 +38,23 @@ LSHttpError& LSHttpError::WithPolicyReason(std::wstring reason)
 {
     m_policyReason = std::move(reason);
     return *this;
+}
+
+LSHttpError& LSHttpError::WithAddress(std::wstring address)
+{
+    m_address = std::move(address);
+    return *this;
+}
+
+std::string LSHttpError::Details() const
+{
+    std::string details = "HTTP " + std::to_string(m_status);
+    if (!m_address.empty())
+        details += " from " + ToLogText(m_address);
+    details += ": " + ToLogText(m_message);
+    if (!m_policyReason.empty())
+        details += " (" + ToLogText(m_policyReason) + ")";
+    return details;
 }
 
 std::wstring LSHttpError::ToString() const

@@ -1,10 +1,12 @@
 #pragma once
-// The exception for an unsuccessful HTTP answer. A plain class: no base, no
-// virtual operations; thrown and caught by value or reference.
+// An unsuccessful HTTP answer. At the interface boundary it is E_FAIL, and
+// its line names the status, the address asked and the service's message.
+#include "QuorvalCommon/hresult_exception.h"
+
 #include <cstdint>
 #include <string>
 
-class LSHttpError
+class LSHttpError : public hresult_exception
 {
 public:
     LSHttpError(uint32_t status, std::wstring message);
@@ -22,6 +24,13 @@ public:
     // X-EWS-Policy-Reason header); empty when the answer gave none.
     const std::wstring& PolicyReason() const { return m_policyReason; }
     LSHttpError& WithPolicyReason(std::wstring reason);
+    // The address that answered; empty until the exchange that met the
+    // failure names it.
+    const std::wstring& Address() const { return m_address; }
+    LSHttpError& WithAddress(std::wstring address);
+
+    const char* KindName() const noexcept override { return "LSHttpError"; }
+    std::string Details() const override;
 
     // "%d\t%s": status, one TAB, message.
     std::wstring ToString() const;
@@ -36,4 +45,5 @@ private:
     std::wstring m_jsonBody;
     bool m_throttled = false;
     std::wstring m_policyReason;
+    std::wstring m_address;
 };

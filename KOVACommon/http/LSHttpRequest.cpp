@@ -38,7 +38,7 @@ void LSHttpRequest::Configure(const std::wstring&)
 ILSPlatformRequest& LSHttpRequest::Platform() const
 {
     if (!m_platform)
-        throw _com_error(E_POINTER);
+        throw hresult_exception::Com(E_POINTER);
     return *m_platform;
 }
 
@@ -129,16 +129,24 @@ void LSHttpRequest::CheckEndedExchange(const std::wstring& url)
     RefuseRedirect(url);
 }
 
-void LSHttpRequest::StartSend(const std::wstring& url, const _variant_t& body, ILSShutdownInformerPtr&)
+void LSHttpRequest::StartSend(const std::wstring& url, const _variant_t& body)
 {
     LS_DIAG_LOG << "Sending " << ToLogText(url);
     Platform().Send(body);
 }
 
-void LSHttpRequest::FinishSend(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer,
-                               const LSAnswerChecks& checks)
+void LSHttpRequest::FinishSend(const std::wstring& url, const LSAnswerChecks& checks)
 {
     LS_DIAG_LOG << "Back from " << ToLogText(url);
-    CheckEndedExchange(url);
-    LSAnswerCheck::ThrowErrorMessage(*this, shutdownInformer, checks.logResponseBody);
+    try
+    {
+        CheckEndedExchange(url);
+        LSAnswerCheck::ThrowErrorMessage(*this, checks.logResponseBody);
+    }
+    catch (LSHttpError& error)
+    {
+        // The answer's checks know the status and the message; the address is known here.
+        error.WithAddress(url);
+        throw;
+    }
 }

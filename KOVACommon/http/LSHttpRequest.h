@@ -31,10 +31,9 @@ public:
     ILSResponse& Response() override;
     // 1223, as the platform reports a 204 in some configurations, reads as 204.
     long GetStatus() override;
-    void StartSend(const std::wstring& url, const _variant_t& body, ILSShutdownInformerPtr& shutdownInformer) override;
+    void StartSend(const std::wstring& url, const _variant_t& body) override;
     long AnswerReadyState() override;
-    void FinishSend(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer,
-                    const LSAnswerChecks& checks) override;
+    void FinishSend(const std::wstring& url, const LSAnswerChecks& checks) override;
 
     LSHttpClient Client() const { return m_client; }
 

@@ -137,7 +137,7 @@ IXMLDOMDocument2Ptr LoadDocument(const _variant_t& body)
     LSSafeXml::RefuseUnsafeMarkup(text);
     IXMLDOMDocument2Ptr document = LSXmlDocument::CreateDOMDocument(std::wstring());
     if (!document)
-        throw _com_error(E_POINTER);
+        throw hresult_exception::Com(E_POINTER);
     VARIANT_BOOL loaded = VARIANT_FALSE;
     document->loadXML(CStdStr(text).ToBstr(), &loaded);
     return document;

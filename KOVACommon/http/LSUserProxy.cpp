@@ -3,11 +3,13 @@
 #include "KOVACommon/http/LSSecureAddress.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSTiming.h"
+#include "QuorvalCommon/UniqueHandles.h"
 
 #include <comdef.h>
 #include <winhttp.h>
 
 #include <map>
+#include <memory>
 #include <mutex>
 
 namespace LSUserProxy {
@@ -20,14 +22,12 @@ constexpr uint64_t LookupKeptMs = 5 * 60 * 1000;
 // sending, receiving) on the host's thread.
 constexpr int LookupStepTimeoutMs = 3000;
 
-// Frees what the settings functions hand out with GlobalAlloc.
-std::wstring Taken(LPWSTR text)
+using GlobalText = std::unique_ptr<wchar_t, GlobalFreer>;
+
+// What the settings functions hand out with GlobalAlloc, freed whatever happens.
+std::wstring Taken(const GlobalText& text)
 {
-    if (!text)
-        return std::wstring();
-    std::wstring value(text);
-    GlobalFree(text);
-    return value;
+    return text ? std::wstring(text.get()) : std::wstring();
 }
 
 UserSettings ReadPlatformSettings()
@@ -36,38 +36,37 @@ UserSettings ReadPlatformSettings()
     UserSettings settings;
     if (!WinHttpGetIEProxyConfigForCurrentUser(&config))
         return settings;
+    const GlobalText autoConfigUrl(config.lpszAutoConfigUrl);
+    const GlobalText proxy(config.lpszProxy);
+    const GlobalText bypass(config.lpszProxyBypass);
     settings.autoDetect = config.fAutoDetect != FALSE;
-    settings.autoConfigUrl = Taken(config.lpszAutoConfigUrl);
-    settings.proxy = Taken(config.lpszProxy);
-    settings.bypass = Taken(config.lpszProxyBypass);
+    settings.autoConfigUrl = Taken(autoConfigUrl);
+    settings.proxy = Taken(proxy);
+    settings.bypass = Taken(bypass);
     return settings;
 }
 
-class Session
+struct WinHttpHandleTraits
 {
-public:
-    Session()
-        : m_handle(WinHttpOpen(L"", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0))
-    {
-    }
-    ~Session()
-    {
-        if (m_handle)
-            WinHttpCloseHandle(m_handle);
-    }
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
-    HINTERNET Get() const { return m_handle; }
-
-private:
-    HINTERNET m_handle;
+    using Handle = HINTERNET;
+    static Handle Invalid() { return nullptr; }
+    static bool IsValid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { WinHttpCloseHandle(h); }
 };
+
+using UniqueInternetHandle = UniqueHandleT<WinHttpHandleTraits>;
+
+UniqueInternetHandle OpenSession()
+{
+    return UniqueInternetHandle(
+        WinHttpOpen(L"", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+}
 
 // Nothing when the look-up fails: the named proxy, if any, applies then.
 bool PlatformLookUp(const std::wstring& url, const UserSettings& settings, Choice& choice)
 {
-    const Session session;
-    if (!session.Get() || !WinHttpSetTimeouts(session.Get(), LookupStepTimeoutMs, LookupStepTimeoutMs,
+    const UniqueInternetHandle session = OpenSession();
+    if (!session || !WinHttpSetTimeouts(session.Get(), LookupStepTimeoutMs, LookupStepTimeoutMs,
                                               LookupStepTimeoutMs, LookupStepTimeoutMs))
         return false;
     WINHTTP_AUTOPROXY_OPTIONS options = {};
@@ -85,8 +84,10 @@ bool PlatformLookUp(const std::wstring& url, const UserSettings& settings, Choic
     WINHTTP_PROXY_INFO info = {};
     if (!WinHttpGetProxyForUrl(session.Get(), url.c_str(), &options, &info))
         return false;
-    choice.proxy = Taken(info.lpszProxy);
-    choice.bypass = Taken(info.lpszProxyBypass);
+    const GlobalText proxy(info.lpszProxy);
+    const GlobalText bypass(info.lpszProxyBypass);
+    choice.proxy = Taken(proxy);
+    choice.bypass = Taken(bypass);
     choice.direct = info.dwAccessType != WINHTTP_ACCESS_TYPE_NAMED_PROXY || choice.proxy.empty();
     return true;
 }

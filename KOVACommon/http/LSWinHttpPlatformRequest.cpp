@@ -26,7 +26,7 @@ _variant_t Utf8Body(const _variant_t& body)
     const std::string bytes = WideToMultiByte(CStdStr::FromBSTR(body.bstrVal), CP_UTF8);
     SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
     if (!array)
-        throw _com_error(E_OUTOFMEMORY);
+        throw hresult_exception::Com(E_OUTOFMEMORY);
     if (!bytes.empty())
     {
         void* data = nullptr;
@@ -87,7 +87,7 @@ LSWinHttpPlatformRequest::~LSWinHttpPlatformRequest()
 IWinHttpRequest& LSWinHttpPlatformRequest::Platform() const
 {
     if (!m_request)
-        throw _com_error(E_POINTER);
+        throw hresult_exception::Com(E_POINTER);
     return *m_request;
 }
 
@@ -191,7 +191,7 @@ const _variant_t& LSWinHttpPlatformRequest::Body()
         return m_body;
     // Never after a failed exchange: the object's body is gone then.
     if (!m_ended || FAILED(m_failure))
-        throw _com_error(E_PENDING);
+        throw hresult_exception::Com(E_PENDING);
     Check(Platform().get_ResponseBody(&m_body));
     return m_body;
 }

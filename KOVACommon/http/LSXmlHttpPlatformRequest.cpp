@@ -34,7 +34,7 @@ LSXmlHttpPlatformRequest::~LSXmlHttpPlatformRequest()
 IXMLHTTPRequest& LSXmlHttpPlatformRequest::Platform() const
 {
     if (!m_request)
-        throw _com_error(E_POINTER);
+        throw hresult_exception::Com(E_POINTER);
     return *m_request;
 }
 

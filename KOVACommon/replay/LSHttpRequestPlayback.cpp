@@ -47,7 +47,7 @@ bool LSHttpRequestPlayback::MatchesRecording(const RequestRecord& recorded) cons
     return recorded.url == m_url;
 }
 
-void LSHttpRequestPlayback::StartSend(const std::wstring&, const _variant_t&, ILSShutdownInformerPtr&)
+void LSHttpRequestPlayback::StartSend(const std::wstring&, const _variant_t&)
 {
     m_files = NextExchangeFiles();
     if (!MatchesRecording(ReadRequestRecord(m_files.request)))
@@ -63,7 +63,7 @@ long LSHttpRequestPlayback::AnswerReadyState()
     return m_sent ? XmlHttpReadyState::Completed : XmlHttpReadyState::Opened;
 }
 
-void LSHttpRequestPlayback::FinishSend(const std::wstring&, ILSShutdownInformerPtr&, const LSAnswerChecks&)
+void LSHttpRequestPlayback::FinishSend(const std::wstring&, const LSAnswerChecks&)
 {
     LSRecordedResponse::ReadFromFile(m_files.response, m_answer);
 }

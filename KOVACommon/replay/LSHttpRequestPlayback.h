@@ -17,12 +17,11 @@ public:
     _bstr_t GetRequestHeader(const _bstr_t& name) override;
     ILSResponse& Response() override { return m_answer; }
     // Checks the request against the next recorded one.
-    void StartSend(const std::wstring& url, const _variant_t& body, ILSShutdownInformerPtr& shutdownInformer) override;
+    void StartSend(const std::wstring& url, const _variant_t& body) override;
     // 4 once sent: a recorded answer is there at once.
     long AnswerReadyState() override;
     // Takes the recorded answer, or throws the recorded failure.
-    void FinishSend(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer,
-                    const LSAnswerChecks& checks) override;
+    void FinishSend(const std::wstring& url, const LSAnswerChecks& checks) override;
 
 private:
     bool MatchesRecording(const RequestRecord& recorded) const;

@@ -99,22 +99,20 @@ void LSHttpRequestRecorder::WriteSuccessResponse(const std::wstring& path)
     CloseWritten(file, path);
 }
 
-void LSHttpRequestRecorder::StartSend(const std::wstring& url, const _variant_t& body,
-                                      ILSShutdownInformerPtr& shutdownInformer)
+void LSHttpRequestRecorder::StartSend(const std::wstring& url, const _variant_t& body)
 {
     m_files = NextExchangeFiles();
     WriteWholeFile(m_files.request, RequestFileText());
     ReadRequestRecord(m_files.request);
-    LSHttpRequest::StartSend(url, body, shutdownInformer);
+    LSHttpRequest::StartSend(url, body);
 }
 
-void LSHttpRequestRecorder::FinishSend(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer,
-                                       const LSAnswerChecks& checks)
+void LSHttpRequestRecorder::FinishSend(const std::wstring& url, const LSAnswerChecks& checks)
 {
     LSRecordedResponse scratch;
     try
     {
-        LSHttpRequest::FinishSend(url, shutdownInformer, checks);
+        LSHttpRequest::FinishSend(url, checks);
     }
     catch (const LSHttpError& error)
     {

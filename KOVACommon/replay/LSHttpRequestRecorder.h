@@ -15,11 +15,10 @@ public:
     HRESULT SetRequestHeader(const _bstr_t& name, const _bstr_t& value) override;
     _bstr_t GetRequestHeader(const _bstr_t& name) override;
     // Writes the request's file, then sends.
-    void StartSend(const std::wstring& url, const _variant_t& body, ILSShutdownInformerPtr& shutdownInformer) override;
+    void StartSend(const std::wstring& url, const _variant_t& body) override;
     // Inspects the answer as the platform request does, then writes it (or
     // the failure it gave) to the response's file.
-    void FinishSend(const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer,
-                    const LSAnswerChecks& checks) override;
+    void FinishSend(const std::wstring& url, const LSAnswerChecks& checks) override;
 
 private:
     void WriteErrorResponse(const std::wstring& path, const std::wstring& errorText);

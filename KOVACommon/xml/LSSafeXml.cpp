@@ -51,7 +51,7 @@ void SetProperties(IXMLDOMDocument2* document)
         if (SUCCEEDED(hr))
             continue;
         if (!IsUnsupported(hr))
-            _com_issue_errorex(hr, document, IID_IXMLDOMDocument2);
+            ThrowIfFailedCom(hr, document, IID_IXMLDOMDocument2);
         WarnOnceUnsupported(i, properties[i].name, hr);
     }
 }
@@ -192,7 +192,7 @@ void Harden(IXMLDOMDocument2* document)
 {
     const auto check = [document](HRESULT hr) {
         if (FAILED(hr))
-            _com_issue_errorex(hr, document, IID_IXMLDOMDocument2);
+            ThrowIfFailedCom(hr, document, IID_IXMLDOMDocument2);
     };
     check(document->put_async(VARIANT_FALSE));
     check(document->put_resolveExternals(VARIANT_FALSE));

@@ -137,7 +137,7 @@ IXMLDOMDocument2Ptr CreateDOMDocument(const std::wstring& text)
     if (!text.empty())
     {
         if (!document)
-            throw _com_error(E_POINTER);
+            throw hresult_exception::Com(E_POINTER);
         LSSafeXml::RefuseUnsafeMarkup(text);
         LoadXml(document, text);
     }
@@ -150,7 +150,7 @@ IXMLDOMDocument2Ptr SanitiseXMLDocument(const std::wstring& text)
     LSSafeXml::RefuseUnsafeMarkup(cleaned);
     const IXMLDOMDocument2Ptr document = CreateDOMDocument(std::wstring());
     if (!document)
-        throw _com_error(E_POINTER);
+        throw hresult_exception::Com(E_POINTER);
     if (LoadXml(document, cleaned))
         return document;
     LS_ERROR_LOG << "Failed to load sanitised XML";

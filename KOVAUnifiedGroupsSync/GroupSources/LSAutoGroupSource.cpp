@@ -49,7 +49,7 @@ LSAutoGroupSource::LSAutoGroupSource(std::unique_ptr<LSGroupSource> ews, std::un
 {
 }
 
-LSAutoGroupSource::GroupList LSAutoGroupSource::GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer)
+LSAutoGroupSource::GroupList LSAutoGroupSource::GetCurrentGroups()
 {
     const std::wstring remembered = RememberedService();
     const bool graphFirst = remembered == GraphService;
@@ -57,7 +57,7 @@ LSAutoGroupSource::GroupList LSAutoGroupSource::GetCurrentGroups(ILSShutdownInfo
     LSGroupSource& second = graphFirst ? *m_ews : *m_graph;
     try
     {
-        return Ask(first, remembered, shutdownInformer);
+        return Ask(first, remembered);
     }
     catch (const LSListingRefused& refusal)
     {
@@ -70,7 +70,7 @@ LSAutoGroupSource::GroupList LSAutoGroupSource::GetCurrentGroups(ILSShutdownInfo
     LS_ERROR_LOG << "Asking " << DisplayName(second.Service()) << " for the group list instead";
     try
     {
-        return Ask(second, remembered, shutdownInformer);
+        return Ask(second, remembered);
     }
     catch (const LSListingRefused& refusal)
     {
@@ -79,10 +79,9 @@ LSAutoGroupSource::GroupList LSAutoGroupSource::GetCurrentGroups(ILSShutdownInfo
     }
 }
 
-LSAutoGroupSource::GroupList LSAutoGroupSource::Ask(LSGroupSource& source, const std::wstring& remembered,
-                                                    ILSShutdownInformerPtr& shutdownInformer)
+LSAutoGroupSource::GroupList LSAutoGroupSource::Ask(LSGroupSource& source, const std::wstring& remembered)
 {
-    GroupList groups = source.GetCurrentGroups(shutdownInformer);
+    GroupList groups = source.GetCurrentGroups();
     m_service = source.Service();
     Remember(remembered, m_service);
     return groups;

@@ -15,11 +15,11 @@ class LSAutoGroupSource : public LSGroupSource
 public:
     LSAutoGroupSource(std::unique_ptr<LSGroupSource> ews, std::unique_ptr<LSGroupSource> graph);
 
-    GroupList GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer) override;
+    GroupList GetCurrentGroups() override;
     std::wstring Service() const override { return m_service; }
 
 private:
-    GroupList Ask(LSGroupSource& source, const std::wstring& remembered, ILSShutdownInformerPtr& shutdownInformer);
+    GroupList Ask(LSGroupSource& source, const std::wstring& remembered);
 
     std::unique_ptr<LSGroupSource> m_ews;
     std::unique_ptr<LSGroupSource> m_graph;

@@ -54,12 +54,12 @@ public:
     {
     }
 
-    GroupList GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer) override
+    GroupList GetCurrentGroups() override
     {
         // Tokens for the cloud the root lies in.
         Client client(m_settings.clientId, m_settings.cacheFilePath,
                       LSGetAuthTokens::ScopeForRoot(m_settings.*m_root));
-        return AsGroupList(client.GetCurrentGroups(m_settings.*m_root, m_settings.resourceName, shutdownInformer));
+        return AsGroupList(client.GetCurrentGroups(m_settings.*m_root, m_settings.resourceName));
     }
     std::wstring Service() const override { return m_service; }
 

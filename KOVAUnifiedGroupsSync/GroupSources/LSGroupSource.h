@@ -29,7 +29,7 @@ public:
 
     // The whole list (with the groups that wait for their library), or an
     // exception; never part of one.
-    virtual GroupList GetCurrentGroups(ILSShutdownInformerPtr& shutdownInformer) = 0;
+    virtual GroupList GetCurrentGroups() = 0;
     // The service that produced the last list: "EWS" or "Graph".
     virtual std::wstring Service() const = 0;
 

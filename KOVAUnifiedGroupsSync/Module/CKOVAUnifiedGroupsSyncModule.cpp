@@ -79,15 +79,10 @@ void CKOVAUnifiedGroupsSyncModule::SetInstance(HINSTANCE instance)
 bool CKOVAUnifiedGroupsSyncModule::ProcessAttach(HINSTANCE instance)
 {
     SetInstance(instance);
-    try
-    {
-        LSResourceLibraries::LoadAtProcessAttach(instance);
-    }
-    catch (...)
-    {
-        // Logging is not set up yet; the libraries simply stay absent.
-        HandleInterfaceException("DllMain", __FILE__, __LINE__);
-    }
+    // Logging is not set up yet; on a failure the libraries simply stay absent.
+    LS_COM_BOUNDARY_BEGIN
+    LSResourceLibraries::LoadAtProcessAttach(instance);
+    LS_COM_BOUNDARY_END_THEN("DllMain")
     return m_lockInitialised;
 }
 
@@ -119,18 +114,12 @@ void CKOVAUnifiedGroupsSyncModule::RunStartupDuties()
 
 bool CKOVAUnifiedGroupsSyncModule::HostVersionAccepted()
 {
-    try
-    {
-        RunStartupDuties();
-        return m_hostVersionAccepted;
-    }
-    catch (...)
-    {
-        // Reported, and the request is still served: a failed start-up duty
-        // is not a refusal.
-        HandleInterfaceException("DllGetClassObject", __FILE__, __LINE__);
-        return true;
-    }
+    // Reported, and the request is still served: a failed start-up duty is
+    // not a refusal.
+    LS_COM_BOUNDARY_BEGIN
+    RunStartupDuties();
+    return m_hostVersionAccepted;
+    LS_COM_BOUNDARY_END_THEN("DllGetClassObject", return true)
 }
 
 HRESULT CKOVAUnifiedGroupsSyncModule::GetClassObject(REFCLSID clsid, REFIID riid, void** result)
@@ -232,29 +221,19 @@ void CKOVAUnifiedGroupsSyncModule::Unregister()
 HRESULT CKOVAUnifiedGroupsSyncModule::RegisterServer()
 {
     LSThreadLocaleScope locale;
-    try
-    {
-        Register();
-        return S_OK;
-    }
-    catch (...)
-    {
-        return HandleInterfaceException("DllRegisterServer", __FILE__, __LINE__);
-    }
+    LS_COM_BOUNDARY_BEGIN
+    Register();
+    return S_OK;
+    LS_COM_BOUNDARY_END("DllRegisterServer")
 }
 
 HRESULT CKOVAUnifiedGroupsSyncModule::UnregisterServer()
 {
     LSThreadLocaleScope locale;
-    try
-    {
-        Unregister();
-        return S_OK;
-    }
-    catch (...)
-    {
-        return HandleInterfaceException("DllUnregisterServer", __FILE__, __LINE__);
-    }
+    LS_COM_BOUNDARY_BEGIN
+    Unregister();
+    return S_OK;
+    LS_COM_BOUNDARY_END("DllUnregisterServer")
 }
 
 HRESULT CKOVAUnifiedGroupsSyncModule::Install(bool install, const wchar_t* commandLine)

@@ -38,14 +38,9 @@ STDMETHODIMP LSClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void**
     if (!result)
         return E_POINTER;
     *result = nullptr;
-    try
-    {
-        return m_create(outer, riid, result);
-    }
-    catch (...)
-    {
-        return HandleInterfaceException("LSClassFactory::CreateInstance", __FILE__, __LINE__);
-    }
+    LS_COM_BOUNDARY_BEGIN
+    return m_create(outer, riid, result);
+    LS_COM_BOUNDARY_END("LSClassFactory::CreateInstance")
 }
 
 STDMETHODIMP LSClassFactory::LockServer(BOOL lock)

@@ -65,18 +65,16 @@ std::vector<std::string> ErrorLines(const std::string& text)
 
 ComponentErrorCapture::ComponentErrorCapture() : m_path(CaptureFilePath())
 {
-    HANDLE file = CreateFileW(m_path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    m_file.Reset(CreateFileW(m_path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (!m_file)
         throw hresult_exception(HRESULT_FROM_WIN32(GetLastError()), "CreateFileW");
-    m_file = file;
 }
 
 ComponentErrorCapture::~ComponentErrorCapture()
 {
     Restore();
-    CloseHandle(static_cast<HANDLE>(m_file));
 }
 
 bool ComponentErrorCapture::Wanted()
@@ -98,7 +96,7 @@ void ComponentErrorCapture::AroundCreation(const std::function<void()>& create)
 std::vector<std::string> ComponentErrorCapture::Finish()
 {
     Restore();
-    return ErrorLines(ReadAll(static_cast<HANDLE>(m_file)));
+    return ErrorLines(ReadAll(m_file.Get()));
 }
 
 // The runtime's standard error (which the component's logging writes to)
@@ -109,24 +107,23 @@ void ComponentErrorCapture::Redirect()
     if (m_redirected)
         return;
     const HANDLE standardError = GetStdHandle(STD_ERROR_HANDLE);
-    HANDLE writer = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), static_cast<HANDLE>(m_file), GetCurrentProcess(), &writer, 0, FALSE,
+    UniqueHandle writer;
+    if (!DuplicateHandle(GetCurrentProcess(), m_file.Get(), GetCurrentProcess(), writer.Put(), 0, FALSE,
                          DUPLICATE_SAME_ACCESS))
         throw hresult_exception(HRESULT_FROM_WIN32(GetLastError()), "DuplicateHandle");
-    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(writer), _O_WRONLY | _O_BINARY);
-    if (descriptor < 0)
-    {
-        CloseHandle(writer);
+    // The descriptor owns the handle once it is made.
+    const UniqueCrtDescriptor descriptor(
+        _open_osfhandle(reinterpret_cast<intptr_t>(writer.Get()), _O_WRONLY | _O_BINARY));
+    if (!descriptor)
         throw hresult_exception(E_FAIL, "_open_osfhandle");
-    }
+    writer.Release();
     fflush(stderr);
-    m_savedStandardError = _dup(StandardErrorDescriptor);
+    m_savedStandardError.Reset(_dup(StandardErrorDescriptor));
     // The runtime closes the descriptor's handle and makes the new one the
     // process's standard error: that goes back to (a copy of) the original.
-    _dup2(descriptor, StandardErrorDescriptor);
-    _close(descriptor);
-    SetStdHandle(STD_ERROR_HANDLE, m_savedStandardError >= 0
-                                       ? reinterpret_cast<HANDLE>(_get_osfhandle(m_savedStandardError))
+    _dup2(descriptor.Get(), StandardErrorDescriptor);
+    SetStdHandle(STD_ERROR_HANDLE, m_savedStandardError
+                                       ? reinterpret_cast<HANDLE>(_get_osfhandle(m_savedStandardError.Get()))
                                        : standardError);
     m_redirected = true;
 }
@@ -136,12 +133,11 @@ void ComponentErrorCapture::Restore()
     if (!m_redirected)
         return;
     fflush(stderr);
-    if (m_savedStandardError >= 0)
+    if (m_savedStandardError)
     {
-        _dup2(m_savedStandardError, StandardErrorDescriptor);
+        _dup2(m_savedStandardError.Get(), StandardErrorDescriptor);
         SetStdHandle(STD_ERROR_HANDLE, reinterpret_cast<HANDLE>(_get_osfhandle(StandardErrorDescriptor)));
-        _close(m_savedStandardError);
-        m_savedStandardError = -1;
+        m_savedStandardError.Reset();
     }
     m_redirected = false;
 }

@@ -8,9 +8,23 @@
 // can make no log file under a file, so its error lines go only to standard
 // error, which synchost keeps in that file while the filter lives. The file
 // is deleted when it is closed, by the end of the process included.
+#include "QuorvalCommon/UniqueHandles.h"
+
+#include <io.h>
+
 #include <functional>
 #include <string>
 #include <vector>
+
+// A C runtime file descriptor, closed by its owner.
+struct CrtDescriptorTraits
+{
+    using Handle = int;
+    static Handle Invalid() { return -1; }
+    static bool IsValid(Handle h) { return h >= 0; }
+    static void Close(Handle h) { _close(h); }
+};
+using UniqueCrtDescriptor = UniqueHandleT<CrtDescriptorTraits>;
 
 class ComponentErrorCapture
 {
@@ -37,7 +51,7 @@ private:
     void Restore();
 
     std::wstring m_path;
-    void* m_file = nullptr; // the capture file, opened to be deleted on close
-    int m_savedStandardError = -1;
+    UniqueHandle m_file; // the capture file, opened to be deleted on close
+    UniqueCrtDescriptor m_savedStandardError;
     bool m_redirected = false;
 };

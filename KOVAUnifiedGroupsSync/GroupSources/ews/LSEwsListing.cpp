@@ -60,7 +60,7 @@ Entry ReadGroup(IXMLDOMNode* group)
     static const std::vector<std::wstring> fields = {L"ExternalDirectoryObjectId", L"DisplayName"};
     const std::vector<IXMLDOMNodePtr> found = LSXmlNodes::ChildElements(group, Types, fields);
     if (!found[0] || !found[1])
-        throw _com_error(E_POINTER);
+        throw hresult_exception::Com(E_POINTER);
     return {LSXmlNodes::TextOf(found[0]), LSXmlNodes::TextOf(found[1])};
 }
 

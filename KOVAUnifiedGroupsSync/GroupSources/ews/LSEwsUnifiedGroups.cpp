@@ -60,7 +60,7 @@ template <typename Pointer>
 Pointer& Require(Pointer& pointer)
 {
     if (!pointer)
-        throw _com_error(E_POINTER);
+        throw hresult_exception::Com(E_POINTER);
     return pointer;
 }
 
@@ -77,8 +77,7 @@ struct Answer
 // exchange's one retry, on a fresh request each time.
 
 Answer Exchange(const std::wstring& endpoint, const std::wstring& authorization, const std::wstring& envelope,
-                const wchar_t* operation, LSEwsResponseMessage::Expect expect,
-                ILSShutdownInformerPtr& shutdownInformer)
+                const wchar_t* operation, LSEwsResponseMessage::Expect expect)
 {
     Answer answer;
     CLSBaseWS::Exchange(
@@ -88,7 +87,7 @@ Answer Exchange(const std::wstring& endpoint, const std::wstring& authorization,
                 request->SetRequestHeader(_bstr_t(AuthorizationHeader), _bstr_t(authorization.c_str())));
             return request;
         },
-        endpoint, envelope, shutdownInformer,
+        endpoint, envelope,
         [&](ILSHttpRequest& request) {
             answer.document = CLSBaseWS::SanitiseXMLDocument(request);
             answer.message = LSEwsResponseMessage::Check(Require(answer.document), operation, expect);
@@ -122,11 +121,11 @@ void RequireUsableAddress(const std::wstring& idText, const std::wstring& resour
 }
 
 std::wstring ResourceUrl(const std::wstring& endpoint, const std::wstring& authorization, const std::wstring& idText,
-                         const std::wstring& resourceName, ILSShutdownInformerPtr& shutdownInformer)
+                         const std::wstring& resourceName)
 {
     const Answer details =
         Exchange(endpoint, authorization, CStdStr::Format(DetailsEnvelopeFormat, idText.c_str()), DetailsOperation,
-                 LSEwsResponseMessage::Expect::Record, shutdownInformer);
+                 LSEwsResponseMessage::Expect::Record);
     // Without a response message (a record may lack one) the whole answer is searched.
     IXMLDOMNode* within = details.message ? details.message.GetInterfacePtr() : details.document.GetInterfacePtr();
     const std::wstring url = ResourceUrlIn(within, resourceName);
@@ -161,7 +160,7 @@ std::wstring LSEwsUnifiedGroups::EndpointFor(const std::wstring& serviceAddress)
 }
 
 std::vector<LSUnifiedGroup> LSEwsUnifiedGroups::GetCurrentGroups(
-    const std::wstring& serviceAddress, const std::wstring& resourceName, ILSShutdownInformerPtr& shutdownInformer)
+    const std::wstring& serviceAddress, const std::wstring& resourceName)
 {
     if (serviceAddress.empty() || resourceName.empty())
         throw hresult_exception(E_INVALIDARG, "GetCurrentGroups");
@@ -178,14 +177,13 @@ std::vector<LSUnifiedGroup> LSEwsUnifiedGroups::GetCurrentGroups(
                 // The listing's document goes before the details requests:
                 // kept alive, a large one made every later exchange slower.
                 const Answer listing = Exchange(endpoint, authorization, ListingEnvelope, ListingOperation,
-                                                LSEwsResponseMessage::Expect::WholeList, shutdownInformer);
+                                                LSEwsResponseMessage::Expect::WholeList);
                 entries = LSEwsListing::Read(listing.message);
                 listed = true;
-            },
-            shutdownInformer);
+            });
     });
     if (!listed) // sign-in needed: no listing was sent
-        throw _com_error(E_POINTER);
+        throw hresult_exception::Com(E_POINTER);
 
     std::vector<LSUnifiedGroup> groups;
     groups.reserve(entries.size());
@@ -205,7 +203,7 @@ std::vector<LSUnifiedGroup> LSEwsUnifiedGroups::GetCurrentGroups(
             groups[i].url = *libraries.Fresh(i);
             continue;
         }
-        groups[i].url = ResourceUrl(endpoint, authorization, entries[i].idText, resourceName, shutdownInformer);
+        groups[i].url = ResourceUrl(endpoint, authorization, entries[i].idText, resourceName);
         libraries.Learn(i, groups[i].url);
     }
     libraries.Commit();

@@ -17,9 +17,7 @@ public:
 
     // serviceAddress: the service root, where the token goes; the group source
     // checked it when it made this client.
-    std::vector<LSUnifiedGroup> GetCurrentGroups(const std::wstring& serviceAddress,
-                                                 const std::wstring& resourceName,
-                                                 ILSShutdownInformerPtr& shutdownInformer);
+    std::vector<LSUnifiedGroup> GetCurrentGroups(const std::wstring& serviceAddress, const std::wstring& resourceName);
 
     // The EWS endpoint under a service root: one "/" (added unless the root
     // ends with one), then "EWS/Exchange.asmx".

@@ -189,7 +189,6 @@ struct BatchJob
     const std::wstring& authorization;
     const std::vector<std::wstring>& groupIds;
     std::vector<LSGraphDrives::Drive>& drives;
-    ILSShutdownInformerPtr& shutdownInformer;
 };
 
 // One attempt of a batch, sent and not yet read. A failure to send is kept
@@ -209,10 +208,11 @@ OpenBatch StartBatch(BatchJob& job, std::vector<size_t> pending)
     try
     {
         batch.request = LSGraphJson::StartExchange(job.batchUrl, L"POST", job.authorization,
-                                                   BatchBody(job.groupIds, batch.pending), job.shutdownInformer);
+                                                   BatchBody(job.groupIds, batch.pending));
     }
     catch (...)
     {
+        // Kept whatever it is, and thrown unchanged when this batch is read.
         batch.startFailure = std::current_exception();
     }
     return batch;
@@ -236,7 +236,7 @@ size_t WaitForOne(BatchJob& job, std::vector<OpenBatch>& open)
             return i;
         pending.push_back({open[i].request.get(), job.batchUrl, open[i].waitedMs});
     }
-    const size_t done = LSAnswerWait::WaitForFirst(pending, job.shutdownInformer);
+    const size_t done = LSAnswerWait::WaitForFirst(pending);
     for (size_t i = 0; i < open.size(); ++i)
         open[i].waitedMs = pending[i].waitedMs;
     return done;
@@ -246,7 +246,7 @@ Json ReadBatch(BatchJob& job, OpenBatch& batch)
 {
     if (batch.startFailure)
         std::rethrow_exception(batch.startFailure);
-    return LSGraphJson::FinishExchange(*batch.request, job.batchUrl, job.shutdownInformer);
+    return LSGraphJson::FinishExchange(*batch.request, job.batchUrl);
 }
 
 // A batch answered: its drives recorded, its throttled sub-requests (all of
@@ -303,16 +303,15 @@ Throttled SendRound(BatchJob& job, const std::vector<size_t>& groups, size_t inF
 
 std::vector<LSGraphDrives::Drive> LSGraphDrives::DocumentLibraries(const std::wstring& graphRoot,
                                                                    const std::wstring& authorization,
-                                                                   const std::vector<std::wstring>& groupIds,
-                                                                   ILSShutdownInformerPtr& shutdownInformer)
+                                                                   const std::vector<std::wstring>& groupIds)
 {
     std::vector<Drive> drives(groupIds.size());
-    BatchJob job{graphRoot + BatchPath, authorization, groupIds, drives, shutdownInformer};
+    BatchJob job{graphRoot + BatchPath, authorization, groupIds, drives};
     const size_t inFlight = BatchesInFlight();
     std::vector<size_t> pending = GroupRange(0, groupIds.size());
     // The throttled sub-requests of every batch go again together, after one
     // wait for the longest back-off asked: one retry for the whole pass.
-    CLSBaseWS::RetryOnServerUnavailable(shutdownInformer, [&] {
+    CLSBaseWS::RetryOnServerUnavailable([&] {
         Throttled throttled = SendRound(job, pending, inFlight);
         if (throttled.groups.empty())
             return;

@@ -34,6 +34,5 @@ public:
     // expected shape fails as unexpected.
     static std::vector<Drive> DocumentLibraries(const std::wstring& graphRoot,
                                                          const std::wstring& authorization,
-                                                         const std::vector<std::wstring>& groupIds,
-                                                         ILSShutdownInformerPtr& shutdownInformer);
+                                                         const std::vector<std::wstring>& groupIds);
 };

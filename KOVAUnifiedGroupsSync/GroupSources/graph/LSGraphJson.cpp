@@ -98,28 +98,27 @@ Json ParseLimited(const std::string& text, bool& tooDeep)
 }
 
 Json Exchange(const std::wstring& url, const std::wstring& method, const std::wstring& authorization,
-              const std::string& body, ILSShutdownInformerPtr& shutdownInformer)
+              const std::string& body)
 {
     Json answer;
     LoggingGraphErrors(url, [&] {
         CLSBaseWS::Exchange([&] { return OpenJsonRequest(url, method, authorization, body); }, url, Wide(body),
-                            shutdownInformer, [&](ILSHttpRequest& request) { answer = ParsedAnswer(request, url); });
+                            [&](ILSHttpRequest& request) { answer = ParsedAnswer(request, url); });
     });
     return answer;
 }
 
 ILSHttpRequestPtr StartExchange(const std::wstring& url, const std::wstring& method,
-                                const std::wstring& authorization, const std::string& body,
-                                ILSShutdownInformerPtr& shutdownInformer)
+                                const std::wstring& authorization, const std::string& body)
 {
     ILSHttpRequestPtr request = OpenJsonRequest(url, method, authorization, body);
-    LoggingGraphErrors(url, [&] { CLSBaseWS::StartAsyncSend(request, url, Wide(body), shutdownInformer); });
+    LoggingGraphErrors(url, [&] { CLSBaseWS::StartAsyncSend(request, url, Wide(body)); });
     return request;
 }
 
-Json FinishExchange(ILSHttpRequest& request, const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer)
+Json FinishExchange(ILSHttpRequest& request, const std::wstring& url)
 {
-    LoggingGraphErrors(url, [&] { request.FinishSend(url, shutdownInformer, LSAnswerChecks{}); });
+    LoggingGraphErrors(url, [&] { request.FinishSend(url, LSAnswerChecks{}); });
     return ParsedAnswer(request, url);
 }
 

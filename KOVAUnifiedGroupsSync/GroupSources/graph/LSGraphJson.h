@@ -19,15 +19,14 @@ using Json = nlohmann::json;
 // pass as LSHttpError; an answer that is not JSON fails through
 // ThrowInvalidAnswer.
 Json Exchange(const std::wstring& url, const std::wstring& method, const std::wstring& authorization,
-              const std::string& body, ILSShutdownInformerPtr& shutdownInformer);
+              const std::string& body);
 
 // The same exchange in two halves, one attempt without the throttling retry,
 // so several can be in flight: StartExchange sends and returns the request;
 // once its answer is complete (LSAnswerWait), FinishExchange reads it.
 ILSHttpRequestPtr StartExchange(const std::wstring& url, const std::wstring& method,
-                                const std::wstring& authorization, const std::string& body,
-                                ILSShutdownInformerPtr& shutdownInformer);
-Json FinishExchange(ILSHttpRequest& request, const std::wstring& url, ILSShutdownInformerPtr& shutdownInformer);
+                                const std::wstring& authorization, const std::string& body);
+Json FinishExchange(ILSHttpRequest& request, const std::wstring& url);
 
 // JSON answers nest at most this many levels; deeper ones are refused while
 // they are parsed, so nothing (error paths included) walks an unbounded depth.

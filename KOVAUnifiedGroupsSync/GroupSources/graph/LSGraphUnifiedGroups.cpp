@@ -164,15 +164,14 @@ void RequireGroupCountWithinLimit(const std::vector<ListedGroup>& groups)
                                         " groups");
 }
 
-std::vector<ListedGroup> ListUnifiedGroups(const std::wstring& root, const std::wstring& authorization,
-                                           ILSShutdownInformerPtr& shutdownInformer)
+std::vector<ListedGroup> ListUnifiedGroups(const std::wstring& root, const std::wstring& authorization)
 {
     std::vector<ListedGroup> groups;
     std::wstring url = root + ListingPath;
     std::set<std::wstring> followed{url};
     for (;;)
     {
-        const Json page = LSGraphJson::Exchange(url, L"GET", authorization, std::string(), shutdownInformer);
+        const Json page = LSGraphJson::Exchange(url, L"GET", authorization, std::string());
         AppendUnifiedGroups(page, groups);
         RequireGroupCountWithinLimit(groups);
         // Only a page without a next link is the last; anything else there
@@ -188,8 +187,7 @@ std::vector<ListedGroup> ListUnifiedGroups(const std::wstring& root, const std::
 // A library the service gave is remembered; none (the group waits)
 // never is.
 std::vector<LSGraphDrives::Drive> Drives(const std::wstring& root, const std::wstring& authorization,
-                                         const std::vector<std::wstring>& ids, LSLibraryCache::Pass& libraries,
-                                         ILSShutdownInformerPtr& shutdownInformer)
+                                         const std::vector<std::wstring>& ids, LSLibraryCache::Pass& libraries)
 {
     std::vector<LSGraphDrives::Drive> drives(ids.size());
     std::vector<std::wstring> askedIds;
@@ -207,7 +205,7 @@ std::vector<LSGraphDrives::Drive> Drives(const std::wstring& root, const std::ws
     if (asked.empty())
         return drives;
     std::vector<LSGraphDrives::Drive> answers =
-        LSGraphDrives::DocumentLibraries(root, authorization, askedIds, shutdownInformer);
+        LSGraphDrives::DocumentLibraries(root, authorization, askedIds);
     for (size_t k = 0; k < asked.size(); ++k)
     {
         if (!answers[k].waits)
@@ -231,8 +229,7 @@ std::wstring LSGraphUnifiedGroups::RootWithSlash(const std::wstring& graphRoot)
     return graphRoot.empty() || graphRoot.back() != L'/' ? graphRoot + L'/' : graphRoot;
 }
 
-LSGroupList LSGraphUnifiedGroups::GetCurrentGroups(const std::wstring& graphRoot, const std::wstring& resourceName,
-                                                   ILSShutdownInformerPtr& shutdownInformer)
+LSGroupList LSGraphUnifiedGroups::GetCurrentGroups(const std::wstring& graphRoot, const std::wstring& resourceName)
 {
     if (graphRoot.empty() || resourceName.empty())
         throw hresult_exception(E_INVALIDARG, "GetCurrentGroups");
@@ -247,13 +244,12 @@ LSGroupList LSGraphUnifiedGroups::GetCurrentGroups(const std::wstring& graphRoot
         CallWithAccessToken(
             [&](const std::wstring& token) {
                 authorization = BearerPrefix + token;
-                listed = ListUnifiedGroups(root, authorization, shutdownInformer);
+                listed = ListUnifiedGroups(root, authorization);
                 listingDone = true;
-            },
-            shutdownInformer);
+            });
     });
     if (!listingDone) // sign-in needed: no listing was sent
-        throw _com_error(E_POINTER);
+        throw hresult_exception::Com(E_POINTER);
 
     // Every id is a GUID before any of them goes into a request address.
     std::vector<GUID> guids;
@@ -267,7 +263,7 @@ LSGroupList LSGraphUnifiedGroups::GetCurrentGroups(const std::wstring& graphRoot
     }
     LSLibraryCache::Pass libraries = LSLibraryCache::Instance().Begin(
         {LSGroupSource::GraphService, root, m_tokenCachePath, resourceName}, guids);
-    const std::vector<LSGraphDrives::Drive> drives = Drives(root, authorization, ids, libraries, shutdownInformer);
+    const std::vector<LSGraphDrives::Drive> drives = Drives(root, authorization, ids, libraries);
     LSGroupList list;
     list.groups.reserve(listed.size());
     for (size_t i = 0; i < listed.size(); ++i)

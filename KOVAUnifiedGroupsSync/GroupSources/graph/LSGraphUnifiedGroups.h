@@ -24,8 +24,7 @@ public:
     // service does not have yet, or gives an address the host must not open,
     // waits for it, with a warning line. A listed group without its id (a
     // GUID), name or types fails the pass: it could not be told apart.
-    LSGroupList GetCurrentGroups(const std::wstring& graphRoot, const std::wstring& resourceName,
-                                 ILSShutdownInformerPtr& shutdownInformer);
+    LSGroupList GetCurrentGroups(const std::wstring& graphRoot, const std::wstring& resourceName);
 
     // The root with a "/" appended unless it ends with one.
     static std::wstring RootWithSlash(const std::wstring& graphRoot);
