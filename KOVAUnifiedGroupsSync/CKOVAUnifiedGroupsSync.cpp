@@ -70,12 +70,8 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved04(BSTR, LONG) { return E_NOTIMPL; 
 
 STDMETHODIMP CKOVAUnifiedGroupsSync::get_ItemCount(USHORT* count)
 {
-    LS_COM_BOUNDARY_BEGIN
-    if (!count)
-        return E_POINTER;
-    *count = QuorvalCommon::narrowcasts::to_uint16(m_groups.size());
-    return S_OK;
-    LS_COM_BOUNDARY_END("CKOVAUnifiedGroupsSync::get_ItemCount")
+    return LSStoreOut(count, "CKOVAUnifiedGroupsSync::get_ItemCount",
+                      [&] { return QuorvalCommon::narrowcasts::to_uint16(m_groups.size()); });
 }
 
 STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved07(USHORT) { return S_FALSE; }
@@ -231,13 +227,8 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::GetLastUpdateRequests(ULONG* requests)
 
 STDMETHODIMP CKOVAUnifiedGroupsSync::GetListService(BSTR* service)
 {
-    LS_COM_BOUNDARY_BEGIN
-    if (!service)
-        return E_POINTER;
-    _bstr_t text(m_listService.c_str());
-    *service = text.Detach();
-    return S_OK;
-    LS_COM_BOUNDARY_END("CKOVAUnifiedGroupsSync::GetListService")
+    return LSStoreOut(service, "CKOVAUnifiedGroupsSync::GetListService",
+                      [&] { return _bstr_t(m_listService.c_str()).Detach(); });
 }
 
 STDMETHODIMP CKOVAUnifiedGroupsSync::GetShutdownInformer(ILSShutdownInformer** informer)

@@ -132,18 +132,12 @@ STDMETHODIMP CLSUnifiedGroupFieldSetInfo::GetFieldName(ULONG index, BSTR* name)
     LS_COM_BOUNDARY_END("CLSUnifiedGroupFieldSetInfo::raw_GetFieldName")
 }
 
-STDMETHODIMP CLSUnifiedGroupFieldSetInfo::GetVisibleFieldCount(ULONG* count)
-{
-    LS_COM_BOUNDARY_BEGIN
-    return StoreFieldCount(count);
-    LS_COM_BOUNDARY_END("CLSUnifiedGroupFieldSetInfo::raw_GetVisibleFieldCount")
-}
+// Every field of the set is visible.
+STDMETHODIMP CLSUnifiedGroupFieldSetInfo::GetVisibleFieldCount(ULONG* count) { return GetFieldCount(count); }
 
 STDMETHODIMP CLSUnifiedGroupFieldSetInfo::GetVisibleFieldName(ULONG index, BSTR* name)
 {
-    LS_COM_BOUNDARY_BEGIN
-    return StoreFieldName(index, name);
-    LS_COM_BOUNDARY_END("CLSUnifiedGroupFieldSetInfo::raw_GetVisibleFieldName")
+    return GetFieldName(index, name);
 }
 
 STDMETHODIMP CLSUnifiedGroupFieldSetInfo::GetViewName(BSTR*) { return E_NOTIMPL; }

@@ -25,12 +25,24 @@ BSTR CopyOf(BSTR value)
     return NewText(value ? value : L"", SysStringLen(value));
 }
 
-HRESULT StoreFlag(VARIANT_BOOL* out, VARIANT_BOOL value)
+// Text is shown and sent as it is: the copy is the formatted value.
+HRESULT StoreCopy(BSTR value, BSTR* out, const char* qualifiedName)
+{
+    return LSStoreOut(out, qualifiedName, [value] { return CopyOf(value); });
+}
+
+template <typename T>
+HRESULT StoreValue(T* out, T value)
 {
     if (!out)
         return E_POINTER;
     *out = value;
     return S_OK;
+}
+
+HRESULT StoreFlag(VARIANT_BOOL* out, VARIANT_BOOL value)
+{
+    return StoreValue(out, value);
 }
 
 } // namespace
@@ -70,12 +82,7 @@ IUnknown* CLSUnifiedGroupsFieldInfo::PrimaryInterface()
 
 STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetName(BSTR* name)
 {
-    LS_COM_BOUNDARY_BEGIN
-    if (!name)
-        return E_POINTER;
-    *name = NewText(m_name);
-    return S_OK;
-    LS_COM_BOUNDARY_END("CLSUnifiedGroupsFieldInfo::raw_GetName")
+    return LSStoreOut(name, "CLSUnifiedGroupsFieldInfo::raw_GetName", [&] { return NewText(m_name); });
 }
 
 STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetDisplayName(BSTR* name)
@@ -111,56 +118,32 @@ STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetGroupName(BSTR*) { return E_NOTIMPL; 
 
 STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetDescription(BSTR* description)
 {
-    LS_COM_BOUNDARY_BEGIN
-    if (!description)
-        return E_POINTER;
-    *description = NewText(std::wstring());
-    return S_OK;
-    LS_COM_BOUNDARY_END("CLSUnifiedGroupsFieldInfo::raw_GetDescription")
+    return LSStoreOut(description, "CLSUnifiedGroupsFieldInfo::raw_GetDescription",
+                      [] { return NewText(std::wstring()); });
 }
 
 STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetValidationFormula(BSTR*) { return E_NOTIMPL; }
 STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetValidationMessage(BSTR*) { return E_NOTIMPL; }
 STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetSchemaXml(BSTR*) { return E_NOTIMPL; }
 
-STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetFieldType(LONG* type)
-{
-    if (!type)
-        return E_POINTER;
-    *type = 2;
-    return S_OK;
-}
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetFieldType(LONG* type) { return StoreValue<LONG>(type, 2); }
 
 STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetSortOrder(LONG*) { return E_NOTIMPL; }
 
 STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetFieldProgId(BSTR* progId)
 {
-    LS_COM_BOUNDARY_BEGIN
-    if (!progId)
-        return E_POINTER;
-    *progId = LSPropertyNames::FieldProgId_KOVA_SimpleField_1.copy();
-    return S_OK;
-    LS_COM_BOUNDARY_END("CLSUnifiedGroupsFieldInfo::raw_GetFieldProgId")
+    return LSStoreOut(progId, "CLSUnifiedGroupsFieldInfo::raw_GetFieldProgId",
+                      [] { return LSPropertyNames::FieldProgId_KOVA_SimpleField_1.copy(); });
 }
 
 STDMETHODIMP CLSUnifiedGroupsFieldInfo::FormatValueForDisplay(BSTR value, BSTR* formatted)
 {
-    LS_COM_BOUNDARY_BEGIN
-    if (!formatted)
-        return E_POINTER;
-    *formatted = CopyOf(value);
-    return S_OK;
-    LS_COM_BOUNDARY_END("CLSUnifiedGroupsFieldInfo::raw_FormatValueForDisplay")
+    return StoreCopy(value, formatted, "CLSUnifiedGroupsFieldInfo::raw_FormatValueForDisplay");
 }
 
 STDMETHODIMP CLSUnifiedGroupsFieldInfo::FormatValueForServer(BSTR value, BSTR* formatted)
 {
-    LS_COM_BOUNDARY_BEGIN
-    if (!formatted)
-        return E_POINTER;
-    *formatted = CopyOf(value);
-    return S_OK;
-    LS_COM_BOUNDARY_END("CLSUnifiedGroupsFieldInfo::raw_FormatValueForServer")
+    return StoreCopy(value, formatted, "CLSUnifiedGroupsFieldInfo::raw_FormatValueForServer");
 }
 
 STDMETHODIMP CLSUnifiedGroupsFieldInfo::IsSimpleText(VARIANT_BOOL* value) { return StoreFlag(value, VARIANT_TRUE); }

@@ -23,3 +23,16 @@ std::wstring SystemMessageText(HRESULT hr);
     } catch (...) { HandleInterfaceException(qualifiedName, __FILE__, __LINE__); __VA_ARGS__; }
 #define LS_COM_BOUNDARY_END_TEXT(qualifiedName, errorText) \
     } catch (...) { HandleInterfaceException(qualifiedName, __FILE__, __LINE__, errorText); }
+
+// An entry point that hands out one value: E_POINTER without a place for it,
+// else the value made, a failure to make it reported at the boundary.
+template <typename T, typename MakeValue>
+HRESULT LSStoreOut(T* out, const char* qualifiedName, MakeValue makeValue)
+{
+    LS_COM_BOUNDARY_BEGIN
+    if (!out)
+        return E_POINTER;
+    *out = makeValue();
+    return S_OK;
+    LS_COM_BOUNDARY_END(qualifiedName)
+}

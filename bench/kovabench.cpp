@@ -5,7 +5,8 @@
 //   kovabench memory URL PASSES      passes on one filter object, private bytes after the first and last
 //   kovabench floor URL FILE PASSES  the same exchanges by a minimal synchronous client
 //   kovabench floor-memory URL FILE PASSES  the floor client's memory over as many passes
-//   kovabench startup URL            one pass in a fresh process, with the moments of its start-up
+//   kovabench startup                one pass in a fresh process, with the moments of its start-up; the
+//                                    service root (KOVAUnifiedGroups.Resource) is the script's to set before
 //   kovabench clean MB               XML cleaning throughput
 //   kovabench unload URL CYCLES [hold-token-library]  create, one pass, release, free unused libraries,
 //                                    CYCLES times: handles and committed private bytes after cycle 10 and
@@ -151,8 +152,10 @@ double EpochNow()
 }
 
 // When wmain began: the host program's own start-up ends here, the same for
-// the component's and the floor client's runs.
+// the component's and the floor client's runs. Then the COM apartment, also
+// the same for both.
 double g_mainEpoch = 0;
+double g_apartmentEpoch = 0;
 
 double ProcessEpoch()
 {
@@ -162,11 +165,12 @@ double ProcessEpoch()
 }
 
 // One pass in a fresh process, with the moments the script sets against the
-// simulator's arrival time of the first request: process created, filter
-// about to be created (the DLL loads), created and set up, folder update begun.
-int Startup(const std::wstring& url)
+// simulator's arrival time of the first request: process created, main, COM
+// apartment, filter about to be created (the DLL loads), created and set up,
+// folder update begun. A host does not write the filter's settings when it
+// starts, so nothing is written here: the script sets the service root first.
+int Startup()
 {
-    SetResource(url);
     const double process = ProcessEpoch();
     const double load = EpochNow();
     unsigned items = 0;
@@ -176,9 +180,9 @@ int Startup(const std::wstring& url)
         update = EpochNow();
         items = pass.Run();
     }
-    std::printf("items=%u\nprocess_epoch_ms=%.3f\nmain_epoch_ms=%.3f\nload_epoch_ms=%.3f\nupdate_epoch_ms=%.3f\n"
-                "end_epoch_ms=%.3f\n",
-                items, process, g_mainEpoch, load, update, EpochNow());
+    std::printf("items=%u\nprocess_epoch_ms=%.3f\nmain_epoch_ms=%.3f\napartment_epoch_ms=%.3f\nload_epoch_ms=%.3f\n"
+                "update_epoch_ms=%.3f\nend_epoch_ms=%.3f\n",
+                items, process, g_mainEpoch, g_apartmentEpoch, load, update, EpochNow());
     return 0;
 }
 
@@ -293,8 +297,8 @@ int Floor(const std::wstring& url, const std::wstring& file, int passes)
     unsigned answered = 0;
     for (int i = 0; i < passes; ++i)
         timed.push_back(Time([&] { answered = RunFloorPass(root, exchanges); }));
-    std::printf("exchanges=%zu\nanswered=%u\nprocess_epoch_ms=%.3f\nmain_epoch_ms=%.3f\n", exchanges.size(), answered,
-                ProcessEpoch(), g_mainEpoch);
+    std::printf("exchanges=%zu\nanswered=%u\nprocess_epoch_ms=%.3f\nmain_epoch_ms=%.3f\napartment_epoch_ms=%.3f\n",
+                exchanges.size(), answered, ProcessEpoch(), g_mainEpoch, g_apartmentEpoch);
     PrintPasses(timed, answered);
     return 0;
 }
@@ -371,6 +375,7 @@ int Clean(int megabytes)
 int Dispatch(const std::vector<std::wstring>& a)
 {
     ComApartment apartment;
+    g_apartmentEpoch = EpochNow();
     const bool repeat = a.size() >= 3 && a[0] == L"repeat";
     const LibraryRefresh libraries(repeat);
     if (a.size() == 3 && repeat)
@@ -393,8 +398,8 @@ int Dispatch(const std::vector<std::wstring>& a)
         return FloorMemory(a[1], a[2], std::stoi(a[3]));
     if (a.size() == 4 && a[0] == L"floor")
         return Floor(a[1], a[2], std::stoi(a[3]));
-    if (a.size() == 2 && a[0] == L"startup")
-        return Startup(a[1]);
+    if (a.size() == 1 && a[0] == L"startup")
+        return Startup();
     if (a.size() == 2 && a[0] == L"clean")
         return Clean(std::stoi(a[1]));
     if ((a.size() == 3 || (a.size() == 4 && a[3] == L"hold-token-library")) && a[0] == L"unload")
@@ -402,7 +407,7 @@ int Dispatch(const std::vector<std::wstring>& a)
     if (a.size() == 4 && a[0] == L"floor-unload")
         return FloorUnload(a[1], a[2], std::stoi(a[3]));
     std::fprintf(stderr, "usage: kovabench pass URL PASSES [graph] | memory URL PASSES | floor URL FILE PASSES | "
-                         "floor-memory URL FILE PASSES | startup URL | clean MB | unload URL CYCLES [hold-token-library] | "
+                         "floor-memory URL FILE PASSES | startup | clean MB | unload URL CYCLES [hold-token-library] | "
                          "floor-unload URL FILE CYCLES | repeat URL PASSES [graph]\n");
     return 2;
 }

@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Benchmarks of the Unified Groups filter against the local EWS simulator,
 # printed as one table: sync pass against the network floor (no server delay),
-# CPU per exchange, the same passes over Graph and over HTTPS, start-up to the
-# first request, passes at 100 ms per answer against their latency floor, the
-# first and repeated passes with remembered libraries and the tenant model
-# computed from them, XML cleaning throughput, private bytes over many passes.
+# with each platform object (WinHTTP's and XMLHTTP's), CPU per exchange, the
+# same passes over Graph and over HTTPS, start-up to the first request, passes
+# at 100 ms per answer against their latency floor, the first and repeated
+# passes with remembered libraries and the tenant model computed from them,
+# XML cleaning throughput, private bytes over many passes.
 # Figures only: nothing here fails on a timing.
 #
-#   scripts/bench.sh    (BENCH_PASSES=5 BENCH_LATENCY_PASSES=3 BENCH_LATENCY_MS=100 BENCH_SYNCHOST_RUNS=5
+# The simulator acknowledges as an ordinary server does (delayed ACKs) for
+# every timed row; only the memory and load/unload rows, which time nothing,
+# run against it with quick acknowledgements, so they take minutes less.
+#
+#   scripts/bench.sh    (BENCH_PASSES=5 BENCH_LATENCY_PASSES=3 BENCH_LATENCY_MS=100 BENCH_SYNCHOST_RUNS=5 BENCH_STARTUP_RUNS=9
 #                        BENCH_MEMORY_PASSES=200 BENCH_MEMORY_GROUPS=20 BENCH_UNLOAD_CYCLES=200)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,6 +25,7 @@ memory_groups=${BENCH_MEMORY_GROUPS:-20}
 latency_passes=${BENCH_LATENCY_PASSES:-3}
 latency_ms=${BENCH_LATENCY_MS:-100}
 synchost_runs=${BENCH_SYNCHOST_RUNS:-5}
+startup_runs=${BENCH_STARTUP_RUNS:-9}
 unload_cycles=${BENCH_UNLOAD_CYCLES:-200}
 
 step() { echo "bench: $*" >&2; }
@@ -71,16 +77,21 @@ forget_tls() { [ $tls_ready = 1 ] && bash "$here/scripts/test-tls.sh" forget "$b
 trap 'stop_simulator; restore_settings; forget_tls; rm -rf "$work"' EXIT
 
 scheme=http
+# ordinary: delayed acknowledgements, as a server's TCP stack sends them;
+# quick: every segment acknowledged at once (--quick-ack), for untimed rows
+# and the row that shows what the delayed ones cost.
+ack_mode=ordinary
 start_simulator() { # groups [answer delay ms [--tls-cert FILE --tls-key FILE]]
   stop_simulator
   rm -f "$work/port"
-  local groups=$1 delay=${2:-0}
+  local groups=$1 delay=${2:-0} ack=()
   shift
   [ $# -gt 0 ] && shift
   scheme=http
   [ $# -gt 0 ] && scheme=https
-  python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$work/port" --lifetime 900 --groups "$groups" \
-    --answer-delay-ms "$delay" "$@" >>"$setup_log" 2>&1 &
+  [ $ack_mode = quick ] && ack=(--quick-ack)
+  python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$work/port" --lifetime 1800 --groups "$groups" \
+    --answer-delay-ms "$delay" "${ack[@]}" "$@" >>"$setup_log" 2>&1 &
   sim_pid=$!
   for _ in $(seq 100); do
     [ -s "$work/port" ] && break
@@ -104,6 +115,16 @@ first_request_epoch_ms() { control GET requests | python3 -c 'import json,sys; p
 
 bench() { "$here/scripts/wine-run" "$build/bin/kovabench.exe" "$@" | tr -d '\r'; }
 figure() { sed -n "s/^$1=//p" <<<"$2"; }
+# The platform object of the component's requests (KOVA.Http.Client, read once
+# per process, so each bench process takes the value set before it); none: the default.
+clients=(WinHTTP XMLHTTP)
+set_client() { # WinHTTP | XMLHTTP | (nothing)
+  if [ -n "${1:-}" ]; then
+    quietly run reg add "$user_key" /v KOVA.Http.Client /t REG_SZ /d "$1" /f
+  else
+    run reg delete "$user_key" /v KOVA.Http.Client /f >/dev/null 2>&1 || true
+  fi
+}
 
 # The first component pass's exchanges, as the floor client reads them.
 write_envelopes() { # requests-per-pass
@@ -122,63 +143,100 @@ for r in json.load(sys.stdin)[:count]:
 ' "$1" >"$work/envelopes"
 }
 
-declare -A row
-for n in 50 200 1000; do
-  step "N=$n: $passes component passes, then the floor"
-  start_simulator "$n"
+# Component passes with each platform object, then the floor client, which
+# replays the exchanges of the WinHTTP passes.
+declare -A row floor_row
+component_passes() { # N client [graph]: "items exchanges median cpu min max" of $passes passes
+  set_client "$2"
   control POST requests/clear >/dev/null
-  out=$(bench pass "$url/" "$passes")
-  total=$(request_count)
-  per_pass=$((total / passes))
-  write_envelopes "$per_pass"
+  local out
+  out=$(bench pass "$url/" "$passes" ${3:-})
+  echo "$(figure items "$out") $(($(request_count) / passes)) $(figure median_ms "$out") $(figure cpu_ms "$out") $(figure min_ms "$out") $(figure max_ms "$out")"
+}
+for n in 50 200 1000; do
+  start_simulator "$n"
+  for client in "${clients[@]}"; do
+    step "N=$n: $passes component passes over $client"
+    row[$n,$client]=$(component_passes "$n" "$client")
+    [ "$client" = WinHTTP ] && write_envelopes "$(cut -d' ' -f2 <<<"${row[$n,$client]}")"
+  done
+  step "N=$n: $passes floor client passes"
+  per_pass=$(cut -d' ' -f2 <<<"${row[$n,WinHTTP]}")
   floor=$(bench floor "$url" "$(winepath -w "$work/envelopes" 2>/dev/null)" "$passes")
   [ "$(figure answered "$floor")" = "$per_pass" ] || step "warning: the floor got $(figure answered "$floor") of $per_pass answers"
-  row[$n]="$(figure items "$out") $per_pass $(figure median_ms "$out") $(figure median_ms "$floor") $(figure cpu_ms "$out") $(figure cpu_ms "$floor") $(figure min_ms "$out") $(figure max_ms "$out") $(figure min_ms "$floor") $(figure max_ms "$floor")"
+  floor_row[$n]="$(figure median_ms "$floor") $(figure cpu_ms "$floor") $(figure min_ms "$floor") $(figure max_ms "$floor")"
 done
+
+# What the delayed acknowledgements cost each platform object: the N=200 EWS
+# passes once more against a simulator that acknowledges at once.
+declare -A quick_row
+ack_mode=quick
+start_simulator 200
+for client in "${clients[@]}"; do
+  step "N=200: $passes component passes over $client, the simulator acknowledging at once"
+  quick_row[$client]=$(component_passes 200 "$client")
+done
+ack_mode=ordinary
 
 # The same passes over Microsoft Graph: one listing page per 999 groups and one
 # batch per 20 drives instead of one details request per group.
 declare -A graph_row
 for n in 50 200 1000; do
-  step "N=$n: $passes component passes over Microsoft Graph"
   start_simulator "$n"
-  control POST requests/clear >/dev/null
-  out=$(bench pass "$url/" "$passes" graph)
-  total=$(request_count)
-  graph_row[$n]="$(figure items "$out") $((total / passes)) $(figure median_ms "$out") $(figure cpu_ms "$out")"
+  for client in "${clients[@]}"; do
+    step "N=$n: $passes component passes over Microsoft Graph and $client"
+    graph_row[$n,$client]=$(component_passes "$n" "$client" graph)
+  done
 done
+# Every other row: the default platform object.
+set_client
 
 # Start-up: a fresh process to its first request on the wire, the component's
 # against the floor client's, and where the component's time goes. One run
 # first, not counted, gives the floor client its exchanges; then the two
 # alternate, so both meet the same load on a shared machine. Both are the same
 # program: its own start-up (process start to its main) is shown apart.
-step "start-up: $synchost_runs component processes and as many floor client processes, N=20"
+# A host finds the filter's settings in place when it starts: the service
+# root is set here, before the processes, not by them.
+step "start-up: $startup_runs component processes over each platform object and as many floor client processes, N=20"
 start_simulator 20
+quietly run reg add "$user_key" /v KOVAUnifiedGroups.Resource /t REG_SZ /d "$url/" /f
 median() { sort -n | awk '{ a[NR] = $1 } END { printf "%.1f", a[int((NR + 1) / 2)] }'; }
 since() { awk -v a="$1" -v b="$2" 'BEGIN { print a - b }'; } # later earlier
-startup_to_first=() startup_load=() startup_create=() startup_update=() floor_to_first=()
-startup_main=() startup_main_to_first=() floor_main=() floor_main_to_first=()
+declare -A startup_figures
+# The spans of one process, from its epochs and the first request's arrival:
+# process start to first request; to main; main to the COM apartment;
+# apartment to first request; the component's also split at the filter's
+# creation (load to folder update) and the folder update (to first request).
+startup_spans() { # program(component|xmlhttp|floor) figures first-arrival
+  local p m a
+  p=$(figure process_epoch_ms "$2") m=$(figure main_epoch_ms "$2") a=$(figure apartment_epoch_ms "$2")
+  startup_figures[$1,total]+="$(since "$3" "$p") "
+  startup_figures[$1,main]+="$(since "$m" "$p") "
+  startup_figures[$1,com]+="$(since "$a" "$m") "
+  startup_figures[$1,own]+="$(since "$3" "$a") "
+  [ "$1" = floor ] && return 0
+  startup_figures[$1,create]+="$(since "$(figure update_epoch_ms "$2")" "$(figure load_epoch_ms "$2")") "
+  startup_figures[$1,update]+="$(since "$3" "$(figure update_epoch_ms "$2")") "
+}
+startup_median() { printf '%s\n' ${startup_figures[$1,$2]} | median; } # program span
 control POST requests/clear >/dev/null
-bench startup "$url/" >/dev/null
+bench startup >/dev/null
 write_envelopes 21
-for _ in $(seq "$synchost_runs"); do
+# The component over XMLHTTP as well, the floor client's platform object: what
+# is left between the two is the component's own path, the rest is WinHTTP's.
+for _ in $(seq "$startup_runs"); do
   control POST requests/clear >/dev/null
-  startup=$(bench startup "$url/")
-  first=$(first_request_epoch_ms)
-  load=$(figure load_epoch_ms "$startup") update=$(figure update_epoch_ms "$startup")
-  startup_to_first+=($(since "$first" "$(figure process_epoch_ms "$startup")"))
-  startup_main+=($(since "$(figure main_epoch_ms "$startup")" "$(figure process_epoch_ms "$startup")"))
-  startup_main_to_first+=($(since "$first" "$(figure main_epoch_ms "$startup")"))
-  startup_load+=($(since "$first" "$load"))
-  startup_create+=($(since "$update" "$load"))
-  startup_update+=($(since "$first" "$update"))
+  startup=$(bench startup)
+  startup_spans component "$startup" "$(first_request_epoch_ms)"
   control POST requests/clear >/dev/null
   floor_startup=$(bench floor "$url" "$(winepath -w "$work/envelopes" 2>/dev/null)" 1)
-  first=$(first_request_epoch_ms)
-  floor_to_first+=($(since "$first" "$(figure process_epoch_ms "$floor_startup")"))
-  floor_main+=($(since "$(figure main_epoch_ms "$floor_startup")" "$(figure process_epoch_ms "$floor_startup")"))
-  floor_main_to_first+=($(since "$first" "$(figure main_epoch_ms "$floor_startup")"))
+  startup_spans floor "$floor_startup" "$(first_request_epoch_ms)"
+  set_client XMLHTTP
+  control POST requests/clear >/dev/null
+  startup=$(bench startup)
+  startup_spans xmlhttp "$startup" "$(first_request_epoch_ms)"
+  set_client
 done
 
 # Under real latency: every answer waits; the latency floor is the round trips
@@ -257,6 +315,7 @@ scheme=http
 # many passes of the same exchanges: what the platform's HTTP stack keeps per
 # exchange shows in both, the component's own growth is the difference.
 step "memory: $memory_passes passes of one filter object, N=$memory_groups, then the floor"
+ack_mode=quick # these rows and the load/unload rows time nothing
 start_simulator "$memory_groups"
 control POST requests/clear >/dev/null
 memory=$(bench memory "$url/" "$memory_passes")
@@ -296,35 +355,57 @@ step "XML cleaning on a 10 MB answer"
 clean=$(bench clean 10)
 
 echo
-printf '%-6s %6s %9s %12s %17s %10s %17s %7s %14s %14s\n' N items exchanges component_ms "(min-max)" floor_ms \
-  "(min-max)" ratio cpu_us/exch cpu_us/exch_fl
+echo "EWS, no server delay: the component's passes with each platform object (KOVA.Http.Client) against the floor client"
+printf '%-6s %-8s %6s %9s %12s %17s %10s %17s %7s %14s %14s\n' N client items exchanges component_ms "(min-max)" \
+  floor_ms "(min-max)" ratio cpu_us/exch cpu_us/exch_fl
 for n in 50 200 1000; do
-  read -r items exch comp fl ccpu fcpu cmin cmax fmin fmax <<<"${row[$n]}"
-  awk -v n="$n" -v i="$items" -v e="$exch" -v c="$comp" -v f="$fl" -v cc="$ccpu" -v fc="$fcpu" \
-      -v cl="$cmin" -v ch="$cmax" -v fl="$fmin" -v fh="$fmax" 'BEGIN {
-    printf "%-6s %6s %9s %12.1f %17s %10.1f %17s %7.3f %14.1f %14.1f\n", n, i, e, c,
-           sprintf("(%.0f-%.0f)", cl, ch), f, sprintf("(%.0f-%.0f)", fl, fh), c / f, cc * 1000 / e, fc * 1000 / e }'
+  read -r fl fcpu fmin fmax <<<"${floor_row[$n]}"
+  for client in "${clients[@]}"; do
+    read -r items exch comp ccpu cmin cmax <<<"${row[$n,$client]}"
+    awk -v n="$n" -v k="$client" -v i="$items" -v e="$exch" -v c="$comp" -v f="$fl" -v cc="$ccpu" -v fc="$fcpu" \
+        -v cl="$cmin" -v ch="$cmax" -v fl="$fmin" -v fh="$fmax" 'BEGIN {
+      printf "%-6s %-8s %6s %9s %12.1f %17s %10.1f %17s %7.3f %14.1f %14.1f\n", n, k, i, e, c,
+             sprintf("(%.0f-%.0f)", cl, ch), f, sprintf("(%.0f-%.0f)", fl, fh), c / f, cc * 1000 / e, fc * 1000 / e }'
+  done
 done
 echo "(median of $passes passes, with their minimum and maximum; ratio = median / median;"
-echo " CPU = process user+system per pass / exchanges)"
+echo " CPU = process user+system per pass / exchanges; the floor client is a bare synchronous XMLHTTP client)"
 echo
-printf '%-6s %6s %9s %12s %14s\n' N items exchanges graph_ms cpu_us/exch
-for n in 50 200 1000; do
-  read -r items exch comp ccpu <<<"${graph_row[$n]}"
-  awk -v n="$n" -v i="$items" -v e="$exch" -v c="$comp" -v cc="$ccpu" 'BEGIN {
-    printf "%-6s %6s %9s %12.1f %14.1f\n", n, i, e, c, cc * 1000 / e }'
+echo "the same N=200 EWS passes against a simulator that acknowledges every segment at once (TCP_QUICKACK):"
+printf '%-8s %9s %14s %14s %16s\n' client exchanges ordinary_ms quick_ack_ms delay_ms/exch
+for client in "${clients[@]}"; do
+  read -r _ exch ordinary _ <<<"${row[200,$client]}"
+  read -r _ _ quick _ <<<"${quick_row[$client]}"
+  awk -v k="$client" -v e="$exch" -v o="$ordinary" -v q="$quick" 'BEGIN {
+    printf "%-8s %9s %14.1f %14.1f %16.1f\n", k, e, o, q, (o - q) / e }'
 done
-echo "(Microsoft Graph path, KOVAUnifiedGroups.Backend = Graph: median of $passes passes)"
+echo "(Wine's WinHTTP writes a POST's headers and its body in two sends with Nagle's algorithm on: the body"
+echo " waits for the server's delayed acknowledgement of the headers, at every POST)"
 echo
-echo "start-up to the first request (N=20, median of $synchost_runs processes each, alternating):"
-echo "  process start to first request $(printf '%s\n' "${startup_to_first[@]}" | median) ms" \
-     "(floor client $(printf '%s\n' "${floor_to_first[@]}" | median) ms)"
-echo "  of which the program's own start-up (process start to its main) $(printf '%s\n' "${startup_main[@]}" | median) ms" \
-     "(floor client $(printf '%s\n' "${floor_main[@]}" | median) ms), main to first request" \
-     "$(printf '%s\n' "${startup_main_to_first[@]}" | median) ms (floor client $(printf '%s\n' "${floor_main_to_first[@]}" | median) ms)"
-echo "  DLL load to first request $(printf '%s\n' "${startup_load[@]}" | median) ms:" \
-     "filter created and set up (DLL load, start-up duties, class factory) $(printf '%s\n' "${startup_create[@]}" | median) ms,"
-echo "  folder update to the first request (settings, profile folder, token library) $(printf '%s\n' "${startup_update[@]}" | median) ms"
+printf '%-6s %-8s %6s %9s %12s %17s %14s\n' N client items exchanges graph_ms "(min-max)" cpu_us/exch
+for n in 50 200 1000; do
+  for client in "${clients[@]}"; do
+    read -r items exch comp ccpu cmin cmax <<<"${graph_row[$n,$client]}"
+    awk -v n="$n" -v k="$client" -v i="$items" -v e="$exch" -v c="$comp" -v cc="$ccpu" -v cl="$cmin" -v ch="$cmax" 'BEGIN {
+      printf "%-6s %-8s %6s %9s %12.1f %17s %14.1f\n", n, k, i, e, c, sprintf("(%.0f-%.0f)", cl, ch), cc * 1000 / e }'
+  done
+done
+echo "(Microsoft Graph path, KOVAUnifiedGroups.Backend = Graph: median of $passes passes with each platform object)"
+echo
+echo "start-up to the first request (N=20, median of $startup_runs processes each, alternating; the service root set"
+echo "before the processes start, as a host finds it; the default platform object):"
+echo "  process start to first request $(startup_median component total) ms (floor client $(startup_median floor total) ms)"
+echo "  process start to main (the program's own start-up) $(startup_median component main) ms" \
+     "(floor client $(startup_median floor main) ms), main to COM apartment $(startup_median component com) ms" \
+     "(floor client $(startup_median floor com) ms),"
+echo "  COM apartment to first request $(startup_median component own) ms (floor client $(startup_median floor own) ms);" \
+     "of the component's: filter created and set up"
+echo "  (DLL load, start-up duties, class factory, informer, profile name) $(startup_median component create) ms," \
+     "folder update to the first request"
+echo "  (settings, profile folder, token library, platform request and its send) $(startup_median component update) ms"
+echo "  the component over XMLHTTP (KOVA.Http.Client, the floor client's platform object): process start to first"
+echo "  request $(startup_median xmlhttp total) ms, COM apartment to first request $(startup_median xmlhttp own) ms" \
+     "(filter created $(startup_median xmlhttp create) ms, folder update $(startup_median xmlhttp update) ms)"
 echo
 echo "at $latency_ms ms per answer (median of $latency_passes): wall time against the latency floor (round trips x delay)"
 printf '%-6s %10s %10s %7s %10s %10s %7s %14s\n' N ews_ms floor_ms ratio graph_ms floor_ms ratio synchost_graph
@@ -372,8 +453,8 @@ echo " against the service's throttling budget; after: every pass sends the list
 echo " asked once per refresh age in a request of its own, spread over the passes by the +/-10 % per entry)"
 echo
 printf '%-6s %-6s %6s %9s %10s %10s %11s %14s\n' N path items exchanges http_ms https_ms tls_ms/exch cpu_us/exch_tls
-read -r _ _ ews_http _ _ _ <<<"${row[200]}"
-read -r _ _ graph_http _ <<<"${graph_row[200]}"
+read -r _ _ ews_http _ <<<"${row[200,WinHTTP]}"
+read -r _ _ graph_http _ <<<"${graph_row[200,WinHTTP]}"
 for backend in ews graph; do
   read -r items exch comp ccpu <<<"${https_row[$backend]}"
   plain=$ews_http

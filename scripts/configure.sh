@@ -10,7 +10,10 @@ toolchain=$here/cmake/mingw-w64-x86_64.cmake
 cache=$build/CMakeCache.txt
 if [ -f "$cache" ]; then
   wanted=$(sed -n 's/^set(CMAKE_CXX_COMPILER[[:space:]]\+\([^[:space:])]*\).*/\1/p' "$toolchain" | head -1)
-  cached=$(sed -n 's/^CMAKE_CXX_COMPILER:[^=]*=//p' "$cache")
+  # A compiler set by the tool chain file is not in the cache: CMake records
+  # the one it found under CMakeFiles/<version>/.
+  cached=$(sed -n 's/^set(CMAKE_CXX_COMPILER "\([^"]*\)")/\1/p' "$build"/CMakeFiles/*/CMakeCXXCompiler.cmake 2>/dev/null |
+    head -1 || true)
   if [ -n "$wanted" ] && [ "$(basename "$cached")" != "$(basename "$wanted")" ]; then
     rm -rf "$cache" "$build/CMakeFiles"
   fi

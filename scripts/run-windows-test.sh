@@ -33,7 +33,9 @@ if [ -f "$here/tools/ews-sim/ews_sim.py" ]; then
            --also-https "$tls/untrusted.pem" "$tls/untrusted.key" "$ports/untrusted"
            --also-https "$tls/wrong-name.pem" "$tls/wrong-name.key" "$ports/wrong-name")
   fi
-  python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$ports/plain" --lifetime 1800 \
+  # Quick acknowledgements keep Wine's WinHTTP POSTs (headers and body in two
+  # writes) from waiting for delayed ACKs: test speed, not what a server does.
+  python3 "$here/tools/ews-sim/ews_sim.py" --port 0 --port-file "$ports/plain" --lifetime 1800 --quick-ack \
     --second-http "$ports/second" "${https[@]}" &
   sim_pid=$!
   for _ in $(seq 100); do [ -s "$ports/plain" ] && break; sleep 0.1; done

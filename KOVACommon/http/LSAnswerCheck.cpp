@@ -11,6 +11,7 @@
 #include "KOVACommon/xml/LSSafeXml.h"
 #include "KOVACommon/xml/LSXmlNodes.h"
 #include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSHexDigit.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSResourceLibraries.h"
 #include "QuorvalCommon/LSSetting.h"
@@ -39,15 +40,12 @@ std::wstring ResourceText(uint32_t id)
     return LSResourceLibraries::LoadResourceString(id);
 }
 
-int HexDigitValue(wchar_t digit)
+int EscapedDigit(wchar_t digit)
 {
-    if (digit >= L'0' && digit <= L'9')
-        return digit - L'0';
-    if (digit >= L'a' && digit <= L'f')
-        return digit - L'a' + 10;
-    if (digit >= L'A' && digit <= L'F')
-        return digit - L'A' + 10;
-    ThrowHr(E_INVALIDARG);
+    const int value = HexDigitValue(digit);
+    if (value < 0)
+        ThrowHr(E_INVALIDARG);
+    return value;
 }
 
 // "%XX" becomes the UTF-16 code unit XX; no multi-byte sequences.
@@ -64,7 +62,7 @@ std::wstring PercentDecode(const std::wstring& text)
         }
         if (text.size() - i < 3)
             throw hresult_exception(E_INVALIDARG, "Invalid encoding");
-        decoded += static_cast<wchar_t>(HexDigitValue(text[i + 1]) * 16 + HexDigitValue(text[i + 2]));
+        decoded += static_cast<wchar_t>(EscapedDigit(text[i + 1]) * 16 + EscapedDigit(text[i + 2]));
         i += 2;
     }
     return decoded;

@@ -2,6 +2,7 @@
 
 #include "KOVACommon/xml/LSSafeXml.h"
 #include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSHexDigit.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LogLongText.h"
 #include "QuorvalCommon/hresult_exception.h"
@@ -33,7 +34,7 @@ bool IsDecimalDigit(wchar_t ch)
 
 bool IsHexDigit(wchar_t ch)
 {
-    return IsDecimalDigit(ch) || (ch >= L'a' && ch <= L'f') || (ch >= L'A' && ch <= L'F');
+    return HexDigitValue(ch) >= 0;
 }
 
 size_t SkipWhile(const std::wstring& text, size_t at, bool (*accept)(wchar_t))
@@ -54,13 +55,6 @@ struct NumericReference
 constexpr size_t LongestInlineDecimal = 9;
 constexpr size_t LongestInlineHex = 8;
 
-int HexDigitWeight(wchar_t ch)
-{
-    if (ch <= L'9')
-        return ch - L'0';
-    return (ch | 0x20) - L'a' + 10;
-}
-
 wchar_t DecimalCode(const std::wstring& text, size_t start, size_t end)
 {
     if (end - start > LongestInlineDecimal)
@@ -77,7 +71,7 @@ wchar_t HexCode(const std::wstring& text, size_t start, size_t end)
         return static_cast<wchar_t>(wcstoul(text.substr(start, end - start).c_str(), nullptr, 16) & 0xFFFF);
     uint32_t value = 0;
     for (size_t i = start; i < end; ++i)
-        value = value * 16 + static_cast<uint32_t>(HexDigitWeight(text[i]));
+        value = value * 16 + static_cast<uint32_t>(HexDigitValue(text[i]));
     return static_cast<wchar_t>(value & 0xFFFF);
 }
 

@@ -7,6 +7,21 @@
 
 namespace LSXmlNodes {
 
+namespace {
+
+// One of the node's text properties, the returned BSTR owned before the
+// result is checked so a failure cannot leak it.
+std::wstring NodeProperty(IXMLDOMNode* node, HRESULT (STDMETHODCALLTYPE IXMLDOMNode::*get)(BSTR*))
+{
+    BSTR raw = nullptr;
+    const HRESULT hr = (node->*get)(&raw);
+    _bstr_t owned(raw, false);
+    ThrowIfFailedCom(hr, node, IID_IXMLDOMNode);
+    return CStdStr::FromBSTR(owned.GetBSTR());
+}
+
+} // namespace
+
 IXMLDOMNodePtr SelectSingle(IXMLDOMNode* context, const std::wstring& query)
 {
     IXMLDOMNodePtr node;
@@ -18,11 +33,7 @@ std::wstring TextOf(IXMLDOMNode* node)
 {
     if (!node)
         return std::wstring();
-    BSTR raw = nullptr;
-    const HRESULT hr = node->get_text(&raw);
-    _bstr_t text(raw, false);
-    ThrowIfFailedCom(hr, node, IID_IXMLDOMNode);
-    return CStdStr::FromBSTR(text.GetBSTR());
+    return NodeProperty(node, &IXMLDOMNode::get_text);
 }
 
 std::wstring AttributeText(IXMLDOMNode* node, const wchar_t* name)
@@ -53,20 +64,12 @@ std::vector<IXMLDOMElementPtr> ElementsNamed(IXMLDOMDocument2* document, const s
 
 std::wstring LocalName(IXMLDOMNode* node)
 {
-    BSTR raw = nullptr;
-    const HRESULT hr = node->get_baseName(&raw);
-    _bstr_t name(raw, false);
-    ThrowIfFailedCom(hr, node, IID_IXMLDOMNode);
-    return CStdStr::FromBSTR(name.GetBSTR());
+    return NodeProperty(node, &IXMLDOMNode::get_baseName);
 }
 
 std::wstring NamespaceOf(IXMLDOMNode* node)
 {
-    BSTR raw = nullptr;
-    const HRESULT hr = node->get_namespaceURI(&raw);
-    _bstr_t uri(raw, false);
-    ThrowIfFailedCom(hr, node, IID_IXMLDOMNode);
-    return CStdStr::FromBSTR(uri.GetBSTR());
+    return NodeProperty(node, &IXMLDOMNode::get_namespaceURI);
 }
 
 bool IsElement(IXMLDOMNode* node, const wchar_t* namespaceUri, const std::wstring& localName)

@@ -918,7 +918,8 @@ class SimHandler(http.server.BaseHTTPRequestHandler):
             self.wfile.flush()
         except OSError:
             self.close_connection = True
-        acknowledge_at_once(self.connection)
+        if self.server.quick_ack:
+            acknowledge_at_once(self.connection)
         if reply.stall_ms:
             self.server.stopping.wait(reply.stall_ms / 1000.0)
         self.log_request(reply.status, len(reply.body))
@@ -1056,9 +1057,11 @@ class ControlApi:
 class SimServer(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, state, port=0, verbose=False, graph=None, tls_context=None):
+    def __init__(self, state, port=0, verbose=False, graph=None, tls_context=None, quick_ack=False):
         self.state = state
         self.tls_context = tls_context
+        # Acknowledge at once (TCP_QUICKACK) instead of as an ordinary server does; see acknowledge_at_once.
+        self.quick_ack = quick_ack
         # Listeners of the same simulator (same state), stopped together.
         self.peers = []
         self.graph = graph or graph_api.GraphApi(reserved=(CONTROL_PREFIX, EWS_PATH))
@@ -1068,6 +1071,8 @@ class SimServer(http.server.ThreadingHTTPServer):
         self.connections_lock = threading.Lock()
         # Read back from each accepted socket, so tests can see TCP_NODELAY took effect.
         self.nodelay_seen = []
+        # Connections on which quick acknowledgement was switched on.
+        self.quick_acks = 0
         super().__init__((BIND_ADDRESS, port), SimHandler)
 
     @property
@@ -1084,7 +1089,9 @@ class SimServer(http.server.ThreadingHTTPServer):
         sock, addr = super().get_request()
         sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         self.nodelay_seen.append(bool(sock.getsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY)))
-        acknowledge_at_once(sock)
+        if self.quick_ack:
+            self.quick_acks += 1
+            acknowledge_at_once(sock)
         if self.tls_context:
             # The handshake happens in the handler thread (SimHandler.setup).
             sock = self.tls_context.wrap_socket(sock, server_side=True, do_handshake_on_connect=False)
@@ -1118,10 +1125,13 @@ class SimServer(http.server.ThreadingHTTPServer):
 
 
 def acknowledge_at_once(sock):
-    """Clients that write a request's headers and body separately with Nagle's
-    algorithm on (Wine's WinHTTP does) hold the body until the headers are
-    acknowledged; a delayed ACK would add about 40 ms to every such request.
-    Linux keeps this mode only for a while, so it is set again after every answer."""
+    """Only with --quick-ack (the tests, for speed). Clients that write a
+    request's headers and body separately with Nagle's algorithm on (Wine's
+    WinHTTP does) hold the body until the headers are acknowledged; an
+    ordinary server acknowledges late (Linux's delayed ACK, about 40 ms here),
+    so every such request waits that long, and by default the simulator lets
+    it, as such a server would. Linux keeps this mode only for a while, so it
+    is set again after every answer."""
     if hasattr(socket, "TCP_QUICKACK"):
         try:
             sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_QUICKACK, 1)
@@ -1148,7 +1158,8 @@ class EwsSimulator:
 
     def __init__(self, dataset=None, port=0, lifetime=900.0, verbose=False,
                  graph_page_size=graph_api.DEFAULT_PAGE_SIZE, graph_prefix=graph_api.DEFAULT_PREFIX,
-                 answer_delay_ms=0, ews_mode="normal", tls=None, extra_https=(), second_http=False):
+                 answer_delay_ms=0, ews_mode="normal", tls=None, extra_https=(), second_http=False,
+                 quick_ack=False):
         if not lifetime > 0:
             raise SimError("lifetime must be positive")
         self.state = SimState(dataset if dataset is not None else builtin_dataset(), ews_mode)
@@ -1158,15 +1169,15 @@ class EwsSimulator:
         except graph_api.GraphInputError as e:
             raise SimError(str(e)) from e
         contexts = [tls_context(*pair) for pair in extra_https]
-        self.server = SimServer(self.state, port, verbose, graph, tls_context(*tls) if tls else None)
-        self.extra = [SimServer(self.state, 0, verbose, graph, context) for context in contexts]
+        self.server = SimServer(self.state, port, verbose, graph, tls_context(*tls) if tls else None, quick_ack)
+        self.extra = [SimServer(self.state, 0, verbose, graph, context, quick_ack) for context in contexts]
         # Its own state (request log, script queue) over the same dataset: a
         # different server on another port, such as the target of a redirect.
         self.second = None
         if second_http:
             second_state = SimState(copy.deepcopy(self.state.startup_dataset), ews_mode)
             second_graph = graph_api.GraphApi(graph_prefix, graph_page_size, reserved=(CONTROL_PREFIX, EWS_PATH))
-            self.second = SimServer(second_state, 0, verbose, second_graph)
+            self.second = SimServer(second_state, 0, verbose, second_graph, quick_ack=quick_ack)
             self.extra.append(self.second)
         self.server.peers = self.extra
         self.lifetime = lifetime
@@ -1248,6 +1259,9 @@ def parse_args(argv):
                    help="one more plain HTTP listener with its own request log and script queue; port to PORT_FILE")
     p.add_argument("--also-https", nargs=3, action="append", default=[], metavar=("CERT", "KEY", "PORT_FILE"),
                    help="one more HTTPS listener with this certificate, same state; its port goes to PORT_FILE")
+    p.add_argument("--quick-ack", action="store_true",
+                   help="acknowledge every segment at once (TCP_QUICKACK), unlike an ordinary server: no delayed-ACK "
+                        "wait for clients that send a request in two writes (tests)")
     return p.parse_args(argv)
 
 
@@ -1265,7 +1279,7 @@ def main(argv=None):
         tls = (args.tls_cert, args.tls_key) if args.tls_cert else None
         sim = EwsSimulator(dataset, args.port, args.lifetime, args.verbose, args.graph_page_size, args.graph_prefix,
                            args.answer_delay_ms, args.ews_mode, tls, [(cert, key) for cert, key, _ in args.also_https],
-                           bool(args.second_http))
+                           bool(args.second_http), args.quick_ack)
     except (SimError, OSError) as e:
         sys.stderr.write(f"ews-sim: {e}\n")
         return 2

@@ -385,13 +385,20 @@ class RequestLogAndConnections(SimTestCase):
         self.assertEqual(len(find_all(ET.fromstring(data), "UnifiedGroup")), len(BUILTIN))
         self.assertEqual(len(self.control("GET", "requests")), 1)
 
-    def test_keep_alive_connections_have_nodelay(self):
-        before = len(self.sim.server.nodelay_seen)
-        conn = self.connect()
-        for _ in range(20):
-            self.assertEqual(self.ews(LISTING, conn=conn)[0].status, 200)
-        seen = self.sim.server.nodelay_seen[before:]
-        self.assertEqual(seen, [True])
+    def test_keep_alive_connections_have_nodelay_and_quick_ack_only_when_asked(self):
+        # An ordinary server by default (delayed acknowledgements); --quick-ack for the tests.
+        self.assertFalse(ews_sim.parse_args([]).quick_ack)
+        self.assertTrue(ews_sim.parse_args(["--quick-ack"]).quick_ack)
+        quick = ews_sim.EwsSimulator(lifetime=60, quick_ack=True).start()
+        self.addCleanup(quick.stop)
+        for sim, quick_acks in ((self.sim, 0), (quick, 1)):
+            before, acks_before = len(sim.server.nodelay_seen), sim.server.quick_acks
+            conn = http.client.HTTPConnection("127.0.0.1", sim.port, timeout=5)
+            self.addCleanup(conn.close)
+            for _ in range(20):
+                self.assertEqual(self.ews(LISTING, conn=conn)[0].status, 200)
+            self.assertEqual(sim.server.nodelay_seen[before:], [True])
+            self.assertEqual(sim.server.quick_acks - acks_before, quick_acks)
 
     def test_health_and_stop(self):
         sim = ews_sim.EwsSimulator(lifetime=60).start()
