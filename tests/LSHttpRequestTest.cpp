@@ -174,14 +174,6 @@ TEST_F(LSHttpRequestTest, ShutdownDuringTheWaitEndsWithEAbortWithoutReadingTheSt
     EXPECT_TRUE(capture.Contains("Sending "));
 }
 
-// Releases the kept objects of this thread that have completed.
-bool NoneKept()
-{
-    IXMLHTTPRequestPtr none;
-    LSInFlightRequests::Release(none);
-    return LSInFlightRequests::KeptCount() == 0;
-}
-
 TEST_F(LSHttpRequestTest, ObjectLeftInFlightIsKeptUntilItsAnswerArrives)
 {
     ASSERT_TRUE(PumpMessagesUntil(NoneKept, 8000)) << "an earlier case left a request that never completes";

@@ -1,12 +1,15 @@
 // The host harness run as a separate program: its failure report, the
-// settings it changes only for the run, and a whole pass against the EWS
-// simulator.
+// settings it changes only for the run, and whole passes against the
+// simulator over either service.
 #include <gtest/gtest.h>
 
 #include "ComponentRegistration.h"
 #include "EwsSimClient.h"
+#include "GroupsSimulator.h"
 #include "QuorvalCommon/LSSetting.h"
+#include "QuorvalCommon/LSSettingTable.h"
 #include "QuorvalCommon/UniqueHandles.h"
+#include "RegistrySnapshot.h"
 #include "RegistryTestGuards.h"
 #include "TestFiles.h"
 #include "TokenLibraryStandIn.h"
@@ -21,6 +24,11 @@ const std::wstring TokenStandInKey = L"Software\\Quorval\\AuthTokenLibraryStandI
 ProcessResult RunSyncHost(const std::wstring& arguments)
 {
     return RunProcess(L"\"" + TestProgramFolder() + L"\\synchost.exe\" " + arguments, 120000);
+}
+
+std::wstring UserText(const wchar_t* name)
+{
+    return ReadText(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(), name);
 }
 
 bool Contains(const std::string& text, const std::string& part)
@@ -74,13 +82,10 @@ TEST(SyncHost, FailureIsReportedAndTheRunsSettingsComeBack)
     EXPECT_TRUE(Contains(run.output, "\",\"itemCount\":null,\"items\":[]}\n")) << run.output;
     EXPECT_TRUE(Contains(run.errors, "synchost: CLSIDFromProgID failed: 0x800401F3")) << run.errors;
 
-    EXPECT_EQ(L"https://before.example/", ReadText(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(),
-                                                   LSSettingTable::Resource.name));
+    EXPECT_EQ(L"https://before.example/", UserText(LSSettingTable::Resource.name));
     EXPECT_EQ(L"<absent>", ReadText(HKEY_CURRENT_USER, TokenStandInKey, L"Token"));
 }
 
-// Error logging off, a failed pass still shows the component's error lines of
-// that run; the run's logging settings and its log folder are gone afterwards.
 // A registered filter, the token stand-in's clean key and the settings a pass
 // touches, each put back afterwards.
 class SyncHostRun : public testing::Test
@@ -99,6 +104,8 @@ protected:
     UserSettingGuard lastProfileDir{LSSettingTable::LastActiveProfileDir.name}; // the pass records its profile folder
 };
 
+// Error logging off, a failed pass still shows the component's error lines of
+// that run; the run's logging settings and its log folder are gone afterwards.
 TEST_F(SyncHostRun, FailedPassShowsTheComponentsErrorLines)
 {
     UserSettingGuard errorLog(LSSettingTable::LogError.name);
@@ -115,7 +122,7 @@ TEST_F(SyncHostRun, FailedPassShowsTheComponentsErrorLines)
 
     for (const wchar_t* name :
          {LSSettingTable::LogError.name, LSSettingTable::LogDir.name, LSSettingTable::LogRetentionMinutes.name})
-        EXPECT_EQ(L"<absent>", ReadText(HKEY_CURRENT_USER, LSSetting::GetSettingsKeyPath(), name));
+        EXPECT_EQ(L"<absent>", UserText(name));
     EXPECT_EQ(std::string::npos, run.errors.find("Error getting directory contents")) << run.errors;
     wchar_t temp[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH + 1, temp);
@@ -236,4 +243,113 @@ TEST_F(SyncHostRun, PassesOnOneFilterShowTheRequestsOfEachPass)
     EXPECT_TRUE(Contains(table.output, "\nPass  Requests  Wall ms\n1     6         ")) << table.output;
     EXPECT_TRUE(Contains(table.output, "\n2     6         ")) << table.output;
     EXPECT_EQ(12u, EwsSimClient::Requests().size());
+}
+
+// With --backend, the real DLL over EWS and over Microsoft Graph against the
+// simulator's built-in dataset reports the same items; the run's backend
+// settings come back afterwards.
+TEST_F(SyncHostRun, EwsAndGraphRunsReportTheSameItemsAndTheSettingsComeBack)
+{
+    UserSettingGuard backend(LSSettingTable::Backend.name);
+    backend.SetString(L"Before");
+    UserSettingGuard graphRoot(LSSettingTable::GraphRoot.name);
+    graphRoot.Delete();
+    const std::wstring common = L"--json --token run-token --resource " + EwsSimClient::BaseUrl() +
+                                L"/ --graph-root " + EwsSimClient::BaseUrl() + L"/v1.0/";
+
+    EwsSimClient::Reset();
+    const ProcessResult ews = RunSyncHost(common + L" --backend ews");
+    ASSERT_EQ(0u, ews.exitCode) << ews.errors;
+    EXPECT_EQ(6u, EwsSimClient::Requests().size()); // the listing and five details
+
+    EwsSimClient::Reset();
+    const ProcessResult graph = RunSyncHost(common + L" --backend GRAPH");
+    ASSERT_EQ(0u, graph.exitCode) << graph.errors;
+    const std::vector<SimRequest> requests = EwsSimClient::Requests();
+    ASSERT_EQ(2u, requests.size()); // the listing and one batch
+    EXPECT_EQ("/v1.0/me/memberOf/microsoft.graph.group", requests[0].path);
+    EXPECT_EQ("/v1.0/$batch", requests[1].path);
+    EXPECT_EQ("Bearer run-token", requests[1].Header("Authorization"));
+
+    EXPECT_EQ(5, nlohmann::json::parse(graph.output).at("itemCount").get<double>());
+    EXPECT_EQ("EWS", nlohmann::json::parse(ews.output).at("backend").get<std::string>());
+    EXPECT_EQ("Graph", nlohmann::json::parse(graph.output).at("backend").get<std::string>());
+    std::string ewsItems = ews.output;
+    ewsItems.replace(ewsItems.find("\"backend\":\"EWS\""), 15, "\"backend\":\"Graph\"");
+    EXPECT_EQ(ewsItems, graph.output);
+    EXPECT_EQ(L"Before", UserText(LSSettingTable::Backend.name));
+    EXPECT_EQ(L"<absent>", UserText(LSSettingTable::GraphRoot.name));
+
+    // A group whose library is still being made waits, in both output forms.
+    const std::string& batch = requests[1].body;
+    const size_t idStart = batch.find("groups/") + 7;
+    const std::string id = batch.substr(idStart, batch.find("/drive", idStart) - idStart);
+    std::string registryId = "{" + id + "}";
+    for (char& c : registryId)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    const char* const message = "Resource provisioning is in progress. Please try again.";
+    const std::wstring tableForm = common.substr(std::wstring(L"--json ").size());
+    for (bool json : {false, true})
+    {
+        EwsSimClient::Reset();
+        GroupsSimulator::SetGraph(L"{\"provisioning\": [\"" + std::wstring(id.begin(), id.end()) + L"\"]}");
+        const ProcessResult waiting = RunSyncHost((json ? common : tableForm) + L" --backend graph");
+        ASSERT_EQ(0u, waiting.exitCode) << waiting.errors;
+        if (json)
+        {
+            const nlohmann::json report = nlohmann::json::parse(waiting.output);
+            EXPECT_EQ(4, report.at("itemCount").get<double>());
+            ASSERT_EQ(1u, report.at("waiting").size()) << waiting.output;
+            EXPECT_EQ(registryId, report.at("waiting").at(0).at("id").get<std::string>());
+            EXPECT_FALSE(report.at("waiting").at(0).at("name").get<std::string>().empty());
+            EXPECT_EQ(message, report.at("waiting").at(0).at("message").get<std::string>());
+            continue;
+        }
+        EXPECT_NE(std::string::npos, waiting.output.find("4 groups listed over Microsoft Graph")) << waiting.output;
+        const size_t line = waiting.output.find("\nwaiting for a document library: ");
+        ASSERT_NE(std::string::npos, line) << waiting.output;
+        EXPECT_NE(std::string::npos, waiting.output.find(" " + registryId + ": " + message + "\n", line))
+            << waiting.output;
+    }
+    EXPECT_EQ(0u, nlohmann::json::parse(graph.output).at("waiting").size());
+
+    const ProcessResult bad = RunSyncHost(L"--backend rest");
+    EXPECT_EQ(2u, bad.exitCode);
+    EXPECT_NE(std::string::npos, bad.errors.find("--backend must be auto, ews or graph, not rest")) << bad.errors;
+}
+
+// By default, where EWS is blocked: the first process lists over Graph after
+// the two refused EWS listings (one per token); the next process asks Graph
+// at once and sends no EWS request.
+TEST_F(SyncHostRun, TheDefaultBackendListsOverGraphWhereEwsIsBlockedAndTheNextProcessStartsThere)
+{
+    UserSettingGuard backend(LSSettingTable::Backend.name);
+    backend.Delete();
+    UserSettingGuard remembered(LSSettingTable::AutoBackend.name);
+    remembered.Delete();
+    UserSettingGuard lightSyncEnd(LSSettingTable::LightSyncEndTime.name);
+    const std::wstring arguments = L"--resource " + EwsSimClient::BaseUrl() + L"/ --graph-root " +
+                                   EwsSimClient::BaseUrl() + L"/v1.0/";
+
+    EwsSimClient::Reset();
+    EwsSimClient::SetEwsMode("blocked");
+    const ProcessResult first = RunSyncHost(arguments);
+    ASSERT_EQ(0u, first.exitCode) << first.errors;
+    EXPECT_NE(std::string::npos, first.output.find("5 groups listed over Microsoft Graph")) << first.output;
+    std::vector<SimRequest> requests = EwsSimClient::Requests();
+    ASSERT_EQ(4u, requests.size());
+    EXPECT_EQ("/EWS/Exchange.asmx", requests[0].path);
+    EXPECT_EQ("/EWS/Exchange.asmx", requests[1].path);
+    EXPECT_EQ("/v1.0/me/memberOf/microsoft.graph.group", requests[2].path);
+    EXPECT_EQ(L"Graph", UserText(LSSettingTable::AutoBackend.name));
+
+    EwsSimClient::Reset();
+    EwsSimClient::SetEwsMode("blocked");
+    const ProcessResult second = RunSyncHost(arguments + L" --json");
+    ASSERT_EQ(0u, second.exitCode) << second.errors;
+    EXPECT_EQ("Graph", nlohmann::json::parse(second.output).at("backend").get<std::string>());
+    requests = EwsSimClient::Requests();
+    ASSERT_EQ(2u, requests.size());
+    EXPECT_EQ("/v1.0/me/memberOf/microsoft.graph.group", requests[0].path);
+    EwsSimClient::Reset();
 }

@@ -3,6 +3,7 @@
 #include "KOVACommon/LSHttpRequestFactory.h"
 #include "KOVACommon/http/LSBaseWS.h"
 #include "KOVACommon/http/LSHttpError.h"
+#include "KOVACommon/http/LSInFlightRequests.h"
 #include "LSOnceValueAccess.h"
 #include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/LSSetting.h"
@@ -137,6 +138,13 @@ std::wstring HttpDateFromNow(int seconds)
     wchar_t text[64] = {};
     wcsftime(text, 64, L"%a, %d %b %Y %H:%M:%S GMT", utc);
     return text;
+}
+
+bool NoneKept()
+{
+    IXMLHTTPRequestPtr none;
+    LSInFlightRequests::Release(none);
+    return LSInFlightRequests::KeptCount() == 0;
 }
 
 bool PumpMessagesUntil(const std::function<bool()>& condition, uint64_t milliseconds)

@@ -96,6 +96,9 @@ HRESULT ComErrorOf(const std::function<void()>& action);
 std::string Utf8(const std::wstring& text);
 // An HTTP date (IMF-fixdate) that many seconds from now.
 std::wstring HttpDateFromNow(int seconds);
+// Releases the kept platform objects of this thread that have completed;
+// true when none is left.
+bool NoneKept();
 // Dispatches this thread's messages until the condition holds or the time is
 // up; returns the condition's last answer.
 bool PumpMessagesUntil(const std::function<bool()>& condition, uint64_t milliseconds);

@@ -11,8 +11,6 @@
 
 #include <comdef.h>
 
-#include <vector>
-
 namespace LSPropertyNames {
 
 // Plain wide strings: usable before module initialisation and in
@@ -249,12 +247,5 @@ extern const _bstr_t& RepoType_SharePointServer;  // = RepoType_SharePoint
 // ProgIDs of the field-descriptor classes.
 extern const _bstr_t FieldProgId_KOVA_SimpleField_1;
 extern const _bstr_t FieldProgId_KOVA_DateTimeField_1;
-
-// Each group in header order, one entry per distinct text (no aliases, no
-// sync-issue prefix).
-const std::vector<const _bstr_t*>& AllPropertyNames();
-const std::vector<const _bstr_t*>& AllMessageClasses();
-const std::vector<const _bstr_t*>& AllRepositoryTypeNames();
-const std::vector<const _bstr_t*>& AllFieldProgIds();
 
 }  // namespace LSPropertyNames
