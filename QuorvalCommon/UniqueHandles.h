@@ -46,45 +46,31 @@ private:
     Handle m_handle = Traits::Invalid();
 };
 
-struct RegKeyTraits
+// A handle type whose empty value is null, closed by the given function.
+template <typename H, auto CloseFunction>
+struct NullHandleTraits
 {
-    using Handle = HKEY;
+    using Handle = H;
     static Handle Invalid() { return nullptr; }
     static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { RegCloseKey(h); }
+    static void Close(Handle h) { CloseFunction(h); }
 };
 
-struct KernelHandleTraits
+// A kernel handle, empty when null or INVALID_HANDLE_VALUE.
+template <auto CloseFunction>
+struct KernelStyleHandleTraits
 {
     using Handle = HANDLE;
     static Handle Invalid() { return INVALID_HANDLE_VALUE; }
     static bool IsValid(Handle h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
-    static void Close(Handle h) { CloseHandle(h); }
+    static void Close(Handle h) { CloseFunction(h); }
 };
 
-struct FindHandleTraits
-{
-    using Handle = HANDLE;
-    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-    static bool IsValid(Handle h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
-    static void Close(Handle h) { FindClose(h); }
-};
-
-struct ModuleTraits
-{
-    using Handle = HMODULE;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { FreeLibrary(h); }
-};
-
-struct WindowsHookTraits
-{
-    using Handle = HHOOK;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { UnhookWindowsHookEx(h); }
-};
+using RegKeyTraits = NullHandleTraits<HKEY, &RegCloseKey>;
+using KernelHandleTraits = KernelStyleHandleTraits<&CloseHandle>;
+using FindHandleTraits = KernelStyleHandleTraits<&FindClose>;
+using ModuleTraits = NullHandleTraits<HMODULE, &FreeLibrary>;
+using WindowsHookTraits = NullHandleTraits<HHOOK, &UnhookWindowsHookEx>;
 
 using UniqueHKey = UniqueHandleT<RegKeyTraits>;
 using UniqueHandle = UniqueHandleT<KernelHandleTraits>;

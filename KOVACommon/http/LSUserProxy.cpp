@@ -46,15 +46,7 @@ UserSettings ReadPlatformSettings()
     return settings;
 }
 
-struct WinHttpHandleTraits
-{
-    using Handle = HINTERNET;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { WinHttpCloseHandle(h); }
-};
-
-using UniqueInternetHandle = UniqueHandleT<WinHttpHandleTraits>;
+using UniqueInternetHandle = UniqueHandleT<NullHandleTraits<HINTERNET, &WinHttpCloseHandle>>;
 
 UniqueInternetHandle OpenSession()
 {

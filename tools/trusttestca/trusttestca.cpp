@@ -19,24 +19,13 @@
 
 namespace {
 
-struct CertStoreTraits
+void CloseStore(HCERTSTORE store)
 {
-    using Handle = HCERTSTORE;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { CertCloseStore(h, 0); }
-};
+    CertCloseStore(store, 0);
+}
 
-struct CertContextTraits
-{
-    using Handle = PCCERT_CONTEXT;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { CertFreeCertificateContext(h); }
-};
-
-using UniqueCertStore = UniqueHandleT<CertStoreTraits>;
-using UniqueCertContext = UniqueHandleT<CertContextTraits>;
+using UniqueCertStore = UniqueHandleT<NullHandleTraits<HCERTSTORE, &CloseStore>>;
+using UniqueCertContext = UniqueHandleT<NullHandleTraits<PCCERT_CONTEXT, &CertFreeCertificateContext>>;
 
 [[noreturn]] void Fail(const char* what)
 {
