@@ -28,25 +28,9 @@ HRESULT CKOVAUnifiedGroupsSync::CreateInstance(IUnknown* outer, REFIID riid, voi
 
 void* CKOVAUnifiedGroupsSync::FindInterface(REFIID riid)
 {
-    if (IsEqualIID(riid, __uuidof(IKOVAUnifiedGroupsSync)))
-        return static_cast<IKOVAUnifiedGroupsSync*>(this);
-    if (IsEqualIID(riid, __uuidof(ILSDeleteableSyncFilter)))
-        return static_cast<ILSDeleteableSyncFilter*>(this);
-    if (IsEqualIID(riid, IID_IDispatch))
-        return static_cast<IDispatch*>(static_cast<ILSSyncFilter2*>(this));
-    if (IsEqualIID(riid, __uuidof(ILSSyncFilter2)))
-        return static_cast<ILSSyncFilter2*>(this);
-    if (IsEqualIID(riid, __uuidof(ILSSyncFilter)))
-        return static_cast<ILSSyncFilter*>(this);
-    if (IsEqualIID(riid, __uuidof(ILSManualDeletionsSyncFilter)))
-        return static_cast<ILSManualDeletionsSyncFilter*>(this);
-    if (IsEqualIID(riid, __uuidof(ILSNeedsShutdownInfo)))
-        return static_cast<ILSNeedsShutdownInfo*>(this);
-    if (IsEqualIID(riid, __uuidof(IKOVAWaitingGroups)))
-        return static_cast<IKOVAWaitingGroups*>(this);
-    if (IsEqualIID(riid, __uuidof(IKOVAPassFigures)))
-        return static_cast<IKOVAPassFigures*>(this);
-    return nullptr;
+    return LSFindInterface<ILSSyncFilter2, IKOVAUnifiedGroupsSync, ILSDeleteableSyncFilter, ILSSyncFilter2, ILSSyncFilter,
+                           ILSManualDeletionsSyncFilter, ILSNeedsShutdownInfo, IKOVAWaitingGroups, IKOVAPassFigures>(
+        this, riid);
 }
 
 IUnknown* CKOVAUnifiedGroupsSync::PrimaryInterface()
@@ -79,10 +63,7 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved09(ILSPropertyMap*) { return S_OK; 
 
 STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved11(VARIANT_BOOL* value)
 {
-    if (!value)
-        return E_POINTER;
-    *value = VARIANT_FALSE;
-    return S_OK;
+    return LSStoreValue<VARIANT_BOOL>(value, VARIANT_FALSE);
 }
 
 STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved12(ILSPropertyMap*) { return E_NOTIMPL; }
@@ -113,10 +94,7 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved15(BSTR, LONG, LONG* result)
 
 STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved16(LONG* result, LONG)
 {
-    if (!result)
-        return E_POINTER;
-    *result = 0;
-    return S_OK;
+    return LSStoreValue<LONG>(result, 0);
 }
 
 STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved17(BSTR) { return S_OK; }
@@ -132,10 +110,7 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::SetCurrentProfileName(BSTR profileName)
 
 STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved20(VARIANT_BOOL* value, BSTR)
 {
-    if (!value)
-        return E_POINTER;
-    *value = VARIANT_FALSE;
-    return S_OK;
+    return LSStoreValue<VARIANT_BOOL>(value, VARIANT_FALSE);
 }
 
 STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved21(BSTR) { return E_NOTIMPL; }
@@ -144,10 +119,7 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::Reserved23(ILSPropertyMap*) { return S_OK; 
 
 STDMETHODIMP CKOVAUnifiedGroupsSync::DeleteableMethod1(VARIANT_BOOL* value)
 {
-    if (!value)
-        return E_POINTER;
-    *value = VARIANT_FALSE;
-    return S_OK;
+    return LSStoreValue<VARIANT_BOOL>(value, VARIANT_FALSE);
 }
 
 STDMETHODIMP CKOVAUnifiedGroupsSync::DeleteableMethod2(BSTR) { return E_NOTIMPL; }
@@ -192,10 +164,7 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::IsDeleted(BSTR key, LONG flag)
 
 STDMETHODIMP CKOVAUnifiedGroupsSync::GetWaitingCount(LONG* count)
 {
-    if (!count)
-        return E_POINTER;
-    *count = static_cast<LONG>(m_waiting.size());
-    return S_OK;
+    return LSStoreValue<LONG>(count, static_cast<LONG>(m_waiting.size()));
 }
 
 STDMETHODIMP CKOVAUnifiedGroupsSync::GetWaitingGroup(LONG index, BSTR* id, BSTR* name, BSTR* message)
@@ -219,10 +188,7 @@ STDMETHODIMP CKOVAUnifiedGroupsSync::GetWaitingGroup(LONG index, BSTR* id, BSTR*
 
 STDMETHODIMP CKOVAUnifiedGroupsSync::GetLastUpdateRequests(ULONG* requests)
 {
-    if (!requests)
-        return E_POINTER;
-    *requests = m_lastUpdateRequests;
-    return S_OK;
+    return LSStoreValue<ULONG>(requests, m_lastUpdateRequests);
 }
 
 STDMETHODIMP CKOVAUnifiedGroupsSync::GetListService(BSTR* service)

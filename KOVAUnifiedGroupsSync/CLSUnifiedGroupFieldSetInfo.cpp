@@ -15,13 +15,7 @@ HRESULT CLSUnifiedGroupFieldSetInfo::CreateInstance(IUnknown* outer, REFIID riid
 
 void* CLSUnifiedGroupFieldSetInfo::FindInterface(REFIID riid)
 {
-    if (IsEqualIID(riid, __uuidof(ILSUnifiedGroupFieldSetInfo)))
-        return static_cast<ILSUnifiedGroupFieldSetInfo*>(this);
-    if (IsEqualIID(riid, IID_IDispatch))
-        return static_cast<IDispatch*>(static_cast<ILSUnifiedGroupFieldSetInfo*>(this));
-    if (IsEqualIID(riid, __uuidof(ILSKOVAFieldSetInfo)))
-        return static_cast<ILSKOVAFieldSetInfo*>(this);
-    return nullptr;
+    return LSFindInterface<ILSUnifiedGroupFieldSetInfo, ILSUnifiedGroupFieldSetInfo, ILSKOVAFieldSetInfo>(this, riid);
 }
 
 IUnknown* CLSUnifiedGroupFieldSetInfo::PrimaryInterface()

@@ -31,18 +31,9 @@ HRESULT StoreCopy(BSTR value, BSTR* out, const char* qualifiedName)
     return LSStoreOut(out, qualifiedName, [value] { return CopyOf(value); });
 }
 
-template <typename T>
-HRESULT StoreValue(T* out, T value)
-{
-    if (!out)
-        return E_POINTER;
-    *out = value;
-    return S_OK;
-}
-
 HRESULT StoreFlag(VARIANT_BOOL* out, VARIANT_BOOL value)
 {
-    return StoreValue(out, value);
+    return LSStoreValue(out, value);
 }
 
 } // namespace
@@ -66,13 +57,7 @@ HRESULT CLSUnifiedGroupsFieldInfo::CreateForField(const std::wstring& name, REFI
 
 void* CLSUnifiedGroupsFieldInfo::FindInterface(REFIID riid)
 {
-    if (IsEqualIID(riid, __uuidof(ILSUnifiedGroupsFieldInfo)))
-        return static_cast<ILSUnifiedGroupsFieldInfo*>(this);
-    if (IsEqualIID(riid, IID_IDispatch))
-        return static_cast<IDispatch*>(static_cast<ILSUnifiedGroupsFieldInfo*>(this));
-    if (IsEqualIID(riid, __uuidof(ILSKOVAFieldInfo)))
-        return static_cast<ILSKOVAFieldInfo*>(this);
-    return nullptr;
+    return LSFindInterface<ILSUnifiedGroupsFieldInfo, ILSUnifiedGroupsFieldInfo, ILSKOVAFieldInfo>(this, riid);
 }
 
 IUnknown* CLSUnifiedGroupsFieldInfo::PrimaryInterface()
@@ -126,7 +111,7 @@ STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetValidationFormula(BSTR*) { return E_N
 STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetValidationMessage(BSTR*) { return E_NOTIMPL; }
 STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetSchemaXml(BSTR*) { return E_NOTIMPL; }
 
-STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetFieldType(LONG* type) { return StoreValue<LONG>(type, 2); }
+STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetFieldType(LONG* type) { return LSStoreValue<LONG>(type, 2); }
 
 STDMETHODIMP CLSUnifiedGroupsFieldInfo::GetSortOrder(LONG*) { return E_NOTIMPL; }
 

@@ -24,6 +24,16 @@ std::wstring SystemMessageText(HRESULT hr);
 #define LS_COM_BOUNDARY_END_TEXT(qualifiedName, errorText) \
     } catch (...) { HandleInterfaceException(qualifiedName, __FILE__, __LINE__, errorText); }
 
+// An entry point that hands out a value that cannot fail to be made.
+template <typename T>
+HRESULT LSStoreValue(T* out, T value) noexcept
+{
+    if (!out)
+        return E_POINTER;
+    *out = value;
+    return S_OK;
+}
+
 // An entry point that hands out one value: E_POINTER without a place for it,
 // else the value made, a failure to make it reported at the boundary.
 template <typename T, typename MakeValue>

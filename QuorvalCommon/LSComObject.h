@@ -8,6 +8,19 @@
 #include <oleauto.h>
 #include <new>
 
+// An interface table: IDispatch through DispatchVia, then each of the
+// Interfaces by its own IID; null for any other.
+template <typename DispatchVia, typename... Interfaces, typename Object>
+void* LSFindInterface(Object* object, REFIID riid)
+{
+    if (IsEqualIID(riid, IID_IDispatch))
+        return static_cast<IDispatch*>(static_cast<DispatchVia*>(object));
+    void* found = nullptr;
+    ((found = found ? found : IsEqualIID(riid, __uuidof(Interfaces)) ? static_cast<Interfaces*>(object) : nullptr),
+     ...);
+    return found;
+}
+
 class LSComObjectRoot
 {
 public:
