@@ -48,6 +48,18 @@ LSSetting::~LSSetting()
     DeleteCriticalSection(&m_lock);
 }
 
+std::string LSSetting::ChoicesText(const LSSettingChoices& choices)
+{
+    std::string text;
+    for (size_t i = 0; i < choices.count; ++i)
+    {
+        if (i > 0)
+            text += i + 1 == choices.count ? " or " : ", ";
+        text += "\"" + ToLogText(choices.values[i]) + "\"";
+    }
+    return text;
+}
+
 LSSetting& LSSetting::GetInstance()
 {
     static LSSetting* instance = new LSSetting();

@@ -61,6 +61,8 @@ public:
     // an error line naming both.
     uint32_t ReadWithinRange(const LSNumberSetting& setting);
     bool Save(const LSTextSetting& setting, const std::wstring& value);
+    // The accepted values for a log line: "A", "B" or "C".
+    static std::string ChoicesText(const LSSettingChoices& choices);
 
     // Throws the failing HRESULT when the platform cannot supply the folder.
     CStdStr GetUsersDataFolder();

@@ -28,7 +28,8 @@ LSHttpClient Read()
     if (!value.empty() && !value.EqualsNoCase(WinHttpName))
     {
         LS_ERROR_LOG << "Unknown " << ToLogText(LSSettingTable::HttpClient.name) << " value \"" << ToLogText(value)
-                     << "\": expected \"WinHTTP\" or \"XMLHTTP\"; WinHTTP used";
+                     << "\": expected " << LSSetting::ChoicesText(LSSettingTable::HttpClient.choices)
+                     << "; " << ToLogText(WinHttpName) << " used";
     }
     return LSHttpClient::WinHttp;
 }

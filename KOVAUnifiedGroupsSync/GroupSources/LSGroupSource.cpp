@@ -96,7 +96,7 @@ LSGroupSource::Kind LSGroupSource::ConfiguredKind()
             return kinds[i];
     }
     LS_ERROR_LOG << "Unknown " << ToLogText(LSSettingTable::Backend.name) << " value \"" << ToLogText(backend)
-                 << "\": expected \"Auto\", \"EWS\" or \"Graph\"";
+                 << "\": expected " << LSSetting::ChoicesText(choices);
     throw hresult_exception(E_INVALIDARG, ToLogText(LSSettingTable::Backend.name));
 }
 
