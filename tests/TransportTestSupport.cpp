@@ -4,6 +4,7 @@
 #include "KOVACommon/http/LSBaseWS.h"
 #include "KOVACommon/http/LSHttpError.h"
 #include "KOVACommon/http/LSInFlightRequests.h"
+#include "KOVACommon/http/LSWinHttpExchange.h"
 #include "LSOnceValueAccess.h"
 #include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/LSSetting.h"
@@ -69,6 +70,7 @@ void SimulatorTest::SetUp()
 
 void SimulatorTest::TearDown()
 {
+    EXPECT_TRUE(PumpMessagesUntil(NoneKept, 8000)) << "a request the platform never let go of";
     LSOnceValueAccess::ForgetAll();
     EwsSimClient::Reset();
 }
@@ -144,7 +146,7 @@ bool NoneKept()
 {
     IXMLHTTPRequestPtr none;
     LSInFlightRequests::Release(none);
-    return LSInFlightRequests::KeptCount() == 0;
+    return LSInFlightRequests::KeptCount() == 0 && LSWinHttpExchange::LiveCount() == 0;
 }
 
 bool PumpMessagesUntil(const std::function<bool()>& condition, uint64_t milliseconds)

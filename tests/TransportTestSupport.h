@@ -97,7 +97,7 @@ std::string Utf8(const std::wstring& text);
 // An HTTP date (IMF-fixdate) that many seconds from now.
 std::wstring HttpDateFromNow(int seconds);
 // Releases the kept platform objects of this thread that have completed;
-// true when none is left.
+// true when none is left and WinHTTP has let go of every exchange.
 bool NoneKept();
 // Dispatches this thread's messages until the condition holds or the time is
 // up; returns the condition's last answer.

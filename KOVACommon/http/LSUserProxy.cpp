@@ -1,5 +1,6 @@
 #include "KOVACommon/http/LSUserProxy.h"
 
+#include "KOVACommon/http/LSInternetHandle.h"
 #include "KOVACommon/http/LSSecureAddress.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/LSTiming.h"
@@ -45,8 +46,6 @@ UserSettings ReadPlatformSettings()
     settings.bypass = Taken(bypass);
     return settings;
 }
-
-using UniqueInternetHandle = UniqueHandleT<NullHandleTraits<HINTERNET, &WinHttpCloseHandle>>;
 
 UniqueInternetHandle OpenSession()
 {
@@ -182,17 +181,6 @@ Choice ForUrl(const std::wstring& url)
     if (chosen != t_pass.byHost.end())
         return chosen->second;
     return t_pass.byHost[host] = Choose(url);
-}
-
-HRESULT Apply(IWinHttpRequest& request, const std::wstring& url)
-{
-    const Choice choice = ForUrl(url);
-    const _variant_t missing(DISP_E_PARAMNOTFOUND, VT_ERROR);
-    if (choice.direct)
-        return request.SetProxy(HTTPREQUEST_PROXYSETTING_DIRECT, missing, missing);
-    LS_DIAG_LOG << "Proxy " << ToLogText(choice.proxy) << " for " << ToLogText(url);
-    const _variant_t bypass = choice.bypass.empty() ? missing : _variant_t(choice.bypass.c_str());
-    return request.SetProxy(HTTPREQUEST_PROXYSETTING_PROXY, _variant_t(choice.proxy.c_str()), bypass);
 }
 
 void SetPlatformForTest(SettingsReader readSettings, LookUpFunction lookUp)

@@ -1,16 +1,13 @@
 #pragma once
-// The current user's Internet proxy settings, set on each WinHTTP request:
+// The current user's Internet proxy settings, set on each WinHTTP session:
 // a named proxy (with its bypass list), or the proxy that auto-detection or a
 // configuration script chooses for the address. Loopback addresses go direct
-// and cost no look-up. (Under Wine the request object ignores the proxy it is
-// given.)
+// and cost no look-up.
 //
 // The automatic look-up runs on the host's thread and can take seconds where
 // nothing answers, so it is bounded in time, its outcome (found or not) is
 // kept for 5 minutes per host, and within a sync pass each host's choice is
 // made once, whatever the attempts and retries.
-#include "WinHttpRequest_h.h"
-
 #include <functional>
 #include <string>
 
@@ -32,7 +29,6 @@ struct UserSettings
 };
 
 Choice ForUrl(const std::wstring& url);
-HRESULT Apply(IWinHttpRequest& request, const std::wstring& url);
 
 // For its lifetime, on this thread, each host's choice is made once (nested
 // scopes share the outer one's).

@@ -4,26 +4,43 @@
 #include "KOVACommon/http/LSConnectionFailure.h"
 #include "KOVACommon/http/LSResponseText.h"
 #include "KOVACommon/http/LSUserProxy.h"
+#include "KOVACommon/http/LSWinHttpExchange.h"
 #include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 #include <algorithm>
+#include <shlwapi.h>
+
+_COM_SMARTPTR_TYPEDEF(IStream, IID_IStream);
 
 namespace {
 
-constexpr HRESULT HeaderNotFound = HRESULT_FROM_WIN32(12150); // ERROR_WINHTTP_HEADER_NOT_FOUND
 constexpr long ConnectTimeoutMs = 60000;
 constexpr long SendTimeoutMs = 30000;
+// What WinHTTP's request object sends when the caller names no agent.
+constexpr const wchar_t* DefaultUserAgent = L"Mozilla/4.0 (compatible; Win32; WinHttp.WinHttpRequest.5)";
 
-// A text body goes out as UTF-8 bytes: the object itself would send a text
-// of plain ASCII in the machine's code page and add a second charset to the
-// content type of any other.
-_variant_t Utf8Body(const _variant_t& body)
+HRESULT LastWinHttpError()
 {
-    if (body.vt != VT_BSTR)
-        return body;
-    const std::string bytes = WideToMultiByte(CStdStr::FromBSTR(body.bstrVal), CP_UTF8);
+    return HRESULT_FROM_WIN32(GetLastError());
+}
+
+// A text body goes out as UTF-8 bytes, a byte array as it is.
+std::string BodyBytes(const _variant_t& body)
+{
+    if (body.vt == VT_BSTR)
+        return WideToMultiByte(CStdStr::FromBSTR(body.bstrVal), CP_UTF8);
+    if (body.vt == VT_EMPTY || body.vt == VT_ERROR || body.vt == VT_NULL)
+        return std::string();
+    if (body.vt != (VT_ARRAY | VT_UI1))
+        throw hresult_exception::Com(E_INVALIDARG);
+    const LSResponseText::Bytes bytes = LSResponseText::BytesOf(body);
+    return std::string(bytes.data ? bytes.data : "", bytes.size);
+}
+
+_variant_t ByteArray(const std::string& bytes)
+{
     SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
     if (!array)
         throw hresult_exception::Com(E_OUTOFMEMORY);
@@ -41,15 +58,6 @@ _variant_t Utf8Body(const _variant_t& body)
     return _variant_t(wrapped, false);
 }
 
-// Wine counts the terminating null in the length of the texts it returns.
-_bstr_t OwnedText(BSTR raw)
-{
-    const _bstr_t owned(raw, false);
-    if (!raw || SysStringLen(raw) == wcslen(raw))
-        return owned;
-    return _bstr_t(static_cast<const wchar_t*>(owned));
-}
-
 // XMLHTTP leaves the status line out of the header text; so does this.
 std::wstring WithoutStatusLine(const std::wstring& headers)
 {
@@ -59,139 +67,191 @@ std::wstring WithoutStatusLine(const std::wstring& headers)
     return lineEnd == std::wstring::npos ? std::wstring() : headers.substr(lineEnd + 1);
 }
 
+std::wstring Trimmed(const std::wstring& text)
+{
+    const size_t first = text.find_first_not_of(L" \t");
+    if (first == std::wstring::npos)
+        return std::wstring();
+    return text.substr(first, text.find_last_not_of(L" \t\r") + 1 - first);
+}
+
+// The first header of that name (in any case), as WinHTTP finds one; empty
+// when there is none.
+std::wstring HeaderValue(const std::wstring& headers, const std::wstring& name)
+{
+    size_t lineStart = 0;
+    while (lineStart < headers.size())
+    {
+        size_t lineEnd = headers.find(L'\n', lineStart);
+        if (lineEnd == std::wstring::npos)
+            lineEnd = headers.size();
+        const std::wstring line = headers.substr(lineStart, lineEnd - lineStart);
+        const size_t colon = line.find(L':');
+        if (colon != std::wstring::npos && CStdStr(Trimmed(line.substr(0, colon))).EqualsNoCase(name.c_str()))
+            return Trimmed(line.substr(colon + 1));
+        lineStart = lineEnd + 1;
+    }
+    return std::wstring();
+}
+
+// A line break would let a value add headers of its own.
+bool IsHeaderLine(const std::wstring& name, const std::wstring& value)
+{
+    const auto breaks = [](const std::wstring& text) { return text.find_first_of(L"\r\n") != std::wstring::npos; };
+    return !name.empty() && name.find(L':') == std::wstring::npos && !breaks(name) && !breaks(value);
+}
+
+UniqueInternetHandle OpenSession(const std::wstring& url)
+{
+    const LSUserProxy::Choice choice = LSUserProxy::ForUrl(url);
+    if (choice.direct)
+        return UniqueInternetHandle(WinHttpOpen(DefaultUserAgent, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                                WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
+    LS_DIAG_LOG << "Proxy " << ToLogText(choice.proxy) << " for " << ToLogText(url);
+    return UniqueInternetHandle(WinHttpOpen(DefaultUserAgent, WINHTTP_ACCESS_TYPE_NAMED_PROXY,
+                                            choice.proxy.c_str(),
+                                            choice.bypass.empty() ? WINHTTP_NO_PROXY_BYPASS : choice.bypass.c_str(),
+                                            WINHTTP_FLAG_ASYNC));
+}
+
 } // namespace
 
-LSWinHttpPlatformRequest::LSWinHttpPlatformRequest()
-{
-    // By its class identifier, fixed since version 5.1: the ProgID would cost
-    // a registry lookup per request.
-    const HRESULT hr = CoCreateInstance(CLSID_WinHttpRequest, nullptr, CLSCTX_INPROC_SERVER, IID_IWinHttpRequest,
-                                        reinterpret_cast<void**>(&m_request));
-    if (FAILED(hr))
-    {
-        m_request = nullptr;
-        LS_ERROR_LOG << "Failed to create IWinHttpRequest " << LogHex(hr);
-        ThrowHr(hr);
-    }
-}
+LSWinHttpPlatformRequest::LSWinHttpPlatformRequest() = default;
 
-LSWinHttpPlatformRequest::~LSWinHttpPlatformRequest()
-{
-    // An exchange given up (shutdown, no answer, a refused answer) is ended
-    // here; the object waits for its worker before it goes.
-    if (m_request && m_sent && !m_ended)
-        m_request->Abort();
-}
+LSWinHttpPlatformRequest::~LSWinHttpPlatformRequest() = default;
 
-IWinHttpRequest& LSWinHttpPlatformRequest::Platform() const
+void LSWinHttpPlatformRequest::AbandonExchange::operator()(LSWinHttpExchange* exchange) const
 {
-    if (!m_request)
-        throw hresult_exception::Com(E_POINTER);
-    return *m_request;
-}
-
-void LSWinHttpPlatformRequest::Check(HRESULT hr) const
-{
-    ThrowIfFailedCom(hr, m_request, IID_IWinHttpRequest);
+    exchange->Abandon();
 }
 
 HRESULT LSWinHttpPlatformRequest::Open(const _bstr_t& method, const _bstr_t& url, const _variant_t&,
                                        const _variant_t&, const _variant_t&)
 {
-    // The component's requests carry a bearer token, never a user and password.
-    // Always asynchronous: every caller waits for the answer through the one
-    // wait, which pumps messages and bounds the time without an answer.
-    const HRESULT hr = Platform().Open(method, url, _variant_t(true));
-    if (FAILED(hr))
-        return hr;
-    // Opening resets every option, so they are set after it.
-    return Configure(CStdStr::FromBSTR(url));
+    // The component's requests carry a bearer token, never a user and
+    // password, and are always asynchronous: every caller waits for the
+    // answer through the one wait, which pumps messages and bounds the time
+    // without an answer.
+    if (m_request)
+        return E_UNEXPECTED; // one exchange per object
+    const std::wstring address = CStdStr::FromBSTR(url);
+    URL_COMPONENTS parts = {};
+    parts.dwStructSize = sizeof(parts);
+    parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = DWORD(-1);
+    if (!WinHttpCrackUrl(address.c_str(), 0, 0, &parts))
+        return LastWinHttpError();
+    const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+    const std::wstring path(parts.lpszUrlPath, parts.dwUrlPathLength + parts.dwExtraInfoLength);
+    m_session = OpenSession(address);
+    if (m_session)
+        m_connection.Reset(WinHttpConnect(m_session.Get(), host.c_str(), parts.nPort, 0));
+    if (m_connection)
+        m_request.Reset(WinHttpOpenRequest(m_connection.Get(), CStdStr::FromBSTR(method).c_str(),
+                                           path.empty() ? L"/" : path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                           WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                           parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0));
+    if (!m_request)
+        return LastWinHttpError();
+    return Configure(address);
 }
 
 HRESULT LSWinHttpPlatformRequest::Configure(const std::wstring& url)
 {
-    HRESULT hr = Platform().put_Option(WinHttpRequestOption_EnableRedirects, _variant_t(false));
-    if (FAILED(hr))
+    DWORD disabled = WINHTTP_DISABLE_REDIRECTS;
+    if (!WinHttpSetOption(m_request.Get(), WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof(disabled)))
     {
+        const HRESULT hr = LastWinHttpError();
         LS_ERROR_LOG << "Cannot switch redirects off for " << ToLogText(url) << ": " << LogHex(hr);
         return hr;
     }
-    const long receiveMs = static_cast<long>(std::min<uint64_t>(LSAnswerWait::NoAnswerLimitMs(), LONG_MAX));
-    hr = Platform().SetTimeouts(0, ConnectTimeoutMs, SendTimeoutMs, receiveMs);
-    if (FAILED(hr))
-        return hr;
-    return LSUserProxy::Apply(Platform(), url);
+    const int receiveMs = static_cast<int>(std::min<uint64_t>(LSAnswerWait::NoAnswerLimitMs(), INT_MAX));
+    if (!WinHttpSetTimeouts(m_request.Get(), 0, ConnectTimeoutMs, SendTimeoutMs, receiveMs))
+        return LastWinHttpError();
+    m_exchange.reset(LSWinHttpExchange::Attach(m_request.Get()));
+    return m_exchange ? S_OK : LastWinHttpError();
 }
 
 HRESULT LSWinHttpPlatformRequest::SetRequestHeader(const _bstr_t& name, const _bstr_t& value)
 {
-    return Platform().SetRequestHeader(name, value);
+    if (!m_exchange || m_exchange->CurrentStage() != LSWinHttpExchange::Stage::Opened)
+        return E_UNEXPECTED;
+    const std::wstring line = CStdStr::FromBSTR(name) + L": " + CStdStr::FromBSTR(value);
+    if (!IsHeaderLine(CStdStr::FromBSTR(name), CStdStr::FromBSTR(value)))
+        return E_INVALIDARG;
+    // A header set again replaces the one before, as the request objects do.
+    if (!WinHttpAddRequestHeaders(m_request.Get(), line.c_str(), static_cast<DWORD>(line.size()),
+                                  WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE))
+        return LastWinHttpError();
+    return S_OK;
 }
 
 void LSWinHttpPlatformRequest::Send(const _variant_t& body)
 {
-    Check(Platform().Send(Utf8Body(body)));
-    m_sent = true;
+    if (!m_exchange || m_exchange->CurrentStage() != LSWinHttpExchange::Stage::Opened)
+        throw hresult_exception::Com(E_UNEXPECTED);
+    m_exchange->Send(m_request.Get(), BodyBytes(body));
 }
 
 long LSWinHttpPlatformRequest::ReadyState()
 {
-    if (m_ended || !m_sent)
-        return m_ended ? 4 : 1;
-    // Pre-set: once the answer is complete the object leaves the flag as it was.
-    VARIANT_BOOL complete = VARIANT_TRUE;
-    const HRESULT hr = Platform().WaitForResponse(_variant_t(0L), &complete);
-    if (FAILED(hr))
-        m_failure = hr;
-    m_ended = FAILED(hr) || complete != VARIANT_FALSE;
-    return m_ended ? 4 : 2;
+    switch (m_exchange ? m_exchange->CurrentStage() : LSWinHttpExchange::Stage::Opened)
+    {
+    case LSWinHttpExchange::Stage::Opened:
+        return 1;
+    case LSWinHttpExchange::Stage::Sent:
+        return 2;
+    case LSWinHttpExchange::Stage::HeadersIn:
+        return 3;
+    case LSWinHttpExchange::Stage::Ended:
+        break;
+    }
+    return 4;
 }
 
 void LSWinHttpPlatformRequest::ThrowIfExchangeFailed(const std::wstring& url)
 {
-    if (FAILED(m_failure))
-        LSConnectionFailure::Throw(m_failure, url);
+    if (ReadyState() == 4 && FAILED(m_exchange->Failure()))
+        LSConnectionFailure::Throw(m_exchange->Failure(), url);
+}
+
+const LSWinHttpExchange& LSWinHttpPlatformRequest::Answered(bool whole) const
+{
+    const LSWinHttpExchange::Stage stage = m_exchange ? m_exchange->CurrentStage() : LSWinHttpExchange::Stage::Opened;
+    const bool ready = whole ? stage == LSWinHttpExchange::Stage::Ended
+                             : stage >= LSWinHttpExchange::Stage::HeadersIn;
+    // Never after a failed exchange: there is no answer then.
+    if (!ready || FAILED(m_exchange->Failure()))
+        throw hresult_exception::Com(E_PENDING);
+    return *m_exchange;
 }
 
 _bstr_t LSWinHttpPlatformRequest::ResponseHeader(const _bstr_t& name)
 {
-    BSTR value = nullptr;
-    const HRESULT hr = Platform().GetResponseHeader(name, &value);
-    if (hr == HeaderNotFound)
-        return _bstr_t(L"");
-    Check(hr);
-    return OwnedText(value);
+    return _bstr_t(HeaderValue(Answered(false).RawHeaders(), CStdStr::FromBSTR(name)).c_str());
 }
 
 _bstr_t LSWinHttpPlatformRequest::AllResponseHeaders()
 {
-    BSTR headers = nullptr;
-    Check(Platform().GetAllResponseHeaders(&headers));
-    return _bstr_t(WithoutStatusLine(CStdStr(OwnedText(headers))).c_str());
+    return _bstr_t(WithoutStatusLine(Answered(false).RawHeaders()).c_str());
 }
 
 long LSWinHttpPlatformRequest::Status()
 {
-    long status = 0;
-    Check(Platform().get_Status(&status));
-    return status;
+    return static_cast<long>(Answered(false).Status());
 }
 
 _bstr_t LSWinHttpPlatformRequest::StatusText()
 {
-    BSTR text = nullptr;
-    Check(Platform().get_StatusText(&text));
-    return OwnedText(text);
+    return _bstr_t(Answered(false).StatusText().c_str());
 }
 
 const _variant_t& LSWinHttpPlatformRequest::Body()
 {
-    if (m_body.vt != VT_EMPTY)
-        return m_body;
-    // Never after a failed exchange: the object's body is gone then.
-    if (!m_ended || FAILED(m_failure))
-        throw hresult_exception::Com(E_PENDING);
-    Check(Platform().get_ResponseBody(&m_body));
+    if (m_body.vt == VT_EMPTY)
+    {
+        Answered(true);
+        m_body = ByteArray(m_exchange->TakeBody());
+    }
     return m_body;
 }
 
@@ -202,10 +262,12 @@ _variant_t LSWinHttpPlatformRequest::ResponseBody()
 
 _variant_t LSWinHttpPlatformRequest::ResponseStream()
 {
-    Body();
-    _variant_t stream;
-    Check(Platform().get_ResponseStream(&stream));
-    return stream;
+    const LSResponseText::Bytes bytes = LSResponseText::BytesOf(Body());
+    IStreamPtr stream(SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data), static_cast<UINT>(bytes.size)),
+                      false);
+    if (!stream)
+        throw hresult_exception::Com(E_OUTOFMEMORY);
+    return _variant_t(static_cast<IUnknown*>(stream));
 }
 
 _bstr_t LSWinHttpPlatformRequest::ResponseText()

@@ -1,26 +1,26 @@
 #pragma once
-// WinHTTP's request object (WinHttp.WinHttpRequest.5.1) as the platform
-// object, the default. Redirects are off: a 3xx answer comes back as it is,
-// so the bearer token never goes where the answer points. The user's proxy is
-// set on every request. Its failures (refused connection, failed TLS
-// handshake) end the exchange at once.
+// WinHTTP as the platform object, the default: its own API in asynchronous
+// mode, a session, connection and request per exchange. Redirects are off: a
+// 3xx answer comes back as it is, so the bearer token never goes where the
+// answer points. The user's proxy is set on every session. Its failures
+// (refused connection, failed TLS handshake) end the exchange at once.
 //
-// Under Wine the object needs care: WaitForResponse(0) leaves its out flag
-// unwritten once complete, and reports an ended exchange only once; a
-// WaitForResponse with a time-out may never return while messages flow;
-// nothing bounds its wait for an answer (the caller's no-answer limit and
-// Abort do); reading the body after a failed read crashes. So the exchange's
-// end is asked with a zero wait, remembered, and the body read only after a
-// successful end, once.
+// WinHTTP completes on a thread of its own, through a callback. The callback
+// keeps the answer (status, headers, then the body, never more than one byte
+// past the largest answer) in an exchange record, which the host's thread
+// reads once it shows the stage; the request handle is only used by the
+// callback between Send and the exchange's end. The request object built on
+// this API would start a thread for every send; this starts none.
 #include "KOVACommon/http/ILSPlatformRequest.h"
-#include "WinHttpRequest_h.h"
+#include "KOVACommon/http/LSInternetHandle.h"
 
-_COM_SMARTPTR_TYPEDEF(IWinHttpRequest, IID_IWinHttpRequest);
+#include <memory>
+
+class LSWinHttpExchange;
 
 class LSWinHttpPlatformRequest : public ILSPlatformRequest
 {
 public:
-    // Failures are logged as "Failed to create IWinHttpRequest " and thrown as the bare code.
     LSWinHttpPlatformRequest();
     ~LSWinHttpPlatformRequest() override;
     LSWinHttpPlatformRequest(const LSWinHttpPlatformRequest&) = delete;
@@ -41,18 +41,26 @@ public:
     _bstr_t ResponseText() override;
     IDispatchPtr ResponseXML() override;
     uint64_t ResponseBodyLength() override;
-    IUnknown* Identity() const override { return m_request.GetInterfacePtr(); }
+    // No COM object stands behind WinHTTP's handles.
+    IUnknown* Identity() const override { return nullptr; }
 
 private:
-    IWinHttpRequest& Platform() const;
-    void Check(HRESULT hr) const;
     HRESULT Configure(const std::wstring& url);
-    // The body as received, read from the platform once.
+    // The exchange once its answer is in (headers, or all): E_PENDING before.
+    const LSWinHttpExchange& Answered(bool whole) const;
+    // The body as received, taken from the exchange once; its bytes live as long as the object.
     const _variant_t& Body();
 
-    IWinHttpRequestPtr m_request;
-    bool m_sent = false;
-    bool m_ended = false;
-    HRESULT m_failure = S_OK;
+    // The owner's part of the exchange ends once the request is closed, which
+    // cancels an exchange still under way; WinHTTP lets go with its last call.
+    struct AbandonExchange
+    {
+        void operator()(LSWinHttpExchange* exchange) const;
+    };
+    // Declared first, so gone last.
+    std::unique_ptr<LSWinHttpExchange, AbandonExchange> m_exchange;
+    UniqueInternetHandle m_session;
+    UniqueInternetHandle m_connection;
+    UniqueInternetHandle m_request;
     _variant_t m_body;
 };
