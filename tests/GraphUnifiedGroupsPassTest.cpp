@@ -373,7 +373,7 @@ TEST_F(GraphPassTest, AShutdownWhileSeveralBatchesAreOpenEndsThePassAndKeepsThei
         const uint64_t start = GetTickCount64();
         EXPECT_EQ(E_ABORT, RunPass());
         EXPECT_LT(GetTickCount64() - start, 1500u) << Utf8(client);
-        // WinHTTP's object sends on its own thread: a batch aborted at once may
+        // WinHTTP sends on its own thread: a batch aborted at once may
         // never have reached the server.
         const bool xmlHttp = std::wstring(client) == L"XMLHTTP";
         const std::vector<SimRequest> requests = GroupsSimulator::Requests();

@@ -1,6 +1,6 @@
 // Every kind of broken answer the simulator can produce ends in the
 // documented exception (or a plain success), never in a crash or a hang,
-// with the default client (WinHTTP's request object).
+// with the default client (WinHTTP).
 #include "TransportTestSupport.h"
 
 #include "KOVACommon/http/LSBaseWS.h"

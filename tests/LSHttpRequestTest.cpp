@@ -377,6 +377,32 @@ TEST(LSUserProxyTest, AnAutomaticLookUpIsKeptFoundOrNotAndMadeOncePerPass)
     LSUserProxy::SetPlatformForTest({}, {});
 }
 
+// The user's named proxy carries WinHTTP's request: the proxy (here the
+// simulator) is asked for a host that resolves nowhere.
+TEST_F(LSHttpRequestTest, TheUsersNamedProxyCarriesTheRequest)
+{
+    const std::wstring simulator = EwsSimClient::EwsUrl();
+    const size_t hostStart = simulator.find(L"//") + 2;
+    const std::wstring proxy = simulator.substr(hostStart, simulator.find(L'/', hostStart) - hostStart);
+    LSUserProxy::SetPlatformForTest(
+        [&] {
+            LSUserProxy::UserSettings settings;
+            settings.proxy = proxy;
+            return settings;
+        },
+        {});
+    const std::wstring url = L"http://groups.example.invalid/EWS/Exchange.asmx";
+    ILSHttpRequestPtr request = std::make_unique<LSHttpRequest>(LSHttpClient::WinHttp);
+    const _variant_t missing(DISP_E_PARAMNOTFOUND, VT_ERROR);
+    ASSERT_EQ(S_OK, request->Open(L"POST", url.c_str(), _variant_t(true), missing, missing));
+    request->SetRequestHeader(L"Authorization", L"Bearer test-token");
+    CLSBaseWS::PerformAsyncSend(request, url, L"<GetUserUnifiedGroups/>");
+    LSUserProxy::SetPlatformForTest({}, {});
+    const SimRequest wire = OnlyRequest();
+    EXPECT_EQ("groups.example.invalid", wire.Header("Host"));
+    EXPECT_EQ("/EWS/Exchange.asmx", wire.path);
+}
+
 // A text body goes out as UTF-8 whichever client sends it, and an answer
 // reads back the same through both.
 TEST_F(LSHttpRequestTest, BothClientsSendAndReadTheSameText)

@@ -86,10 +86,10 @@ TEST_F(GraphPassTest, HostileAnswersFailThePassWithinSecondsAndKeepTheList)
         std::string script;
         const char* graphSettings;
         const char* line;
-        // WinHTTP's object takes in a whole answer before it shows any of it:
-        // an oversized one is refused once it is in, at Wine's pace. The
-        // bound is seconds against the no-answer limit's two minutes, with
-        // room for a machine busy with builds (10 s was overrun there).
+        // An oversized answer without a declared length is refused once one
+        // byte past the largest answer is in, at Wine's pace. The bound is
+        // seconds against the no-answer limit's two minutes, with room for a
+        // machine busy with builds (10 s was overrun there).
         uint64_t mostMs = 5000;
     };
     const Case cases[] = {

@@ -1,7 +1,7 @@
 #pragma once
-// The platform object under LSHttpRequest: WinHTTP's request object (the
-// default) or MSXML's XMLHTTP (KOVA.Http.Client "XMLHTTP"). One object serves
-// one exchange; a repeated attempt gets a new one.
+// The platform object under LSHttpRequest: WinHTTP (the default) or MSXML's
+// XMLHTTP (KOVA.Http.Client "XMLHTTP"). One object serves one exchange; a
+// repeated attempt gets a new one.
 #include "KOVACommon/host/KOVASyncBasicsPtrs.h"
 #include "KOVACommon/http/ILSResponse.h"
 

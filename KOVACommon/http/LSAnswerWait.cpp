@@ -19,7 +19,7 @@ namespace {
 
 // Longest pause between two looks at the requests while no input arrives.
 // XMLHTTP completes through window messages, which end the pause at once.
-// WinHTTP's object completes on its own thread and posts nothing: its
+// WinHTTP completes on its own thread and posts nothing: its
 // requests are looked at after 1 ms, then less often, never after more than
 // 4 ms, so a quick answer is taken quickly and a slow one costs few looks.
 constexpr DWORD WaitStepMs = 50;
@@ -83,9 +83,8 @@ LRESULT CALLBACK CatchQuit(int code, WPARAM removal, LPARAM message)
 }
 
 // The host's WM_QUIT (its own shutdown) is the host's to take, whoever takes
-// it from the queue during a wait: this wait's pump, or the platform's
-// request object, whose wait dispatches every message it finds (Wine's
-// does). For the length of the wait it becomes WM_NULL there and is noted;
+// it from the queue during a wait: this wait's pump, or a platform object
+// whose own wait dispatches every message it finds. For the length of the wait it becomes WM_NULL there and is noted;
 // the wait then ends as a shutdown, and the quit is posted again, with its
 // code, for the host's own loop.
 class QuitKeeper

@@ -5,8 +5,8 @@
 // (LSPassContext); each pause is measured on LSTiming's clock. Answers are
 // waited for by pumping the thread's window messages (through which XMLHTTP
 // completes, and which the host's own objects need) one step at a time,
-// looking at the requests after every step (WinHTTP's object completes on a
-// thread of its own).
+// looking at the requests after every step (WinHTTP completes on a thread
+// of its own).
 #include "KOVACommon/http/ILSHttpRequest.h"
 
 #include <cstdint>
@@ -40,7 +40,7 @@ uint64_t NoAnswerLimitMs();
 // A request whose answer is not complete within the limit: a server that
 // accepted it and never answers, or stopped half-way. (Wine's XMLHTTP also
 // never completes a request whose connection fails, refused or a failed TLS
-// handshake; WinHTTP's object reports those at once.) Writes the error line
+// handshake; WinHTTP reports those at once.) Writes the error line
 // and throws the platform's time-out.
 [[noreturn]] void AbandonUnanswered(const std::wstring& url);
 

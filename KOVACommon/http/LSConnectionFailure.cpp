@@ -9,7 +9,7 @@ namespace LSConnectionFailure {
 
 namespace {
 
-// WinHTTP's error codes (winhttp.h), as the request object reports them.
+// WinHTTP's error codes (winhttp.h).
 enum : DWORD
 {
     Timeout = 12002,

@@ -1,6 +1,6 @@
 #pragma once
 // The production request over the platform object KOVA.Http.Client chooses
-// (WinHTTP's request object with redirects off, or XMLHTTP): one attempt, on
+// (WinHTTP with redirects off, or XMLHTTP): one attempt, on
 // one platform object. It remembers every header set, so the exchange can
 // name its SOAP action. Before an answer reaches the answer check
 // (LSAnswerCheck, in FinishSend), the platform's own failure, the answer's
