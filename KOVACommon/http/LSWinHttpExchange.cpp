@@ -69,23 +69,21 @@ LSWinHttpExchange* LSWinHttpExchange::Attach(HINTERNET request)
 
 void LSWinHttpExchange::Abandon()
 {
-    bool lastOne = false;
-    {
-        const std::lock_guard<std::mutex> lock(m_lock);
-        m_abandoned = true;
-        lastOne = m_closed;
-    }
-    if (lastOne)
-        delete this;
+    LetGo(m_abandoned);
 }
 
 void LSWinHttpExchange::Closed()
 {
+    LetGo(m_closed);
+}
+
+void LSWinHttpExchange::LetGo(bool& side)
+{
     bool lastOne = false;
     {
         const std::lock_guard<std::mutex> lock(m_lock);
-        m_closed = true;
-        lastOne = m_abandoned;
+        side = true;
+        lastOne = m_abandoned && m_closed;
     }
     if (lastOne)
         delete this;

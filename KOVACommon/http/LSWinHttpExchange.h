@@ -66,6 +66,8 @@ private:
     void ReadNext(HINTERNET request);
     void End(HRESULT failure);
     void Closed();
+    // One side's last word (the owner's or WinHTTP's); the second frees the record.
+    void LetGo(bool& side);
 
     mutable std::mutex m_lock;
     Stage m_stage = Stage::Opened;
