@@ -28,7 +28,4 @@ public:
 
     // Bytes of the body received, read without copying it where the platform allows.
     virtual uint64_t ResponseBodyLength() = 0;
-
-    // The platform object itself, so tests can tell one attempt's from the next.
-    virtual IUnknown* Identity() const = 0;
 };

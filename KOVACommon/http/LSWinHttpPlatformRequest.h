@@ -41,8 +41,6 @@ public:
     _bstr_t ResponseText() override;
     IDispatchPtr ResponseXML() override;
     uint64_t ResponseBodyLength() override;
-    // No COM object stands behind WinHTTP's handles.
-    IUnknown* Identity() const override { return nullptr; }
 
 private:
     HRESULT Configure(const std::wstring& url);

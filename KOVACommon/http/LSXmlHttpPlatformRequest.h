@@ -30,7 +30,6 @@ public:
     _bstr_t ResponseText() override;
     IDispatchPtr ResponseXML() override;
     uint64_t ResponseBodyLength() override;
-    IUnknown* Identity() const override { return m_request.GetInterfacePtr(); }
 
 private:
     IXMLHTTPRequest& Platform() const;
