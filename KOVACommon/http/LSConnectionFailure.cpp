@@ -42,7 +42,8 @@ std::string Cause(HRESULT hr)
     switch (IsWinHttpCode(hr) ? DWORD(HRESULT_CODE(hr)) : 0)
     {
     case CannotConnect:
-        return "connection refused";
+        // Also an attempt nobody answered, which the system gives up on its own.
+        return "connection refused or not answered";
     case ConnectionError:
         return "connection reset by the server";
     case NameNotResolved:

@@ -7,7 +7,7 @@
 
 namespace LSConnectionFailure {
 
-// What the code means, for the error line: "connection refused", ...
+// What the code means, for the error line: "connection refused or not answered", ...
 std::string Cause(HRESULT hr);
 // Error line naming the cause and the address, then the COM error exception.
 [[noreturn]] void Throw(HRESULT hr, const std::wstring& url);
