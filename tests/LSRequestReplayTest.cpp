@@ -83,7 +83,7 @@ TEST_F(RecordPlaybackTest, ARecordedExchangeReplaysWithoutTheServer)
               FileNames(m_folder.Path()));
     EXPECT_EQ("POST\n" + Utf8(EwsSimClient::EwsUrl()) + "\nGetUserUnifiedGroups\n\n",
               ReadWholeFile(File(n, L"req", tail)));
-    const std::wstring headers = FormatResponseHeaders(ParseResponseHeaders(CStdStr(recorded->GetAllResponseHeaders())));
+    const std::wstring headers = FormatResponseHeaders(LSResponseHeaders::Parse(CStdStr(recorded->GetAllResponseHeaders())));
     EXPECT_NE(std::wstring::npos, headers.find(L"X-Marker: seen\n")) << Utf8(headers);
     EXPECT_EQ("HTTP/1.1 200 OK\n" + Utf8(headers) + "<a>\n\nb\xc3\xa9</a>", ReadWholeFile(File(n, L"res", tail)));
 

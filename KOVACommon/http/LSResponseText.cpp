@@ -3,10 +3,12 @@
 #include "KOVACommon/xml/LSSafeXml.h"
 #include "KOVACommon/xml/LSXmlDocument.h"
 #include "QuorvalCommon/CStdStr.h"
+#include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 #include <algorithm>
 #include <cwctype>
+#include <limits>
 
 namespace LSResponseText {
 
@@ -105,6 +107,29 @@ Bytes BytesOf(const _variant_t& body)
     bytes.data = static_cast<const char*>(body.parray->pvData);
     bytes.size = upper < lower ? 0 : size_t(upper - lower + 1);
     return bytes;
+}
+
+_variant_t ByteArray(const std::string& bytes)
+{
+    // A byte array counts its elements in 32 bits.
+    if (bytes.size() > std::numeric_limits<ULONG>::max())
+    {
+        LS_ERROR_LOG << "Body too large for a byte array: " << bytes.size() << " bytes";
+        ThrowHr(E_FAIL);
+    }
+    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+    if (!array)
+        ThrowHr(E_OUTOFMEMORY);
+    _variant_t value;
+    value.vt = VT_ARRAY | VT_UI1;
+    value.parray = array;
+    void* data = nullptr;
+    if (!bytes.empty() && SUCCEEDED(SafeArrayAccessData(array, &data)))
+    {
+        std::copy(bytes.begin(), bytes.end(), static_cast<char*>(data));
+        SafeArrayUnaccessData(array);
+    }
+    return value;
 }
 
 std::wstring Decode(const Bytes& bytes, const std::wstring& contentType)

@@ -18,6 +18,9 @@ struct Bytes
 // The bytes of a one-dimensional byte array (empty for anything else); they
 // live as long as the variant.
 Bytes BytesOf(const _variant_t& body);
+// The other way: a byte array holding a copy of the bytes (E_FAIL with an
+// error line above the 4 GB such an array can count).
+_variant_t ByteArray(const std::string& bytes);
 std::wstring Decode(const Bytes& bytes, const std::wstring& contentType);
 // An XML body's text: by byte-order mark, UTF-16 told by its first
 // character, else the encoding its declaration names (UTF-8 without one, or

@@ -1,6 +1,7 @@
 #include "KOVACommon/http/LSWinHttpExchange.h"
 
 #include "KOVACommon/http/LSAnswerLimits.h"
+#include "KOVACommon/http/LSInternetHandle.h"
 #include "QuorvalCommon/hresult_exception.h"
 
 #include <algorithm>
@@ -13,11 +14,6 @@ constexpr DWORD ReadPieceBytes = 64 * 1024;
 constexpr DWORD Notifications = WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES;
 
 std::atomic<size_t> g_live{0};
-
-HRESULT LastWinHttpError()
-{
-    return HRESULT_FROM_WIN32(GetLastError());
-}
 
 // A header of the answer as WinHTTP gives it; empty when it cannot.
 std::wstring QueriedText(HINTERNET request, DWORD query)
@@ -33,6 +29,14 @@ std::wstring QueriedText(HINTERNET request, DWORD query)
         return std::wstring();
     text.resize(bytes / sizeof(wchar_t));
     return text;
+}
+
+std::wstring WithoutStatusLine(const std::wstring& headers)
+{
+    if (headers.compare(0, 5, L"HTTP/") != 0)
+        return headers;
+    const size_t lineEnd = headers.find(L'\n');
+    return lineEnd == std::wstring::npos ? std::wstring() : headers.substr(lineEnd + 1);
 }
 
 } // namespace
@@ -177,13 +181,15 @@ void LSWinHttpExchange::TakeHeaders(HINTERNET request)
     WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
                         &status, &size, WINHTTP_NO_HEADER_INDEX);
     std::wstring statusText = QueriedText(request, WINHTTP_QUERY_STATUS_TEXT);
-    std::wstring headers = QueriedText(request, WINHTTP_QUERY_RAW_HEADERS_CRLF);
+    std::wstring headerText = WithoutStatusLine(QueriedText(request, WINHTTP_QUERY_RAW_HEADERS_CRLF));
+    LSResponseHeaders::Headers headers = LSResponseHeaders::Parse(headerText);
     {
         const std::lock_guard<std::mutex> lock(m_lock);
         if (m_stage == Stage::Ended)
             return;
         m_status = status;
         m_statusText = std::move(statusText);
+        m_headerText = std::move(headerText);
         m_headers = std::move(headers);
         m_stage = Stage::HeadersIn;
     }

@@ -9,6 +9,8 @@
 // record. Reads are issued in a loop, never from inside the completion of
 // the one before, so an answer arriving in many small pieces cannot deepen
 // the stack; the body is read to one byte past the largest answer at most.
+#include "KOVACommon/http/LSResponseHeaders.h"
+
 #include <windows.h>
 #include <winhttp.h>
 
@@ -44,8 +46,10 @@ public:
     // From HeadersIn on: what the status line and headers said.
     DWORD Status() const { return m_status; }
     const std::wstring& StatusText() const { return m_statusText; }
-    // Every header line, CRLF-separated, status line first.
-    const std::wstring& RawHeaders() const { return m_headers; }
+    // The header lines, without the status line (as XMLHTTP gives them), and
+    // the same parsed.
+    const std::wstring& HeaderText() const { return m_headerText; }
+    const LSResponseHeaders::Headers& Headers() const { return m_headers; }
     // Once ended without failure: the body, handed over once.
     std::string TakeBody();
 
@@ -80,7 +84,8 @@ private:
     std::string m_sendBody;
     DWORD m_status = 0;
     std::wstring m_statusText;
-    std::wstring m_headers;
+    std::wstring m_headerText;
+    LSResponseHeaders::Headers m_headers;
     std::vector<char> m_buffer;
     std::string m_body;
 };

@@ -25,11 +25,6 @@ constexpr int SendTimeoutMs = 30000;
 // What WinHTTP's request object sends when the caller names no agent.
 constexpr const wchar_t* DefaultUserAgent = L"Mozilla/4.0 (compatible; Win32; WinHttp.WinHttpRequest.5)";
 
-HRESULT LastWinHttpError()
-{
-    return HRESULT_FROM_WIN32(GetLastError());
-}
-
 // A text body goes out as UTF-8 bytes, a byte array as it is.
 std::string BodyBytes(const _variant_t& body)
 {
@@ -41,61 +36,6 @@ std::string BodyBytes(const _variant_t& body)
         throw hresult_exception::Com(E_INVALIDARG);
     const LSResponseText::Bytes bytes = LSResponseText::BytesOf(body);
     return std::string(bytes.data ? bytes.data : "", bytes.size);
-}
-
-_variant_t ByteArray(const std::string& bytes)
-{
-    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
-    if (!array)
-        throw hresult_exception::Com(E_OUTOFMEMORY);
-    if (!bytes.empty())
-    {
-        void* data = nullptr;
-        SafeArrayAccessData(array, &data);
-        std::copy(bytes.begin(), bytes.end(), static_cast<char*>(data));
-        SafeArrayUnaccessData(array);
-    }
-    VARIANT wrapped;
-    VariantInit(&wrapped);
-    wrapped.vt = VT_ARRAY | VT_UI1;
-    wrapped.parray = array;
-    return _variant_t(wrapped, false);
-}
-
-// XMLHTTP leaves the status line out of the header text; so does this.
-std::wstring WithoutStatusLine(const std::wstring& headers)
-{
-    if (headers.compare(0, 5, L"HTTP/") != 0)
-        return headers;
-    const size_t lineEnd = headers.find(L'\n');
-    return lineEnd == std::wstring::npos ? std::wstring() : headers.substr(lineEnd + 1);
-}
-
-std::wstring Trimmed(const std::wstring& text)
-{
-    const size_t first = text.find_first_not_of(L" \t");
-    if (first == std::wstring::npos)
-        return std::wstring();
-    return text.substr(first, text.find_last_not_of(L" \t\r") + 1 - first);
-}
-
-// The first header of that name (in any case), as WinHTTP finds one; empty
-// when there is none.
-std::wstring HeaderValue(const std::wstring& headers, const std::wstring& name)
-{
-    size_t lineStart = 0;
-    while (lineStart < headers.size())
-    {
-        size_t lineEnd = headers.find(L'\n', lineStart);
-        if (lineEnd == std::wstring::npos)
-            lineEnd = headers.size();
-        const std::wstring line = headers.substr(lineStart, lineEnd - lineStart);
-        const size_t colon = line.find(L':');
-        if (colon != std::wstring::npos && CStdStr(Trimmed(line.substr(0, colon))).EqualsNoCase(name.c_str()))
-            return Trimmed(line.substr(colon + 1));
-        lineStart = lineEnd + 1;
-    }
-    return std::wstring();
 }
 
 // A line break would let a value add headers of its own.
@@ -231,12 +171,14 @@ const LSWinHttpExchange& LSWinHttpPlatformRequest::Answered(bool whole) const
 
 _bstr_t LSWinHttpPlatformRequest::ResponseHeader(const _bstr_t& name)
 {
-    return _bstr_t(HeaderValue(Answered(false).RawHeaders(), CStdStr::FromBSTR(name)).c_str());
+    // Empty when the answer has no such header, as the platform answers.
+    const std::wstring* value = LSResponseHeaders::Find(Answered(false).Headers(), CStdStr::FromBSTR(name));
+    return _bstr_t(value ? value->c_str() : L"");
 }
 
 _bstr_t LSWinHttpPlatformRequest::AllResponseHeaders()
 {
-    return _bstr_t(WithoutStatusLine(Answered(false).RawHeaders()).c_str());
+    return _bstr_t(Answered(false).HeaderText().c_str());
 }
 
 long LSWinHttpPlatformRequest::Status()
@@ -254,7 +196,7 @@ const _variant_t& LSWinHttpPlatformRequest::Body()
     if (m_body.vt == VT_EMPTY)
     {
         Answered(true);
-        m_body = ByteArray(m_exchange->TakeBody());
+        m_body = LSResponseText::ByteArray(m_exchange->TakeBody());
     }
     return m_body;
 }

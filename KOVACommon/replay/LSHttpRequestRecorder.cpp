@@ -92,7 +92,7 @@ void LSHttpRequestRecorder::WriteSuccessResponse(const std::wstring& path)
     const _variant_t body = platform.ResponseBody();
 
     const std::wstring text = CStdStr::Format(L"HTTP/1.1 %ld ", status) + CStdStr(statusText) + L"\n" +
-                              FormatResponseHeaders(ParseResponseHeaders(CStdStr(headerText)));
+                              FormatResponseHeaders(LSResponseHeaders::Parse(CStdStr(headerText)));
     UniqueFile file = OpenForWriting(path);
     WriteBytes(file.get(), path, WideToMultiByte(text, CP_UTF8));
     WriteBody(file.get(), path, body);

@@ -1,6 +1,7 @@
 #include "KOVACommon/replay/LSRecordedResponse.h"
 
 #include "KOVACommon/http/LSHttpError.h"
+#include "KOVACommon/http/LSResponseText.h"
 #include "KOVACommon/replay/LSRecordingFiles.h"
 #include "KOVACommon/xml/LSXmlDocument.h"
 #include "QuorvalCommon/CStdStr.h"
@@ -8,7 +9,6 @@
 #include "QuorvalCommon/LogLongText.h"
 #include "QuorvalCommon/hresult_exception.h"
 
-#include <limits>
 #include <sstream>
 
 namespace LSRequestReplay {
@@ -23,25 +23,6 @@ bool StartsWith(const std::wstring& text, const std::wstring& start)
     return text.compare(0, start.size(), start) == 0;
 }
 
-_variant_t ByteArray(const std::string& bytes)
-{
-    // A byte array counts its elements in 32 bits.
-    if (bytes.size() > std::numeric_limits<ULONG>::max())
-    {
-        LS_ERROR_LOG << "Recorded response body too large: " << bytes.size() << " bytes";
-        ThrowHr(E_FAIL);
-    }
-    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
-    if (!array)
-        ThrowHr(E_OUTOFMEMORY);
-    _variant_t value;
-    value.vt = VT_ARRAY | VT_UI1;
-    value.parray = array;
-    const SafeArrayData data(array);
-    memcpy(data.Get(), bytes.data(), bytes.size());
-    return value;
-}
-
 [[noreturn]] void ThrowRecordedError(const std::wstring& text)
 {
     const std::wstring errorText = text.substr(ErrorMarker.size());
@@ -50,27 +31,6 @@ _variant_t ByteArray(const std::string& bytes)
 }
 
 } // namespace
-
-ResponseHeaders ParseResponseHeaders(const std::wstring& text)
-{
-    ResponseHeaders headers;
-    std::wistringstream lines(text);
-    std::wstring line;
-    while (std::getline(lines, line, L'\n'))
-    {
-        while (!line.empty() && line.back() == L'\r')
-            line.pop_back();
-        if (line.empty())
-            break;
-        const size_t colon = line.find(L':');
-        std::wstring name = line.substr(0, colon);
-        std::wstring value = colon == std::wstring::npos ? std::wstring() : line.substr(colon + 1);
-        if (!value.empty() && value.front() == L' ')
-            value.erase(0, 1);
-        headers.emplace_back(std::move(name), std::move(value));
-    }
-    return headers;
-}
 
 std::wstring FormatResponseHeaders(const ResponseHeaders& headers)
 {
@@ -99,9 +59,9 @@ void LSRecordedResponse::LoadSuccess(const std::wstring& text, const std::string
     while (!statusText.empty() && statusText.back() == L'\r')
         statusText.pop_back();
     if (lineEnd != std::wstring::npos)
-        headers = ParseResponseHeaders(text.substr(lineEnd + 1));
+        headers = LSResponseHeaders::Parse(text.substr(lineEnd + 1));
     if (!bodyBytes.empty())
-        body = ByteArray(bodyBytes);
+        body = LSResponseText::ByteArray(bodyBytes);
 }
 
 void LSRecordedResponse::ReadFromFile(const std::wstring& path, LSRecordedResponse& answer)
@@ -127,11 +87,8 @@ _bstr_t LSRecordedResponse::ResponseHeader(const _bstr_t& name)
 {
     if (headers.empty())
         ThrowHr(E_FAIL);
-    const CStdStr wanted(name);
-    for (const auto& header : headers)
-        if (wanted.EqualsNoCase(header.first))
-            return _bstr_t(header.second.c_str());
-    return _bstr_t();
+    const std::wstring* value = LSResponseHeaders::Find(headers, CStdStr(name));
+    return value ? _bstr_t(value->c_str()) : _bstr_t();
 }
 
 _bstr_t LSRecordedResponse::AllResponseHeaders()

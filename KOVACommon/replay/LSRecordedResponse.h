@@ -1,6 +1,7 @@
 #pragma once
 // A recorded answer, loaded from a response file.
 #include "KOVACommon/http/ILSResponse.h"
+#include "KOVACommon/http/LSResponseHeaders.h"
 
 #include <cstdint>
 #include <string>
@@ -9,11 +10,8 @@
 
 namespace LSRequestReplay {
 
-using ResponseHeaders = std::vector<std::pair<std::wstring, std::wstring>>;
+using ResponseHeaders = LSResponseHeaders::Headers;
 
-// Lines up to the first empty one; name before the first ":", value after it
-// without one leading space.
-ResponseHeaders ParseResponseHeaders(const std::wstring& text);
 // One "name: value" line per header, then an empty line.
 std::wstring FormatResponseHeaders(const ResponseHeaders& headers);
 
