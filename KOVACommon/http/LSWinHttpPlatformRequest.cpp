@@ -4,7 +4,6 @@
 #include "KOVACommon/http/LSConnectionFailure.h"
 #include "KOVACommon/http/LSResponseText.h"
 #include "KOVACommon/http/LSUserProxy.h"
-#include "KOVACommon/http/LSWinHttpExchange.h"
 #include "QuorvalCommon/CStdStr.h"
 #include "QuorvalCommon/LSLog.h"
 #include "QuorvalCommon/hresult_exception.h"
@@ -115,13 +114,20 @@ HRESULT LSWinHttpPlatformRequest::Configure(const std::wstring& url)
     return m_exchange ? S_OK : LastWinHttpError();
 }
 
+LSWinHttpExchange::Stage LSWinHttpPlatformRequest::CurrentStage() const
+{
+    return m_exchange ? m_exchange->CurrentStage() : LSWinHttpExchange::Stage::Opened;
+}
+
 HRESULT LSWinHttpPlatformRequest::SetRequestHeader(const _bstr_t& name, const _bstr_t& value)
 {
-    if (!m_exchange || m_exchange->CurrentStage() != LSWinHttpExchange::Stage::Opened)
+    if (!m_exchange || CurrentStage() != LSWinHttpExchange::Stage::Opened)
         return E_UNEXPECTED;
-    const std::wstring line = CStdStr::FromBSTR(name) + L": " + CStdStr::FromBSTR(value);
-    if (!IsHeaderLine(CStdStr::FromBSTR(name), CStdStr::FromBSTR(value)))
+    const std::wstring nameText = CStdStr::FromBSTR(name);
+    const std::wstring valueText = CStdStr::FromBSTR(value);
+    if (!IsHeaderLine(nameText, valueText))
         return E_INVALIDARG;
+    const std::wstring line = nameText + L": " + valueText;
     // A header set again replaces the one before, as the request objects do.
     if (!WinHttpAddRequestHeaders(m_request.Get(), line.c_str(), static_cast<DWORD>(line.size()),
                                   WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE))
@@ -131,14 +137,14 @@ HRESULT LSWinHttpPlatformRequest::SetRequestHeader(const _bstr_t& name, const _b
 
 void LSWinHttpPlatformRequest::Send(const _variant_t& body)
 {
-    if (!m_exchange || m_exchange->CurrentStage() != LSWinHttpExchange::Stage::Opened)
+    if (!m_exchange || CurrentStage() != LSWinHttpExchange::Stage::Opened)
         throw hresult_exception::Com(E_UNEXPECTED);
     m_exchange->Send(m_request.Get(), BodyBytes(body));
 }
 
 long LSWinHttpPlatformRequest::ReadyState()
 {
-    switch (m_exchange ? m_exchange->CurrentStage() : LSWinHttpExchange::Stage::Opened)
+    switch (CurrentStage())
     {
     case LSWinHttpExchange::Stage::Opened:
         return 1;
@@ -160,7 +166,7 @@ void LSWinHttpPlatformRequest::ThrowIfExchangeFailed(const std::wstring& url)
 
 const LSWinHttpExchange& LSWinHttpPlatformRequest::Answered(bool whole) const
 {
-    const LSWinHttpExchange::Stage stage = m_exchange ? m_exchange->CurrentStage() : LSWinHttpExchange::Stage::Opened;
+    const LSWinHttpExchange::Stage stage = CurrentStage();
     const bool ready = whole ? stage == LSWinHttpExchange::Stage::Ended
                              : stage >= LSWinHttpExchange::Stage::HeadersIn;
     // Never after a failed exchange: there is no answer then.

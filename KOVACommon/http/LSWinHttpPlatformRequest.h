@@ -13,10 +13,9 @@
 // this API would start a thread for every send; this starts none.
 #include "KOVACommon/http/ILSPlatformRequest.h"
 #include "KOVACommon/http/LSInternetHandle.h"
+#include "KOVACommon/http/LSWinHttpExchange.h"
 
 #include <memory>
-
-class LSWinHttpExchange;
 
 class LSWinHttpPlatformRequest : public ILSPlatformRequest
 {
@@ -44,6 +43,8 @@ public:
 
 private:
     HRESULT Configure(const std::wstring& url);
+    // Opened until the exchange is under way (and when opening failed).
+    LSWinHttpExchange::Stage CurrentStage() const;
     // The exchange once its answer is in (headers, or all): E_PENDING before.
     const LSWinHttpExchange& Answered(bool whole) const;
     // The body as received, taken from the exchange once; its bytes live as long as the object.
