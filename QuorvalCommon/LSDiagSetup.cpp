@@ -204,6 +204,18 @@ void LSDiagSetup::WriteBanner(const std::wstring& normalisedPath, const std::wst
                       << ToLogText(modulesText);
 }
 
+std::optional<std::wregex> LSDiagSetup::CompiledOldLogPattern(const std::wstring& moduleName)
+{
+    try
+    {
+        return OldLogPattern(moduleName);
+    }
+    catch (const std::regex_error&)
+    {
+        return std::nullopt;
+    }
+}
+
 std::wregex LSDiagSetup::OldLogPattern(const std::wstring& moduleName)
 {
     const std::wstring escaped = ReplaceAll(ReplaceAll(moduleName, L"-", L"\\-"), L".", L"\\.");
@@ -223,21 +235,18 @@ void LSDiagSetup::SweepOldLogs(LSSetting& settings, const std::wstring& folder, 
 void LSDiagSetup::DeleteLogsOlderThan(const std::wstring& folder, const std::wstring& moduleName, uint32_t minutes,
                                       const FILETIME& now)
 {
-    std::wregex pattern;
-    try
-    {
-        pattern = OldLogPattern(moduleName);
-    }
-    catch (const std::regex_error&)
-    {
-        return; // a module name the expression cannot hold: keep every file
-    }
+    // Compiled at the first file old enough: most sweeps at start-up find
+    // none, and compiling costs more than the listing.
+    std::optional<std::wregex> pattern;
     const int64_t maximumAge = static_cast<int64_t>(minutes) * kFileTimeUnitsPerMinute;
     LSFileSystem::ListDirectory(folder, moduleName + L"-*.log",
                                 [&](bool isDirectory, const std::wstring& fullPath, const WIN32_FIND_DATAW& entry) {
                                     const int64_t age = FileTimeValue(now) - FileTimeValue(entry.ftLastWriteTime);
-                                    if (!isDirectory && age > maximumAge &&
-                                        std::regex_match(entry.cFileName, pattern))
+                                    if (isDirectory || age <= maximumAge)
+                                        return true;
+                                    if (!pattern && !(pattern = CompiledOldLogPattern(moduleName)))
+                                        return false; // a name the expression cannot hold: keep every file
+                                    if (std::regex_match(entry.cFileName, *pattern))
                                     {
                                         LS_DIAG_LOG << "Deleting old log file - " << ToLogText(entry.cFileName);
                                         DeleteFileW(fullPath.c_str());

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 #include <cstdint>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -48,6 +49,8 @@ public:
 
     // Module name + "-" + date + "-" + time + "." + process id + ".log".
     static std::wregex OldLogPattern(const std::wstring& moduleName);
+    // The same, or nothing when the expression cannot hold the name.
+    static std::optional<std::wregex> CompiledOldLogPattern(const std::wstring& moduleName);
     static void SweepOldLogs(LSSetting& settings, const std::wstring& folder, const std::wstring& moduleName);
     static void DeleteLogsOlderThan(const std::wstring& folder, const std::wstring& moduleName, uint32_t minutes,
                                     const FILETIME& now);
