@@ -171,6 +171,7 @@ std::wstring CAuthTokenLibraryStandIn::TokenForAcquisition(unsigned number) cons
 
 STDMETHODIMP CAuthTokenLibraryStandIn::Initialise(BSTR clientId, BSTR redirectAddress, BSTR cacheFilePath)
 {
+    const StandInRegistry::CallScope registry;
     HRESULT hr = EnterCall(L"Initialise");
     StandInRegistry::WriteText(L"Initialise.ClientId", FromBstr(clientId));
     StandInRegistry::WriteText(L"Initialise.RedirectAddress", FromBstr(redirectAddress));
@@ -180,6 +181,7 @@ STDMETHODIMP CAuthTokenLibraryStandIn::Initialise(BSTR clientId, BSTR redirectAd
 
 STDMETHODIMP CAuthTokenLibraryStandIn::StartAcquire(BSTR scope, short retry, LONG ownerWindow, short reserved)
 {
+    const StandInRegistry::CallScope registry;
     HRESULT hr = EnterCall(L"StartAcquire");
     const DWORD call = StandInRegistry::ReadNumber(L"Count.StartAcquire", 0);
     StandInRegistry::WriteText(L"StartAcquire." + std::to_wstring(call),
@@ -195,6 +197,7 @@ STDMETHODIMP CAuthTokenLibraryStandIn::StartAcquire(BSTR scope, short retry, LON
 
 STDMETHODIMP CAuthTokenLibraryStandIn::PollResult(BSTR* token, VARIANT_BOOL* done)
 {
+    const StandInRegistry::CallScope registry;
     HRESULT hr = EnterCall(L"PollResult");
     if (FAILED(hr))
         return hr;
@@ -216,6 +219,7 @@ STDMETHODIMP CAuthTokenLibraryStandIn::PollResult(BSTR* token, VARIANT_BOOL* don
 
 STDMETHODIMP CAuthTokenLibraryStandIn::Cancel()
 {
+    const StandInRegistry::CallScope registry;
     HRESULT hr = EnterCall(L"Cancel");
     m_state = State::Idle;
     return hr;
@@ -223,6 +227,7 @@ STDMETHODIMP CAuthTokenLibraryStandIn::Cancel()
 
 STDMETHODIMP CAuthTokenLibraryStandIn::GetLastErrorMessage(BSTR* text)
 {
+    const StandInRegistry::CallScope registry;
     HRESULT hr = EnterCall(L"GetLastErrorMessage");
     if (FAILED(hr))
         return hr;
@@ -233,6 +238,7 @@ STDMETHODIMP CAuthTokenLibraryStandIn::GetLastErrorMessage(BSTR* text)
 
 STDMETHODIMP CAuthTokenLibraryStandIn::GetLastErrorStack(BSTR* text)
 {
+    const StandInRegistry::CallScope registry;
     HRESULT hr = EnterCall(L"GetLastErrorStack");
     if (FAILED(hr))
         return hr;

@@ -8,11 +8,20 @@ const wchar_t* const KeyPath = L"Software\\Quorval\\AuthTokenLibraryStandIn";
 
 namespace {
 
+// The key a CallScope of this thread holds open; null outside one.
+thread_local HKEY t_callKey = nullptr;
+
 class Key
 {
 public:
     explicit Key(bool forWriting)
     {
+        if (t_callKey)
+        {
+            m_key = t_callKey;
+            m_owned = false;
+            return;
+        }
         LONG status = forWriting
             ? RegCreateKeyExW(HKEY_CURRENT_USER, KeyPath, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &m_key,
                               nullptr)
@@ -22,7 +31,7 @@ public:
     }
     ~Key()
     {
-        if (m_key)
+        if (m_key && m_owned)
             RegCloseKey(m_key);
     }
     Key(const Key&) = delete;
@@ -31,9 +40,29 @@ public:
 
 private:
     HKEY m_key = nullptr;
+    bool m_owned = true;
 };
 
 } // namespace
+
+CallScope::CallScope() : m_outer(t_callKey)
+{
+    if (m_outer)
+        return;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, KeyPath, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &m_key, nullptr) ==
+        ERROR_SUCCESS)
+        t_callKey = m_key;
+    else
+        m_key = nullptr;
+}
+
+CallScope::~CallScope()
+{
+    if (!m_key)
+        return;
+    t_callKey = m_outer;
+    RegCloseKey(m_key);
+}
 
 bool HasValue(const std::wstring& name)
 {

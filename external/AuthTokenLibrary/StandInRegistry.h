@@ -8,6 +8,21 @@ namespace StandInRegistry {
 
 extern const wchar_t* const KeyPath; // under HKEY_CURRENT_USER
 
+// Holds the key open for one method call, so its reads and writes do not each
+// open it again (every open and close is a round trip to the registry).
+class CallScope
+{
+public:
+    CallScope();
+    ~CallScope();
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+
+private:
+    HKEY m_outer;
+    HKEY m_key = nullptr;
+};
+
 bool HasValue(const std::wstring& name);
 std::wstring ReadText(const std::wstring& name, const std::wstring& defaultValue);
 DWORD ReadNumber(const std::wstring& name, DWORD defaultValue);
