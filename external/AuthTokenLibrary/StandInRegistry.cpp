@@ -11,6 +11,16 @@ namespace {
 // The key a CallScope of this thread holds open; null outside one.
 thread_local HKEY t_callKey = nullptr;
 
+// Null when the key can be neither opened nor created.
+HKEY OpenOrCreate()
+{
+    HKEY key = nullptr;
+    return RegCreateKeyExW(HKEY_CURRENT_USER, KeyPath, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key,
+                           nullptr) == ERROR_SUCCESS
+               ? key
+               : nullptr;
+}
+
 class Key
 {
 public:
@@ -22,11 +32,9 @@ public:
             m_owned = false;
             return;
         }
-        LONG status = forWriting
-            ? RegCreateKeyExW(HKEY_CURRENT_USER, KeyPath, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &m_key,
-                              nullptr)
-            : RegOpenKeyExW(HKEY_CURRENT_USER, KeyPath, 0, KEY_READ, &m_key);
-        if (status != ERROR_SUCCESS)
+        if (forWriting)
+            m_key = OpenOrCreate();
+        else if (RegOpenKeyExW(HKEY_CURRENT_USER, KeyPath, 0, KEY_READ, &m_key) != ERROR_SUCCESS)
             m_key = nullptr;
     }
     ~Key()
@@ -49,11 +57,9 @@ CallScope::CallScope() : m_outer(t_callKey)
 {
     if (m_outer)
         return;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, KeyPath, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &m_key, nullptr) ==
-        ERROR_SUCCESS)
+    m_key = OpenOrCreate();
+    if (m_key)
         t_callKey = m_key;
-    else
-        m_key = nullptr;
 }
 
 CallScope::~CallScope()
